@@ -1,0 +1,43 @@
+#include "ZPHDeleteFile.h"
+
+#include "SystemLog.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+bool ZPHDeleteFile::deleteSingleFile(const QString& path)
+{
+    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+    std::error_code error;
+    // symlink_status: a link is removed as a link, never followed.
+    if (!std::filesystem::exists(std::filesystem::symlink_status(native, error))) {
+        SystemLog::log("%s", qPrintable(QStringLiteral("Could not remove '%1': no such file or folder").arg(path)));
+        return false;
+    }
+    std::filesystem::remove_all(native, error);
+    if (error) {
+        SystemLog::log("%s", qPrintable(QStringLiteral("Could not remove '%1': %2")
+                                            .arg(path, QString::fromStdString(error.message()))));
+        return false;
+    }
+    return true;
+}
+
+bool ZPHDeleteFile::deleteMultipleFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        if (!deleteSingleFile(path))
+            return false;
+    }
+    return true;
+}
+
+bool ZPHDeleteFile::renameFile(const QString& source, const QString& destination)
+{
+    return std::rename(QFile::encodeName(source).constData(),
+                       QFile::encodeName(destination).constData())
+        == 0;
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "ShredReport.h"
+
+#include <QSet>
+#include <QString>
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+/// The shredding engine: overwrites every regular file under a path in place with a fixed
+/// 32-bit pattern, makes each pass reach the disk, unlinks the file and then removes what is
+/// left of the path. Symbolic links are never followed; only regular files with a single link
+/// are overwritten. Runs synchronously on the calling thread; the pause and abort flags may be
+/// set from any thread and are honoured between files.
+class ZPHShred
+{
+public:
+    ZPHShred() = default;
+    ZPHShred(const ZPHShred&) = delete;
+    ZPHShred& operator=(const ZPHShred&) = delete;
+
+    static constexpr quint32 kPatternPass3 = 1234567812u; // 0x49960284
+    static constexpr quint64 kBlockSize = 4096;
+
+    /// Shreds `path` (a file or a folder) with pass type 1 (zeros), 2 (0xFF) or 3 (three
+    /// passes); any other value acts as 1. Read lastReport() afterwards.
+    void shredFile(const QString& path, int nPassType);
+
+    /// One overwrite pass: opens `path` anew (never following a link, never blocking), refuses
+    /// anything but a regular file with one link, writes `nValToWrite` (host byte order) over
+    /// `nFileSize` rounded up to whole 4096-byte blocks, and syncs. Empty `error` on success.
+    bool overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 nValToWrite,
+                       bool randomWrite, QString* error = nullptr);
+
+    /// Posts "ZPHBraskoUpdateMessage" with the four values as text, on the calling thread.
+    void sendNotificationToUpdate(const QString& sScanSection, qint32 count, quint64 size,
+                                  const QString& path);
+
+    bool bPauseFileShreddingOperation() const { return m_bPauseFileShreddingOperation; }
+    void setBPauseFileShreddingOperation(bool pause);
+    bool bFileShreddingOperationAborted() const { return m_bFileShreddingOperationAborted; }
+    void setBFileShreddingOperationAborted(bool aborted);
+
+    /// Pause before each file, 10 ms by default; 0 for none.
+    int perFileDelayMs() const { return m_perFileDelayMs; }
+    void setPerFileDelayMs(int ms) { m_perFileDelayMs = ms; }
+
+    /// Called with a file's path after its passes and before its unlink; lets tests read the
+    /// bytes that reached the file. Set it only while no shred runs.
+    void setBeforeUnlinkHook(std::function<void(const QString& path)> hook)
+    {
+        m_beforeUnlink = std::move(hook);
+    }
+
+    /// What the last shredFile() call did; safe to read once it has returned.
+    ShredReport lastReport() const;
+
+    /// The pass values of a pass type, in order.
+    static QList<qint32> passValues(int nPassType);
+    /// `size` rounded up to whole blocks, as the overwrite writes it.
+    static quint64 overwriteLength(quint64 size);
+
+private:
+    enum class FileOutcome { Erased, RemovedUnwritten, Failed, Stop };
+
+    bool waitWhilePaused();
+    FileOutcome shredOneFile(const QString& path, int nPassType);
+    bool removeLeftovers(const QByteArray& path, dev_t rootDevice);
+    void addFailure(const QString& path, const QString& reason);
+
+    std::atomic<bool> m_bPauseFileShreddingOperation{false};
+    std::atomic<bool> m_bFileShreddingOperationAborted{false};
+    std::atomic<int> m_perFileDelayMs{10};
+
+    std::function<void(const QString&)> m_beforeUnlink;
+
+    std::mutex m_pauseMutex;
+    std::condition_variable m_pauseChanged;
+
+    mutable std::mutex m_reportMutex;
+    ShredReport m_report;
+    QSet<QString> m_failedPaths;
+};
+
+/// The one engine of the process, made on first use.
+ZPHShred& sharedShredEngine();

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+#include <mutex>
+#include <optional>
+
+/// Typed settings persisted as an XML property list. Every change is written at once and
+/// atomically (temporary file, fsync, rename). A value of another type than asked reads as not
+/// set. A file that cannot be parsed is moved aside (never overwritten) and reading starts empty.
+/// Thread-safe.
+class UserDefaults
+{
+public:
+    /// Settings stored in `filePath`; the folder is made when the first value is written.
+    explicit UserDefaults(QString filePath);
+
+    /// The user's settings: $XDG_CONFIG_HOME/corvane/defaults.plist (~/.config when unset).
+    static UserDefaults& standardUserDefaults();
+    static QString defaultFilePath();
+
+    std::optional<qint64> integerForKey(const QString& key) const;
+    std::optional<double> doubleForKey(const QString& key) const;
+    std::optional<QString> stringForKey(const QString& key) const;
+    std::optional<bool> boolForKey(const QString& key) const;
+    bool contains(const QString& key) const;
+
+    /// Each setter returns false when the change could not be written to disk; the value is
+    /// then still held in memory for this process.
+    bool setInteger(const QString& key, qint64 value);
+    bool setDouble(const QString& key, double value);
+    bool setString(const QString& key, const QString& value);
+    bool setBool(const QString& key, bool value);
+    bool removeObjectForKey(const QString& key);
+
+    QString filePath() const { return m_filePath; }
+    /// Where a corrupt file was moved at load, or empty.
+    QString corruptFileKeptAt() const;
+
+private:
+    bool setValue(const QString& key, const QVariant& value);
+    void loadLocked() const;
+    bool saveLocked() const;
+
+    QString m_filePath;
+    mutable std::mutex m_mutex;
+    mutable bool m_loaded = false;
+    mutable QVariantMap m_values;
+    mutable QString m_corruptKeptAt;
+};

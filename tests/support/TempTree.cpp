@@ -1,0 +1,78 @@
+#include "TempTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+TempTree::TempTree(const QString& parent)
+    : m_dir(parent.isEmpty() ? QDir::tempPath() + QStringLiteral("/corvane-test-XXXXXX")
+                             : parent + QStringLiteral("/corvane-test-XXXXXX"))
+{
+}
+
+QString TempTree::path(const QString& relative) const
+{
+    return m_dir.path() + u'/' + relative;
+}
+
+QString TempTree::writeFile(const QString& relative, const QByteArray& content)
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write(content);
+    return full;
+}
+
+QString TempTree::makeDir(const QString& relative)
+{
+    const QString full = path(relative);
+    QDir().mkpath(full);
+    return full;
+}
+
+QString TempTree::makeSymlink(const QString& relative, const QString& target)
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    if (::symlink(QFile::encodeName(target).constData(), QFile::encodeName(full).constData()) != 0)
+        return {};
+    return full;
+}
+
+QString TempTree::makeFifo(const QString& relative)
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    if (::mkfifo(QFile::encodeName(full).constData(), 0600) != 0)
+        return {};
+    return full;
+}
+
+QString TempTree::makeHardLink(const QString& relative, const QString& existing)
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    if (::link(QFile::encodeName(existing).constData(), QFile::encodeName(full).constData()) != 0)
+        return {};
+    return full;
+}
+
+QByteArray TempTree::readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool TempTree::exists(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}

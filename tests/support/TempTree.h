@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+/// A temporary folder for one test, with helpers to fill it. Removed when destroyed.
+class TempTree
+{
+public:
+    /// Under `parent` when given (for example a mounted test image), else the system temp folder.
+    explicit TempTree(const QString& parent = QString());
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
+    /// `relative` joined to the root.
+    QString path(const QString& relative) const;
+
+    /// Writes `content` to `relative`, making parent folders; returns the full path.
+    QString writeFile(const QString& relative, const QByteArray& content);
+    QString makeDir(const QString& relative);
+    QString makeSymlink(const QString& relative, const QString& target);
+    QString makeFifo(const QString& relative);
+    QString makeHardLink(const QString& relative, const QString& existing);
+
+    static QByteArray readFile(const QString& path);
+    static bool exists(const QString& path); ///< lstat semantics: a dangling link exists
+
+private:
+    QTemporaryDir m_dir;
+};

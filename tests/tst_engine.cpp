@@ -1,0 +1,605 @@
+#include "LoopImage.h"
+#include "NotificationCenter.h"
+#include "SystemLog.h"
+#include "TempTree.h"
+#include "UnprivilegedChild.h"
+#include "ZPHDeleteFile.h"
+#include "ZPHFileFunctions.h"
+#include "ZPHShred.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray patternBytes(int passType, qsizetype length)
+{
+    const QList<qint32> values = ZPHShred::passValues(passType);
+    const quint32 last = quint32(values.last());
+    QByteArray word(4, Qt::Uninitialized);
+    std::memcpy(word.data(), &last, 4);
+    return word.repeated(length / 4);
+}
+
+// Collects the engine's progress notifications, thread-safely.
+struct ProgressRecorder
+{
+    explicit ProgressRecorder(std::function<void(const Notification&)> extra = {})
+    {
+        NotificationCenter::defaultCenter().addObserver(
+            QStringLiteral("ZPHBraskoUpdateMessage"), &owner, [this, extra](const Notification& n) {
+                {
+                    std::lock_guard lock(mutex);
+                    seen.append(n.userInfo);
+                    senders.append(n.object);
+                }
+                if (extra)
+                    extra(n);
+            });
+    }
+    QList<QVariantMap> all()
+    {
+        std::lock_guard lock(mutex);
+        return seen;
+    }
+    QStringList paths()
+    {
+        QStringList out;
+        for (const QVariantMap& m : all())
+            out << m.value(QStringLiteral("path")).toString();
+        return out;
+    }
+    QObject owner;
+    std::mutex mutex;
+    QList<QVariantMap> seen;
+    QList<const void*> senders;
+};
+
+bool failedFor(const ShredReport& report, const QString& path)
+{
+    for (const ShredFailure& f : report.failures) {
+        if (f.path == path)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void passPatternAndLength_data();
+    void passPatternAndLength();
+    void overwriteLengthRounding();
+    void overwriteRefusesWhatIsNotAPlainFile();
+
+    void folderTreeNotifiesThenErasesEverything();
+    void missingPathDoesNothing();
+    void emptyFolderIsRemovedWithoutNotification();
+    void abortBeforeStartLeavesEverything();
+    void pauseHoldsBetweenFilesAndAbortWaitsForResume();
+    void perFileDelayIsAProperty();
+
+    void linksAreRemovedNeverFollowed();
+    void fifoAndTopLevelSpecialFilesNeverHang();
+    void hardLinkedFileIsKeptAndReported();
+    void unwritableFileIsNotUnlinked();
+    void readOnlyMountReportsAndKeeps();
+    void fullFileSystemReportsAndKeeps();
+    void unreadableFolderIsReportedAndKept();
+    void doesNotCrossIntoAnotherMount();
+
+    void fileFunctions();
+    void folderSizeSurvivesUnreadableFolder();
+    void deleteFileFunctions();
+    void applicationRunningIgnoresCase();
+
+private:
+    ZPHShred m_engine;
+};
+
+void TestEngine::init()
+{
+    m_engine.setBFileShreddingOperationAborted(false);
+    m_engine.setBPauseFileShreddingOperation(false);
+    m_engine.setPerFileDelayMs(0);
+    m_engine.setBeforeUnlinkHook({});
+}
+
+void TestEngine::passPatternAndLength_data()
+{
+    QTest::addColumn<int>("passType");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("expectedLength");
+    for (const int type : {1, 2, 3, 0, 4, -5}) {
+        for (const auto& [size, expected] :
+             std::initializer_list<std::pair<int, int>>{{0, 0}, {1, 4096}, {4095, 4096}, {4096, 4096},
+                                                        {4097, 8192}, {300000, 303104}}) {
+            QTest::addRow("type %d, %d bytes", type, size) << type << size << expected;
+        }
+    }
+}
+
+void TestEngine::passPatternAndLength()
+{
+    QFETCH(int, passType);
+    QFETCH(int, size);
+    QFETCH(int, expectedLength);
+    TempTree tree;
+    const QString file = tree.writeFile(QStringLiteral("secret.bin"), QByteArray(size, 'S'));
+    QByteArray before;
+    m_engine.setBeforeUnlinkHook([&](const QString& path) { before = TempTree::readFile(path); });
+    m_engine.shredFile(file, passType);
+    QCOMPARE(before.size(), expectedLength);
+    QCOMPARE(before, patternBytes(passType, expectedLength));
+    QVERIFY(!TempTree::exists(file));
+    const ShredReport report = m_engine.lastReport();
+    QVERIFY(report.succeeded());
+    QCOMPARE(report.filesErased, 1);
+    QCOMPARE(report.bytesErased, quint64(size));
+    QVERIFY(report.pathRemoved);
+}
+
+void TestEngine::overwriteLengthRounding()
+{
+    QCOMPARE(ZPHShred::overwriteLength(0), quint64(0));
+    QCOMPARE(ZPHShred::overwriteLength(4096), quint64(4096));
+    // 64-bit: the low 32 bits of 4 GiB are 0, but the whole file must still be covered.
+    QCOMPARE(ZPHShred::overwriteLength(Q_UINT64_C(4294967296)), Q_UINT64_C(4294967296));
+    QCOMPARE(ZPHShred::overwriteLength(Q_UINT64_C(4294967297)), Q_UINT64_C(4294971392));
+    QCOMPARE(ZPHShred::passValues(3), (QList<qint32>{0, -1, 0x49960284}));
+}
+
+void TestEngine::overwriteRefusesWhatIsNotAPlainFile()
+{
+    TempTree tree;
+    const QString outside = tree.writeFile(QStringLiteral("outside.txt"), "keep me");
+    const QString link = tree.makeSymlink(QStringLiteral("link"), outside);
+    const QString fifo = tree.makeFifo(QStringLiteral("fifo"));
+    const QString hard = tree.makeHardLink(QStringLiteral("hard"), outside);
+    QStringList logged;
+    SystemLog::setSink([&](const QString& line) { logged << line; });
+    for (const QString& path : {link, fifo, hard}) {
+        QString error;
+        QVERIFY2(!m_engine.overwriteFile(QFile::encodeName(path), 4096, 0, false, &error), qPrintable(path));
+        QVERIFY(!error.isEmpty());
+    }
+    QString error;
+    QVERIFY(!m_engine.overwriteFile(QFile::encodeName(tree.path(QStringLiteral("none"))), 1, 0, false, &error));
+    SystemLog::setSink({});
+    QCOMPARE(TempTree::readFile(outside), QByteArray("keep me"));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("none"))));
+    QCOMPARE(logged, QStringList(4, QStringLiteral("Could not Open File!!")));
+}
+
+void TestEngine::folderTreeNotifiesThenErasesEverything()
+{
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    const QStringList files{
+        tree.writeFile(QStringLiteral("top/a.txt"), QByteArray(5000, 'a')),
+        tree.writeFile(QStringLiteral("top/.hidden"), "h"),
+        tree.writeFile(QStringLiteral("top/sub/deeper/with space é.txt"), "x"),
+        tree.writeFile(QStringLiteral("top/sub/new\nline"), "y"),
+    };
+    tree.makeDir(QStringLiteral("top/sub/empty"));
+    QStringList sizesAtNotification;
+    ProgressRecorder progress([&](const Notification& n) {
+        // The file is still whole when observers look at it.
+        sizesAtNotification << ZPHFileFunctions::getFileSize(n.userInfo.value(QStringLiteral("path")).toString());
+    });
+    m_engine.shredFile(top, 3);
+    QStringList seenPaths = progress.paths();
+    QStringList expected = files;
+    seenPaths.sort();
+    expected.sort();
+    QCOMPARE(seenPaths, expected);
+    for (const QVariantMap& info : progress.all()) {
+        QCOMPARE(info.value(QStringLiteral("sScanSection")), QVariant(QStringLiteral("shred")));
+        QCOMPARE(info.value(QStringLiteral("count")), QVariant(QStringLiteral("0")));
+        QCOMPARE(info.value(QStringLiteral("size")), QVariant(QStringLiteral("10")));
+    }
+    for (const void* sender : progress.senders)
+        QCOMPARE(sender, static_cast<const void*>(&m_engine));
+    QVERIFY(!sizesAtNotification.contains(QStringLiteral("0")));
+    QVERIFY(!TempTree::exists(top));
+    const ShredReport report = m_engine.lastReport();
+    QVERIFY(report.succeeded());
+    QCOMPARE(report.filesErased, 4);
+    QCOMPARE(report.bytesErased, quint64(5003));
+    QVERIFY(report.pathRemoved);
+}
+
+void TestEngine::missingPathDoesNothing()
+{
+    TempTree tree;
+    ProgressRecorder progress;
+    m_engine.shredFile(tree.path(QStringLiteral("missing")), 1);
+    QVERIFY(progress.all().isEmpty());
+    QVERIFY(m_engine.lastReport().pathMissing);
+    QVERIFY(!m_engine.lastReport().succeeded());
+}
+
+void TestEngine::emptyFolderIsRemovedWithoutNotification()
+{
+    TempTree tree;
+    const QString empty = tree.makeDir(QStringLiteral("empty/inner"));
+    ProgressRecorder progress;
+    m_engine.shredFile(tree.path(QStringLiteral("empty")), 1);
+    QVERIFY(progress.all().isEmpty());
+    QVERIFY(!TempTree::exists(empty));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("empty"))));
+    QCOMPARE(m_engine.lastReport().entriesRemoved, 2);
+}
+
+void TestEngine::abortBeforeStartLeavesEverything()
+{
+    TempTree tree;
+    const QString file = tree.writeFile(QStringLiteral("f/a"), "secret");
+    m_engine.setBFileShreddingOperationAborted(true);
+    ProgressRecorder progress;
+    m_engine.shredFile(tree.path(QStringLiteral("f")), 1);
+    QVERIFY(progress.all().isEmpty());
+    QCOMPARE(TempTree::readFile(file), QByteArray("secret"));
+    QVERIFY(m_engine.lastReport().aborted);
+}
+
+void TestEngine::pauseHoldsBetweenFilesAndAbortWaitsForResume()
+{
+    TempTree tree;
+    for (int i = 0; i < 4; ++i)
+        tree.writeFile(QStringLiteral("p/file%1").arg(i), "data");
+    std::atomic<int> notified{0};
+    ProgressRecorder progress([&](const Notification&) {
+        if (notified++ == 0)
+            m_engine.setBPauseFileShreddingOperation(true); // while the first file is in hand
+    });
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { m_engine.shredFile(tree.path(QStringLiteral("p")), 1); }));
+    worker->start();
+    // The first file still finishes: paused only between files.
+    QTRY_COMPARE(QDir(tree.path(QStringLiteral("p"))).entryList(QDir::Files).size(), 3);
+    QThread::msleep(150);
+    QCOMPARE(notified.load(), 1);
+    QVERIFY(worker->isRunning());
+    // Abort while paused counts only once the pause ends.
+    m_engine.setBFileShreddingOperationAborted(true);
+    QThread::msleep(50);
+    QVERIFY(worker->isRunning());
+    m_engine.setBPauseFileShreddingOperation(false);
+    QVERIFY(worker->wait(5000));
+    QCOMPARE(notified.load(), 1);
+    QCOMPARE(QDir(tree.path(QStringLiteral("p"))).entryList(QDir::Files).size(), 3);
+    QVERIFY(m_engine.lastReport().aborted);
+    QCOMPARE(m_engine.lastReport().filesErased, 1);
+}
+
+void TestEngine::perFileDelayIsAProperty()
+{
+    QCOMPARE(ZPHShred().perFileDelayMs(), 10);
+    TempTree tree;
+    for (int i = 0; i < 10; ++i)
+        tree.writeFile(QStringLiteral("d/%1").arg(i), "");
+    m_engine.setPerFileDelayMs(10);
+    QElapsedTimer timer;
+    timer.start();
+    m_engine.shredFile(tree.path(QStringLiteral("d")), 1);
+    // Ten files, at least 10 ms before each.
+    QVERIFY2(timer.elapsed() >= 100, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(m_engine.lastReport().succeeded());
+}
+
+void TestEngine::linksAreRemovedNeverFollowed()
+{
+    TempTree outsideTree;
+    const QString outsideFile = outsideTree.writeFile(QStringLiteral("file.txt"), "outside data");
+    const QString outsideDir = outsideTree.makeDir(QStringLiteral("folder"));
+    const QString outsideInner = outsideTree.writeFile(QStringLiteral("folder/inner.txt"), "inner");
+
+    TempTree tree;
+    tree.writeFile(QStringLiteral("sel/own.txt"), "mine");
+    tree.makeSymlink(QStringLiteral("sel/to-file"), outsideFile);
+    tree.makeSymlink(QStringLiteral("sel/to-folder"), outsideDir);
+    tree.makeSymlink(QStringLiteral("sel/dangling"), tree.path(QStringLiteral("nowhere")));
+    m_engine.shredFile(tree.path(QStringLiteral("sel")), 2);
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("sel"))));
+    QVERIFY(m_engine.lastReport().succeeded());
+    QCOMPARE(m_engine.lastReport().filesErased, 1);
+
+    // A link handed as the path itself.
+    const QString topLink = tree.makeSymlink(QStringLiteral("top-link"), outsideDir);
+    const QString topFileLink = tree.makeSymlink(QStringLiteral("top-file-link"), outsideFile);
+    m_engine.shredFile(topLink, 3);
+    m_engine.shredFile(topFileLink, 3);
+    QVERIFY(!TempTree::exists(topLink));
+    QVERIFY(!TempTree::exists(topFileLink));
+    QCOMPARE(m_engine.lastReport().filesErased, 0);
+    QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside data"));
+    QCOMPARE(TempTree::readFile(outsideInner), QByteArray("inner"));
+}
+
+void TestEngine::fifoAndTopLevelSpecialFilesNeverHang()
+{
+    TempTree tree;
+    tree.writeFile(QStringLiteral("s/file"), "x");
+    tree.makeFifo(QStringLiteral("s/fifo"));
+    const QString topFifo = tree.makeFifo(QStringLiteral("top-fifo"));
+    std::atomic<bool> done{false};
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        m_engine.shredFile(tree.path(QStringLiteral("s")), 1);
+        m_engine.shredFile(topFifo, 1);
+        done = true;
+    }));
+    worker->start();
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    worker->wait();
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("s"))));
+    QVERIFY(!TempTree::exists(topFifo));
+    QCOMPARE(m_engine.lastReport().entriesRemoved, 1);
+}
+
+void TestEngine::hardLinkedFileIsKeptAndReported()
+{
+    TempTree outside;
+    const QString original = outside.writeFile(QStringLiteral("original"), "shared data");
+    TempTree tree;
+    const QString shared = tree.makeHardLink(QStringLiteral("sel/shared"), original);
+    QVERIFY(!shared.isEmpty());
+    const QString own = tree.writeFile(QStringLiteral("sel/own"), "own");
+    m_engine.shredFile(tree.path(QStringLiteral("sel")), 3);
+    const ShredReport report = m_engine.lastReport();
+    QCOMPARE(TempTree::readFile(original), QByteArray("shared data"));
+    QCOMPARE(TempTree::readFile(shared), QByteArray("shared data"));
+    QVERIFY(!TempTree::exists(own));
+    QVERIFY(failedFor(report, shared));
+    QCOMPARE(report.failures.size(), 1); // reported once, not again by the final removal
+    QVERIFY(report.failures.first().reason.contains(QStringLiteral("hard links")));
+    QVERIFY(!report.pathRemoved);
+    QVERIFY(TempTree::exists(tree.path(QStringLiteral("sel"))));
+    QVERIFY(!report.succeeded());
+
+    // Handed directly, too.
+    m_engine.shredFile(shared, 1);
+    QCOMPARE(TempTree::readFile(original), QByteArray("shared data"));
+    QVERIFY(failedFor(m_engine.lastReport(), shared));
+}
+
+void TestEngine::unwritableFileIsNotUnlinked()
+{
+    if (!canDropPrivileges())
+        QSKIP("needs root to make a file another user cannot write");
+    TempTree tree;
+    const QString dir = tree.makeDir(QStringLiteral("open"));
+    const QString locked = tree.writeFile(QStringLiteral("open/locked"), "root secret");
+    const QString mine = tree.writeFile(QStringLiteral("open/mine"), "other");
+    ::chmod(QFile::encodeName(tree.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(dir).constData(), 0777);
+    ::chmod(QFile::encodeName(locked).constData(), 0644);
+    ::chown(QFile::encodeName(mine).constData(), 65534, 65534);
+    // The child may unlink in the folder but not write the file: it must not unlink it either.
+    const int result = runUnprivileged([&] {
+        ZPHShred engine;
+        engine.setPerFileDelayMs(0);
+        engine.shredFile(dir, 1);
+        const ShredReport report = engine.lastReport();
+        if (!failedFor(report, locked) || report.pathRemoved || report.filesErased != 1)
+            return 1;
+        return 0;
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(TempTree::readFile(locked), QByteArray("root secret"));
+    QVERIFY(!TempTree::exists(mine));
+}
+
+void TestEngine::readOnlyMountReportsAndKeeps()
+{
+    if (!canDropPrivileges())
+        QSKIP("bind mounts need root");
+    TempTree tree;
+    const QString source = tree.makeDir(QStringLiteral("source"));
+    const QString file = tree.writeFile(QStringLiteral("source/keep.txt"), "read-only data");
+    const QString target = tree.makeDir(QStringLiteral("ro"));
+    QString error;
+    if (!LoopImage::bindReadOnly(source, target, &error))
+        QSKIP(qPrintable(QStringLiteral("no read-only bind mount here: ") + error));
+    m_engine.shredFile(target, 1);
+    const ShredReport report = m_engine.lastReport();
+    LoopImage::unmountPath(target);
+    QVERIFY(failedFor(report, target + QStringLiteral("/keep.txt")));
+    QVERIFY(!report.pathRemoved);
+    QCOMPARE(TempTree::readFile(file), QByteArray("read-only data"));
+}
+
+void TestEngine::fullFileSystemReportsAndKeeps()
+{
+    // 1 KiB blocks: a 1-byte file must grow to 4096 bytes, which a full disk refuses.
+    LoopImage image(8, QStringLiteral("ext4"), QString(),
+                    {QStringLiteral("-b"), QStringLiteral("1024"), QStringLiteral("-m"), QStringLiteral("0")});
+    if (!image.isMounted())
+        QSKIP(qPrintable(QStringLiteral("cannot mount a test image: ") + image.error()));
+    TempTree tree(image.mountPoint());
+    const QString small = tree.writeFile(QStringLiteral("sel/small"), "s");
+    {
+        const int fd = ::open(QFile::encodeName(tree.path(QStringLiteral("filler"))).constData(),
+                              O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        const QByteArray block(64 * 1024, 'f');
+        while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+        }
+        while (::write(fd, "f", 1) == 1) {
+        }
+        ::fsync(fd);
+        ::close(fd);
+    }
+    ::sync();
+    m_engine.shredFile(tree.path(QStringLiteral("sel")), 1);
+    const ShredReport report = m_engine.lastReport();
+    QVERIFY(failedFor(report, small));
+    QVERIFY(TempTree::exists(small));
+    QVERIFY(!report.pathRemoved);
+    QVERIFY(TempTree::exists(tree.path(QStringLiteral("sel"))));
+}
+
+void TestEngine::unreadableFolderIsReportedAndKept()
+{
+    if (!canDropPrivileges())
+        QSKIP("needs root to run the shred as another user");
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    const QString closed = tree.makeDir(QStringLiteral("top/closed"));
+    const QString inside = tree.writeFile(QStringLiteral("top/closed/inside"), "hidden from user");
+    const QString open = tree.writeFile(QStringLiteral("top/open"), "open");
+    ::chmod(QFile::encodeName(tree.path()).constData(), 0755);
+    for (const QString& p : {top, closed, open})
+        ::chown(QFile::encodeName(p).constData(), 65534, 65534);
+    ::chmod(QFile::encodeName(closed).constData(), 0);
+    const int result = runUnprivileged([&] {
+        ZPHShred engine;
+        engine.setPerFileDelayMs(0);
+        engine.shredFile(top, 1);
+        const ShredReport report = engine.lastReport();
+        return failedFor(report, closed) && !report.pathRemoved && report.filesErased == 1 ? 0 : 1;
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(TempTree::readFile(inside), QByteArray("hidden from user"));
+    QVERIFY(!TempTree::exists(open));
+    ::chmod(QFile::encodeName(closed).constData(), 0755);
+}
+
+void TestEngine::doesNotCrossIntoAnotherMount()
+{
+    TempTree tree;
+    const QString mountPoint = tree.makeDir(QStringLiteral("top/mounted"));
+    tree.writeFile(QStringLiteral("top/own"), "own");
+    LoopImage image(4, QStringLiteral("tmpfs"));
+    if (!image.isMounted())
+        QSKIP(qPrintable(QStringLiteral("cannot mount: ") + image.error()));
+    const QString other = image.mountPoint() + QStringLiteral("/other.txt");
+    {
+        QFile f(other);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("on another file system");
+    }
+    QString error;
+    // Bind the tmpfs below the selection.
+    QProcess mount;
+    mount.start(QStringLiteral("mount"), {QStringLiteral("--bind"), image.mountPoint(), mountPoint});
+    QVERIFY(mount.waitForFinished() && mount.exitCode() == 0);
+    m_engine.shredFile(tree.path(QStringLiteral("top")), 1);
+    const ShredReport report = m_engine.lastReport();
+    LoopImage::unmountPath(mountPoint);
+    QCOMPARE(TempTree::readFile(other), QByteArray("on another file system"));
+    QVERIFY(failedFor(report, mountPoint));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/own"))));
+    QVERIFY(!report.pathRemoved);
+}
+
+void TestEngine::fileFunctions()
+{
+    TempTree tree;
+    QCOMPARE(ZPHFileFunctions::getFileSize(tree.path(QStringLiteral("none"))), QStringLiteral("0"));
+    const QString five = tree.writeFile(QStringLiteral("f/five"), "12345");
+    QCOMPARE(ZPHFileFunctions::getFileSize(five), QStringLiteral("5"));
+    tree.writeFile(QStringLiteral("f/.hidden"), "123");
+    const QString link = tree.makeSymlink(QStringLiteral("f/link"), five);
+    const QString deep = tree.writeFile(QStringLiteral("f/a/b/deep"), "1");
+    tree.makeDir(QStringLiteral("f/empty/also-empty"));
+    QCOMPARE(ZPHFileFunctions::getFileSize(link), QString::number(five.toUtf8().size()));
+
+    QStringList list = ZPHFileFunctions::getFilesListFromDirectoryPath(tree.path(QStringLiteral("f")));
+    list.sort();
+    QStringList expected{five, tree.path(QStringLiteral("f/.hidden")), deep};
+    expected.sort();
+    QCOMPARE(list, expected);
+    QVERIFY(ZPHFileFunctions::getFilesListFromDirectoryPath(tree.path(QStringLiteral("f/empty"))).isEmpty());
+    QVERIFY(ZPHFileFunctions::getFilesListFromDirectoryPath(five).isEmpty());
+
+    // Lengths of the files plus the link's own length.
+    const quint64 total = 5 + 3 + 1 + quint64(five.toUtf8().size());
+    QCOMPARE(ZPHFileFunctions::getFolderSize(tree.path(QStringLiteral("f"))), QString::number(total));
+}
+
+void TestEngine::folderSizeSurvivesUnreadableFolder()
+{
+    if (!canDropPrivileges())
+        QSKIP("needs root to run the walk as another user");
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    const QString closed = tree.makeDir(QStringLiteral("top/closed"));
+    tree.writeFile(QStringLiteral("top/closed/x"), "123456789");
+    tree.writeFile(QStringLiteral("top/seven"), "1234567");
+    ::chmod(QFile::encodeName(tree.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(top).constData(), 0755);
+    ::chmod(QFile::encodeName(closed).constData(), 0);
+    const QString errFile = tree.writeFile(QStringLiteral("stderr.txt"), {});
+    ::chmod(QFile::encodeName(errFile).constData(), 0666);
+    const int result = runUnprivileged([&] {
+        std::freopen(QFile::encodeName(errFile).constData(), "w", stderr);
+        const QString size = ZPHFileFunctions::getFolderSize(top);
+        fflush(stderr);
+        return size == QStringLiteral("7") ? 0 : 1;
+    });
+    ::chmod(QFile::encodeName(closed).constData(), 0755);
+    QCOMPARE(result, 0);
+    const QString messages = QString::fromUtf8(TempTree::readFile(errFile));
+    QVERIFY2(messages.contains(QStringLiteral("could not open directory '") + closed + QStringLiteral("'\n")),
+             qPrintable(messages));
+    QVERIFY2(messages.contains(QStringLiteral("error is 13/")), qPrintable(messages));
+}
+
+void TestEngine::deleteFileFunctions()
+{
+    TempTree tree;
+    ZPHDeleteFile deleter;
+    QVERIFY(deleter.deleteMultipleFiles({}));
+    const QString a = tree.writeFile(QStringLiteral("a"), "a");
+    const QString c = tree.writeFile(QStringLiteral("c"), "c");
+    QVERIFY(!deleter.deleteMultipleFiles({a, tree.path(QStringLiteral("missing")), c}));
+    QVERIFY(!TempTree::exists(a));
+    QVERIFY(TempTree::exists(c)); // later paths untouched
+    const QString target = tree.writeFile(QStringLiteral("target/t"), "t");
+    const QString link = tree.makeSymlink(QStringLiteral("link"), tree.path(QStringLiteral("target")));
+    QVERIFY(deleter.deleteSingleFile(link));
+    QVERIFY(TempTree::exists(target));
+    QVERIFY(deleter.renameFile(c, tree.path(QStringLiteral("renamed"))));
+    QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("renamed"))), QByteArray("c"));
+    QVERIFY(!deleter.renameFile(c, tree.path(QStringLiteral("again"))));
+}
+
+void TestEngine::applicationRunningIgnoresCase()
+{
+    TempTree proc;
+    proc.writeFile(QStringLiteral("123/comm"), "KeePassXC\n");
+    proc.writeFile(QStringLiteral("self/comm"), "ignored\n");
+    proc.writeFile(QStringLiteral("456/comm"), "bash\n");
+    ZPHFileFunctions::setProcRoot(proc.path());
+    QVERIFY(ZPHFileFunctions::isApplicationRunning(QStringLiteral("keepassxc")));
+    QVERIFY(ZPHFileFunctions::isApplicationRunning(QStringLiteral("BASH")));
+    QVERIFY(!ZPHFileFunctions::isApplicationRunning(QStringLiteral("ignored")));
+    QVERIFY(!ZPHFileFunctions::isApplicationRunning(QStringLiteral("keepass")));
+    ZPHFileFunctions::setProcRoot(QStringLiteral("/proc"));
+    // This very test binary is running.
+    QVERIFY(ZPHFileFunctions::isApplicationRunning(QCoreApplication::applicationName().toUpper()));
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"

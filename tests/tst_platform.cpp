@@ -1,0 +1,135 @@
+#include "Bundle.h"
+#include "Dispatch.h"
+#include "PropertyList.h"
+#include "SystemLog.h"
+#include "TempTree.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bundleCarriesVersionAndLanguageTable();
+    void bundleRootedElsewhereFindsNothing();
+    void propertyListRoundTrip();
+    void propertyListRejectsGarbage_data();
+    void propertyListRejectsGarbage();
+    void dispatchMainRunsOnGuiThreadInOrder();
+    void performAfterWaitsOnGuiThread();
+    void systemLogHandsFixedTextToSink();
+};
+
+void TestPlatform::bundleCarriesVersionAndLanguageTable()
+{
+    const Bundle& bundle = Bundle::mainBundle();
+    QCOMPARE(bundle.shortVersionString(), QStringLiteral(CORVANE_VERSION));
+    QVERIFY(!bundle.pathForResource(QStringLiteral("English"), QStringLiteral("plist")).isEmpty());
+    QVERIFY(bundle.pathForResource(QStringLiteral("French"), QStringLiteral("plist")).isEmpty());
+    QVERIFY(bundle.pathForResource(QString(), QStringLiteral("plist")).isEmpty());
+}
+
+void TestPlatform::bundleRootedElsewhereFindsNothing()
+{
+    TempTree tree;
+    const Bundle bundle(tree.path());
+    QVERIFY(bundle.infoDictionary().isEmpty());
+    QVERIFY(bundle.shortVersionString().isEmpty());
+    tree.writeFile(QStringLiteral("Info.plist"), "not a plist");
+    QVERIFY(bundle.infoDictionary().isEmpty());
+}
+
+void TestPlatform::propertyListRoundTrip()
+{
+    const QVariantMap original{
+        {QStringLiteral("int"), qint64(-42)},
+        {QStringLiteral("big"), qint64(1) << 40},
+        {QStringLiteral("real"), 2.5},
+        {QStringLiteral("text"), QStringLiteral("Grüße & <tags>")},
+        {QStringLiteral("flag"), false},
+        {QStringLiteral("data"), QByteArray("\x00\x01\xff", 3)},
+        {QStringLiteral("list"), QVariantList{qint64(1), QStringLiteral("two")}},
+        {QStringLiteral("nested"), QVariantMap{{QStringLiteral("k"), QStringLiteral("v")}}},
+    };
+    const std::optional<QByteArray> xml = PropertyList::toXml(original);
+    QVERIFY(xml);
+    QVERIFY(xml->startsWith("<?xml"));
+    const std::optional<QVariant> parsed = PropertyList::parse(*xml);
+    QVERIFY(parsed);
+    QCOMPARE(parsed->toMap(), original);
+    // A value a property list cannot hold is refused rather than silently dropped.
+    QVERIFY(!PropertyList::toXml(QVariantMap{{QStringLiteral("x"), QVariant::fromValue(QObjectList())}}));
+}
+
+void TestPlatform::propertyListRejectsGarbage_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("text") << QByteArray("hello");
+    QTest::newRow("truncated xml") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>");
+    QTest::newRow("truncated binary") << QByteArray("bplist00\xd1\x01\x02", 11);
+}
+
+void TestPlatform::propertyListRejectsGarbage()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(!PropertyList::parse(bytes));
+}
+
+void TestPlatform::dispatchMainRunsOnGuiThreadInOrder()
+{
+    QList<int> order;
+    QList<QThread*> threads;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        for (int i = 0; i < 50; ++i) {
+            dispatchMain([&order, &threads, i] {
+                order.append(i);
+                threads.append(QThread::currentThread());
+            });
+        }
+    }));
+    worker->start();
+    QVERIFY(worker->wait(5000));
+    QTRY_COMPARE(order.size(), 50);
+    for (int i = 0; i < 50; ++i) {
+        QCOMPARE(order.at(i), i);
+        QCOMPARE(threads.at(i), QCoreApplication::instance()->thread());
+    }
+    std::atomic<QThread*> poolThread{nullptr};
+    dispatchGlobal([&] { poolThread = QThread::currentThread(); });
+    QTRY_VERIFY(poolThread.load() != nullptr);
+    QVERIFY(poolThread.load() != QCoreApplication::instance()->thread());
+}
+
+void TestPlatform::performAfterWaitsOnGuiThread()
+{
+    QElapsedTimer timer;
+    timer.start();
+    qint64 ranAfter = -1;
+    performAfter(0.2, [&] { ranAfter = timer.elapsed(); });
+    QCOMPARE(ranAfter, -1);
+    QTRY_VERIFY(ranAfter >= 0);
+    QVERIFY2(ranAfter >= 190, qPrintable(QString::number(ranAfter)));
+}
+
+void TestPlatform::systemLogHandsFixedTextToSink()
+{
+    QStringList lines;
+    SystemLog::setSink([&](const QString& line) { lines << line; });
+    SystemLog::log("Cannnot removeFile: %s", "/tmp/x y");
+    SystemLog::log("Could not Open File!!");
+    SystemLog::setSink({});
+    SystemLog::log("not captured");
+    QCOMPARE(lines, (QStringList{QStringLiteral("Cannnot removeFile: /tmp/x y"),
+                                 QStringLiteral("Could not Open File!!")}));
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"

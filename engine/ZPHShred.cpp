@@ -297,7 +297,11 @@ void ZPHShred::shredFile(const QString& path, int nPassType)
         m_report = ShredReport();
         m_failedPaths.clear();
     }
-    const QByteArray native = QFile::encodeName(path);
+    // "dir/link/" would make lstat follow the link: the handed path names the link itself.
+    QByteArray native = QFile::encodeName(path);
+    while (native.size() > 1 && native.endsWith('/'))
+        native.chop(1);
+    const QString top = QFile::decodeName(native);
     struct stat st;
     if (native.isEmpty() || ::lstat(native.constData(), &st) != 0) {
         std::lock_guard lock(m_reportMutex);
@@ -305,8 +309,8 @@ void ZPHShred::shredFile(const QString& path, int nPassType)
         return;
     }
     const bool isFolder = S_ISDIR(st.st_mode);
-    const QStringList work = isFolder ? ZPHFileFunctions::getFilesListFromDirectoryPath(path)
-                                      : QStringList{path};
+    const QStringList work = isFolder ? ZPHFileFunctions::getFilesListFromDirectoryPath(top)
+                                      : QStringList{top};
 
     for (const QString& file : work) {
         waitWhilePaused();

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Filedata.h"
+
+#include <QUrl>
+#include <optional>
+
+/// One item the user added: its URL and, when they could be read, its attributes.
+struct FileDirectory
+{
+    /// Every record the application builds has one; a default record has none.
+    std::optional<QUrl> url;
+    /// Missing when the attributes could not be read (the item vanished, a non-file URL).
+    std::optional<Filedata> file;
+    /// Never changed; the checked state of a row is the item dictionary's `state`.
+    bool state = false;
+    /// Set by the scan for a folder whose listing is empty.
+    bool isemptyFolder = false;
+
+    /// Reads the item's own attributes with lstat: a symbolic link is described as a link, never
+    /// as its target (trailing slashes are ignored for the same reason). Never fails: on a read
+    /// error it prints "Error reading file attributes" to standard output and returns the record
+    /// without `file`. Safe to call from any thread.
+    static FileDirectory fromUrl(const QUrl& url);
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <sys/types.h>
+
+/// The on-disk facts about one file or folder, as read once when its FileDirectory was made.
+/// Only FileDirectory::fromUrl() fills one in. Records are made off the GUI thread, so the
+/// icon is kept as a MIME type name; the GUI resolves (and caches) the icon from it.
+struct Filedata
+{
+    /// Allocated bytes (st_blocks * 512), not the length. 0 for folders. A top-level folder's
+    /// record later gets the folder's total instead; this is the only field that changes.
+    double size = 0;
+    QString mimeTypeName;
+    QUrl url;
+    bool isFolder = false;
+
+    /// The MIME type name for an item at `path` of file type `mode` (st_mode). Decided from the
+    /// file type and the name alone, never from the contents, so it stays cheap for large trees.
+    /// Thread-safe. Equal names share one string to keep big trees small.
+    static QString mimeTypeNameFor(const QString& path, mode_t mode);
+};

@@ -1,0 +1,51 @@
+#include "LanguageTable.h"
+
+#include "PropertyList.h"
+
+#include <QFile>
+
+namespace {
+
+std::optional<QVariantMap>& table()
+{
+    static std::optional<QVariantMap> strings;
+    return strings;
+}
+
+} // namespace
+
+std::optional<QVariantMap> loadPlistDictionary(const QString& name, const Bundle& bundle)
+{
+    const QString path = bundle.pathForResource(name, QStringLiteral("plist"));
+    if (path.isEmpty())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const std::optional<QVariant> parsed = PropertyList::parse(file.readAll());
+    if (!parsed || parsed->typeId() != QMetaType::QVariantMap)
+        return std::nullopt;
+    return parsed->toMap();
+}
+
+void setLanguageStrings(std::optional<QVariantMap> strings)
+{
+    table() = std::move(strings);
+}
+
+const std::optional<QVariantMap>& languageStrings()
+{
+    return table();
+}
+
+QString localizedText(const QString& key)
+{
+    const std::optional<QVariantMap>& strings = table();
+    if (!strings)
+        return {};
+    const auto it = strings->constFind(key);
+    // toString() would turn a number into text; a value that is not a string counts as missing.
+    if (it == strings->constEnd() || it->typeId() != QMetaType::QString)
+        return {};
+    return it->toString();
+}

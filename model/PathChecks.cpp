@@ -1,0 +1,254 @@
+#include "PathChecks.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <cstdio>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+QString loginName()
+{
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
+        return QFile::decodeName(entry->pw_name);
+    // No passwd entry (a bare container uid); the environment is the best remaining guess.
+    return qEnvironmentVariable("USER");
+}
+
+QByteArray encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QString stripTrailingSlashes(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+QString lastComponent(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+QString parentOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString realPath(const QString& path)
+{
+    char* resolved = ::realpath(encoded(path).constData(), nullptr);
+    if (!resolved)
+        return {};
+    const QString result = QFile::decodeName(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool isRestrictedName(const QString& name)
+{
+    // An unknown login name is an empty entry; it must not match the empty name of "/".
+    return !name.isEmpty() && arrRestrictedNames().contains(name);
+}
+
+bool isTopLevel(const QString& path)
+{
+    return path.size() > 1 && path.startsWith(u'/') && path.indexOf(u'/', 1) < 0;
+}
+
+bool isHomeOrAncestor(const QString& path, const QStringList& homes)
+{
+    for (const QString& home : homes) {
+        if (home.isEmpty())
+            continue;
+        if (path == home || home.startsWith(path + u'/'))
+            return true;
+    }
+    return false;
+}
+
+bool isVirtualFileSystemType(const QString& type)
+{
+    static const QStringList virtualTypes = {
+        QStringLiteral("proc"),
+        QStringLiteral("sysfs"),
+        QStringLiteral("devtmpfs"),
+        QStringLiteral("devpts"),
+        QStringLiteral("cgroup"),
+        QStringLiteral("cgroup2"),
+        QStringLiteral("securityfs"),
+        QStringLiteral("debugfs"),
+        QStringLiteral("tracefs"),
+        QStringLiteral("configfs"),
+        QStringLiteral("pstore"),
+        QStringLiteral("bpf"),
+        QStringLiteral("efivarfs"),
+        QStringLiteral("mqueue"),
+        QStringLiteral("hugetlbfs"),
+        QStringLiteral("fusectl"),
+        QStringLiteral("binfmt_misc"),
+        QStringLiteral("autofs"),
+    };
+    return virtualTypes.contains(type);
+}
+
+// Mounts change while the application runs, so the table is read for every lookup; it is a
+// few dozen lines.
+QString fileSystemTypeOfDevice(dev_t device)
+{
+    FILE* mountinfo = std::fopen("/proc/self/mountinfo", "re");
+    if (!mountinfo)
+        return {};
+    const QByteArray wanted
+        = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+    QString type;
+    char* line = nullptr;
+    size_t capacity = 0;
+    while (type.isEmpty() && ::getline(&line, &capacity, mountinfo) > 0) {
+        // "36 35 98:0 /root /mnt opts [optional fields...] - ext3 /dev/root opts"
+        const QList<QByteArray> fields = QByteArray(line).trimmed().split(' ');
+        if (fields.size() < 3 || fields.at(2) != wanted)
+            continue;
+        const qsizetype separator = fields.indexOf(QByteArrayLiteral("-"), 3);
+        if (separator >= 0 && separator + 1 < fields.size())
+            type = QString::fromUtf8(fields.at(separator + 1));
+    }
+    std::free(line);
+    std::fclose(mountinfo);
+    return type;
+}
+
+PathCheck verdict(PathCheck::Verdict v)
+{
+    return PathCheck {v};
+}
+
+} // namespace
+
+QString PathCheck::reason() const
+{
+    switch (verdict) {
+    case Verdict::Accepted:
+        return QStringLiteral("accepted");
+    case Verdict::RestrictedName:
+        return QStringLiteral("its name is one that is never added");
+    case Verdict::NotWritable:
+        return QStringLiteral("it is not writable");
+    case Verdict::FileSystemRoot:
+        return QStringLiteral("it is the file-system root");
+    case Verdict::TopLevelFolder:
+        return QStringLiteral("it lies directly under the file-system root");
+    case Verdict::HomeFolder:
+        return QStringLiteral("it is the home folder or holds it");
+    case Verdict::VirtualFileSystem:
+        return QStringLiteral("it is on a virtual file system");
+    case Verdict::Missing:
+        return QStringLiteral("it does not exist");
+    }
+    return {};
+}
+
+const QStringList& arrRestrictedNames()
+{
+    static const QStringList names = {
+        QStringLiteral("Desktop"),
+        QStringLiteral("Documents"),
+        QStringLiteral("Downloads"),
+        QStringLiteral("Movies"),
+        QStringLiteral("Music"),
+        QStringLiteral("Pictures"),
+        QStringLiteral("Public"),
+        QStringLiteral("Users"),
+        QStringLiteral("System"),
+        QStringLiteral("Library"),
+        QStringLiteral("Applications"),
+        loginName(),
+    };
+    return names;
+}
+
+QString fileSystemTypeOf(const QString& path)
+{
+    struct stat st;
+    if (path.isEmpty() || ::lstat(encoded(path).constData(), &st) != 0)
+        return {};
+    return fileSystemTypeOfDevice(st.st_dev);
+}
+
+PathCheck checkUrl(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return verdict(PathCheck::Verdict::Missing);
+    return checkPath(url.toLocalFile());
+}
+
+PathCheck checkPath(const QString& path)
+{
+    using Verdict = PathCheck::Verdict;
+    if (path.isEmpty())
+        return verdict(Verdict::Missing);
+
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path;
+    const QString literal = stripTrailingSlashes(absolute);
+    const QString lexical = QDir::cleanPath(absolute);
+
+    if (isRestrictedName(lastComponent(literal)) || isRestrictedName(lastComponent(lexical)))
+        return verdict(Verdict::RestrictedName);
+
+    // What the kernel will act on: the parent resolved through links, plus the last component,
+    // which is itself followed when a trailing slash, "." or ".." asks for it.
+    const QString last = lastComponent(literal);
+    const bool followsLast
+        = (absolute.endsWith(u'/') && literal != u"/") || last == u"." || last == u"..";
+    QString resolved;
+    if (literal == u"/") {
+        resolved = literal;
+    } else if (followsLast) {
+        resolved = realPath(absolute);
+    } else if (const QString parent = realPath(parentOf(literal)); !parent.isEmpty()) {
+        resolved = parent == u"/" ? QString(u'/' + last) : QString(parent + u'/' + last);
+    }
+    if (!resolved.isEmpty() && isRestrictedName(lastComponent(resolved)))
+        return verdict(Verdict::RestrictedName);
+
+    QStringList forms {lexical};
+    if (!resolved.isEmpty() && resolved != lexical)
+        forms.append(resolved);
+    for (const QString& form : forms) {
+        if (form == u"/")
+            return verdict(Verdict::FileSystemRoot);
+    }
+    for (const QString& form : forms) {
+        if (isTopLevel(form))
+            return verdict(Verdict::TopLevelFolder);
+    }
+    const QString home = QDir::homePath();
+    const QStringList homes {QDir::cleanPath(home), realPath(home)};
+    for (const QString& form : forms) {
+        if (isHomeOrAncestor(form, homes))
+            return verdict(Verdict::HomeFolder);
+    }
+
+    struct stat st;
+    if (::lstat(encoded(absolute).constData(), &st) != 0)
+        return verdict(Verdict::Missing);
+
+    if (isVirtualFileSystemType(fileSystemTypeOfDevice(st.st_dev)))
+        return verdict(Verdict::VirtualFileSystem);
+
+    // access() follows links; a link is only ever removed as a link, which needs its folder.
+    const bool writable = S_ISLNK(st.st_mode)
+        ? ::access(encoded(parentOf(literal)).constData(), W_OK | X_OK) == 0
+        : ::access(encoded(absolute).constData(), W_OK) == 0;
+    if (!writable)
+        return verdict(Verdict::NotWritable);
+    return verdict(Verdict::Accepted);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+/// The outcome of checking one path the user handed over. Nothing here touches the item.
+struct PathCheck
+{
+    enum class Verdict
+    {
+        Accepted,
+        RestrictedName, ///< the last component is one of arrRestrictedNames()
+        NotWritable, ///< the process's user may not write it
+        FileSystemRoot, ///< "/"
+        TopLevelFolder, ///< a folder directly under "/", such as /usr or /home
+        HomeFolder, ///< the user's home folder, or a folder that holds it
+        VirtualFileSystem, ///< on proc, sysfs, devtmpfs and the like
+        Missing, ///< nothing at the path, or not a local path
+    };
+
+    Verdict verdict = Verdict::Accepted;
+
+    bool accepted() const { return verdict == Verdict::Accepted; }
+    /// A short English text for logs and debugging; the user only ever sees one cannot-add alert.
+    QString reason() const;
+};
+
+/// The last path components that are never added, wherever they lie: eleven fixed folder names
+/// and the current user's login name (read once, on first use). Always 12 entries; compared
+/// exactly, case included.
+const QStringList& arrRestrictedNames();
+
+/// Checks one path as it arrived (not normalised). In this order: a restricted last component;
+/// the file-system root, a folder directly under it, or the home folder (and its ancestors);
+/// a missing item; an item on a virtual file system; an item the process's user may not write
+/// (for a symbolic link: its folder, since only the link itself is ever removed).
+///
+/// Because the list is built from the lexically normalised path while the kernel resolves ".."
+/// and a trailing slash through symbolic links, the location checks look at both forms and
+/// refuse when either matches. A symbolic link without a trailing slash is judged as the link:
+/// "dir/link" to "/" is accepted (removing it removes the link), "dir/link/" is refused as "/".
+PathCheck checkPath(const QString& path);
+/// checkPath() on a file URL's local path; any other URL is Missing.
+PathCheck checkUrl(const QUrl& url);
+
+/// The type ("ext4", "proc", ...) of the file system holding the item at `path` itself (a final
+/// symbolic link is not followed), from /proc/self/mountinfo; empty when unknown.
+QString fileSystemTypeOf(const QString& path);

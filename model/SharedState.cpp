@@ -1,0 +1,13 @@
+#include "SharedState.h"
+
+SharedState& SharedState::instance()
+{
+    static SharedState state;
+    return state;
+}
+
+void SharedState::resetLists()
+{
+    arrFileList.clear();
+    arrPendingItems.clear();
+}

@@ -1,0 +1,38 @@
+#include "SizeText.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// The C library's rounding of the widened float is part of the expected text ("999.9 KB"
+// against "1000.0 KB"), so format with snprintf rather than Qt's own number formatting.
+QString formatUnit(float value, const char* unit)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.1f %s", static_cast<double>(value), unit);
+    return QString::fromLatin1(buffer);
+}
+
+} // namespace
+
+QString sizeText(double bytes)
+{
+    if (!(bytes > 0))
+        return QStringLiteral("0 bytes");
+    if (bytes < 1000) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%lu bytes",
+            static_cast<unsigned long>(static_cast<std::uint64_t>(bytes)));
+        return QString::fromLatin1(buffer);
+    }
+    // 32-bit intermediates on purpose: 1050 bytes gives 1.0 KB, not 1.1 KB.
+    const float kilo = static_cast<float>(bytes / 1000.0);
+    if (kilo < 1000.0f)
+        return formatUnit(kilo, "KB");
+    const float mega = kilo / 1000.0f;
+    if (mega < 1000.0f)
+        return formatUnit(mega, "MB");
+    const float giga = mega / 1000.0f;
+    return formatUnit(giga, "GB");
+}

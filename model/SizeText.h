@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+/// A byte count as short text in decimal units: "0 bytes", "999 bytes", "1.5 KB", "1.2 MB",
+/// "5.0 GB". The unit is chosen before rounding, so 999,950 bytes read "1000.0 KB".
+/// A value that is not a number reads as "0 bytes". Keeps no state; any thread.
+QString sizeText(double bytes);

@@ -57,6 +57,24 @@ void fillWords(std::vector<char>& buffer, size_t length, quint32 word, bool rand
     }
 }
 
+// Why the entry at `path` (whose own status is `st`) could not be unlinked by this process, or
+// empty when it can: its folder must be writable and searchable, and in a sticky folder the
+// process must own the file or the folder.
+QString whyNotRemovable(const QByteArray& path, const struct stat& st)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return QStringLiteral("its folder does not allow removing it: ") + errnoText(errno);
+    struct stat folderStat;
+    if (::stat(folder.constData(), &folderStat) != 0)
+        return QStringLiteral("its folder could not be examined: ") + errnoText(errno);
+    const uid_t me = ::geteuid();
+    if ((folderStat.st_mode & S_ISVTX) && me != 0 && me != st.st_uid && me != folderStat.st_uid)
+        return QStringLiteral("its folder is sticky and the file belongs to another user");
+    return {};
+}
+
 } // namespace
 
 ZPHShred& sharedShredEngine()
@@ -217,6 +235,11 @@ ZPHShred::FileOutcome ZPHShred::shredOneFile(const QString& path, int nPassType)
         addFailure(path, QStringLiteral("not erased: the file has %1 hard links and its other "
                                         "names would lose their data")
                              .arg(quint64(st.st_nlink)));
+        return FileOutcome::Failed;
+    }
+    if (const QString why = whyNotRemovable(native, st); !why.isEmpty()) {
+        // Overwriting a file that then cannot be unlinked would leave a wrecked file behind.
+        addFailure(path, QStringLiteral("not erased: ") + why);
         return FileOutcome::Failed;
     }
     const quint64 size = ZPHFileFunctions::getFileSize(path).toULongLong();

@@ -1,0 +1,283 @@
+#include "LoopImage.h"
+#include "TempTree.h"
+#include "ZPHShred.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStorageInfo>
+#include <QTest>
+#include <fcntl.h>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+const QString kTool = QStringLiteral(CORVANE_BIN_DIR "/corvane-shred");
+constexpr qint64 kBlock = 4096;
+constexpr qint64 kMarkerSize = 16;
+
+// The bytes each method leaves behind, written out rather than taken from the engine.
+QByteArray finalPatternWord(int method)
+{
+    switch (method) {
+    case 2:
+        return QByteArray(4, '\xff');
+    case 3:
+        return QByteArray("\x84\x02\x96\x49", 4);
+    default:
+        return QByteArray(4, '\0');
+    }
+}
+
+// A random marker that no overwrite pattern can produce by chance: it holds none of the
+// pattern words at any offset and does not repeat every 4 bytes.
+QByteArray makeMarker(QRandomGenerator& random, const QList<QByteArray>& taken)
+{
+    for (;;) {
+        QByteArray marker(kMarkerSize, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32*>(marker.data()), kMarkerSize / 4);
+        bool usable = !taken.contains(marker) && marker.left(4) != marker.mid(4, 4);
+        for (int method = 1; method <= 3 && usable; ++method)
+            usable = !QByteArray(marker + marker).contains(finalPatternWord(method));
+        if (usable)
+            return marker;
+    }
+}
+
+struct Extent
+{
+    qint64 logical = 0;
+    qint64 physical = 0;
+    qint64 length = 0;
+};
+
+// The file's extents in 4096-byte blocks, from filefrag; empty with `error` set on failure.
+QList<Extent> physicalExtents(const QString& file, QString* error)
+{
+    QProcess filefrag;
+    filefrag.start(
+        QStringLiteral("filefrag"), {QStringLiteral("-v"), QStringLiteral("-b4096"), file});
+    if (!filefrag.waitForFinished(30000) || filefrag.exitCode() != 0) {
+        *error = QStringLiteral("filefrag failed: ") + filefrag.errorString()
+            + QString::fromLocal8Bit(filefrag.readAllStandardError());
+        return {};
+    }
+    const QString output = QString::fromLocal8Bit(filefrag.readAllStandardOutput());
+    // "   0:        0..       1:      34816..     34817:      2:             last,eof"
+    static const QRegularExpression row(
+        QStringLiteral(
+            "^\\s*\\d+:\\s+(\\d+)\\.\\.\\s*(\\d+):\\s+(\\d+)\\.\\.\\s*(\\d+):\\s+(\\d+):"),
+        QRegularExpression::MultilineOption);
+    QList<Extent> extents;
+    for (auto it = row.globalMatch(output); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        extents.append(
+            {m.captured(1).toLongLong(), m.captured(3).toLongLong(), m.captured(5).toLongLong()});
+    }
+    static const QRegularExpression blockSize(QStringLiteral("\\(\\d+ blocks? of 4096 bytes\\)"));
+    if (!output.contains(blockSize))
+        *error = QStringLiteral("unexpected filefrag output: ") + output;
+    return extents;
+}
+
+struct SecretFile
+{
+    QString relative;
+    QByteArray content;
+    QList<Extent> extents;
+};
+
+// Compares the image's bytes of every block the file had in its first `length` bytes with
+// `expected(block index)`; returns the number of blocks compared, or -1 at the first mismatch.
+qint64 compareBlocks(const QByteArray& image, const SecretFile& file, qint64 length,
+    const std::function<QByteArray(qint64 block)>& expected, QString* where)
+{
+    qint64 compared = 0;
+    for (const Extent& extent : file.extents) {
+        for (qint64 i = 0; i < extent.length; ++i) {
+            const qint64 block = extent.logical + i;
+            if (block * kBlock >= length)
+                continue;
+            const QByteArray want = expected(block);
+            const QByteArray have = image.mid((extent.physical + i) * kBlock, want.size());
+            if (have != want) {
+                *where = QStringLiteral("%1: logical block %2 at physical block %3")
+                             .arg(file.relative)
+                             .arg(block)
+                             .arg(extent.physical + i);
+                return -1;
+            }
+            ++compared;
+        }
+    }
+    return compared;
+}
+
+QByteArray readWhole(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestErasure : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void toolLeavesNoTraceOnDisk_data();
+    void toolLeavesNoTraceOnDisk();
+    void largeFileIsOverwrittenToItsEnd();
+};
+
+void TestErasure::toolLeavesNoTraceOnDisk_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("method 1, zeros") << 1;
+    QTest::newRow("method 2, ones") << 2;
+    QTest::newRow("method 3, three passes") << 3;
+}
+
+void TestErasure::toolLeavesNoTraceOnDisk()
+{
+    QFETCH(int, method);
+    QVERIFY2(QFileInfo(kTool).isExecutable(), qPrintable(kTool));
+    LoopImage image(
+        32, QStringLiteral("ext4"), QString(), {QStringLiteral("-b"), QStringLiteral("4096")});
+    if (!image.isMounted())
+        QSKIP(qPrintable(QStringLiteral("cannot mount an ext4 test image: ") + image.error()));
+
+    QRandomGenerator random(quint32(0x5eed0000 + method));
+    const QList<std::pair<QString, qint64>> layout {
+        {QStringLiteral("one byte"), 1},
+        {QStringLiteral(".hidden"), 4095},
+        {QStringLiteral("sub/exactly one block é ü ß"), 4096},
+        {QStringLiteral("sub/deeper/new\nline"), 4097},
+        {QStringLiteral("sub/.hidden folder/two hundred KiB"), 200 * 1024 + 7},
+        {QStringLiteral("big/three MiB.bin"), 3 * 1024 * 1024 + 13},
+        {QStringLiteral("big/日本語.txt"), 64},
+        {QStringLiteral("empty"), 0},
+    };
+    QList<SecretFile> files;
+    QList<QByteArray> markers;
+    const QString top = image.mountPoint() + QStringLiteral("/top");
+    for (const auto& [relative, size] : layout) {
+        const QByteArray marker = makeMarker(random, markers);
+        markers.append(marker);
+        SecretFile file {relative, marker.repeated(size / kMarkerSize + 1).left(size), {}};
+        QDir().mkpath(QFileInfo(top + u'/' + relative).absolutePath());
+        QFile out(top + u'/' + relative);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(file.content), size);
+        out.close();
+        files.append(file);
+    }
+    QDir().mkpath(top + QStringLiteral("/sub/empty folder"));
+    ::sync();
+
+    // Where the secrets lie, checked against the raw image so a misread map cannot pass below.
+    {
+        const QByteArray raw = readWhole(image.imagePath());
+        QVERIFY(!raw.isEmpty());
+        for (SecretFile& file : files) {
+            QString error;
+            file.extents = physicalExtents(top + u'/' + file.relative, &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            const qint64 size = file.content.size();
+            QString where;
+            const qint64 blocks = compareBlocks(
+                raw, file, size,
+                [&](qint64 block) {
+                    return file.content.mid(
+                        block * kBlock, std::min(kBlock, size - block * kBlock));
+                },
+                &where);
+            QVERIFY2(blocks >= 0,
+                qPrintable(QStringLiteral("secret not found where filefrag said: ") + where));
+            QCOMPARE(blocks, (size + kBlock - 1) / kBlock);
+            if (size >= kMarkerSize)
+                QVERIFY(raw.contains(file.content.left(kMarkerSize)));
+        }
+    }
+
+    QProcess tool;
+    tool.start(kTool, {QStringLiteral("--method"), QString::number(method), top});
+    QVERIFY(tool.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0, qPrintable(err));
+    QVERIFY(!TempTree::exists(top));
+    QVERIFY2(image.unmount(), qPrintable(image.error()));
+
+    const QByteArray raw = readWhole(image.imagePath());
+    QVERIFY(!raw.isEmpty());
+    const QByteArray word = finalPatternWord(method);
+    for (const SecretFile& file : files) {
+        const qint64 size = file.content.size();
+        if (size >= kMarkerSize) {
+            const qsizetype at = raw.indexOf(file.content.left(kMarkerSize));
+            QVERIFY2(at < 0,
+                qPrintable(
+                    QStringLiteral("%1: secret still at byte %2").arg(file.relative).arg(at)));
+        }
+        const qint64 length = ZPHShred::overwriteLength(quint64(size));
+        QString where;
+        const qint64 blocks = compareBlocks(
+            raw, file, length, [&](qint64) { return word.repeated(kBlock / 4); }, &where);
+        QVERIFY2(blocks >= 0, qPrintable(QStringLiteral("not the final pattern: ") + where));
+        QCOMPARE(blocks, length / kBlock);
+    }
+}
+
+void TestErasure::largeFileIsOverwrittenToItsEnd()
+{
+    if (qEnvironmentVariableIsEmpty("CORVANE_SLOW_TESTS"))
+        QSKIP("writes 4 GiB; runs as the test tst_erasure_large (label slow)");
+    constexpr qint64 kFourGiB = Q_INT64_C(4294967296);
+    const QStorageInfo storage(QDir::tempPath());
+    if (storage.fileSystemType() == "tmpfs")
+        QSKIP("the temp folder is in memory; 4 GiB would be taken from RAM");
+    if (storage.bytesAvailable() < 6 * Q_INT64_C(1073741824))
+        QSKIP(qPrintable(QStringLiteral("needs 6 GiB free in %1, %2 bytes available")
+                             .arg(QDir::tempPath())
+                             .arg(storage.bytesAvailable())));
+
+    TempTree tree;
+    const QString path = tree.path(QStringLiteral("large.bin"));
+    const QByteArray native = QFile::encodeName(path);
+    {
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        QVERIFY(fd >= 0);
+        // Sparse: only what the overwrite writes takes room.
+        QCOMPARE(::ftruncate(fd, kFourGiB + 1), 0);
+        ::close(fd);
+    }
+    ZPHShred engine;
+    QString error;
+    const bool written = engine.overwriteFile(
+        native, quint64(kFourGiB + 1), qint32(ZPHShred::kPatternPass3), false, &error);
+    QVERIFY2(written, qPrintable(error));
+    QCOMPARE(QFileInfo(path).size(), kFourGiB + kBlock);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray expected = finalPatternWord(3).repeated(kBlock / 4);
+    QList<qint64> offsets {0, kFourGiB - kBlock / 2, kFourGiB};
+    // A sample in every 256 MiB shows no stretch in between was skipped.
+    for (qint64 offset = 256 * 1024 * 1024; offset < kFourGiB; offset += 256 * 1024 * 1024)
+        offsets.append(offset + 4 * 1024);
+    for (const qint64 offset : offsets) {
+        QVERIFY(file.seek(offset));
+        QVERIFY2(
+            file.read(kBlock) == expected, qPrintable(QStringLiteral("at byte %1").arg(offset)));
+    }
+    file.close();
+    QVERIFY(QFile::remove(path));
+}
+
+QTEST_GUILESS_MAIN(TestErasure)
+#include "tst_erasure.moc"

@@ -21,6 +21,8 @@
 namespace {
 
 constexpr size_t kMaxChunk = 1024 * 1024;
+// How far behind the write position chunks are waited for and dropped from the cache.
+constexpr quint64 kWriteBehind = 16 * 1024 * 1024;
 
 QString errnoText(int err)
 {
@@ -196,6 +198,23 @@ bool ZPHShred::overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 n
             ::close(fd);
             SystemLog::log("Could not write in File!!");
             return fail(QStringLiteral("could not write: ") + errnoText(err));
+        }
+        // Start the write-back of this chunk now and drop chunks already on disk from the page
+        // cache: the disk works while we write, and a large file never fills memory with zeros.
+        // The fdatasync below remains the check that the pass is durable.
+        ::sync_file_range(fd, off_t(offset), off_t(n), SYNC_FILE_RANGE_WRITE);
+        if (offset >= kWriteBehind) {
+            const off_t behind = off_t(offset - kWriteBehind);
+            if (::sync_file_range(fd, behind, off_t(n),
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
+                                      | SYNC_FILE_RANGE_WAIT_AFTER)
+                    != 0
+                && errno == EIO) {
+                ::close(fd);
+                SystemLog::log("Could not write in File!!");
+                return fail(QStringLiteral("could not write: ") + errnoText(EIO));
+            }
+            ::posix_fadvise(fd, behind, off_t(n), POSIX_FADV_DONTNEED);
         }
         offset += n;
     }

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+/// Something the benchmark needed did not work; the run stops with exit code 1.
+class BenchError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct BenchOptions
+{
+    quint64 sizeMiB = 1024;   ///< size of the large file
+    int smallFiles = 3000;    ///< files in the small-file tree
+    int repeatLarge = 1;      ///< timed pairs on the large file
+    int repeatSmall = 3;      ///< timed pairs on the small-file tree
+};
+
+/// Times the shredding engine against dd and GNU shred, always inside `workDir`, a folder the
+/// caller made for this run only and removes afterwards.
+class ShredBench
+{
+public:
+    ShredBench(const BenchOptions& options, const QString& workDir);
+
+    /// Runs every measurement and prints one line per figure. Throws BenchError when a run fails.
+    void run();
+
+    /// Set from a signal handler; checked between runs.
+    static volatile int s_interrupted;
+
+private:
+    struct Pair
+    {
+        std::vector<double> engine;
+        std::vector<double> reference;
+    };
+
+    QString inWork(const QString& name) const;
+    void requireInside(const QString& path) const;
+    void checkInterrupted() const;
+
+    void makeLargeFile(const QString& path) const;
+    void makePatternSource(const QString& path, quint32 word) const;
+    quint64 makeTree(const QString& root, QStringList* relativeFiles) const;
+    void removeIfPresent(const QString& path) const;
+
+    double timeEngine(const QString& path, int method, qint64 files, quint64 bytes);
+    double timeCommand(const QString& program, const QStringList& args,
+                       const QString& workingDir = QString()) const;
+    void checkLargeFileStart(const QString& path, quint32 word) const;
+    double timeUnlink(const QString& path) const;
+
+    Pair timePairs(int repeats, const std::function<double()>& engineRun,
+                   const std::function<double()>& referenceRun) const;
+    void report(const QString& label, const QString& engineName, const QString& refName,
+                const Pair& pair, double target, bool strict);
+    void reportInfo(const QString& label, const QString& refName,
+                    const std::vector<double>& engine, const std::vector<double>& reference);
+
+    void benchLargeMethod1VsDd();
+    void benchLargeMethod3VsDd();
+    void benchLargeMethod1VsShred();
+    void benchSmallFiles();
+    void reportMemory();
+
+    BenchOptions m_options;
+    QString m_workDir;
+    QString m_dd;
+    QString m_shred;
+    std::vector<char> m_fill;     ///< 1 MiB of non-zero bytes the test files are made of
+    quint64 m_bytes = 0;
+    long m_baselineRssKiB = 0;
+    QStringList m_missed;
+};

@@ -1,0 +1,1 @@
+corvane_add_test(tst_promo SOURCES tst_promo.cpp LIBS corvane_promo corvane_pictures LABELS promo)

@@ -4,6 +4,7 @@
 #include "ItemDictionary.h"
 
 #include <QList>
+#include <QString>
 #include <atomic>
 
 /// The process-wide state the screens hand to each other. Made on first use, alive until the
@@ -17,6 +18,13 @@
 /// likewise works on a snapshot it was given on the GUI thread.
 ///
 /// The counters and flags are atomics and may be read and written from any thread.
+/// An item a shred run could not erase, and why; shown on the result screen.
+struct NotErasedItem
+{
+    QString path;
+    QString reason;
+};
+
 class SharedState
 {
 public:
@@ -38,6 +46,8 @@ public:
     /// Totals of the current shred run; the shredding walk is their only writer.
     std::atomic<qint64> deletedFilesCount {0};
     std::atomic<double> deletedFilesSize {0};
+    /// What the last shred run could not erase. GUI thread only; written when the run ends.
+    QList<NotErasedItem> notErasedItems;
     /// The tab the settings window opens on.
     std::atomic<int> requestedSettingsTab {0};
 

@@ -1,0 +1,610 @@
+#include "FileDirectory.h"
+#include "FolderScanner.h"
+#include "ItemDictionary.h"
+#include "ListBuilder.h"
+#include "LoopImage.h"
+#include "NotificationCenter.h"
+#include "PathChecks.h"
+#include "SharedState.h"
+#include "TempTree.h"
+#include "UnprivilegedChild.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMimeDatabase>
+#include <QTest>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+double allocatedBytes(const QString& path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return static_cast<double>(st.st_blocks) * 512.0;
+}
+
+// Content a compressing file system cannot shrink below its length.
+QByteArray incompressible(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+QUrl fileUrl(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
+
+int itemCount(const ItemRef& item)
+{
+    int count = 1;
+    for (const ItemRef& child : item->arrpath)
+        count += itemCount(child);
+    return count;
+}
+
+// Tags in creation order must read 0, 1, 2, ... in a depth-first walk, parent first.
+void collectTags(const ItemRef& item, QList<qint64>* tags)
+{
+    tags->append(item->tag);
+    for (const ItemRef& child : item->arrpath)
+        collectTags(child, tags);
+}
+
+ItemRef childNamed(const ItemRef& item, const QString& name)
+{
+    for (const ItemRef& child : item->arrpath) {
+        if (child->data.url && child->data.url->fileName() == name)
+            return child;
+    }
+    return {};
+}
+
+struct ScanRun
+{
+    int reloads = 0;
+    int completions = 0;
+    qint64 nextTag = -1;
+};
+
+// Scans arrPendingItems as the list screen does and waits for the completion and the worker.
+bool scanAndWait(qint64 firstTag, ScanRun* run, const std::function<void()>& onReload = {})
+{
+    const auto handle = ListBuilder::startScan(
+        firstTag,
+        [run, onReload] {
+            ++run->reloads;
+            if (onReload)
+                onReload();
+        },
+        [run](qint64 nextTag) {
+            ++run->completions;
+            run->nextTag = nextTag;
+        });
+    const bool done
+        = QTest::qWaitFor([&] { return run->completions > 0 && handle->isFinished(); }, 30000);
+    // A second completion or a late reload would be delivered here.
+    QTest::qWait(20);
+    return done;
+}
+
+ItemRef scanOne(const QString& path, ScanRun* run)
+{
+    SharedState::instance().arrPendingItems = {FileDirectory::fromUrl(fileUrl(path))};
+    if (!scanAndWait(0, run) || SharedState::instance().arrFileList.size() != 1)
+        return {};
+    return SharedState::instance().arrFileList.constFirst();
+}
+
+} // namespace
+
+class TestListBuilding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dropChecksEveryPath_data();
+    void dropChecksEveryPath();
+    void dropWithOneReadOnlyPath();
+    void dropKeepsPathsAsGiven();
+    void homePanelNormalises();
+    void listPanelSkipsWhatIsListed_data();
+    void listPanelSkipsWhatIsListed();
+
+    void scanOfNothingStillCompletes();
+    void emptyTopLevelFolder();
+    void folderTotal_data();
+    void folderTotal();
+    void tagsAreDepthFirst();
+    void childrenAsListed();
+    void oneReloadPerFinishedItem();
+    void stoppedScanPublishesNothing_data();
+    void stoppedScanPublishesNothing();
+    void unreadableFolderHasNoChildren();
+    void typeByNameAgreesWithTheDatabase_data();
+    void typeByNameAgreesWithTheDatabase();
+
+private:
+    QObject m_observerOwner;
+    int m_showData = 0;
+    int m_cannotAdded = 0;
+};
+
+void TestListBuilding::init()
+{
+    SharedState::instance().resetLists();
+    m_showData = 0;
+    m_cannotAdded = 0;
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    center.addObserver(QStringLiteral("showData"), &m_observerOwner,
+        [this](const Notification&) { ++m_showData; });
+    center.addObserver(QStringLiteral("cannotadded"), &m_observerOwner,
+        [this](const Notification&) { ++m_cannotAdded; });
+}
+
+void TestListBuilding::cleanup()
+{
+    NotificationCenter::defaultCenter().removeObservers(&m_observerOwner);
+    SharedState::instance().resetLists();
+}
+
+void TestListBuilding::dropChecksEveryPath_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<bool>("isFolder");
+    QTest::addColumn<bool>("accepted");
+
+    const QString login = arrRestrictedNames().constLast();
+    QTest::newRow("Documents deep down") << QStringLiteral("x/y/Documents") << true << false;
+    QTest::newRow("documents in lower case") << QStringLiteral("x/documents") << true << true;
+    QTest::newRow("a file named Documents") << QStringLiteral("Documents") << false << false;
+    QTest::newRow("Documents.txt") << QStringLiteral("Documents.txt") << false << true;
+    QTest::newRow("a file named like the login") << QString(u"x/" + login) << false << false;
+    QTest::newRow("login name in other case")
+        << QString(u"x/" + login.toUpper()) << false << (login.toUpper() == login ? false : true);
+    QTest::newRow("Library inside a folder") << QStringLiteral("a/Library") << true << false;
+}
+
+void TestListBuilding::dropChecksEveryPath()
+{
+    QFETCH(QString, relative);
+    QFETCH(bool, isFolder);
+    QFETCH(bool, accepted);
+
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString path = isFolder ? tree.makeDir(relative) : tree.writeFile(relative, "x");
+    QVERIFY(TempTree::exists(path));
+
+    QVERIFY(ListBuilder::acceptDroppedPaths({path}));
+    const QList<FileDirectory>& pending = SharedState::instance().arrPendingItems;
+    QCOMPARE(pending.size(), accepted ? 1 : 0);
+    QCOMPARE(m_showData, accepted ? 1 : 0);
+    QCOMPARE(m_cannotAdded, accepted ? 0 : 1);
+}
+
+void TestListBuilding::dropWithOneReadOnlyPath()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString first = tree.writeFile(QStringLiteral("first.txt"), "1");
+    const QString source = tree.makeDir(QStringLiteral("source"));
+    tree.writeFile(QStringLiteral("source/locked.txt"), "2");
+    const QString last = tree.makeDir(QStringLiteral("last"));
+    const QString view = tree.makeDir(QStringLiteral("view"));
+
+    // Root may write anything writable on disk, so the fault is a read-only mount (EROFS).
+    struct Unmount
+    {
+        QString target;
+        ~Unmount()
+        {
+            if (!target.isEmpty())
+                LoopImage::unmountPath(target);
+        }
+    } unmount;
+    QString readOnly;
+    if (canDropPrivileges()) {
+        QString error;
+        if (!LoopImage::bindReadOnly(source, view, &error))
+            QSKIP(qPrintable(u"no read-only bind mount: " + error));
+        unmount.target = view;
+        readOnly = view + QStringLiteral("/locked.txt");
+    } else {
+        readOnly = source + QStringLiteral("/locked.txt");
+        QCOMPARE(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+    }
+    QVERIFY(::access(QFile::encodeName(readOnly).constData(), W_OK) != 0);
+
+    QVERIFY(ListBuilder::acceptDroppedPaths({first, readOnly, last}));
+    QCOMPARE(m_cannotAdded, 1);
+    QCOMPARE(m_showData, 0);
+    const QList<FileDirectory>& pending = SharedState::instance().arrPendingItems;
+    QCOMPARE(pending.size(), 2);
+    QCOMPARE(pending.at(0).url, std::optional<QUrl>(fileUrl(first)));
+    QCOMPARE(pending.at(1).url, std::optional<QUrl>(fileUrl(last)));
+}
+
+void TestListBuilding::dropKeepsPathsAsGiven()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString file = tree.writeFile(QStringLiteral("dir/file.txt"), "f");
+    const QString asGiven = tree.path(QStringLiteral("dir/./file.txt"));
+    SharedState::instance().arrPendingItems = {FileDirectory::fromUrl(fileUrl(file))};
+
+    QVERIFY(ListBuilder::acceptDroppedPaths({asGiven}));
+    const QList<FileDirectory>& pending = SharedState::instance().arrPendingItems;
+    // The earlier record went: every drop starts afresh.
+    QCOMPARE(pending.size(), 1);
+    QCOMPARE(pending.constFirst().url, std::optional<QUrl>(fileUrl(asGiven)));
+    QVERIFY(pending.constFirst().file.has_value());
+    QCOMPARE(m_showData, 1);
+    QCOMPARE(m_cannotAdded, 0);
+}
+
+void TestListBuilding::homePanelNormalises()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString file = tree.writeFile(QStringLiteral("file.txt"), "f");
+    tree.makeDir(QStringLiteral("sub"));
+    const QString restricted = tree.makeDir(QStringLiteral("Music"));
+    const QUrl roundabout = fileUrl(tree.path(QStringLiteral("sub/../file.txt")));
+
+    QCOMPARE(ListBuilder::acceptHomePanelUrls({roundabout}), false);
+    QCOMPARE(SharedState::instance().arrPendingItems.size(), 1);
+    QCOMPARE(SharedState::instance().arrPendingItems.constFirst().url,
+        std::optional<QUrl>(fileUrl(file)));
+
+    // A refusal is reported, the others are still taken, and the caller does the posting.
+    QCOMPARE(ListBuilder::acceptHomePanelUrls({fileUrl(restricted), fileUrl(file)}), true);
+    QCOMPARE(SharedState::instance().arrPendingItems.size(), 2);
+    QCOMPARE(m_showData + m_cannotAdded, 0);
+}
+
+void TestListBuilding::listPanelSkipsWhatIsListed_data()
+{
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("added");
+    QTest::addColumn<bool>("refused");
+
+    const QString b = QStringLiteral("a/b");
+    QTest::newRow("sibling sharing a prefix") << b << QStringLiteral("a/bc/x") << true << false;
+    QTest::newRow("inside the listed folder") << b << QStringLiteral("a/b/x") << false << false;
+    QTest::newRow("deeper inside") << b << QStringLiteral("a/b/c/y") << false << false;
+    QTest::newRow("exact duplicate") << b << QStringLiteral("a/b") << false << false;
+    QTest::newRow("duplicate, trailing slash") << b << QStringLiteral("a/b/") << false << false;
+    QTest::newRow("listed with a trailing slash")
+        << QStringLiteral("a/b/") << QStringLiteral("a/b/x") << false << false;
+    QTest::newRow("inside only by its text") << b << QStringLiteral("a/b/../bc/x") << true << false;
+    QTest::newRow("parent of the listed folder") << b << QStringLiteral("a") << true << false;
+    QTest::newRow("restricted inside the listed folder")
+        << b << QStringLiteral("a/b/Documents") << false << true;
+    QTest::newRow("restricted elsewhere") << b << QStringLiteral("a/bc/Documents") << false << true;
+}
+
+void TestListBuilding::listPanelSkipsWhatIsListed()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, chosen);
+    QFETCH(bool, added);
+    QFETCH(bool, refused);
+
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    for (const auto& relative : {u"a/b/x", u"a/b/c/y", u"a/bc/x"})
+        QVERIFY(!tree.writeFile(QString::fromUtf16(relative), "x").isEmpty());
+    tree.makeDir(QStringLiteral("a/b/Documents"));
+    tree.makeDir(QStringLiteral("a/bc/Documents"));
+
+    QList<ItemRef>& list = SharedState::instance().arrFileList;
+    // An item without a record URL never counts as listed.
+    list.append(makeTopLevelItem(FileDirectory(), 0));
+    list.append(makeTopLevelItem(FileDirectory::fromUrl(fileUrl(tree.path(listed))), 1));
+
+    const QUrl url = fileUrl(tree.path(chosen));
+    QCOMPARE(ListBuilder::acceptListPanelUrls({url}), refused);
+    const QList<FileDirectory>& pending = SharedState::instance().arrPendingItems;
+    QCOMPARE(pending.size(), added ? 1 : 0);
+    if (added)
+        QCOMPARE(pending.constFirst().url,
+            std::optional<QUrl>(fileUrl(QDir::cleanPath(url.toLocalFile()))));
+}
+
+void TestListBuilding::scanOfNothingStillCompletes()
+{
+    ScanRun run;
+    QVERIFY(scanAndWait(5, &run));
+    QCOMPARE(run.completions, 1);
+    QCOMPARE(run.reloads, 0);
+    QCOMPARE(run.nextTag, 5);
+    QVERIFY(SharedState::instance().arrFileList.isEmpty());
+}
+
+void TestListBuilding::emptyTopLevelFolder()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    ScanRun run;
+    const ItemRef item = scanOne(tree.makeDir(QStringLiteral("empty")), &run);
+    QVERIFY(item);
+    QVERIFY(item->arrpath.isEmpty());
+    QCOMPARE(item->data.isemptyFolder, true);
+    QVERIFY(item->data.file.has_value());
+    QCOMPARE(item->data.file->size, 0.0);
+    QVERIFY(item->hasMainParent());
+    QCOMPARE(run.nextTag, 1);
+}
+
+void TestListBuilding::folderTotal_data()
+{
+    QTest::addColumn<QStringList>("counted");
+
+    QTest::newRow("one file and an empty folder") << QStringList {QStringLiteral("f.bin")};
+    QTest::newRow("hidden and nested files") << QStringList {
+        QStringLiteral(".hidden"), QStringLiteral("sub/.deep/g.bin"), QStringLiteral("sub/h.txt")};
+}
+
+void TestListBuilding::folderTotal()
+{
+    QFETCH(QStringList, counted);
+
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString outside = tree.writeFile(QStringLiteral("outside.bin"), incompressible(65536));
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    double expected = 0;
+    for (const QString& relative : counted) {
+        const QString path = tree.writeFile(u"top/" + relative, incompressible(4096));
+        expected += allocatedBytes(path);
+    }
+    // Present in every row and never counted: no file of their own below the folder.
+    tree.makeDir(QStringLiteral("top/empty"));
+    QVERIFY(!tree.makeSymlink(QStringLiteral("top/link-to-file"), outside).isEmpty());
+    QVERIFY(!tree.makeSymlink(QStringLiteral("top/link-to-folder"), tree.path()).isEmpty());
+    QVERIFY(!tree.makeFifo(QStringLiteral("top/pipe")).isEmpty());
+    QVERIFY(expected >= 4096.0 * counted.size());
+
+    ScanRun run;
+    const ItemRef item = scanOne(top, &run);
+    QVERIFY(item);
+    QCOMPARE(item->data.file->size, expected);
+    // The total is also written back into the pending record.
+    QCOMPARE(SharedState::instance().arrPendingItems.constFirst().file->size, expected);
+    QCOMPARE(item->data.isemptyFolder, false);
+
+    const ItemRef empty = childNamed(item, QStringLiteral("empty"));
+    QVERIFY(empty);
+    QCOMPARE(empty->data.isemptyFolder, true);
+    QVERIFY(empty->arrpath.isEmpty());
+    // Nested folders keep their own size.
+    QCOMPARE(empty->data.file->size, 0.0);
+    QVERIFY(!empty->hasMainParent());
+}
+
+void TestListBuilding::tagsAreDepthFirst()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString two = tree.makeDir(QStringLiteral("two"));
+    tree.writeFile(QStringLiteral("two/one.txt"), "1");
+    tree.writeFile(QStringLiteral("two/other.txt"), "2");
+
+    ScanRun run;
+    const ItemRef item = scanOne(two, &run);
+    QVERIFY(item);
+    QCOMPARE(item->tag, 0);
+    QCOMPARE(item->arrpath.size(), 2);
+    QCOMPARE(item->arrpath.at(0)->tag, 1);
+    QCOMPARE(item->arrpath.at(1)->tag, 2);
+    QCOMPARE(run.nextTag, 3);
+
+    // A second add on the same screen goes on from the handed-back counter.
+    const QString nested = tree.makeDir(QStringLiteral("nested"));
+    tree.writeFile(QStringLiteral("nested/a/b/c.txt"), "c");
+    tree.writeFile(QStringLiteral("nested/a/d.txt"), "d");
+    tree.writeFile(QStringLiteral("nested/e.txt"), "e");
+    tree.makeDir(QStringLiteral("nested/f"));
+    SharedState::instance().arrPendingItems = {FileDirectory::fromUrl(fileUrl(nested))};
+    ScanRun second;
+    QVERIFY(scanAndWait(run.nextTag, &second));
+    QCOMPARE(SharedState::instance().arrFileList.size(), 2);
+    QList<qint64> tags;
+    collectTags(SharedState::instance().arrFileList.at(1), &tags);
+    QCOMPARE(tags.size(), 7);
+    for (int i = 0; i < tags.size(); ++i)
+        QCOMPARE(tags.at(i), 3 + i);
+    QCOMPARE(second.nextTag, 10);
+}
+
+void TestListBuilding::childrenAsListed()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    tree.writeFile(QStringLiteral("top/.hidden"), "h");
+    tree.writeFile(QStringLiteral("target/inside.txt"), "i");
+    QVERIFY(!tree.makeSymlink(QStringLiteral("top/link"), tree.path(QStringLiteral("target")))
+                 .isEmpty());
+
+    // Dropped with a trailing slash: the record keeps it, children are listed below it.
+    QVERIFY(ListBuilder::acceptDroppedPaths({top + u'/'}));
+    ScanRun run;
+    QVERIFY(scanAndWait(0, &run));
+    QCOMPARE(SharedState::instance().arrFileList.size(), 1);
+    const ItemRef item = SharedState::instance().arrFileList.constFirst();
+    QCOMPARE(item->url1, fileUrl(top + u'/'));
+    QCOMPARE(item->arrpath.size(), 2);
+
+    const ItemRef hidden = childNamed(item, QStringLiteral(".hidden"));
+    QVERIFY(hidden);
+    QCOMPARE(hidden->data.url, std::optional<QUrl>(fileUrl(top + QStringLiteral("/.hidden"))));
+    QCOMPARE(hidden->url1, fileUrl(top + QStringLiteral("//.hidden")));
+
+    // A link to a folder is a leaf: its target is never listed.
+    const ItemRef link = childNamed(item, QStringLiteral("link"));
+    QVERIFY(link);
+    QVERIFY(link->data.file.has_value());
+    QCOMPARE(link->data.file->isFolder, false);
+    QVERIFY(link->arrpath.isEmpty());
+    QCOMPARE(link->data.isemptyFolder, false);
+}
+
+void TestListBuilding::oneReloadPerFinishedItem()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString deep = tree.makeDir(QStringLiteral("deep"));
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 5; ++j)
+            tree.writeFile(QStringLiteral("deep/d%1/e%2/f.txt").arg(i).arg(j), "f");
+    }
+    const QString file = tree.writeFile(QStringLiteral("single.txt"), "s");
+    const QString wide = tree.makeDir(QStringLiteral("wide"));
+    for (int i = 0; i < 300; ++i)
+        tree.writeFile(QStringLiteral("wide/f%1").arg(i), "w");
+    SharedState::instance().arrPendingItems = {FileDirectory::fromUrl(fileUrl(deep)),
+        FileDirectory::fromUrl(fileUrl(file)), FileDirectory::fromUrl(fileUrl(wide))};
+
+    // What the GUI thread sees when each reload runs: the list's length and the newest subtree.
+    QList<int> listSizes;
+    QList<int> subtreeSizes;
+    const QList<ItemRef>& list = SharedState::instance().arrFileList;
+    ScanRun run;
+    QVERIFY(scanAndWait(0, &run, [&] {
+        listSizes.append(int(list.size()));
+        subtreeSizes.append(itemCount(list.constLast()));
+    }));
+    QCOMPARE(run.reloads, 3);
+    QCOMPARE(run.completions, 1);
+    QCOMPARE(listSizes, QList<int>({1, 2, 3}));
+    QCOMPARE(subtreeSizes, QList<int>({1 + 4 + 4 * 5 + 4 * 5, 1, 1 + 300}));
+    QCOMPARE(run.nextTag, qint64(subtreeSizes.at(0) + subtreeSizes.at(1) + subtreeSizes.at(2)));
+}
+
+void TestListBuilding::stoppedScanPublishesNothing_data()
+{
+    QTest::addColumn<bool>("destroyHandle");
+
+    QTest::newRow("stop()") << false;
+    QTest::newRow("handle destroyed") << true;
+}
+
+void TestListBuilding::stoppedScanPublishesNothing()
+{
+    QFETCH(bool, destroyHandle);
+
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    for (int i = 0; i < 2000; ++i)
+        tree.writeFile(QStringLiteral("big/d%1/f%2").arg(i % 20).arg(i), "x");
+    const QString big = tree.path(QStringLiteral("big"));
+    SharedState::instance().arrPendingItems
+        = {FileDirectory::fromUrl(fileUrl(big)), FileDirectory::fromUrl(fileUrl(big))};
+
+    int hooks = 0;
+    auto handle = ListBuilder::startScan(
+        0, [&] { ++hooks; }, [&](qint64) { ++hooks; });
+    // Whatever the worker already handed over is still queued: nothing has been appended yet.
+    if (destroyHandle) {
+        handle.reset();
+    } else {
+        handle->stop();
+        QVERIFY(QTest::qWaitFor([&] { return handle->isFinished(); }, 30000));
+    }
+    QTest::qWait(200);
+    QCOMPARE(hooks, 0);
+    QVERIFY(SharedState::instance().arrFileList.isEmpty());
+    // The records themselves are left as they were.
+    QCOMPARE(SharedState::instance().arrPendingItems.constFirst().file->size, 0.0);
+}
+
+void TestListBuilding::unreadableFolderHasNoChildren()
+{
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    tree.writeFile(QStringLiteral("top/open/seen.txt"), "s");
+    tree.writeFile(QStringLiteral("top/locked/secret.txt"), "s");
+    const QString locked = tree.path(QStringLiteral("top/locked"));
+    // The other user must reach the tree; only "locked" is closed to it.
+    for (const QString& folder : {tree.path(), top, tree.path(QStringLiteral("top/open"))})
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+
+    // The listing runs in a child that may not read "locked"; its exit code tells what it saw.
+    const int seen = runUnprivileged([&] {
+        FolderScanner scanner(0);
+        const ItemRef item = scanner.buildTopLevelItem(FileDirectory::fromUrl(fileUrl(top)));
+        if (!item || item->arrpath.size() != 2)
+            return 1;
+        const ItemRef closed = childNamed(item, QStringLiteral("locked"));
+        const ItemRef open = childNamed(item, QStringLiteral("open"));
+        if (!closed || !open || !closed->data.file || !closed->data.file->isFolder)
+            return 2;
+        if (!closed->arrpath.isEmpty())
+            return 3;
+        if (closed->data.isemptyFolder)
+            return 4;
+        if (open->arrpath.size() != 1 || scanner.nextTag() != 4)
+            return 5;
+        return 0;
+    });
+    ::chmod(QFile::encodeName(locked).constData(), 0755);
+    QVERIFY2(seen >= 0, "the unprivileged child could not run");
+    QCOMPARE(seen, 0);
+}
+
+void TestListBuilding::typeByNameAgreesWithTheDatabase_data()
+{
+    QTest::addColumn<QString>("seed");
+    QTest::addColumn<QString>("name");
+
+    // The seed is looked up first, so a type kept for its extension would answer for the name.
+    QTest::newRow("compound extension")
+        << QStringLiteral("plain.gz") << QStringLiteral("data.tar.gz");
+    QTest::newRow("case-sensitive extension") << QStringLiteral("x.c") << QStringLiteral("y.C");
+    QTest::newRow("case-sensitive, other way") << QStringLiteral("z.gs") << QStringLiteral("z.GS");
+    QTest::newRow("literal name") << QStringLiteral("notes.txt")
+                                  << QStringLiteral("CMakeLists.txt");
+    QTest::newRow("no extension, literal") << QStringLiteral("file") << QStringLiteral("core");
+    QTest::newRow("prefix glob") << QStringLiteral("x.am") << QStringLiteral("Makefile.am");
+    QTest::newRow("glob with a bracket") << QStringLiteral("x.1") << QStringLiteral("lib.so.1");
+    QTest::newRow("bracket ranges") << QStringLiteral("0a1.vdr") << QStringLiteral("001.vdr");
+    QTest::newRow("one-letter extension") << QStringLiteral("a.c") << QStringLiteral("b.c");
+    QTest::newRow("suffix glob") << QStringLiteral("a.txt") << QStringLiteral("a.txt~");
+    QTest::newRow("outside ASCII") << QStringLiteral("b.txt") << QStringLiteral("na\u00efve.txt");
+}
+
+void TestListBuilding::typeByNameAgreesWithTheDatabase()
+{
+    QFETCH(QString, seed);
+    QFETCH(QString, name);
+
+    const QMimeDatabase db;
+    for (const QString& fileName : {seed, name, seed}) {
+        const QString path = QStringLiteral("/nonexistent/") + fileName;
+        QCOMPARE(Filedata::mimeTypeNameFor(path, S_IFREG | 0644),
+            db.mimeTypeForFile(path, QMimeDatabase::MatchExtension).name());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestListBuilding)
+#include "tst_listbuilding.moc"

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libplist-dev libplist++-dev libsodium-dev
     e2fsprogs util-linux coreutils
-    xvfb xauth
+    xvfb xauth xdotool imagemagick
 )
 
 missing=()

@@ -1,0 +1,254 @@
+#include "LanguageTable.h"
+#include "ListBuilder.h"
+#include "NotErasedDialog.h"
+#include "NotificationCenter.h"
+#include "PromotedApplications.h"
+#include "SYFlatButton.h"
+#include "SharedState.h"
+#include "SizeText.h"
+#include "TempTree.h"
+#include "UserDefaults.h"
+#include "ViewController.h"
+#include "mainContainerVc.h"
+#include "shredderResultVC.h"
+#include "shreddingFilesVC.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <functional>
+#include <sys/stat.h>
+
+namespace {
+
+void forEachItem(const QList<ItemRef>& items, const std::function<void(const ItemRef&)>& fn)
+{
+    for (const ItemRef& item : items) {
+        fn(item);
+        forEachItem(item->arrpath, fn);
+    }
+}
+
+double allocatedSize(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
+}
+
+QString labelText(QWidget* screen, const char* name)
+{
+    auto* label = screen->findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QStringLiteral("<no label %1>").arg(QString::fromLatin1(name));
+}
+
+// With CORVANE_SCREENSHOT_DIR set, screens are saved there to be looked at by a person.
+void saveShot(QWidget* widget, const char* name)
+{
+    const QString dir = qEnvironmentVariable("CORVANE_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    widget->resize(880, 620);
+    widget->grab().save(dir + u'/' + QString::fromLatin1(name) + QStringLiteral(".png"));
+}
+
+} // namespace
+
+class TestShredFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void checkedTreeIsShreddedAndReported();
+    void notErasedItemsAreReportedNotHidden();
+    void recommendationRotates();
+    void homeClearsTheLists();
+
+private:
+    /// Scans `paths` into the list tree as the list screen would, checking every row.
+    void buildCheckedTree(const QStringList& paths);
+    /// Starts a shred in `container` and waits for the result screen.
+    void runShred(mainContainerVc& container);
+
+    TempTree m_config;
+    TempTree m_applications;
+    std::unique_ptr<PromotedApplications> m_promoted;
+};
+
+void TestShredFlow::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    m_promoted = std::make_unique<PromotedApplications>(m_applications.path());
+    shredderResultVC::setPromotedApplications(m_promoted.get());
+}
+
+void TestShredFlow::init()
+{
+    SharedState::instance().resetLists();
+    SharedState::instance().notErasedItems.clear();
+}
+
+void TestShredFlow::buildCheckedTree(const QStringList& paths)
+{
+    SharedState& state = SharedState::instance();
+    state.arrPendingItems.clear();
+    for (const QString& path : paths)
+        state.arrPendingItems.append(FileDirectory::fromUrl(QUrl::fromLocalFile(path)));
+    bool done = false;
+    auto scan = ListBuilder::startScan(0, [] {}, [&done](qint64) { done = true; });
+    QTRY_VERIFY(done);
+    qint64 files = 0;
+    forEachItem(state.arrFileList, [&files](const ItemRef& item) {
+        item->state = true;
+        if (item->data.file && !item->data.file->isFolder)
+            ++files;
+    });
+    state.totalSelectedFiles = files;
+}
+
+void TestShredFlow::runShred(mainContainerVc& container)
+{
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    QVERIFY(container.shreeddingvc());
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 20000);
+}
+
+void TestShredFlow::checkedTreeIsShreddedAndReported()
+{
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 3);
+    TempTree tree;
+    const QStringList files{
+        tree.writeFile(QStringLiteral("top/a.txt"), QByteArray(10000, 'a')),
+        tree.writeFile(QStringLiteral("top/.hidden"), "h"),
+        tree.writeFile(QStringLiteral("top/sub/b.bin"), QByteArray(5000, 'b')),
+        tree.writeFile(QStringLiteral("single.txt"), "single"),
+    };
+    tree.makeDir(QStringLiteral("top/empty"));
+    double expectedSize = 0;
+    for (const QString& file : files)
+        expectedSize += allocatedSize(file);
+    buildCheckedTree({tree.path(QStringLiteral("top")), tree.path(QStringLiteral("single.txt"))});
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
+
+    mainContainerVc container;
+    container.view();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    const QPointer<shreddingFilesVC> progress = container.shreeddingvc();
+    QVERIFY(progress);
+    QCOMPARE(progress->methodindex(), 3);
+    QCOMPARE(labelText(progress, "lblsizeDeleted"), QStringLiteral("0 bytes"));
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 20000);
+
+    for (const QString& file : files)
+        QVERIFY2(!TempTree::exists(file), qPrintable(file));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top"))));
+    const SharedState& state = SharedState::instance();
+    QCOMPARE(state.deletedFilesCount.load(), 4);
+    QCOMPARE(state.deletedFilesSize.load(), expectedSize);
+    QVERIFY(state.notErasedItems.isEmpty());
+    // The progress screen showed the totals before it was replaced.
+    QVERIFY(progress);
+    QCOMPARE(labelText(progress, "lblcountDeleted"),
+             localizedText(QStringLiteral("IDS_KQ_109")) + QStringLiteral(" 4 / 4"));
+    QCOMPARE(progress->findChild<QProgressBar*>()->value(), 4);
+    saveShot(progress, "progress");
+
+    shredderResultVC* result = container.resultvc();
+    QCOMPARE(labelText(result, "lblTotalsize"), sizeText(expectedSize));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_37")));
+    QVERIFY(labelText(result, "lblAvailableSize").endsWith(QStringLiteral(" free on your system disk")));
+    QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
+    saveShot(&container, "result");
+}
+
+void TestShredFlow::notErasedItemsAreReportedNotHidden()
+{
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 1);
+    TempTree outside;
+    const QString original = outside.writeFile(QStringLiteral("original"), "shared secret");
+    TempTree tree;
+    const QString shared = tree.makeHardLink(QStringLiteral("top/shared"), original);
+    const QString own = tree.writeFile(QStringLiteral("top/own"), "own");
+    buildCheckedTree({tree.path(QStringLiteral("top"))});
+
+    mainContainerVc container;
+    container.view();
+    runShred(container);
+    shredderResultVC* result = container.resultvc();
+    QVERIFY(result);
+    QCOMPARE(TempTree::readFile(original), QByteArray("shared secret"));
+    QVERIFY(TempTree::exists(shared));
+    QVERIFY(!TempTree::exists(own));
+    QVERIFY(TempTree::exists(tree.path(QStringLiteral("top")))); // still holds the kept file
+
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
+    QVERIFY(!result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
+    QCOMPARE(labelText(result, "lblNotErased"), localizedText(QStringLiteral("IDS_KQ_201")));
+    auto* details = result->findChild<SYFlatButton*>(QStringLiteral("btnShowNotErased"));
+    QTest::mouseClick(details, Qt::LeftButton);
+    QTRY_VERIFY(result->notErasedDialog() && result->notErasedDialog()->isVisible());
+    QTreeWidget* list = result->notErasedDialog()->list();
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QCOMPARE(list->topLevelItem(0)->text(0), shared);
+    QVERIFY(list->topLevelItem(0)->text(1).contains(QStringLiteral("hard links")));
+    saveShot(&container, "result-not-erased");
+    saveShot(result->notErasedDialog(), "not-erased-dialog");
+}
+
+void TestShredFlow::recommendationRotates()
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.removeObjectForKey(QStringLiteral("lastPrmot"));
+    const auto candidate = [](int index) {
+        return PromotedApplications::entry(PromotedApplications::candidates.at(size_t(index)));
+    };
+    auto makeResult = [] {
+        auto* screen = new shredderResultVC;
+        screen->view();
+        return std::unique_ptr<shredderResultVC>(screen);
+    };
+    // Nothing installed: A, then B, then C, then A again.
+    for (const auto& [expected, stored] : {std::pair{0, 1}, {1, 2}, {2, 0}, {0, 1}}) {
+        auto screen = makeResult();
+        QCOMPARE(labelText(screen.get(), "lblAppname"), candidate(expected)->title);
+        QCOMPARE(screen->apppath(), candidate(expected)->apppath);
+        QCOMPARE(defaults.integerForKey(QStringLiteral("lastPrmot")), std::optional<qint64>(stored));
+        QVERIFY(!screen->findChild<QFrame*>(QStringLiteral("recommendBox"))->isHidden());
+    }
+    // A and C installed: B is chosen but the box stays hidden.
+    for (int index : {0, 2})
+        m_applications.writeFile(candidate(index)->desktopId + QStringLiteral(".desktop"), "[Desktop Entry]\n");
+    auto screen = makeResult();
+    QVERIFY(screen->findChild<QFrame*>(QStringLiteral("recommendBox"))->isHidden());
+    QVERIFY(screen->findChild<SYFlatButton*>(QStringLiteral("btnAppstore"))->isHidden());
+}
+
+void TestShredFlow::homeClearsTheLists()
+{
+    TempTree tree;
+    tree.writeFile(QStringLiteral("x"), "x");
+    buildCheckedTree({tree.path(QStringLiteral("x"))});
+    QVERIFY(!SharedState::instance().arrFileList.isEmpty());
+    mainContainerVc container;
+    container.view();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    const QPointer<ViewController> oldHome = container.vc();
+    auto* home = container.resultvc()->findChild<SYFlatButton*>(QStringLiteral("btnHome"));
+    QVERIFY(home->isEnabled());
+    QTest::mouseClick(home, Qt::LeftButton);
+    QVERIFY(SharedState::instance().arrFileList.isEmpty());
+    QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
+    QVERIFY(!oldHome);
+    QCOMPARE(container.currentContentView(), container.vc());
+    QVERIFY(TempTree::exists(tree.path(QStringLiteral("x")))); // nothing was shredded
+}
+
+QTEST_MAIN(TestShredFlow)
+#include "tst_shredflow.moc"

@@ -1,0 +1,30 @@
+#include "BaseViewController.h"
+
+#include <QTimer>
+
+BaseViewController::BaseViewController(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+QWidget* BaseViewController::view()
+{
+    if (!m_viewLoaded) {
+        m_viewLoaded = true;
+        loadView();
+        viewDidLoad();
+    }
+    return this;
+}
+
+void BaseViewController::showEvent(QShowEvent* event)
+{
+    view();
+    viewWillAppear();
+    QWidget::showEvent(event);
+    // After the show has been processed, as "did appear" promises.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible())
+            viewDidAppear();
+    });
+}

@@ -1,0 +1,45 @@
+#include "NotErasedDialog.h"
+
+#include "LanguageTable.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent)
+    : QDialog(parent)
+    , m_list(new QTreeWidget(this))
+{
+    setObjectName(QStringLiteral("notErasedDialog"));
+    setWindowTitle(localizedText(QStringLiteral("IDS_KQ_203")));
+    setWindowModality(Qt::WindowModal);
+    resize(640, 360);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* intro = new QLabel(localizedText(QStringLiteral("IDS_KQ_204")), this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setHeaderLabels({localizedText(QStringLiteral("IDS_KQ_207")),
+                             localizedText(QStringLiteral("IDS_KQ_208"))});
+    m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_list->setAccessibleName(localizedText(QStringLiteral("IDS_KQ_203")));
+    for (const NotErasedItem& item : items) {
+        auto* row = new QTreeWidgetItem(m_list, {item.path, item.reason});
+        row->setToolTip(0, item.path);
+        row->setToolTip(1, item.reason);
+    }
+    layout->addWidget(m_list);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(localizedText(QStringLiteral("IDS_KQ_205")));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}

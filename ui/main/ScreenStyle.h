@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+
+class QLabel;
+class QProgressBar;
+class SYFlatButton;
+
+/// The look the main window's screens share: the brand line, titles, captions and the flat
+/// buttons' colours. One place, so the screens stay consistent.
+class ScreenStyle
+{
+public:
+    static QColor accentColor();
+    static QColor accentPressedColor();
+
+    static void styleAppName(QLabel* label);
+    static void styleTitle(QLabel* label);
+    static void styleCaption(QLabel* label);
+    static void styleFigure(QLabel* label);
+    static void styleProgressBar(QProgressBar* bar);
+    /// Filled accent button for a screen's main action.
+    static void stylePrimaryButton(SYFlatButton* button);
+    /// Outlined button for secondary actions.
+    static void styleSecondaryButton(SYFlatButton* button);
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ItemDictionary.h"
+#include "ShredReport.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class ZPHShred;
+
+/// The shredding run over the list tree, on a worker thread: every checked file goes to the
+/// engine, then every folder the run left empty on disk is removed. The item dictionaries are
+/// only read; the GUI thread leaves them alone while a run lasts.
+class ShreddingWalk
+{
+public:
+    /// `showPath` is called on the worker thread with the path being worked on.
+    ShreddingWalk(ZPHShred& engine, int methodindex, std::function<void(const QString&)> showPath);
+
+    /// Walks `items` (a snapshot of the top-level list taken on the GUI thread).
+    void run(const QList<ItemRef>& items);
+
+    /// What could not be erased, gathered from each engine run and from folder removals.
+    const QList<ShredFailure>& failures() const { return m_failures; }
+    qint64 filesErased() const { return m_filesErased; }
+    quint64 bytesErased() const { return m_bytesErased; }
+
+private:
+    void walk(const QList<ItemRef>& items);
+    void removeIfEmpty(const QString& folder);
+
+    ZPHShred& m_engine;
+    int m_methodindex;
+    std::function<void(const QString&)> m_showPath;
+    QList<ShredFailure> m_failures;
+    qint64 m_filesErased = 0;
+    quint64 m_bytesErased = 0;
+};

@@ -1,0 +1,210 @@
+#include "shredderResultVC.h"
+
+#include "Bundle.h"
+#include "LanguageTable.h"
+#include "NotErasedDialog.h"
+#include "NotificationCenter.h"
+#include "Pictures.h"
+#include "PromotedApplications.h"
+#include "Recommendation.h"
+#include "ScreenStyle.h"
+#include "SharedState.h"
+#include "SizeText.h"
+#include "UserDefaults.h"
+#include "ui_shredderResultVC.h"
+
+#include <QDesktopServices>
+#include <QStyle>
+#include <QUrl>
+
+#include <cstdio>
+#include <sys/statvfs.h>
+
+namespace {
+
+PromotedApplications* g_applications = nullptr;
+
+PromotedApplications& promotedApplications()
+{
+    return g_applications ? *g_applications : PromotedApplications::shared();
+}
+
+// Text with "%@" filled in, the way the language table's formats are written.
+QString formatted(const QString& format, const QString& argument)
+{
+    QString text = format;
+    return text.replace(QStringLiteral("%@"), argument);
+}
+
+} // namespace
+
+shredderResultVC::shredderResultVC(QWidget* parent)
+    : BaseViewController(parent)
+{
+}
+
+shredderResultVC::~shredderResultVC() = default;
+
+void shredderResultVC::setPromotedApplications(PromotedApplications* applications)
+{
+    g_applications = applications;
+}
+
+void shredderResultVC::loadView()
+{
+    m_ui = std::make_unique<Ui::shredderResultVC>();
+    m_ui->setupUi(this);
+    connect(m_ui->btnHome, &QAbstractButton::clicked, this, &shredderResultVC::btnHome);
+    connect(m_ui->btnTweet, &QAbstractButton::clicked, this, &shredderResultVC::btnTweet);
+    connect(m_ui->btnFacebook, &QAbstractButton::clicked, this, &shredderResultVC::btnFacebook);
+    connect(m_ui->btnAppstore, &QAbstractButton::clicked, this, &shredderResultVC::btnAppStore);
+    connect(m_ui->btnShowNotErased, &QAbstractButton::clicked, this, &shredderResultVC::showNotErased);
+}
+
+void shredderResultVC::viewDidLoad()
+{
+    ScreenStyle::styleAppName(m_ui->lblappname);
+    ScreenStyle::styleTitle(m_ui->lblcleanupCompleted);
+    ScreenStyle::styleFigure(m_ui->lblTotalsize);
+    ScreenStyle::styleCaption(m_ui->lblshredded);
+    ScreenStyle::styleCaption(m_ui->lblAvailableSize);
+    ScreenStyle::styleCaption(m_ui->lblfollowus);
+    ScreenStyle::styleCaption(m_ui->lblshredmore);
+    ScreenStyle::styleCaption(m_ui->lblrecommended);
+    ScreenStyle::stylePrimaryButton(m_ui->btnHome);
+    ScreenStyle::stylePrimaryButton(m_ui->btnAppstore);
+    ScreenStyle::styleSecondaryButton(m_ui->btnTweet);
+    ScreenStyle::styleSecondaryButton(m_ui->btnFacebook);
+    ScreenStyle::styleSecondaryButton(m_ui->btnShowNotErased);
+    QFont nameFont = m_ui->lblAppname->font();
+    nameFont.setWeight(QFont::DemiBold);
+    m_ui->lblAppname->setFont(nameFont);
+
+    m_ui->lblappname->setText(localizedText(QStringLiteral("IDS_KQ_6")));
+    m_ui->lblshredded->setText(localizedText(QStringLiteral("IDS_KQ_38")));
+    m_ui->lblfollowus->setText(localizedText(QStringLiteral("IDS_KQ_39")));
+    m_ui->btnTweet->setText(QStringLiteral("Twitter"));
+    m_ui->btnFacebook->setText(QStringLiteral("Facebook"));
+    m_ui->lblshredmore->setText(localizedText(QStringLiteral("IDS_KQ_40")));
+    m_ui->btnHome->setText(localizedText(QStringLiteral("IDS_KQ_41")));
+
+    const qreal ratio = devicePixelRatioF();
+    m_ui->right_icon->setPixmap(Pictures::pixmap(Pictures::Picture::ResultBadge, {}, ratio));
+    m_ui->lblcleanupCompleted->setText(localizedText(QStringLiteral("IDS_KQ_37")));
+    m_ui->btnHome->setEnabled(true);
+    m_ui->Corvaneicon->setPixmap(Pictures::pixmap(Pictures::Picture::ResultIllustration, {}, ratio));
+    m_ui->btnAppstore->setText(localizedText(QStringLiteral("IDS_KQ_83")));
+
+    m_ui->lblTotalsize->setText(sizeText(SharedState::instance().deletedFilesSize));
+    fillNotErased();
+    fillRecommendation();
+
+    m_ui->btnFacebook->setIcon(QIcon(Pictures::pixmap(Pictures::Picture::CommunityLink, {}, ratio)));
+    m_ui->btnTweet->setIcon(QIcon(Pictures::pixmap(Pictures::Picture::ShareLink, {}, ratio)));
+    m_ui->btnTweet->setImagePosition(SYFlatButton::ImageLeft);
+    m_ui->btnFacebook->setImagePosition(SYFlatButton::ImageLeft);
+    // Without the maker's addresses configured the two buttons would do nothing: hide them.
+    const QVariantMap info = Bundle::mainBundle().infoDictionary();
+    const bool hasLinks = !info.value(QStringLiteral("CorvaneTwitterURL")).toString().isEmpty()
+        || !info.value(QStringLiteral("CorvaneFacebookURL")).toString().isEmpty();
+    m_ui->lblfollowus->setVisible(hasLinks);
+    m_ui->btnTweet->setVisible(hasLinks);
+    m_ui->btnFacebook->setVisible(hasLinks);
+
+    double freeBytes = 0;
+    struct statvfs fs;
+    if (::statvfs("/", &fs) == 0)
+        freeBytes = double(fs.f_bavail) * double(fs.f_frsize);
+    m_ui->lblAvailableSize->setText(formatted(localizedText(QStringLiteral("IDS_KQ_46")), sizeText(freeBytes)));
+}
+
+void shredderResultVC::fillNotErased()
+{
+    const QList<NotErasedItem>& items = SharedState::instance().notErasedItems;
+    m_ui->notErasedBox->setVisible(!items.isEmpty());
+    if (items.isEmpty())
+        return;
+    // A run that left something behind is never presented as a clean success.
+    m_ui->lblcleanupCompleted->setText(localizedText(QStringLiteral("IDS_KQ_206")));
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    m_ui->right_icon->setPixmap(warning.pixmap(QSize(32, 32), devicePixelRatioF()));
+    // The illustration celebrates a clean run; it has no place here.
+    m_ui->Corvaneicon->hide();
+    m_ui->lblNotErased->setText(
+        items.size() == 1 ? localizedText(QStringLiteral("IDS_KQ_201"))
+                          : formatted(localizedText(QStringLiteral("IDS_KQ_200")),
+                                      QString::number(items.size())));
+    m_ui->btnShowNotErased->setText(localizedText(QStringLiteral("IDS_KQ_202")));
+}
+
+void shredderResultVC::fillRecommendation()
+{
+    PromotedApplications& applications = promotedApplications();
+    applications.checkInstalled();
+    const Recommendation choice =
+        Recommendation::advance(UserDefaults::standardUserDefaults(), applications.candidatesInstalled());
+    const bool shown = choice.candidate.has_value() && !choice.hideBox;
+    if (choice.candidate) {
+        const int number = PromotedApplications::candidates.at(size_t(*choice.candidate));
+        if (const PromotedApplication* entry = PromotedApplications::entry(number)) {
+            m_ui->imgview->setPixmap(Pictures::renderSvg(entry->iconPath, QSize(64, 64), devicePixelRatioF()));
+            m_ui->lblrecommended->setText(localizedText(QStringLiteral("IDS_KQ_42")));
+            m_ui->lbltoprated->setText(localizedText(PromotedApplications::topRatedKey(*choice.candidate)));
+            m_ui->lblAppname->setText(entry->title);
+            m_apppath = entry->apppath;
+        }
+    }
+    m_ui->recommendBox->setVisible(shown);
+    m_ui->btnAppstore->setVisible(shown);
+}
+
+void shredderResultVC::showNotErased()
+{
+    if (!m_notErasedDialog)
+        m_notErasedDialog = new NotErasedDialog(SharedState::instance().notErasedItems, this);
+    m_notErasedDialog->open();
+}
+
+void shredderResultVC::btnHome()
+{
+    SharedState::instance().resetLists();
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+}
+
+void shredderResultVC::openAddress(const QString& address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    if (address.isEmpty() || !url.isValid() || url.scheme().isEmpty())
+        return;
+    if (QDesktopServices::openUrl(url)) {
+        std::printf("default browser was successfully opened\n");
+        std::fflush(stdout);
+    }
+}
+
+void shredderResultVC::btnTweet()
+{
+    openAddress(Bundle::mainBundle().infoDictionary().value(QStringLiteral("CorvaneTwitterURL")).toString());
+}
+
+void shredderResultVC::btnFacebook()
+{
+    openAddress(Bundle::mainBundle().infoDictionary().value(QStringLiteral("CorvaneFacebookURL")).toString());
+}
+
+void shredderResultVC::btnAppStore()
+{
+    openAddress(m_apppath);
+}
+
+void shredderResultVC::enterEvent(QEnterEvent* event)
+{
+    BaseViewController::enterEvent(event);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void shredderResultVC::leaveEvent(QEvent* event)
+{
+    BaseViewController::leaveEvent(event);
+    setCursor(Qt::ArrowCursor);
+}

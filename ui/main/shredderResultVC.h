@@ -1,0 +1,52 @@
+#pragma once
+
+#include "BaseViewController.h"
+#include "NotErasedDialog.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class shredderResultVC;
+}
+
+class PromotedApplications;
+
+/// The result screen: what the run erased, what it could not erase, the free space left, a
+/// recommended application and the way back home.
+class shredderResultVC : public BaseViewController
+{
+    Q_OBJECT
+
+public:
+    explicit shredderResultVC(QWidget* parent = nullptr);
+    ~shredderResultVC() override;
+
+    /// The promoted applications to check; tests hand in one rooted in a temporary folder.
+    static void setPromotedApplications(PromotedApplications* applications);
+
+    void btnHome();
+    void btnTweet();
+    void btnFacebook();
+    void btnAppStore();
+    void showNotErased();
+
+    QString apppath() const { return m_apppath; }
+    NotErasedDialog* notErasedDialog() const { return m_notErasedDialog; }
+
+protected:
+    void loadView() override;
+    void viewDidLoad() override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void fillRecommendation();
+    void fillNotErased();
+    static void openAddress(const QString& address);
+
+    std::unique_ptr<Ui::shredderResultVC> m_ui;
+    QString m_apppath;
+    QPointer<NotErasedDialog> m_notErasedDialog;
+};

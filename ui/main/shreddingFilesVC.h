@@ -1,0 +1,42 @@
+#pragma once
+
+#include "BaseViewController.h"
+
+#include <memory>
+
+namespace Ui {
+class shreddingFilesVC;
+}
+struct Notification;
+
+/// The progress screen: runs the shred of every checked item on a worker thread and shows the
+/// path being worked on and the running totals. Posts "ShredComplete" when done.
+class shreddingFilesVC : public BaseViewController
+{
+    Q_OBJECT
+
+public:
+    explicit shreddingFilesVC(QWidget* parent = nullptr);
+    ~shreddingFilesVC() override;
+
+    int methodindex() const { return m_methodindex; }
+    /// Starts the worker; scheduled one second after load.
+    void ShredStart();
+    /// Observer of the engine's progress notification; runs on the worker thread.
+    void shredupdate(const Notification& notification);
+    void getResult();
+
+protected:
+    void loadView() override;
+    void viewDidLoad() override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void refreshLabels();
+    void showPath(const QString& path);
+
+    std::unique_ptr<Ui::shreddingFilesVC> m_ui;
+    int m_methodindex = 1;
+    bool m_started = false;
+};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DirectoryHandle.h"
 #include "ShredReport.h"
 
 #include <QSet>
@@ -11,12 +12,21 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
+
+/// A file as it was seen when it was listed: the run refuses anything else under its name.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+};
 
 /// The shredding engine: overwrites every regular file under a path in place with a fixed
 /// 32-bit pattern, makes each pass reach the disk, unlinks the file and then removes what is
-/// left of the path. Symbolic links are never followed; only regular files with a single link
-/// are overwritten. Runs synchronously on the calling thread; the pause and abort flags may be
-/// set from any thread and are honoured between files.
+/// left of the path. Entries are reached through open folders, never through a symbolic link,
+/// and never on another mount; only regular files with a single link are overwritten. Runs
+/// synchronously on the calling thread; the pause and abort flags may be set from any thread
+/// and are honoured between files.
 class ZPHShred
 {
 public:
@@ -28,8 +38,11 @@ public:
     static constexpr quint64 kBlockSize = 4096;
 
     /// Shreds `path` (a file or a folder) with pass type 1 (zeros), 2 (0xFF) or 3 (three
-    /// passes); any other value acts as 1. Read lastReport() afterwards.
-    void shredFile(const QString& path, int nPassType);
+    /// passes); any other value acts as 1. With `expected`, the path must still name that very
+    /// regular file (as listed earlier), or nothing is done and a failure is reported. Returns
+    /// what was done, which lastReport() also gives afterwards.
+    ShredReport shredFile(const QString& path, int nPassType,
+                          std::optional<FileIdentity> expected = std::nullopt);
 
     /// One overwrite pass: opens `path` anew (never following a link, never blocking), refuses
     /// anything but a regular file with one link, writes `nValToWrite` (host byte order) over
@@ -67,11 +80,22 @@ public:
 
 private:
     enum class FileOutcome { Erased, RemovedUnwritten, Failed, Stop };
+    enum class Walk { Continue, Stop };
 
     bool waitWhilePaused();
-    FileOutcome shredOneFile(const QString& path, int nPassType);
-    bool removeLeftovers(const QByteArray& path, dev_t rootDevice);
+    /// One entry of the work: pause, abort, pacing, notification, then the shred.
+    Walk visitFile(const DirectoryHandle& dir, const QByteArray& name, const QString& display,
+                   int nPassType, const EntryStat& root);
+    Walk walkFolder(const DirectoryHandle& dir, const QString& display, int nPassType,
+                    const EntryStat& root);
+    FileOutcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
+                           const QString& display, int nPassType, const EntryStat& root);
+    bool overwriteDescriptor(int fd, quint64 length, qint32 value, bool randomWrite,
+                             QString* error);
+    bool removeLeftovers(const DirectoryHandle& parent, const QByteArray& name,
+                         const QString& display, const EntryStat& root);
     void addFailure(const QString& path, const QString& reason);
+    void setReportFlag(bool ShredReport::*flag);
 
     std::atomic<bool> m_bPauseFileShreddingOperation{false};
     std::atomic<bool> m_bFileShreddingOperationAborted{false};

@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -22,8 +24,11 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url)
     record.url = url;
 
     const QString path = url.isLocalFile() ? withoutTrailingSlashes(url.toLocalFile()) : QString();
-    struct stat st;
-    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+    struct statx st;
+    if (path.isEmpty()
+        || ::statx(AT_FDCWD, QFile::encodeName(path).constData(),
+                   AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_MNT_ID, &st)
+            != 0) {
         // A debug line only: the record still goes into the tree, without attributes.
         std::printf("Error reading file attributes\n");
         std::fflush(stdout);
@@ -31,11 +36,17 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url)
     }
 
     Filedata data;
-    data.isFolder = S_ISDIR(st.st_mode);
+    data.isFolder = S_ISDIR(st.stx_mode);
     // Folders report no allocated size of their own.
-    data.size = data.isFolder ? 0.0 : static_cast<double>(st.st_blocks) * 512.0;
-    data.mimeTypeName = Filedata::mimeTypeNameFor(path, st.st_mode);
+    data.size = data.isFolder ? 0.0 : static_cast<double>(st.stx_blocks) * 512.0;
+    data.mimeTypeName = Filedata::mimeTypeNameFor(path, st.stx_mode);
     data.url = url;
+    // Who the item is, so a shred later refuses anything that took its place.
+    data.device = makedev(st.stx_dev_major, st.stx_dev_minor);
+    data.inode = st.stx_ino;
+    data.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+    data.isMountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
     record.file = std::move(data);
     return record;
 }

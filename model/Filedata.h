@@ -15,6 +15,12 @@ struct Filedata
     QString mimeTypeName;
     QUrl url;
     bool isFolder = false;
+    /// The item's identity and mount when it was read; 0 when unknown.
+    quint64 device = 0;
+    quint64 inode = 0;
+    quint64 mountId = 0;
+    /// The item is the root of a mount (a mount point, or bind-mounted there).
+    bool isMountRoot = false;
 
     /// The MIME type name for an item at `path` of file type `mode` (st_mode). Decided from the
     /// file type and the name alone, never from the contents, so it stays cheap for large trees.

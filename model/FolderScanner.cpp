@@ -128,7 +128,10 @@ double FolderScanner::listFolder(
 
         if (!record.file)
             continue;
-        if (record.file->isFolder)
+        // Another mounted file system below the folder is shown but never entered.
+        const bool otherMount = record.file->isMountRoot
+            || (item.data.file && record.file->mountId != item.data.file->mountId);
+        if (record.file->isFolder && !otherMount)
             total += listFolder(*child, listedChild, childPath);
         else if (isRegularFile(type, childPath))
             total += record.file->size;

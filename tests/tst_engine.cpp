@@ -26,13 +26,28 @@
 
 namespace {
 
+// The bytes each pass type must leave on disk, written out rather than taken from the engine.
 QByteArray patternBytes(int passType, qsizetype length)
 {
-    const QList<qint32> values = ZPHShred::passValues(passType);
-    const quint32 last = quint32(values.last());
-    QByteArray word(4, Qt::Uninitialized);
-    std::memcpy(word.data(), &last, 4);
+    QByteArray word;
+    switch (passType) {
+    case 2:
+        word = QByteArray("\xff\xff\xff\xff", 4);
+        break;
+    case 3:
+        word = QByteArray("\x84\x02\x96\x49", 4);
+        break;
+    default:
+        word = QByteArray(4, '\0');
+    }
     return word.repeated(length / 4);
+}
+
+bool mountBind(const QString& source, const QString& target)
+{
+    QProcess mount;
+    mount.start(QStringLiteral("mount"), {QStringLiteral("--bind"), source, target});
+    return mount.waitForFinished() && mount.exitStatus() == QProcess::NormalExit && mount.exitCode() == 0;
 }
 
 // Collects the engine's progress notifications, thread-safely.
@@ -107,6 +122,9 @@ private slots:
     void fullFileSystemReportsAndKeeps();
     void unreadableFolderIsReportedAndKept();
     void doesNotCrossIntoAnotherMount();
+    void bindMountsBelowTheSelectionAreLeftAlone();
+    void listedFileThatChangedIsRefused();
+    void nameThatIsNotUtf8IsErased();
 
     void fileFunctions();
     void folderSizeSurvivesUnreadableFolder();
@@ -511,6 +529,86 @@ void TestEngine::doesNotCrossIntoAnotherMount()
     QVERIFY(failedFor(report, mountPoint));
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/own"))));
     QVERIFY(!report.pathRemoved);
+}
+
+void TestEngine::bindMountsBelowTheSelectionAreLeftAlone()
+{
+    if (!canDropPrivileges())
+        QSKIP("bind mounts need root");
+    TempTree outside;
+    const QString outsideFolder = outside.makeDir(QStringLiteral("folder"));
+    const QString outsideSecret = outside.writeFile(QStringLiteral("folder/secret.txt"), "folder secret");
+    const QString outsideFile = outside.writeFile(QStringLiteral("file.txt"), "file secret");
+    TempTree tree;
+    const QString boundFolder = tree.makeDir(QStringLiteral("sel/bound"));
+    const QString boundFile = tree.writeFile(QStringLiteral("sel/bindfile"), "");
+    tree.writeFile(QStringLiteral("sel/own"), "own");
+    // Same file system, so the device number alone cannot tell these apart.
+    if (!mountBind(outsideFolder, boundFolder) || !mountBind(outsideFile, boundFile))
+        QSKIP("bind mounts are not permitted here");
+    const ShredReport report = m_engine.shredFile(tree.path(QStringLiteral("sel")), 1);
+    LoopImage::unmountPath(boundFile);
+    LoopImage::unmountPath(boundFolder);
+    QCOMPARE(TempTree::readFile(outsideSecret), QByteArray("folder secret"));
+    QCOMPARE(TempTree::readFile(outsideFile), QByteArray("file secret"));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("sel/own"))));
+    QVERIFY(failedFor(report, boundFolder));
+    QVERIFY(failedFor(report, boundFile));
+    QVERIFY(!report.pathRemoved);
+    // Handed directly, a bind-mounted file is refused as well.
+    QVERIFY(mountBind(outsideFile, boundFile));
+    const ShredReport direct = m_engine.shredFile(boundFile, 1);
+    LoopImage::unmountPath(boundFile);
+    QCOMPARE(TempTree::readFile(outsideFile), QByteArray("file secret"));
+    QVERIFY(failedFor(direct, boundFile));
+}
+
+void TestEngine::listedFileThatChangedIsRefused()
+{
+    TempTree outside;
+    const QString outsideFile = outside.writeFile(QStringLiteral("file.txt"), "outside");
+    TempTree tree;
+    const QString listed = tree.writeFile(QStringLiteral("sel/sub/file.txt"), "listed");
+    struct stat st;
+    QCOMPARE(::lstat(QFile::encodeName(listed).constData(), &st), 0);
+    const FileIdentity identity{quint64(st.st_dev), quint64(st.st_ino)};
+
+    // A folder on the path swapped for a link to another folder holding the same name.
+    QVERIFY(QDir(tree.path(QStringLiteral("sel/sub"))).removeRecursively());
+    tree.makeSymlink(QStringLiteral("sel/sub"), outside.path());
+    ShredReport report = m_engine.shredFile(listed, 1, identity);
+    QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside"));
+    QVERIFY(failedFor(report, listed));
+    QCOMPARE(report.filesErased, 0);
+
+    // The listed file replaced by a folder: its content was never listed and stays.
+    ::unlink(QFile::encodeName(tree.path(QStringLiteral("sel/sub"))).constData());
+    const QString unlisted = tree.writeFile(QStringLiteral("sel/sub/file.txt/never-listed"), "unlisted");
+    report = m_engine.shredFile(listed, 1, identity);
+    QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
+    QVERIFY(failedFor(report, listed));
+
+    // The very file that was listed is erased.
+    const QString again = tree.writeFile(QStringLiteral("again.txt"), "again");
+    QCOMPARE(::lstat(QFile::encodeName(again).constData(), &st), 0);
+    report = m_engine.shredFile(again, 1, FileIdentity{quint64(st.st_dev), quint64(st.st_ino)});
+    QVERIFY(report.succeeded());
+    QVERIFY(!TempTree::exists(again));
+}
+
+void TestEngine::nameThatIsNotUtf8IsErased()
+{
+    TempTree tree;
+    tree.makeDir(QStringLiteral("sel"));
+    const QByteArray raw = QFile::encodeName(tree.path(QStringLiteral("sel"))) + "/bad\xff\xfe-name";
+    const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "secret", 6), ssize_t(6));
+    ::close(fd);
+    const ShredReport report = m_engine.shredFile(tree.path(QStringLiteral("sel")), 1);
+    QVERIFY(report.succeeded());
+    QCOMPARE(report.filesErased, 1);
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("sel"))));
 }
 
 void TestEngine::fileFunctions()

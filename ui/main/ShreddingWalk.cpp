@@ -1,12 +1,13 @@
 #include "ShreddingWalk.h"
 
+#include "DirectoryHandle.h"
 #include "ZPHShred.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 ShreddingWalk::ShreddingWalk(ZPHShred& engine, int methodindex,
@@ -25,50 +26,77 @@ void ShreddingWalk::run(const QList<ItemRef>& items)
 void ShreddingWalk::walk(const QList<ItemRef>& items)
 {
     for (const ItemRef& item : items) {
+        if (m_aborted)
+            return;
         if (!item)
             continue;
         const FileDirectory& record = item->data;
-        const bool isFile = record.file && !record.file->isFolder;
-        if (isFile) {
-            if (!item->state)
-                continue;
-            const QString path = record.url ? record.url->toLocalFile() : QString();
-            if (path.isEmpty())
-                continue;
-            m_showPath(path);
-            m_engine.shredFile(record.file->url.toLocalFile(), m_methodindex);
-            const ShredReport report = m_engine.lastReport();
-            m_filesErased += report.filesErased;
-            m_bytesErased += report.bytesErased;
-            m_failures += report.failures;
-            if (report.pathMissing)
-                m_failures.append({path, QStringLiteral("no longer exists")});
+        if (record.file && !record.file->isFolder) {
+            if (item->state)
+                shredListedFile(*item);
+            continue;
+        }
+        if (!record.file) {
+            // Nothing could be read about it when it was listed: it cannot be erased safely.
+            if (item->state && record.url)
+                m_failures.append({record.url->toLocalFile(),
+                                   QStringLiteral("not erased: it could not be read when it was listed")});
             continue;
         }
         if (record.isemptyFolder) {
-            if (item->state && record.file)
-                removeIfEmpty(record.file->url.toLocalFile());
+            if (item->state)
+                removeIfEmpty(record);
             continue;
         }
         walk(item->arrpath);
-        // An item whose attributes could not be read stays where it is.
-        if (record.file)
-            removeIfEmpty(record.file->url.toLocalFile());
+        if (!m_aborted)
+            removeIfEmpty(record);
     }
 }
 
-void ShreddingWalk::removeIfEmpty(const QString& folder)
+void ShreddingWalk::shredListedFile(const ItemDictionary& item)
 {
-    QDir dir(folder);
-    if (!dir.exists())
+    const Filedata& file = *item.data.file;
+    const QString path = file.url.toLocalFile();
+    if (path.isEmpty())
         return;
-    const QStringList left =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    if (!left.isEmpty())
+    m_showPath(path);
+    struct stat st;
+    const double allocated = ::lstat(QFile::encodeName(path).constData(), &st) == 0
+        ? double(st.st_blocks) * 512.0
+        : 0.0;
+    const ShredReport report =
+        m_engine.shredFile(path, m_methodindex, FileIdentity{file.device, file.inode});
+    m_filesErased += report.filesErased;
+    m_bytesErased += report.bytesErased;
+    if (report.filesErased > 0)
+        m_allocatedBytesErased += allocated;
+    m_failures += report.failures;
+    if (report.pathMissing)
+        m_failures.append({path, QStringLiteral("not erased: it no longer exists")});
+    m_aborted = report.aborted;
+}
+
+void ShreddingWalk::removeIfEmpty(const FileDirectory& record)
+{
+    const QString folder = record.file->url.toLocalFile();
+    const QByteArray native = QFile::encodeName(folder);
+    int err = 0;
+    const DirectoryHandle dir = DirectoryHandle::open(native, &err);
+    if (!dir.isValid())
+        return;
+    const std::optional<EntryStat> st = dir.statSelf(&err);
+    struct stat entry;
+    // Only the folder that was listed, reached without a link: a swapped-in link stays.
+    if (!st || quint64(st->device) != record.file->device || quint64(st->inode) != record.file->inode
+        || ::lstat(native.constData(), &entry) != 0 || !S_ISDIR(entry.st_mode))
+        return;
+    const auto names = dir.names(&err);
+    if (!names || !names->empty())
         return;
     m_showPath(folder);
     // rmdir, not a recursive removal: something created meanwhile must not vanish unerased.
-    if (::rmdir(QFile::encodeName(folder).constData()) != 0 && errno != ENOENT) {
+    if (::rmdir(native.constData()) != 0 && errno != ENOENT) {
         m_failures.append({folder, QStringLiteral("folder could not be removed: ")
                                        + QString::fromLocal8Bit(std::strerror(errno))});
     }

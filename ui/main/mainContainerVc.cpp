@@ -52,9 +52,14 @@ void mainContainerVc::switchTo(const QString& identifier, QPointer<T>& slot)
     }
     T* controller = Storyboard::mainStoryboard().instantiateController<T>(identifier);
     Q_ASSERT(controller);
-    // The screen that held this slot goes now, before the new one loads, so an old progress
-    // screen never counts the new run's files.
-    delete slot.data();
+    // The screen that held this slot stops hearing notifications now, before the new one
+    // loads, so an old progress screen never counts the new run's files. It is destroyed
+    // later: it may be the very screen whose notification brought us here.
+    if (slot) {
+        NotificationCenter::defaultCenter().removeObservers(slot.data());
+        slot->hide();
+        slot->deleteLater();
+    }
     slot = controller;
     controller->setParent(m_customview);
     controller->view();

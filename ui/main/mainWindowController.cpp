@@ -2,6 +2,7 @@
 
 #include "Pictures.h"
 #include "mainContainerVc.h"
+#include "shreddingFilesVC.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,7 +58,11 @@ QWidget* mainWindowController::window()
         layout->addWidget(m_content->view());
         // With the window hidden on close, this is how the application ends (menus come later).
         auto* quit = new QShortcut(QKeySequence::Quit, m_window);
-        connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit);
+        connect(quit, &QShortcut::activated, qApp, [] {
+            // A run has no stop; quitting now would leave a file half overwritten, unreported.
+            if (!shreddingFilesVC::isRunActive())
+                QCoreApplication::quit();
+        });
     }
     return m_window;
 }

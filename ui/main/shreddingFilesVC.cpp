@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QPointer>
 
+#include <atomic>
+
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -71,30 +73,48 @@ void shreddingFilesVC::viewDidLoad()
     });
 }
 
+namespace {
+
+std::atomic<bool> s_runActive{false};
+
+} // namespace
+
+bool shreddingFilesVC::isRunActive()
+{
+    return s_runActive;
+}
+
 void shreddingFilesVC::ShredStart()
 {
-    if (m_started)
+    // One run at a time: the engine is shared, and a second walk would mix the two reports.
+    if (m_started || s_runActive.exchange(true))
         return;
     m_started = true;
     // The walk reads this snapshot; the GUI thread does not change the tree while it runs.
     const QList<ItemRef> items = SharedState::instance().arrFileList;
     const int method = m_methodindex;
-    QPointer<shreddingFilesVC> self(this);
+    const QPointer<shreddingFilesVC> self(this);
     dispatchGlobal([self, items, method] {
         ShreddingWalk walk(sharedShredEngine(), method, [self](const QString& path) {
-            QMetaObject::invokeMethod(self.data(), [self, path] {
+            dispatchMain([self, path] {
                 if (self)
                     self->showPath(path);
-            }, Qt::QueuedConnection);
+            });
         });
         walk.run(items);
         std::printf("complete\n");
         std::fflush(stdout);
         const QList<ShredFailure> failures = walk.failures();
-        dispatchMain([self, failures] {
-            QList<NotErasedItem>& notErased = SharedState::instance().notErasedItems;
+        const qint64 erased = walk.filesErased();
+        const double erasedSize = walk.allocatedBytesErased();
+        dispatchMain([self, failures, erased, erasedSize] {
+            SharedState& state = SharedState::instance();
             for (const ShredFailure& failure : failures)
-                notErased.append({failure.path, failure.reason});
+                state.notErasedItems.append({failure.path, failure.reason});
+            // The result shows what was really erased, not every file that was attempted.
+            state.deletedFilesCount = erased;
+            state.deletedFilesSize = erasedSize;
+            s_runActive = false;
             performAfter(1.0, [self] {
                 if (self)
                     self->getResult();

@@ -25,6 +25,8 @@ public:
     /// Observer of the engine's progress notification; runs on the worker thread.
     void shredupdate(const Notification& notification);
     void getResult();
+    /// A shred run is in progress somewhere in the process.
+    static bool isRunActive();
 
 protected:
     void loadView() override;

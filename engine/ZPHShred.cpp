@@ -4,6 +4,7 @@
 #include "SystemLog.h"
 #include "ZPHFileFunctions.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -457,6 +458,13 @@ ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
     if (folder == "/") {
         addFailure(top, QStringLiteral("refused: a folder of the system's root is never erased"));
         return lastReport();
+    }
+    if (S_ISDIR(st->mode)) {
+        const QString home = QDir(QDir::homePath()).canonicalPath();
+        if (!home.isEmpty() && QDir(top).canonicalPath() == home) {
+            addFailure(top, QStringLiteral("refused: the home folder is never erased"));
+            return lastReport();
+        }
     }
     if (expected && (st->device != expected->device || st->inode != expected->inode || !S_ISREG(st->mode))) {
         addFailure(top, QStringLiteral("not erased: it changed since it was listed"));

@@ -26,7 +26,9 @@ struct Notification
 /// An observer is tied to an owner QObject and removed when the owner is destroyed. Removal waits
 /// for a callback of that observer still running on another thread, so after removal (and after
 /// the owner's destructor) the callback is never entered again. A callback therefore must not
-/// block waiting for the thread that destroys its owner.
+/// block waiting for the thread that destroys its owner. The automatic removal runs when
+/// QObject's own destructor runs, after a subclass's members are gone: an owner whose callbacks
+/// may arrive from another thread calls removeObservers(this) first thing in its destructor.
 class NotificationCenter
 {
 public:

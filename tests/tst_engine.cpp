@@ -125,6 +125,7 @@ private slots:
     void bindMountsBelowTheSelectionAreLeftAlone();
     void listedFileThatChangedIsRefused();
     void nameThatIsNotUtf8IsErased();
+    void homeFolderIsRefusedByTheEngineItself();
 
     void fileFunctions();
     void folderSizeSurvivesUnreadableFolder();
@@ -609,6 +610,21 @@ void TestEngine::nameThatIsNotUtf8IsErased()
     QVERIFY(report.succeeded());
     QCOMPARE(report.filesErased, 1);
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("sel"))));
+}
+
+void TestEngine::homeFolderIsRefusedByTheEngineItself()
+{
+    // $HOME points at a folder made for the test; the real home is never handed over.
+    TempTree tree;
+    const QString fakeHome = tree.makeDir(QStringLiteral("home/user"));
+    const QString kept = tree.writeFile(QStringLiteral("home/user/notes.txt"), "notes");
+    const QByteArray saved = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(fakeHome));
+    const ShredReport report = m_engine.shredFile(fakeHome + QStringLiteral("/"), 1);
+    qputenv("HOME", saved);
+    QCOMPARE(TempTree::readFile(kept), QByteArray("notes"));
+    QVERIFY(failedFor(report, fakeHome));
+    QCOMPARE(report.filesErased, 0);
 }
 
 void TestEngine::fileFunctions()

@@ -12,16 +12,25 @@ class SingleInstance : public QObject
     Q_OBJECT
 
 public:
-    /// `socketPath` empty: $XDG_RUNTIME_DIR/corvane.socket, or a per-user name in the temp folder.
+    /// `socketPath` empty: defaultSocketPath(). When that is empty too, the application runs
+    /// without single-instance: it neither hands over nor listens.
     explicit SingleInstance(QString socketPath = QString(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    /// $XDG_RUNTIME_DIR/corvane.socket, or else corvane.socket in a private per-user folder in
+    /// the temp folder (corvane-UID, mode 0700, made when missing). Empty when that folder is
+    /// not ours alone: another user could then receive the paths handed over.
     static QString defaultSocketPath();
 
-    /// True when another instance took `arguments`; this process should then end.
+    /// True when another instance took `arguments`; this process should then end. A socket
+    /// that belongs to another user is never connected to.
     bool handOverToRunningInstance(const QStringList& arguments, int timeoutMs = 2000);
     /// Starts listening; false when the socket cannot be made (the application still runs).
+    /// A socket file left behind is removed only when nobody answers on it.
     bool listen();
+
+    /// A connection that sends this much without a complete message is dropped.
+    static constexpr qsizetype maxMessageBytes = 1024 * 1024;
 
 signals:
     /// Arguments a later start handed over (absolute paths, in their order).

@@ -3,12 +3,16 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -62,6 +66,103 @@ bool isRestrictedName(const QString& name)
 bool isTopLevel(const QString& path)
 {
     return path.size() > 1 && path.startsWith(u'/') && path.indexOf(u'/', 1) < 0;
+}
+
+// `folder` as written and with links resolved, so that either spelling of a path matches.
+void appendBothForms(QStringList& list, const QString& folder)
+{
+    if (folder.isEmpty())
+        return;
+    const QString clean = QDir::cleanPath(folder);
+    if (!list.contains(clean))
+        list.append(clean);
+    const QString real = realPath(folder);
+    if (!real.isEmpty() && !list.contains(real))
+        list.append(real);
+}
+
+// A home folder from the password database worth protecting: "/" (service accounts) is
+// handled as the root already and a missing one has nothing to lose.
+void appendHome(QStringList& list, const char* dir)
+{
+    if (!dir)
+        return;
+    const QString home = QFile::decodeName(dir);
+    if (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/" || !QFileInfo::exists(home))
+        return;
+    appendBothForms(list, home);
+}
+
+// Runs a getpw*_r call with a buffer that grows until the entry fits.
+template <typename Call> const passwd* lookUp(Call call, passwd& entry, std::vector<char>& buffer)
+{
+    for (;;) {
+        passwd* found = nullptr;
+        const int error = call(&entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (size_t(1) << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return error == 0 ? found : nullptr;
+    }
+}
+
+// Every user's home: running as root (sudo), other people's folders are as precious as ours.
+// Read once: the database rarely changes while the application runs, and it may be large.
+const QStringList& databaseHomes()
+{
+    static const QStringList homes = [] {
+        QStringList result;
+        passwd entry;
+        std::vector<char> buffer(16384);
+        ::setpwent();
+        while (const passwd* found = lookUp(::getpwent_r, entry, buffer))
+            appendHome(result, found->pw_dir);
+        ::endpwent();
+        // The invoking user may come from a directory service that does not enumerate.
+        if (const QByteArray sudoUser = qgetenv("SUDO_USER"); !sudoUser.isEmpty()) {
+            const auto byName = [&sudoUser](passwd* e, char* b, size_t n, passwd** r) {
+                return ::getpwnam_r(sudoUser.constData(), e, b, n, r);
+            };
+            if (const passwd* found = lookUp(byName, entry, buffer))
+                appendHome(result, found->pw_dir);
+        }
+        bool isNumber = false;
+        const uint pkexecUid = qEnvironmentVariable("PKEXEC_UID").toUInt(&isNumber);
+        if (isNumber) {
+            const auto byUid = [pkexecUid](passwd* e, char* b, size_t n, passwd** r) {
+                return ::getpwuid_r(uid_t(pkexecUid), e, b, n, r);
+            };
+            if (const passwd* found = lookUp(byUid, entry, buffer))
+                appendHome(result, found->pw_dir);
+        }
+        return result;
+    }();
+    return homes;
+}
+
+std::mutex& extraFoldersMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+QStringList& extraFolders()
+{
+    static QStringList folders;
+    return folders;
+}
+
+// The process's own home is looked up each time: HOME may change, and it need not be listed
+// in the database.
+QStringList protectedHomes()
+{
+    QStringList homes = databaseHomes();
+    appendBothForms(homes, QDir::homePath());
+    std::lock_guard lock(extraFoldersMutex());
+    for (const QString& folder : std::as_const(extraFolders()))
+        appendBothForms(homes, folder);
+    return homes;
 }
 
 bool isHomeOrAncestor(const QString& path, const QStringList& homes)
@@ -183,6 +284,12 @@ QString fileSystemTypeOf(const QString& path)
     return fileSystemTypeOfDevice(st.st_dev);
 }
 
+void setExtraProtectedFoldersForTesting(const QStringList& folders)
+{
+    std::lock_guard lock(extraFoldersMutex());
+    extraFolders() = folders;
+}
+
 PathCheck checkUrl(const QUrl& url)
 {
     if (!url.isLocalFile())
@@ -230,8 +337,7 @@ PathCheck checkPath(const QString& path)
         if (isTopLevel(form))
             return verdict(Verdict::TopLevelFolder);
     }
-    const QString home = QDir::homePath();
-    const QStringList homes {QDir::cleanPath(home), realPath(home)};
+    const QStringList homes = protectedHomes();
     for (const QString& form : forms) {
         if (isHomeOrAncestor(form, homes))
             return verdict(Verdict::HomeFolder);

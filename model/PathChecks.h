@@ -14,7 +14,7 @@ struct PathCheck
         NotWritable, ///< the process's user may not write it
         FileSystemRoot, ///< "/"
         TopLevelFolder, ///< a folder directly under "/", such as /usr or /home
-        HomeFolder, ///< the user's home folder, or a folder that holds it
+        HomeFolder, ///< any user's home folder, or a folder that holds one
         VirtualFileSystem, ///< on proc, sysfs, devtmpfs and the like
         Missing, ///< nothing at the path, or not a local path
     };
@@ -32,7 +32,9 @@ struct PathCheck
 const QStringList& arrRestrictedNames();
 
 /// Checks one path as it arrived (not normalised). In this order: a restricted last component;
-/// the file-system root, a folder directly under it, or the home folder (and its ancestors);
+/// the file-system root, a folder directly under it, or a home folder (and its ancestors): the
+/// process's own, every existing one in the password database (read once per process), and
+/// that of the user who ran sudo ($SUDO_USER) or pkexec ($PKEXEC_UID);
 /// a missing item; an item on a virtual file system; an item the process's user may not write
 /// (for a symbolic link: its folder, since only the link itself is ever removed).
 ///
@@ -41,6 +43,10 @@ const QStringList& arrRestrictedNames();
 /// refuse when either matches. A symbolic link without a trailing slash is judged as the link:
 /// "dir/link" to "/" is accepted (removing it removes the link), "dir/link/" is refused as "/".
 PathCheck checkPath(const QString& path);
+/// Folders checkPath() treats as some user's home from now on, in addition to the real ones;
+/// an empty list removes them. For tests, which cannot add users to the password database.
+void setExtraProtectedFoldersForTesting(const QStringList& folders);
+
 /// checkPath() on a file URL's local path; any other URL is Missing.
 PathCheck checkUrl(const QUrl& url);
 

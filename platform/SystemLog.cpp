@@ -1,5 +1,6 @@
 #include "SystemLog.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -20,13 +21,12 @@ SystemLog::Sink& sink()
     return s;
 }
 
+std::atomic<bool> forwardToSyslog {true};
+
 } // namespace
 
 void SystemLog::log(const char* format, ...)
 {
-    static std::once_flag opened;
-    std::call_once(opened, [] { ::openlog("corvane", LOG_PID, LOG_USER); });
-
     va_list args;
     va_start(args, format);
     va_list copy;
@@ -37,7 +37,11 @@ void SystemLog::log(const char* format, ...)
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     va_end(args);
 
-    ::syslog(LOG_ERR, "%s", buffer.data());
+    if (forwardToSyslog) {
+        static std::once_flag opened;
+        std::call_once(opened, [] { ::openlog("corvane", LOG_PID, LOG_USER); });
+        ::syslog(LOG_ERR, "%s", buffer.data());
+    }
     std::lock_guard lock(sinkMutex());
     if (sink())
         sink()(QString::fromUtf8(buffer.data()));
@@ -47,4 +51,9 @@ void SystemLog::setSink(Sink s)
 {
     std::lock_guard lock(sinkMutex());
     sink() = std::move(s);
+}
+
+void SystemLog::setForwardToSyslog(bool forward)
+{
+    forwardToSyslog = forward;
 }

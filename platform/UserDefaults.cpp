@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -47,22 +50,70 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
         ::unlink(temp.constData());
         return false;
     }
-    // Make the rename itself durable.
-    const int dirFd = ::open(QFile::encodeName(info.absolutePath()).constData(),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    // Make the rename itself durable; if the folder cannot be synced the change may be lost in
+    // a crash, so the caller hears of it. EINVAL: the file system cannot sync folders at all.
+    const int dirFd = ::open(
+        QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return false;
+    const bool synced = ::fsync(dirFd) == 0 || errno == EINVAL;
+    ::close(dirFd);
+    return synced;
+}
+
+// Follows symbolic links at `path` to the file they finally name, which need not exist yet, so
+// that a link kept by a dotfile manager stays a link and its target gets the new content.
+// Empty (with errno set) when the links loop or cannot be read.
+QString resolveLinks(const QString& path)
+{
+    QString current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(QFile::encodeName(current).constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            // Name the folder without links so the temporary file lands beside the real file.
+            const QFileInfo info(current);
+            char* folder = ::realpath(QFile::encodeName(info.path()).constData(), nullptr);
+            if (!folder)
+                return current;
+            const QString real = QFile::decodeName(folder);
+            std::free(folder);
+            return (real == u"/" ? QString() : real) + u'/' + info.fileName();
+        }
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t length
+            = ::readlink(QFile::encodeName(current).constData(), target.data(), target.size());
+        if (length < 0 || length >= target.size())
+            return {};
+        const QString link = QFile::decodeName(target.left(length));
+        current = link.startsWith(u'/') ? link : QFileInfo(current).path() + u'/' + link;
     }
-    return true;
+    errno = ELOOP;
+    return {};
+}
+
+// The whole file, or nothing with errno set.
+std::optional<QByteArray> readAll(int fd)
+{
+    QByteArray bytes;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (n == 0)
+            return bytes;
+        bytes.append(chunk, n);
+    }
 }
 
 } // namespace
 
 UserDefaults::UserDefaults(QString filePath)
     : m_filePath(std::move(filePath))
-{
-}
+{ }
 
 UserDefaults& UserDefaults::standardUserDefaults()
 {
@@ -83,32 +134,61 @@ void UserDefaults::loadLocked() const
     if (m_loaded)
         return;
     m_loaded = true;
-    QFile file(m_filePath);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    // Saving replaces the whole file, so any doubt about what it holds makes the store read-only:
+    // losing one change is better than losing every setting the user has.
+    const auto becomeReadOnly = [this](const char* what, int error) {
+        m_readOnly = true;
+        std::fprintf(stderr,
+            "corvane: settings file %s %s (%s); settings will not be saved this session\n",
+            qPrintable(m_filePath), what, std::strerror(error));
+    };
+    m_writePath = resolveLinks(m_filePath);
+    if (m_writePath.isEmpty()) {
+        becomeReadOnly("cannot be resolved", errno);
         return;
-    const QByteArray bytes = file.readAll();
-    file.close();
-    const std::optional<QVariant> parsed = PropertyList::parse(bytes);
+    }
+    const QByteArray native = QFile::encodeName(m_writePath);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // Nothing there yet (or no folder for it): the first write makes it.
+        if (errno != ENOENT && errno != ENOTDIR)
+            becomeReadOnly("cannot be read", errno);
+        return;
+    }
+    const std::optional<QByteArray> bytes = readAll(fd);
+    const int readError = errno;
+    ::close(fd);
+    if (!bytes) {
+        becomeReadOnly("cannot be read", readError);
+        return;
+    }
+    const std::optional<QVariant> parsed = PropertyList::parse(*bytes);
     if (parsed && parsed->typeId() == QMetaType::QVariantMap) {
         m_values = parsed->toMap();
         return;
     }
     // Keep the damaged file for the user to look at; the next write must not destroy it.
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = m_filePath + QStringLiteral(".corrupt-") + stamp;
+    const QString stamp
+        = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = m_writePath + QStringLiteral(".corrupt-") + stamp;
     for (int n = 1; QFileInfo::exists(aside); ++n)
-        aside = m_filePath + QStringLiteral(".corrupt-") + stamp + u'-' + QString::number(n);
-    if (QFile::rename(m_filePath, aside)) {
-        m_corruptKeptAt = aside;
-        std::fprintf(stderr, "corvane: settings file %s could not be read; kept as %s\n",
-                     qPrintable(m_filePath), qPrintable(aside));
+        aside = m_writePath + QStringLiteral(".corrupt-") + stamp + u'-' + QString::number(n);
+    // Not QFile::rename: on failure it falls back to copying, which is not what is wanted here.
+    if (::rename(native.constData(), QFile::encodeName(aside).constData()) != 0) {
+        becomeReadOnly("is damaged and could not be moved aside", errno);
+        return;
     }
+    m_corruptKeptAt = aside;
+    std::fprintf(stderr, "corvane: settings file %s could not be read; kept as %s\n",
+        qPrintable(m_filePath), qPrintable(aside));
 }
 
 bool UserDefaults::saveLocked() const
 {
+    if (m_readOnly)
+        return false;
     const std::optional<QByteArray> xml = PropertyList::toXml(m_values);
-    return xml && writeAtomically(m_filePath, *xml);
+    return xml && writeAtomically(m_writePath, *xml);
 }
 
 std::optional<qint64> UserDefaults::integerForKey(const QString& key) const
@@ -199,4 +279,11 @@ QString UserDefaults::corruptFileKeptAt() const
     std::lock_guard lock(m_mutex);
     loadLocked();
     return m_corruptKeptAt;
+}
+
+bool UserDefaults::isReadOnly() const
+{
+    std::lock_guard lock(m_mutex);
+    loadLocked();
+    return m_readOnly;
 }

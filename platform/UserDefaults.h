@@ -2,13 +2,15 @@
 
 #include <QString>
 #include <QVariantMap>
-
 #include <mutex>
 #include <optional>
 
 /// Typed settings persisted as an XML property list. Every change is written at once and
 /// atomically (temporary file, fsync, rename). A value of another type than asked reads as not
 /// set. A file that cannot be parsed is moved aside (never overwritten) and reading starts empty.
+/// A file that exists but cannot be read, or a damaged one that cannot be moved aside, makes the
+/// store read-only for this process so the user's file is never replaced by a near-empty one.
+/// A settings path that is a symbolic link is written through to the link's target.
 /// Thread-safe.
 class UserDefaults
 {
@@ -26,8 +28,8 @@ public:
     std::optional<bool> boolForKey(const QString& key) const;
     bool contains(const QString& key) const;
 
-    /// Each setter returns false when the change could not be written to disk; the value is
-    /// then still held in memory for this process.
+    /// Each setter returns false when the change could not be written to disk (or the store is
+    /// read-only); the value is then still held in memory for this process.
     bool setInteger(const QString& key, qint64 value);
     bool setDouble(const QString& key, double value);
     bool setString(const QString& key, const QString& value);
@@ -37,6 +39,8 @@ public:
     QString filePath() const { return m_filePath; }
     /// Where a corrupt file was moved at load, or empty.
     QString corruptFileKeptAt() const;
+    /// True when the file could not be read or, damaged, moved aside: nothing is written then.
+    bool isReadOnly() const;
 
 private:
     bool setValue(const QString& key, const QVariant& value);
@@ -46,6 +50,9 @@ private:
     QString m_filePath;
     mutable std::mutex m_mutex;
     mutable bool m_loaded = false;
+    mutable bool m_readOnly = false;
+    /// m_filePath with symbolic links followed, resolved at load; the file that is replaced.
+    mutable QString m_writePath;
     mutable QVariantMap m_values;
     mutable QString m_corruptKeptAt;
 };

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -82,6 +83,10 @@ private slots:
     void itemsInTempFolder();
     void homeFolder_data();
     void homeFolder();
+    void otherUsersHomeFolders_data();
+    void otherUsersHomeFolders();
+    void homeFoldersInPasswordDatabase_data();
+    void homeFoldersInPasswordDatabase();
     void urls();
     void notWritableForAnotherUser_data();
     void notWritableForAnotherUser();
@@ -98,6 +103,7 @@ void TestPathChecks::initTestCase()
 void TestPathChecks::cleanup()
 {
     qputenv("HOME", m_home);
+    setExtraProtectedFoldersForTesting({});
 }
 
 void TestPathChecks::restrictedNamesList()
@@ -314,6 +320,106 @@ void TestPathChecks::homeFolder()
     const QString path = relative.isEmpty() ? tree.path() : tree.path(relative);
     const PathCheck check = checkPath(path);
     QCOMPARE(name(check.verdict), name(expected));
+}
+
+void TestPathChecks::otherUsersHomeFolders_data()
+{
+    QTest::addColumn<bool>("listedThroughLink");
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<Verdict>("expected");
+
+    for (const bool viaLink : {false, true}) {
+        const char* how = viaLink ? "listed through a link: " : "listed direct: ";
+        const auto row = [&](const char* label) -> QTestData& {
+            return QTest::newRow(qPrintable(QString::fromLatin1(how) + QLatin1String(label)));
+        };
+        row("their home") << viaLink << "users/alice" << Verdict::HomeFolder;
+        row("their home, trailing slash") << viaLink << "users/alice/" << Verdict::HomeFolder;
+        row("folder holding it") << viaLink << "users" << Verdict::HomeFolder;
+        row("link to it, followed") << viaLink << "alice-link/" << Verdict::HomeFolder;
+        row("file inside") << viaLink << "users/alice/notes.txt" << Verdict::Accepted;
+        row("folder inside") << viaLink << "users/alice/sub" << Verdict::Accepted;
+        row("sibling with a longer name") << viaLink << "users/alice2" << Verdict::Accepted;
+    }
+}
+
+// Running as root, another user's home must be as safe as one's own. The password database
+// cannot be changed by a test, so a temporary folder is registered as such a home.
+void TestPathChecks::otherUsersHomeFolders()
+{
+    QFETCH(bool, listedThroughLink);
+    QFETCH(QString, relative);
+    QFETCH(Verdict, expected);
+
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    const QString alice = tree.makeDir(QStringLiteral("users/alice"));
+    tree.makeDir(QStringLiteral("users/alice/sub"));
+    tree.makeDir(QStringLiteral("users/alice2"));
+    tree.writeFile(QStringLiteral("users/alice/notes.txt"), "x");
+    const QString aliceLink = tree.makeSymlink(QStringLiteral("alice-link"), alice);
+    QVERIFY(!aliceLink.isEmpty());
+    // Our own home lies elsewhere, so only the registered one can refuse.
+    TempTree ownHome;
+    qputenv("HOME", QFile::encodeName(ownHome.path()));
+
+    const QString path = tree.path(relative);
+    QCOMPARE(name(checkPath(path).verdict), name(Verdict::Accepted));
+    setExtraProtectedFoldersForTesting({listedThroughLink ? aliceLink : alice});
+    QCOMPARE(name(checkPath(path).verdict), name(expected));
+}
+
+void TestPathChecks::homeFoldersInPasswordDatabase_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<Verdict>("expected");
+
+    // What the check is expected to say first about a protected folder.
+    const auto expectedFor = [](const QString& folder) {
+        const QString clean = QDir::cleanPath(folder);
+        if (arrRestrictedNames().contains(clean.mid(clean.lastIndexOf(u'/') + 1)))
+            return Verdict::RestrictedName;
+        return clean.lastIndexOf(u'/') == 0 ? Verdict::TopLevelFolder : Verdict::HomeFolder;
+    };
+    const passwd* rootEntry = ::getpwuid(0);
+    QVERIFY(rootEntry && rootEntry->pw_dir);
+    const QString rootHome = QFile::decodeName(rootEntry->pw_dir);
+    QTest::newRow("uid 0's home") << rootHome << expectedFor(rootHome);
+
+    QStringList seen {rootHome};
+    ::setpwent();
+    while (const passwd* entry = ::getpwent()) {
+        const QString home = QFile::decodeName(entry->pw_dir);
+        if (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/"
+            || !QFileInfo::exists(home))
+            continue;
+        const QString parent = QFileInfo(QDir::cleanPath(home)).path();
+        for (const QString& folder : {home, parent}) {
+            if (folder == u"/" || seen.contains(folder))
+                continue;
+            seen << folder;
+            const QString label
+                = QStringLiteral("%1's %2 %3")
+                      .arg(QFile::decodeName(entry->pw_name),
+                          folder == home ? QStringLiteral("home") : QStringLiteral("home's parent"),
+                          folder);
+            QTest::newRow(qPrintable(label)) << folder << expectedFor(folder);
+        }
+    }
+    ::endpwent();
+}
+
+// Only the check sees these real folders; nothing here writes or removes anything.
+void TestPathChecks::homeFoldersInPasswordDatabase()
+{
+    QFETCH(QString, path);
+    QFETCH(Verdict, expected);
+
+    TempTree ownHome;
+    qputenv("HOME", QFile::encodeName(ownHome.path()));
+    const PathCheck check = checkPath(path);
+    QCOMPARE(name(check.verdict), name(expected));
+    QVERIFY(!check.accepted());
 }
 
 void TestPathChecks::urls()

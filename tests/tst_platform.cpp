@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
-
 #include <memory>
 
 class TestPlatform : public QObject
@@ -17,6 +16,7 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void bundleCarriesVersionAndLanguageTable();
     void bundleRootedElsewhereFindsNothing();
     void propertyListRoundTrip();
@@ -26,6 +26,12 @@ private slots:
     void performAfterWaitsOnGuiThread();
     void systemLogHandsFixedTextToSink();
 };
+
+void TestPlatform::initTestCase()
+{
+    // Test lines must not end up in the machine's real log.
+    SystemLog::setForwardToSyslog(false);
+}
 
 void TestPlatform::bundleCarriesVersionAndLanguageTable()
 {
@@ -48,15 +54,15 @@ void TestPlatform::bundleRootedElsewhereFindsNothing()
 
 void TestPlatform::propertyListRoundTrip()
 {
-    const QVariantMap original{
+    const QVariantMap original {
         {QStringLiteral("int"), qint64(-42)},
         {QStringLiteral("big"), qint64(1) << 40},
         {QStringLiteral("real"), 2.5},
         {QStringLiteral("text"), QStringLiteral("Grüße & <tags>")},
         {QStringLiteral("flag"), false},
         {QStringLiteral("data"), QByteArray("\x00\x01\xff", 3)},
-        {QStringLiteral("list"), QVariantList{qint64(1), QStringLiteral("two")}},
-        {QStringLiteral("nested"), QVariantMap{{QStringLiteral("k"), QStringLiteral("v")}}},
+        {QStringLiteral("list"), QVariantList {qint64(1), QStringLiteral("two")}},
+        {QStringLiteral("nested"), QVariantMap {{QStringLiteral("k"), QStringLiteral("v")}}},
     };
     const std::optional<QByteArray> xml = PropertyList::toXml(original);
     QVERIFY(xml);
@@ -65,7 +71,8 @@ void TestPlatform::propertyListRoundTrip()
     QVERIFY(parsed);
     QCOMPARE(parsed->toMap(), original);
     // A value a property list cannot hold is refused rather than silently dropped.
-    QVERIFY(!PropertyList::toXml(QVariantMap{{QStringLiteral("x"), QVariant::fromValue(QObjectList())}}));
+    QVERIFY(!PropertyList::toXml(
+        QVariantMap {{QStringLiteral("x"), QVariant::fromValue(QObjectList())}}));
 }
 
 void TestPlatform::propertyListRejectsGarbage_data()
@@ -73,7 +80,8 @@ void TestPlatform::propertyListRejectsGarbage_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("text") << QByteArray("hello");
-    QTest::newRow("truncated xml") << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>");
+    QTest::newRow("truncated xml")
+        << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>");
     QTest::newRow("truncated binary") << QByteArray("bplist00\xd1\x01\x02", 11);
 }
 
@@ -102,7 +110,7 @@ void TestPlatform::dispatchMainRunsOnGuiThreadInOrder()
         QCOMPARE(order.at(i), i);
         QCOMPARE(threads.at(i), QCoreApplication::instance()->thread());
     }
-    std::atomic<QThread*> poolThread{nullptr};
+    std::atomic<QThread*> poolThread {nullptr};
     dispatchGlobal([&] { poolThread = QThread::currentThread(); });
     QTRY_VERIFY(poolThread.load() != nullptr);
     QVERIFY(poolThread.load() != QCoreApplication::instance()->thread());
@@ -127,8 +135,9 @@ void TestPlatform::systemLogHandsFixedTextToSink()
     SystemLog::log("Could not Open File!!");
     SystemLog::setSink({});
     SystemLog::log("not captured");
-    QCOMPARE(lines, (QStringList{QStringLiteral("Cannnot removeFile: /tmp/x y"),
-                                 QStringLiteral("Could not Open File!!")}));
+    QCOMPARE(lines,
+        (QStringList {QStringLiteral("Cannnot removeFile: /tmp/x y"),
+            QStringLiteral("Could not Open File!!")}));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -1,8 +1,12 @@
 #include "AppDelegate.h"
 
 #include "LanguageTable.h"
+#include "ListBuilder.h"
 #include "UserDefaults.h"
+#include "mainContainerVc.h"
 #include "mainWindowController.h"
+
+#include <QDebug>
 
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent)
@@ -34,7 +38,16 @@ void AppDelegate::btnShowWindow()
 
 void AppDelegate::handleArguments(const QStringList& arguments)
 {
-    Q_UNUSED(arguments);
-    // Paths handed over will go to the same acceptance as a drop; the window comes forward.
     btnShowWindow();
+    if (arguments.isEmpty())
+        return;
+    // Taken like a drop, and only where a drop is taken: on the home screen. A list being
+    // built, a shred running or a result on show is never replaced behind the user's back.
+    const mainContainerVc* content = mainWindowController::shared().contentViewController();
+    if (!content || !content->vc() || content->currentContentView() != content->vc()) {
+        qInfo("Ignoring %lld handed-over paths: the home screen is not on show",
+            static_cast<long long>(arguments.size()));
+        return;
+    }
+    ListBuilder::acceptDroppedPaths(arguments);
 }

@@ -466,7 +466,8 @@ ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
             return lastReport();
         }
     }
-    if (expected && (st->device != expected->device || st->inode != expected->inode || !S_ISREG(st->mode))) {
+    // A listed file or link must be the very entry that was listed, and never a folder now.
+    if (expected && (st->device != expected->device || st->inode != expected->inode || S_ISDIR(st->mode))) {
         addFailure(top, QStringLiteral("not erased: it changed since it was listed"));
         return lastReport();
     }

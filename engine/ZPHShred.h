@@ -39,7 +39,7 @@ public:
 
     /// Shreds `path` (a file or a folder) with pass type 1 (zeros), 2 (0xFF) or 3 (three
     /// passes); any other value acts as 1. With `expected`, the path must still name that very
-    /// regular file (as listed earlier), or nothing is done and a failure is reported. Returns
+    /// file or link (as listed earlier), or nothing is done and a failure is reported. Returns
     /// what was done, which lastReport() also gives afterwards.
     ShredReport shredFile(const QString& path, int nPassType,
                           std::optional<FileIdentity> expected = std::nullopt);

@@ -13,4 +13,8 @@ public:
     /// Expands one item, or with expandChildren the item and every item below it. It never
     /// animates, even when setAnimated(true) was called since.
     void expandItem(const QModelIndex& index, bool expandChildren = false);
+
+protected:
+    /// A selected row's band runs under the indentation too, not only under its cells.
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
 };

@@ -17,6 +17,13 @@ QWidget* BaseViewController::view()
     return this;
 }
 
+void BaseViewController::setVisible(bool visible)
+{
+    if (visible)
+        view();
+    QWidget::setVisible(visible);
+}
+
 void BaseViewController::showEvent(QShowEvent* event)
 {
     view();

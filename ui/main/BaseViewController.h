@@ -14,6 +14,8 @@ public:
     /// Loads the view if needed (running viewDidLoad once) and returns it.
     QWidget* view();
     bool isViewLoaded() const { return m_viewLoaded; }
+    /// Showing the view loads it first, so a screen never comes up without its widgets.
+    void setVisible(bool visible) override;
 
 protected:
     /// Builds the widgets from the controller's form; called once, before viewDidLoad.

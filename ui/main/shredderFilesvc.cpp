@@ -1,19 +1,499 @@
 #include "shredderFilesvc.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include "Alert.h"
+#include "FileListModel.h"
+#include "FileRevealer.h"
+#include "LanguageTable.h"
+#include "NotificationCenter.h"
+#include "OpenPanel.h"
+#include "ScreenStyle.h"
+#include "SharedState.h"
+#include "UserDefaults.h"
+#include "mainWindowController.h"
+#include "tblcell_shredderFiles.h"
+#include "ui_shredderFilesvc.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+QString text(const char* key)
+{
+    return localizedText(QString::fromLatin1(key));
+}
+
+QWidget* mainWindow()
+{
+    return mainWindowController::shared().window();
+}
+
+} // namespace
 
 shredderFilesvc::shredderFilesvc(QWidget* parent)
     : BaseViewController(parent)
 {
 }
 
+shredderFilesvc::~shredderFilesvc()
+{
+    NotificationCenter::defaultCenter().removeObservers(this);
+    // A scan still running for this screen stops; nothing more is appended for it.
+    if (m_scan)
+        m_scan->stop();
+    for (Alert* alert : {m_alert.data(), m_alert1.data(), m_alertnofileSelected.data(), m_alertAdd.data()})
+        delete alert;
+}
+
 void shredderFilesvc::loadView()
 {
-    // The list view and its actions take this place once they exist.
-    auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(this);
-    label->setObjectName(QStringLiteral("lbltitle"));
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
+    m_ui = std::make_unique<Ui::shredderFilesvc>();
+    m_ui->setupUi(this);
+    m_model = new FileListModel(this);
+    m_delegate = new tblcell_shredderFiles(this);
+    m_ui->outlineview->setModel(m_model);
+    m_delegate->install(m_ui->outlineview);
+    m_ui->outlineview->setHeaderHidden(true);
+    m_ui->outlineview->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_ui->outlineview->installEventFilter(this);
+    m_ui->btnSelectmethod->installEventFilter(this);
+    m_sizemenu = new QMenu(this);
+
+    connect(m_ui->btnAddmorefiles, &QAbstractButton::clicked, this, &shredderFilesvc::btnAddMoreFiles);
+    connect(m_ui->btnShredStart, &QAbstractButton::clicked, this, &shredderFilesvc::btnShredStart);
+    connect(m_ui->btnSelectAll, &QAbstractButton::clicked, this, &shredderFilesvc::btnSelectAll);
+    connect(m_ui->btnSort, &QAbstractButton::clicked, this, &shredderFilesvc::btnSort);
+    connect(m_ui->btnSelectmethod, &QComboBox::activated, this, &shredderFilesvc::btnSelectmethod);
+    connect(m_delegate, &tblcell_shredderFiles::removeRequested, this, &shredderFilesvc::btnDeleteWithSender);
+    connect(m_delegate, &tblcell_shredderFiles::revealRequested, this, &shredderFilesvc::btnSEarchWithSender);
+    // The model recounts once per change; the labels follow.
+    connect(m_model, &FileListModel::countsChanged, this, &shredderFilesvc::refreshSelectionLabels);
+}
+
+void shredderFilesvc::viewDidLoad()
+{
+    ScreenStyle::styleAppName(m_ui->lbltitle);
+    ScreenStyle::styleCaption(m_ui->lblattention);
+    ScreenStyle::styleCaption(m_ui->lblselectedCount);
+    ScreenStyle::stylePrimaryButton(m_ui->btnShredStart);
+    ScreenStyle::styleSecondaryButton(m_ui->btnAddmorefiles);
+    ScreenStyle::styleSecondaryButton(m_ui->btnSelectAll);
+    ScreenStyle::styleSecondaryButton(m_ui->btnSort);
+    m_ui->hiddenview->setAutoFillBackground(true);
+    QPalette cover = m_ui->hiddenview->palette();
+    QColor veil = cover.color(QPalette::Window);
+    veil.setAlpha(200);
+    cover.setColor(QPalette::Window, veil);
+    m_ui->hiddenview->setPalette(cover);
+    m_ui->hiddenview_Waiting->setAutoFillBackground(true);
+
+    m_deselectAll = text("IDS_KQ_21");
+    m_selectall = text("IDS_KQ_20");
+    m_inputTextforalert = text("IDS_KQ_28");
+
+    m_ui->lblFilesFolderCount->clear();
+    m_ui->lblselectedCount->clear();
+    m_ui->btnSelectAll->setText(m_selectall);
+    m_ui->btnAddmorefiles->setText(text("IDS_KQ_22"));
+    m_ui->lblattention->setText(text("IDS_KQ_23"));
+    m_ui->btnShredStart->setText(text("IDS_KQ_24"));
+    m_ui->btnSort->setText(text("IDS_KQ_25"));
+    m_ui->lbltitle->setText(text("IDS_KQ_6"));
+    m_ui->btnSelectmethod->clear();
+    m_ui->btnSelectmethod->addItems({text("IDS_KQ_17"), text("IDS_KQ_18"), text("IDS_KQ_19")});
+    m_ui->lbladdingfiles->setText(text("IDS_KQ_99"));
+
+    // Names for screen readers, and the keyboard order through the screen.
+    m_ui->outlineview->setAccessibleName(text("IDS_KQ_6"));
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(m_ui->btnAddmorefiles),
+                                    static_cast<QAbstractButton*>(m_ui->btnSelectAll),
+                                    static_cast<QAbstractButton*>(m_ui->btnSort),
+                                    static_cast<QAbstractButton*>(m_ui->btnShredStart)}) {
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setAccessibleName(button->text());
+    }
+    setTabOrder(m_ui->btnAddmorefiles, m_ui->btnSelectAll);
+    setTabOrder(m_ui->btnSelectAll, m_ui->btnSort);
+    setTabOrder(m_ui->btnSort, m_ui->btnSelectmethod);
+    setTabOrder(m_ui->btnSelectmethod, m_ui->outlineview);
+    setTabOrder(m_ui->outlineview, m_ui->btnShredStart);
+
+    startAdding();
+
+    if (const auto method = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")))
+        m_ui->btnSelectmethod->setCurrentIndex(*method >= 1 && *method <= 3 ? int(*method - 1) : -1);
+}
+
+void shredderFilesvc::setControlsEnabled(bool enabled)
+{
+    for (QWidget* control : {static_cast<QWidget*>(m_ui->btnSelectmethod), static_cast<QWidget*>(m_ui->btnAddmorefiles),
+                             static_cast<QWidget*>(m_ui->btnShredStart), static_cast<QWidget*>(m_ui->btnSelectAll),
+                             static_cast<QWidget*>(m_ui->btnSort)})
+        control->setEnabled(enabled);
+}
+
+void shredderFilesvc::startAdding()
+{
+    SharedState::instance().isAddingFiles = true;
+    m_ui->hiddenview->show();
+    m_ui->hiddenview_Waiting->show();
+    m_ui->hiddenview->raise();
+    setControlsEnabled(false);
+    const QPointer<shredderFilesvc> self(this);
+    m_scan = ListBuilder::startScan(
+        m_itemtag,
+        [self] {
+            if (self)
+                self->m_model->reload();
+        },
+        [self](qint64 nextTag) {
+            if (self)
+                self->completionOfAdding(nextTag);
+        });
+}
+
+void shredderFilesvc::completionOfAdding(qint64 nextTag)
+{
+    m_itemtag = nextTag;
+    SharedState::instance().isAddingFiles = false;
+    m_ui->hiddenview->hide();
+    m_ui->hiddenview_Waiting->hide();
+    setControlsEnabled(true);
+    m_model->reload();
+    refreshSelectionLabels();
+    if (m_sorttag == 1) {
+        sortFileList(Qt::DescendingOrder);
+    } else {
+        m_sorttag = 0;
+        sortFileList(Qt::AscendingOrder);
+    }
+}
+
+void shredderFilesvc::refreshSelectionLabels()
+{
+    const FileListModel::Counts counts = m_model->counts();
+    m_filesCount = counts.filesCount;
+    SharedState::instance().totalSelectedFiles = counts.selectedFiles;
+
+    QString line = text(counts.selectedFiles == 1 ? "IDS_KQ_116" : "IDS_KQ_16").toHtmlEscaped();
+    const QString placeholder = QStringLiteral("__FILES__COUNT__");
+    const QString number = QString::number(counts.selectedFiles);
+    if (line.contains(placeholder)) {
+        // The number stands out in red, as the count a user is about to erase.
+        const QString coloured = QStringLiteral("<span style=\"color:#f83133; font-weight:600\">")
+            + number + QStringLiteral("</span>");
+        line.replace(placeholder, coloured);
+    }
+    m_ui->lblFilesFolderCount->setText(line);
+    m_ui->lblselectedCount->setText(number + u'/' + QString::number(counts.filesCount) + u' '
+                                    + text("IDS_KQ_101"));
+}
+
+void shredderFilesvc::btnAddMoreFiles()
+{
+    SharedState& state = SharedState::instance();
+    state.arrPendingItems.clear();
+    if (state.isAddingFiles)
+        return;
+    m_ui->hiddenview->show();
+    m_ui->hiddenview->raise();
+    m_ui->hiddenview_Waiting->hide();
+    const QPointer<shredderFilesvc> self(this);
+    OpenPanel::beginSheet(mainWindow(), [self](bool ok, const QList<QUrl>& urls) {
+        if (!self)
+            return;
+        if (!ok) {
+            self->m_ui->hiddenview->hide();
+            return;
+        }
+        const bool refused = ListBuilder::acceptListPanelUrls(urls);
+        self->m_ui->hiddenview->hide();
+        if (refused)
+            self->alertforADddata();
+        else
+            self->startAdding();
+    });
+}
+
+Alert* shredderFilesvc::makeAlert(QPointer<Alert>& slot, const QString& message,
+                                  const QString& informative)
+{
+    m_ui->hiddenview->show();
+    m_ui->hiddenview->raise();
+    m_ui->hiddenview_Waiting->hide();
+    if (slot) {
+        slot->endSheet();
+        slot->deleteLater();
+    }
+    slot = new Alert(this);
+    slot->setMessageText(message);
+    slot->setInformativeText(informative);
+    return slot;
+}
+
+void shredderFilesvc::alertforADddata()
+{
+    Alert* alert = makeAlert(m_alertAdd, text("IDS_KQ_13"), text("IDS_KQ_14"));
+    connect(alert->addButtonWithTitle(text("IDS_KQ_12")), &QAbstractButton::clicked, this,
+            &shredderFilesvc::alertend);
+    alert->beginSheetModal(mainWindow());
+}
+
+void shredderFilesvc::alertend()
+{
+    if (!SharedState::instance().arrPendingItems.isEmpty())
+        startAdding();
+    if (m_alertAdd)
+        m_alertAdd->endSheet();
+    if (!SharedState::instance().isAddingFiles)
+        m_ui->hiddenview->hide();
+}
+
+void shredderFilesvc::selectionWalk(const QList<ItemRef>& items)
+{
+    for (const ItemRef& item : items) {
+        if (!item)
+            continue;
+        const FileDirectory& record = item->data;
+        if (record.file && !record.file->isFolder) {
+            if (item->state) {
+                m_isAnyFileSelected = true;
+                m_isAnyItemSelected = true;
+                return;
+            }
+            continue;
+        }
+        if (record.isemptyFolder) {
+            if (item->state)
+                m_isAnyItemSelected = true;
+            continue;
+        }
+        selectionWalk(item->arrpath);
+    }
+}
+
+void shredderFilesvc::btnShredStart()
+{
+    if (SharedState::instance().isAddingFiles)
+        return;
+    m_isAnyItemSelected = false;
+    m_isAnyFileSelected = false;
+    selectionWalk(SharedState::instance().arrFileList);
+    if (!m_isAnyItemSelected)
+        alertforEmptyselection();
+    else if (m_isAnyFileSelected)
+        alertforDelete();
+    else
+        alertforfileselection();
+}
+
+void shredderFilesvc::alertforDelete()
+{
+    QString informative = text("IDS_KQ_27");
+    informative.replace(QStringLiteral("%@"), m_inputTextforalert);
+    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"), informative);
+    QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_29"));
+    QPushButton* shred = alert->addButtonWithTitle(text("IDS_KQ_30"));
+    shred->setEnabled(false);
+    cancel->setFocusPolicy(Qt::NoFocus);
+    alert->setEscapeButton(cancel);
+    alert->setDefaultButton(nullptr);
+    connect(shred, &QAbstractButton::clicked, this, &shredderFilesvc::OKalert);
+    connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::cancelalert);
+
+    m_txt = new QLineEdit;
+    m_txt->setObjectName(QStringLiteral("txt"));
+    m_txt->setMinimumWidth(200);
+    m_txt->setAccessibleName(m_inputTextforalert);
+    m_txt->clear();
+    connect(m_txt, &QLineEdit::textChanged, this, &shredderFilesvc::controlTextDidChange);
+    // Enter confirms, but only once the word is right.
+    connect(m_txt, &QLineEdit::returnPressed, this, &shredderFilesvc::OKalert);
+    alert->setAccessoryView(m_txt);
+    alert->beginSheetModal(mainWindow());
+    m_txt->setFocus();
+}
+
+void shredderFilesvc::controlTextDidChange()
+{
+    if (!m_alert || m_alert->buttons().size() < 2)
+        return;
+    const bool matches = m_txt && m_txt->text() == m_inputTextforalert;
+    QPushButton* shred = m_alert->buttons().at(1);
+    shred->setEnabled(matches);
+    m_alert->setDefaultButton(matches ? shred : nullptr);
+}
+
+void shredderFilesvc::OKalert()
+{
+    if (!m_txt || m_txt->text() != m_inputTextforalert)
+        return;
+    m_ui->hiddenview->hide();
+    if (m_alert)
+        m_alert->endSheet();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+}
+
+void shredderFilesvc::cancelalert()
+{
+    m_ui->hiddenview->hide();
+    if (m_alert)
+        m_alert->endSheet();
+}
+
+void shredderFilesvc::alertforEmptyselection()
+{
+    Alert* alert = makeAlert(m_alert1, text("IDS_KQ_31"), text("IDS_KQ_32"));
+    connect(alert->addButtonWithTitle(text("IDS_KQ_12")), &QAbstractButton::clicked, this,
+            &shredderFilesvc::alertAction);
+    alert->beginSheetModal(mainWindow());
+}
+
+void shredderFilesvc::alertAction()
+{
+    m_ui->hiddenview->hide();
+    if (m_alert1)
+        m_alert1->endSheet();
+}
+
+void shredderFilesvc::alertforfileselection()
+{
+    Alert* alert = makeAlert(m_alertnofileSelected, text("IDS_KQ_57"), text("IDS_KQ_64"));
+    connect(alert->addButtonWithTitle(text("IDS_KQ_28")), &QAbstractButton::clicked, this,
+            &shredderFilesvc::btnokNofileSelected);
+    connect(alert->addButtonWithTitle(text("IDS_KQ_108")), &QAbstractButton::clicked, this,
+            &shredderFilesvc::btnCancelNofileSelected);
+    alert->beginSheetModal(mainWindow());
+}
+
+void shredderFilesvc::btnokNofileSelected()
+{
+    m_ui->hiddenview->hide();
+    if (m_alertnofileSelected)
+        m_alertnofileSelected->endSheet();
+    alertforDelete();
+}
+
+void shredderFilesvc::btnCancelNofileSelected()
+{
+    m_ui->hiddenview->hide();
+    if (m_alertnofileSelected)
+        m_alertnofileSelected->endSheet();
+}
+
+void shredderFilesvc::btnSelectAll()
+{
+    if (SharedState::instance().isAddingFiles)
+        return;
+    const QString title = m_ui->btnSelectAll->text();
+    if (title == m_selectall) {
+        m_ui->btnSelectAll->setText(m_deselectAll);
+        m_model->setAllStates(true);
+    } else if (title == m_deselectAll) {
+        m_ui->btnSelectAll->setText(m_selectall);
+        m_model->setAllStates(false);
+    }
+    m_ui->btnSelectAll->setAccessibleName(m_ui->btnSelectAll->text());
+    refreshSelectionLabels();
+}
+
+void shredderFilesvc::btnSort()
+{
+    if (SharedState::instance().isAddingFiles)
+        return;
+    m_sizemenu->clear();
+    QAction* ascending = new QAction(text("IDS_KQ_33"), m_sizemenu);
+    QAction* descending = new QAction(text("IDS_KQ_34"), m_sizemenu);
+    for (QAction* action : {ascending, descending})
+        action->setCheckable(true);
+    ascending->setChecked(m_sorttag == 0);
+    descending->setChecked(m_sorttag == 1);
+    connect(ascending, &QAction::triggered, this, &shredderFilesvc::sort_Ascending);
+    connect(descending, &QAction::triggered, this, &shredderFilesvc::sort_Descending);
+    m_sizemenu->addAction(ascending);
+    m_sizemenu->addSeparator();
+    m_sizemenu->addAction(descending);
+    // Under the button, as a drop-down menu opens on this desktop.
+    m_sizemenu->popup(m_ui->btnSort->mapToGlobal(QPoint(0, m_ui->btnSort->height())));
+}
+
+void shredderFilesvc::sort_Ascending()
+{
+    m_sorttag = 0;
+    sortFileList(Qt::AscendingOrder);
+}
+
+void shredderFilesvc::sort_Descending()
+{
+    m_sorttag = 1;
+    sortFileList(Qt::DescendingOrder);
+}
+
+void shredderFilesvc::sortFileList(Qt::SortOrder order)
+{
+    m_model->sortTopLevel(order);
+}
+
+void shredderFilesvc::btnSelectmethod(int index)
+{
+    if (SharedState::instance().isAddingFiles)
+        return;
+    if (index >= 0 && index <= 2)
+        UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), index + 1);
+}
+
+void shredderFilesvc::btnDeleteWithSender(qint64 tag)
+{
+    if (SharedState::instance().isAddingFiles)
+        return;
+    const bool nowEmpty = m_model->removeTopLevelByTag(tag);
+    refreshSelectionLabels();
+    if (nowEmpty)
+        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+}
+
+void shredderFilesvc::btnSEarchWithSender(qint64 tag)
+{
+    if (SharedState::instance().isAddingFiles)
+        return;
+    const QString path = m_model->revealPathForTag(tag);
+    if (!path.isEmpty())
+        FileRevealer::reveal(path);
+}
+
+void shredderFilesvc::toggleCurrentRow()
+{
+    const QModelIndex current = m_ui->outlineview->currentIndex();
+    if (!current.isValid() || SharedState::instance().isAddingFiles)
+        return;
+    const auto state = Qt::CheckState(current.data(Qt::CheckStateRole).toInt());
+    m_model->toggleByTag(current.data(FileListModel::TagRole).toLongLong(),
+                         state == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+bool shredderFilesvc::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->outlineview && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            toggleCurrentRow();
+            return true;
+        }
+        if (key->key() == Qt::Key_Delete) {
+            const QModelIndex current = m_ui->outlineview->currentIndex();
+            if (current.isValid() && current.data(FileListModel::IsMainParentRole).toBool())
+                btnDeleteWithSender(current.data(FileListModel::TagRole).toLongLong());
+            return true;
+        }
+    }
+    if (watched == m_ui->btnSelectmethod) {
+        if (event->type() == QEvent::Enter && !SharedState::instance().isAddingFiles)
+            m_ui->btnSelectmethod->setCursor(Qt::PointingHandCursor);
+        else if (event->type() == QEvent::Leave)
+            m_ui->btnSelectmethod->setCursor(Qt::ArrowCursor);
+    }
+    return BaseViewController::eventFilter(watched, event);
 }

@@ -1,15 +1,103 @@
 #pragma once
 
+#include "Alert.h"
 #include "BaseViewController.h"
+#include "ItemDictionary.h"
+#include "ListBuilder.h"
 
-/// The files list screen: the items to erase as a tree with check boxes.
+#include <QLineEdit>
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class shredderFilesvc;
+}
+class FileListModel;
+class QMenu;
+class tblcell_shredderFiles;
+
+/// The files list screen: everything the user added as a tree with check boxes, adding more,
+/// select all, sorting, the method, and the guarded start of a shred.
 class shredderFilesvc : public BaseViewController
 {
     Q_OBJECT
 
 public:
     explicit shredderFilesvc(QWidget* parent = nullptr);
+    ~shredderFilesvc() override;
+
+    // Actions of the screen's controls.
+    void btnAddMoreFiles();
+    void btnShredStart();
+    void btnSelectAll();
+    void btnSort();
+    void sort_Ascending();
+    void sort_Descending();
+    void btnSelectmethod(int index);
+    void btnDeleteWithSender(qint64 tag);
+    void btnSEarchWithSender(qint64 tag);
+
+    /// Recounts the files and the checked files and rewrites the two count lines.
+    void refreshSelectionLabels();
+    void sortFileList(Qt::SortOrder order);
+
+    // The alerts; each is a new object every time it is shown.
+    Alert* confirmationAlert() const { return m_alert; }
+    Alert* nothingSelectedAlert() const { return m_alert1; }
+    Alert* onlyEmptyFoldersAlert() const { return m_alertnofileSelected; }
+    Alert* cannotAddAlert() const { return m_alertAdd; }
+    QLineEdit* confirmationField() const { return m_txt; }
+    FileListModel* model() const { return m_model; }
+    tblcell_shredderFiles* rowDelegate() const { return m_delegate; }
+    QMenu* sortMenu() const { return m_sizemenu; }
+    int sorttag() const { return m_sorttag; }
+    qint64 filesCount() const { return m_filesCount; }
 
 protected:
     void loadView() override;
+    void viewDidLoad() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void startAdding();
+    void completionOfAdding(qint64 nextTag);
+    void setControlsEnabled(bool enabled);
+    void selectionWalk(const QList<ItemRef>& items);
+
+    void alertforADddata();
+    void alertend();
+    void alertforDelete();
+    void controlTextDidChange();
+    void OKalert();
+    void cancelalert();
+    void alertforEmptyselection();
+    void alertAction();
+    void alertforfileselection();
+    void btnokNofileSelected();
+    void btnCancelNofileSelected();
+    /// A new alert replacing `slot`'s, shown as a sheet on the main window.
+    Alert* makeAlert(QPointer<Alert>& slot, const QString& message, const QString& informative);
+    void toggleCurrentRow();
+
+    std::unique_ptr<Ui::shredderFilesvc> m_ui;
+    FileListModel* m_model = nullptr;
+    tblcell_shredderFiles* m_delegate = nullptr;
+    std::unique_ptr<ListBuilder::ScanHandle> m_scan;
+
+    QPointer<Alert> m_alert;
+    QPointer<QLineEdit> m_txt;
+    QPointer<Alert> m_alert1;
+    QPointer<Alert> m_alertnofileSelected;
+    QPointer<Alert> m_alertAdd;
+    QMenu* m_sizemenu = nullptr;
+
+    qint64 m_filesCount = 0;
+    int m_sorttag = 1;
+    QString m_deselectAll;
+    QString m_selectall;
+    QString m_inputTextforalert;
+    bool m_isAnyItemSelected = false;
+    bool m_isAnyFileSelected = false;
+    qint64 m_itemtag = 0;
 };

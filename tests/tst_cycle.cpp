@@ -1,0 +1,186 @@
+#include "Alert.h"
+#include "DropView.h"
+#include "FileListModel.h"
+#include "LanguageTable.h"
+#include "PromotedApplications.h"
+#include "SYFlatButton.h"
+#include "SharedState.h"
+#include "SizeText.h"
+#include "TempTree.h"
+#include "UserDefaults.h"
+#include "ViewController.h"
+#include "mainContainerVc.h"
+#include "outlinviewClass.h"
+#include "shredderFilesvc.h"
+#include "shredderResultVC.h"
+#include "tblcell_shredderFiles.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+double allocatedSize(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
+}
+
+} // namespace
+
+/// The whole job in the window, driven as a user would: drop, review, check, method, confirm,
+/// progress, result, home.
+class TestCycle : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void dropCheckConfirmShredAndGoHome();
+
+private:
+    /// Clicks the check box of the row showing `path` in the list screen's view.
+    void clickCheckBox(shredderFilesvc* list, const QString& path);
+
+    TempTree m_config;
+    TempTree m_applications;
+    std::unique_ptr<PromotedApplications> m_promoted;
+};
+
+void TestCycle::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 1);
+    m_promoted = std::make_unique<PromotedApplications>(m_applications.path());
+    shredderResultVC::setPromotedApplications(m_promoted.get());
+}
+
+void TestCycle::clickCheckBox(shredderFilesvc* list, const QString& path)
+{
+    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    QVERIFY(view);
+    view->expandAll();
+    QModelIndex found;
+    const std::function<void(const QModelIndex&)> search = [&](const QModelIndex& parent) {
+        for (int row = 0; row < view->model()->rowCount(parent) && !found.isValid(); ++row) {
+            const QModelIndex index = view->model()->index(row, 0, parent);
+            if (index.data(FileListModel::PathRole).toString() == path)
+                found = index;
+            else
+                search(index);
+        }
+    };
+    search({});
+    QVERIFY2(found.isValid(), qPrintable(path));
+    view->scrollTo(found);
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.rect = view->visualRect(found);
+    const QRect box = list->rowDelegate()->checkBoxRect(option);
+    QVERIFY(!box.isEmpty());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+void TestCycle::dropCheckConfirmShredAndGoHome()
+{
+    TempTree outside;
+    const QString outsideFile = outside.writeFile(QStringLiteral("outside.txt"), "outside the selection");
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("Project"));
+    const QStringList erased{
+        tree.writeFile(QStringLiteral("Project/report.pdf"), QByteArray(9000, 'r')),
+        tree.writeFile(QStringLiteral("Project/.hidden"), "hidden"),
+        tree.writeFile(QStringLiteral("Project/src/deep/code.cpp"), QByteArray(5000, 'c')),
+    };
+    const QString kept = tree.writeFile(QStringLiteral("Project/src/keep.txt"), "keep me");
+    tree.makeDir(QStringLiteral("Project/empty"));
+    const QString link = tree.makeSymlink(QStringLiteral("Project/link-to-outside"), outsideFile);
+    double erasedSize = 0;
+    for (const QString& file : erased)
+        erasedSize += allocatedSize(file);
+
+    mainContainerVc container;
+    container.resize(880, 620);
+    container.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&container));
+
+    // A real drop of the folder on the home screen's drop target.
+    auto* drop = container.vc()->findChild<DropView*>();
+    QVERIFY(drop);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(top)});
+    const QPoint at = drop->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(drop, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(drop, &dropEvent);
+
+    QTRY_VERIFY(container.listvc() != nullptr);
+    shredderFilesvc* list = container.listvc();
+    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
+    QCOMPARE(SharedState::instance().arrFileList.size(), 1);
+
+    // Check the whole folder, then leave one file out.
+    clickCheckBox(list, top);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 5); // 4 files and the link
+    clickCheckBox(list, kept);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
+    QCOMPARE(list->findChild<QLabel*>(QStringLiteral("lblselectedCount"))->text(),
+             QStringLiteral("4/5 ") + localizedText(QStringLiteral("IDS_KQ_101")));
+
+    // The third method, picked with the keyboard.
+    auto* method = list->findChild<QComboBox*>(QStringLiteral("btnSelectmethod"));
+    method->setFocus();
+    QTest::keyClick(method, Qt::Key_Down);
+    QTest::keyClick(method, Qt::Key_Down);
+    QCOMPARE(method->currentIndex(), 2);
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")),
+             std::optional<qint64>(3));
+
+    QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
+    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    QPushButton* shred = list->confirmationAlert()->buttons().at(1);
+    QLineEdit* field = list->confirmationField();
+    QVERIFY(field);
+    const QString word = localizedText(QStringLiteral("IDS_KQ_28"));
+    QTest::keyClicks(field, word.toLower());
+    QVERIFY(!shred->isEnabled());
+    QTest::keyClick(field, Qt::Key_Return); // the wrong word confirms nothing
+    QVERIFY(container.shreeddingvc() == nullptr);
+    field->clear();
+    QTest::keyClicks(field, word);
+    QVERIFY(shred->isEnabled());
+    QTest::mouseClick(shred, Qt::LeftButton);
+
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 30000);
+    for (const QString& file : erased)
+        QVERIFY2(!TempTree::exists(file), qPrintable(file));
+    QVERIFY(!TempTree::exists(link));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("Project/empty"))));
+    QCOMPARE(TempTree::readFile(kept), QByteArray("keep me"));
+    QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside the selection"));
+    shredderResultVC* result = container.resultvc();
+    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblTotalsize"))->text(), sizeText(erasedSize));
+    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"))->text(),
+             localizedText(QStringLiteral("IDS_KQ_37")));
+
+    const QPointer<shredderResultVC> oldResult = result;
+    QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnHome")), Qt::LeftButton);
+    QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
+    QVERIFY(SharedState::instance().arrFileList.isEmpty());
+    QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
+    QVERIFY(container.vc()->findChild<DropView*>());
+}
+
+QTEST_MAIN(TestCycle)
+#include "tst_cycle.moc"

@@ -1,0 +1,92 @@
+#include "OpenPanel.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <utility>
+
+OpenPanel::OpenPanel(QWidget* parent)
+    : QFileDialog(parent)
+{
+    setObjectName(QStringLiteral("openPanel"));
+    // The desktop's own dialog cannot take files and folders in one choice.
+    setOption(QFileDialog::DontUseNativeDialog);
+    // An eraser must get the link itself, not what it points at.
+    setOption(QFileDialog::DontResolveSymlinks);
+    // A chooser: no renaming, deleting or new folders from its context menu.
+    setOption(QFileDialog::ReadOnly);
+    setFileMode(QFileDialog::ExistingFiles);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setDirectory(QDir::homePath());
+
+    // Qt's dialog leaves chosen folders out of the name field; say them all, so the user sees
+    // that Open takes the folders too. Connected after the dialog's own handler, so it runs last.
+    auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    auto* names = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (view && view->selectionModel() && names) {
+        connect(
+            view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [view, names] {
+                const QModelIndexList rows = view->selectionModel()->selectedRows();
+                if (rows.isEmpty() || names->hasFocus())
+                    return;
+                QStringList quoted;
+                for (const QModelIndex& row : rows)
+                    quoted.append(rows.size() > 1 ? u'"' + row.data().toString() + u'"'
+                                                  : row.data().toString());
+                names->setText(quoted.join(u' '));
+            });
+    }
+}
+
+OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done)
+{
+    auto* panel = new OpenPanel(window);
+    panel->m_done = std::move(done);
+    if (window) {
+        // Roomy enough for the detail columns, still inside the window it belongs to.
+        const QSize room = window->size() - QSize(80, 80);
+        panel->resize(panel->size()
+                          .expandedTo(QSize(760, 500))
+                          .boundedTo(room)
+                          .expandedTo(panel->minimumSizeHint()));
+    }
+    connect(panel, &QDialog::finished, panel, [panel](int result) {
+        const bool ok = result == QDialog::Accepted;
+        if (ok && panel->m_chosen.isEmpty())
+            panel->m_chosen = panel->selectedUrls();
+        const QList<QUrl> urls = ok ? panel->m_chosen : QList<QUrl>();
+        Completion finish = std::exchange(panel->m_done, nullptr);
+        panel->deleteLater();
+        if (finish)
+            finish(ok, urls);
+    });
+    panel->open();
+    return panel;
+}
+
+void OpenPanel::accept()
+{
+    const auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    const bool pickedInView
+        = view && view->selectionModel() && view->selectionModel()->hasSelection();
+    if (!pickedInView) {
+        // A typed name: Qt's own handling opens a typed folder and takes typed files.
+        QFileDialog::accept();
+        return;
+    }
+    const QList<QUrl> urls = selectedUrls();
+    for (const QUrl& url : urls) {
+        const QFileInfo info(url.toLocalFile());
+        if (!info.exists() && !info.isSymLink()) {
+            // Gone since it was listed: Qt's handling tells the user and keeps the panel open.
+            QFileDialog::accept();
+            return;
+        }
+    }
+    if (urls.isEmpty())
+        return;
+    m_chosen = urls;
+    QDialog::accept();
+}

@@ -1,0 +1,511 @@
+#include "FileListModel.h"
+
+#include "SharedState.h"
+#include "SizeText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// The URL's path as a path, without a trailing slash (a dropped folder may carry one).
+QString pathOf(const QUrl& url)
+{
+    QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+QString lastComponent(const QUrl& url)
+{
+    const QString path = pathOf(url);
+    if (path == u"/")
+        return path;
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+// The sort key: the record's size truncated toward zero, so 100.7 and 100.2 bytes are equal.
+qint64 sortKey(const ItemRef& item)
+{
+    if (!item || !item->data.file)
+        return 0;
+    const double size = item->data.file->size;
+    // A size beyond qint64 cannot occur on disk; refuse it rather than convert out of range.
+    if (!std::isfinite(size) || std::fabs(size) >= 9.2e18)
+        return 0;
+    return static_cast<qint64>(size);
+}
+
+} // namespace
+
+FileListModel::FileListModel(QObject* parent)
+    : QAbstractItemModel(parent)
+{
+    m_topLevel = SharedState::instance().arrFileList;
+    rebuildAll();
+}
+
+ItemDictionary* FileListModel::itemOf(const QModelIndex& index)
+{
+    return static_cast<ItemDictionary*>(index.internalPointer());
+}
+
+bool FileListModel::isContainer(const ItemDictionary& item)
+{
+    // A record without attributes is walked like a folder: its (empty) children are looked at.
+    return !item.data.file || item.data.file->isFolder;
+}
+
+bool FileListModel::isPending() const
+{
+    return SharedState::instance().isAddingFiles;
+}
+
+QModelIndex FileListModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (row < 0 || column != 0)
+        return {};
+    const QList<ItemRef>& items = parent.isValid() ? itemOf(parent)->arrpath : m_topLevel;
+    if (row >= items.size())
+        return {};
+    return createIndex(row, column, items.at(row).get());
+}
+
+QModelIndex FileListModel::parent(const QModelIndex& child) const
+{
+    if (!child.isValid())
+        return {};
+    const auto it = m_nodes.constFind(itemOf(child));
+    if (it == m_nodes.cend() || !it->parent)
+        return {};
+    return createIndex(it->parentRow, 0, it->parent);
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return int(m_topLevel.size());
+    if (parent.column() != 0)
+        return 0;
+    const ItemDictionary* item = itemOf(parent);
+    return item ? int(item->arrpath.size()) : 0;
+}
+
+int FileListModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+bool FileListModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0;
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    const ItemDictionary* item = itemOf(index);
+    if (!index.isValid() || !item)
+        return {};
+    const FileDirectory& record = item->data;
+    const bool isFolder = record.file && record.file->isFolder;
+
+    switch (role) {
+    case Qt::DisplayRole:
+        return lastComponent(item->url1);
+    case Qt::ToolTipRole:
+    case PathRole:
+        return pathOf(item->url1);
+    case SizeTextRole:
+        if (isPending() || !record.file)
+            return QString();
+        if (isFolder)
+            return sizeText(m_nodes.value(item).sizeBelow);
+        return sizeText(record.file->size);
+    case Qt::CheckStateRole: {
+        if (isPending())
+            return int(Qt::Unchecked);
+        if (!isFolder)
+            return int(item->state ? Qt::Checked : Qt::Unchecked);
+        const Node node = m_nodes.value(item);
+        if (node.entriesBelow == 0)
+            return int(item->state ? Qt::Checked : Qt::Unchecked);
+        if (node.checkedBelow == node.entriesBelow)
+            return int(Qt::Checked);
+        if (node.checkedBelow == 0)
+            return int(Qt::Unchecked);
+        return int(Qt::PartiallyChecked);
+    }
+    case TagRole:
+        return item->tag;
+    case IsMainParentRole:
+        return item->isMainParent.value_or(false);
+    case IsPendingRole:
+        return isPending();
+    case MimeTypeRole:
+        return record.file ? record.file->mimeTypeName : QString();
+    case IsFolderRole:
+        return isFolder;
+    default:
+        return {};
+    }
+}
+
+bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || !index.isValid() || !itemOf(index) || isPending())
+        return false;
+    toggleByTag(itemOf(index)->tag, static_cast<Qt::CheckState>(value.toInt()));
+    return true;
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    const ItemDictionary* item = itemOf(index);
+    if (!index.isValid() || !item)
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (!isPending())
+        flags |= Qt::ItemIsUserCheckable;
+    // Lets the tree view skip asking leaves for children while it lays out many rows.
+    if (item->arrpath.isEmpty())
+        flags |= Qt::ItemNeverHasChildren;
+    return flags;
+}
+
+QHash<int, QByteArray> FileListModel::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractItemModel::roleNames();
+    names.insert(PathRole, "path");
+    names.insert(SizeTextRole, "sizeText");
+    names.insert(TagRole, "tag");
+    names.insert(IsMainParentRole, "isMainParent");
+    names.insert(IsPendingRole, "isPending");
+    names.insert(MimeTypeRole, "mimeType");
+    names.insert(IsFolderRole, "isFolder");
+    return names;
+}
+
+void FileListModel::indexItems(const QList<ItemRef>& items, ItemDictionary* parent, int parentRow)
+{
+    for (qsizetype row = 0; row < items.size(); ++row) {
+        ItemDictionary* item = items.at(row).get();
+        if (!item)
+            continue;
+        Node node;
+        node.parent = parent;
+        node.row = int(row);
+        node.parentRow = parentRow;
+        m_nodes.insert(item, node);
+        // Depth first, parent before children: the first item with a tag is the one a walk of
+        // the tree in list order would find.
+        if (!m_byTag.contains(item->tag))
+            m_byTag.insert(item->tag, item);
+        indexItems(item->arrpath, item, int(row));
+    }
+}
+
+FileListModel::Totals FileListModel::recountBelow(const ItemDictionary& item)
+{
+    Totals totals;
+    for (const ItemRef& child : item.arrpath) {
+        if (!child)
+            continue;
+        if (isContainer(*child)) {
+            if (child->data.isemptyFolder) {
+                ++totals.entries;
+                if (child->state)
+                    ++totals.checked;
+            }
+            const Totals below = recountBelow(*child);
+            totals.entries += below.entries;
+            totals.checked += below.checked;
+            totals.files += below.files;
+            totals.checkedFiles += below.checkedFiles;
+            totals.size += below.size;
+        } else {
+            ++totals.entries;
+            ++totals.files;
+            if (child->state) {
+                ++totals.checked;
+                ++totals.checkedFiles;
+            }
+            totals.size += child->data.file->size;
+        }
+    }
+    const auto it = m_nodes.find(&item);
+    if (it != m_nodes.end()) {
+        it->entriesBelow = totals.entries;
+        it->checkedBelow = totals.checked;
+        it->sizeBelow = totals.size;
+    }
+    return totals;
+}
+
+void FileListModel::recountAll()
+{
+    Counts counts;
+    for (const ItemRef& item : std::as_const(m_topLevel)) {
+        if (!item)
+            continue;
+        if (isContainer(*item)) {
+            const Totals below = recountBelow(*item);
+            counts.filesCount += below.files;
+            counts.selectedFiles += below.checkedFiles;
+        } else {
+            ++counts.filesCount;
+            if (item->state)
+                ++counts.selectedFiles;
+        }
+    }
+    m_counts = counts;
+}
+
+void FileListModel::rebuildAll()
+{
+    const qsizetype previous = m_nodes.size();
+    m_nodes.clear();
+    m_byTag.clear();
+    m_nodes.reserve(previous);
+    m_byTag.reserve(previous);
+    indexItems(m_topLevel, nullptr, 0);
+    recountAll();
+}
+
+void FileListModel::publishCounts()
+{
+    SharedState::instance().totalSelectedFiles = m_counts.selectedFiles;
+    emit countsChanged(m_counts);
+}
+
+void FileListModel::emitChangedBelow(const QList<ItemRef>& items, const QModelIndex& parent)
+{
+    if (items.isEmpty())
+        return;
+    emit dataChanged(index(0, 0, parent), index(int(items.size()) - 1, 0, parent));
+    for (qsizetype row = 0; row < items.size(); ++row) {
+        ItemDictionary* item = items.at(row).get();
+        if (item && !item->arrpath.isEmpty())
+            emitChangedBelow(item->arrpath, createIndex(int(row), 0, item));
+    }
+}
+
+void FileListModel::emitChangedAncestors(const ItemDictionary* item)
+{
+    Node node = m_nodes.value(item);
+    while (node.parent) {
+        const QModelIndex ancestor = createIndex(node.parentRow, 0, node.parent);
+        emit dataChanged(ancestor, ancestor, {Qt::CheckStateRole});
+        node = m_nodes.value(node.parent);
+    }
+}
+
+void FileListModel::reload()
+{
+    const QList<ItemRef>& list = SharedState::instance().arrFileList;
+    if (m_topLevel == list) {
+        // Same rows (typically the end of a scan): only their look and figures may differ.
+        m_topLevel = list;
+        recountAll();
+        emitChangedBelow(m_topLevel, {});
+        publishCounts();
+        return;
+    }
+    const qsizetype known = m_topLevel.size();
+    if (list.size() > known && std::equal(m_topLevel.cbegin(), m_topLevel.cend(), list.cbegin())) {
+        // The scan appends finished top-level items; inserting keeps expanded rows expanded and
+        // costs only the new subtrees, not the whole tree again per hand-over.
+        beginInsertRows({}, int(known), int(list.size()) - 1);
+        m_topLevel = list;
+        for (qsizetype row = known; row < m_topLevel.size(); ++row) {
+            ItemDictionary* item = m_topLevel.at(row).get();
+            if (!item)
+                continue;
+            m_nodes.insert(item, Node {nullptr, int(row), 0});
+            if (!m_byTag.contains(item->tag))
+                m_byTag.insert(item->tag, item);
+            indexItems(item->arrpath, item, int(row));
+            if (isContainer(*item)) {
+                const Totals below = recountBelow(*item);
+                m_counts.filesCount += below.files;
+                m_counts.selectedFiles += below.checkedFiles;
+            } else {
+                ++m_counts.filesCount;
+                if (item->state)
+                    ++m_counts.selectedFiles;
+            }
+        }
+        endInsertRows();
+        publishCounts();
+        return;
+    }
+    beginResetModel();
+    m_topLevel = list;
+    rebuildAll();
+    endResetModel();
+    publishCounts();
+}
+
+void FileListModel::toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
+{
+    if (isPending())
+        return;
+    if (m_topLevel != SharedState::instance().arrFileList)
+        reload();
+    ItemDictionary* item = m_byTag.value(tag);
+    if (!item) {
+        // The design still refreshes the labels for a tag that matches nothing.
+        publishCounts();
+        return;
+    }
+    const bool isFolder = item->data.file && item->data.file->isFolder;
+    const auto it = m_nodes.constFind(item);
+    const QModelIndex changed = createIndex(it->row, 0, item);
+    if (!isFolder || item->data.isemptyFolder) {
+        item->state = !item->state;
+        recountAll();
+        emit dataChanged(changed, changed, {Qt::CheckStateRole});
+    } else {
+        const bool value = stateAfterClick == Qt::Checked;
+        item->state = value;
+        setStateRecursively(item->arrpath, value);
+        recountAll();
+        emit dataChanged(changed, changed, {Qt::CheckStateRole});
+        emitChangedBelow(item->arrpath, changed);
+    }
+    emitChangedAncestors(item);
+    publishCounts();
+}
+
+void FileListModel::setStateRecursively(const QList<ItemRef>& items, bool value)
+{
+    for (const ItemRef& item : items) {
+        if (!item)
+            continue;
+        item->state = value;
+        if (item->data.file && item->data.file->isFolder)
+            setStateRecursively(item->arrpath, value);
+    }
+}
+
+void FileListModel::setAllStates(bool value)
+{
+    if (isPending())
+        return;
+    if (m_topLevel != SharedState::instance().arrFileList)
+        reload();
+    for (const ItemRef& item : std::as_const(m_topLevel)) {
+        if (!item)
+            continue;
+        item->state = value;
+        setStateRecursively(item->arrpath, value);
+    }
+    recountAll();
+    emitChangedBelow(m_topLevel, {});
+    publishCounts();
+}
+
+bool FileListModel::removeTopLevelByTag(qint64 tag)
+{
+    if (isPending())
+        return false;
+    QList<ItemRef>& list = SharedState::instance().arrFileList;
+    if (m_topLevel != list)
+        reload();
+    const auto found = std::find_if(list.cbegin(), list.cend(),
+        [tag](const ItemRef& item) { return item && item->tag == tag; });
+    if (found != list.cend()) {
+        const int row = int(found - list.cbegin());
+        beginRemoveRows({}, row, row);
+        list.removeAt(row);
+        m_topLevel = list;
+        rebuildAll();
+        endRemoveRows();
+    }
+    publishCounts();
+    return list.isEmpty();
+}
+
+void FileListModel::sortTopLevel(Qt::SortOrder order)
+{
+    QList<ItemRef>& list = SharedState::instance().arrFileList;
+    if (m_topLevel != list)
+        reload();
+
+    std::vector<std::pair<qint64, ItemRef>> keyed;
+    keyed.reserve(size_t(list.size()));
+    for (const ItemRef& item : std::as_const(list))
+        keyed.emplace_back(sortKey(item), item);
+    if (order == Qt::AscendingOrder) {
+        std::stable_sort(keyed.begin(), keyed.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+    } else {
+        std::stable_sort(keyed.begin(), keyed.end(),
+            [](const auto& a, const auto& b) { return a.first > b.first; });
+    }
+    QList<ItemRef> sorted;
+    sorted.reserve(list.size());
+    for (auto& entry : keyed)
+        sorted.append(std::move(entry.second));
+    if (sorted == list)
+        return;
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Only top-level rows move; a child's index (its row under the same parent) stays valid.
+    QHash<const ItemDictionary*, int> newRows;
+    newRows.reserve(sorted.size());
+    for (qsizetype row = 0; row < sorted.size(); ++row)
+        newRows.insert(sorted.at(row).get(), int(row));
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from) {
+        ItemDictionary* item = itemOf(index);
+        const auto moved = newRows.constFind(item);
+        const bool topLevel = m_nodes.value(item).parent == nullptr;
+        to.append(topLevel && moved != newRows.cend() ? createIndex(*moved, index.column(), item)
+                                                      : index);
+    }
+    changePersistentIndexList(from, to);
+
+    list = sorted;
+    m_topLevel = list;
+    for (qsizetype row = 0; row < m_topLevel.size(); ++row) {
+        ItemDictionary* item = m_topLevel.at(row).get();
+        if (!item)
+            continue;
+        m_nodes[item].row = int(row);
+        for (const ItemRef& child : std::as_const(item->arrpath)) {
+            if (child)
+                m_nodes[child.get()].parentRow = int(row);
+        }
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+ItemRef FileListModel::itemForTag(qint64 tag) const
+{
+    ItemDictionary* item = m_byTag.value(tag);
+    if (!item)
+        return {};
+    const Node node = m_nodes.value(item);
+    return node.parent ? node.parent->arrpath.at(node.row) : m_topLevel.at(node.row);
+}
+
+QModelIndex FileListModel::indexForTag(qint64 tag) const
+{
+    ItemDictionary* item = m_byTag.value(tag);
+    if (!item)
+        return {};
+    return createIndex(m_nodes.value(item).row, 0, item);
+}
+
+QString FileListModel::revealPathForTag(qint64 tag) const
+{
+    const ItemRef item = itemForTag(tag);
+    if (!item || !item->data.url)
+        return {};
+    const QUrl& url = *item->data.url;
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}

@@ -2,6 +2,7 @@
 #include "DropView.h"
 #include "FileListModel.h"
 #include "LanguageTable.h"
+#include "ListBuilder.h"
 #include "PromotedApplications.h"
 #include "SYFlatButton.h"
 #include "SharedState.h"
@@ -9,7 +10,9 @@
 #include "TempTree.h"
 #include "UserDefaults.h"
 #include "ViewController.h"
+#include "NotificationCenter.h"
 #include "mainContainerVc.h"
+#include "mainWindowController.h"
 #include "outlinviewClass.h"
 #include "shredderFilesvc.h"
 #include "shredderResultVC.h"
@@ -34,6 +37,18 @@ double allocatedSize(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
 }
 
+// The application's one main window, back on a fresh home screen with empty lists. Alerts are
+// sheets on this window, so the tests drive the same window the application shows.
+mainContainerVc& mainWindowContent()
+{
+    mainWindowController& controller = mainWindowController::shared();
+    controller.window()->resize(880, 620);
+    controller.showWindow();
+    SharedState::instance().resetLists();
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    return *controller.contentViewController();
+}
+
 } // namespace
 
 /// The whole job in the window, driven as a user would: drop, review, check, method, confirm,
@@ -45,6 +60,7 @@ class TestCycle : public QObject
 private slots:
     void initTestCase();
     void dropCheckConfirmShredAndGoHome();
+    void keyboardChecksAndRemovesRows();
 
 private:
     /// Clicks the check box of the row showing `path` in the list screen's view.
@@ -108,10 +124,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     for (const QString& file : erased)
         erasedSize += allocatedSize(file);
 
-    mainContainerVc container;
-    container.resize(880, 620);
-    container.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&container));
+    mainContainerVc& container = mainWindowContent();
 
     // A real drop of the folder on the home screen's drop target.
     auto* drop = container.vc()->findChild<DropView*>();
@@ -180,6 +193,31 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QVERIFY(SharedState::instance().arrFileList.isEmpty());
     QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
     QVERIFY(container.vc()->findChild<DropView*>());
+}
+
+void TestCycle::keyboardChecksAndRemovesRows()
+{
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("Folder"));
+    tree.writeFile(QStringLiteral("Folder/a.txt"), "a");
+    tree.writeFile(QStringLiteral("Folder/b.txt"), "b");
+    mainContainerVc& container = mainWindowContent();
+    ListBuilder::acceptDroppedPaths({top});
+    QTRY_VERIFY(container.listvc() != nullptr);
+    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
+    shredderFilesvc* list = container.listvc();
+    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 0));
+
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 2);
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
+    // Delete takes the last top-level row out of the list (not off the disk) and goes home.
+    QTest::keyClick(view, Qt::Key_Delete);
+    QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
+    QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("Folder/a.txt"))), QByteArray("a"));
 }
 
 QTEST_MAIN(TestCycle)

@@ -28,20 +28,6 @@ double allocatedBytes(const QString& path)
     return static_cast<double>(st.st_blocks) * 512.0;
 }
 
-// Content a compressing file system cannot shrink below its length.
-QByteArray incompressible(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return bytes;
-}
-
 QUrl fileUrl(const QString& path)
 {
     return QUrl::fromLocalFile(path);
@@ -368,11 +354,11 @@ void TestListBuilding::folderTotal()
 
     TempTree tree;
     QVERIFY(tree.isValid());
-    const QString outside = tree.writeFile(QStringLiteral("outside.bin"), incompressible(65536));
+    const QString outside = tree.writeFile(QStringLiteral("outside.bin"), TempTree::incompressible(65536));
     const QString top = tree.makeDir(QStringLiteral("top"));
     double expected = 0;
     for (const QString& relative : counted) {
-        const QString path = tree.writeFile(u"top/" + relative, incompressible(4096));
+        const QString path = tree.writeFile(u"top/" + relative, TempTree::incompressible(4096));
         expected += allocatedBytes(path);
     }
     // Present in every row and never counted: no file of their own below the folder.

@@ -29,20 +29,6 @@ QByteArray captureStdout(const std::function<void()>& fn)
     return TempTree::readFile(sink.fileName());
 }
 
-// Content a compressing file system cannot shrink below its length.
-QByteArray incompressible(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return bytes;
-}
-
 double allocatedBytes(const QString& path)
 {
     struct stat st;
@@ -183,8 +169,8 @@ void TestModel::attributesOfTheItemItself()
     TempTree tree;
     QVERIFY(tree.isValid());
     const QString folder = tree.makeDir(QStringLiteral("folder.txt"));
-    QVERIFY(tree.writeFile(QStringLiteral("folder.txt/inner.bin"), incompressible(20000)).size());
-    const QString file = tree.writeFile(QStringLiteral("target.txt"), incompressible(10000));
+    QVERIFY(tree.writeFile(QStringLiteral("folder.txt/inner.bin"), TempTree::incompressible(20000)).size());
+    const QString file = tree.writeFile(QStringLiteral("target.txt"), TempTree::incompressible(10000));
     QVERIFY(!file.isEmpty());
 
     QString path; // the item lstat describes

@@ -76,3 +76,16 @@ bool TempTree::exists(const QString& path)
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
+
+QByteArray TempTree::incompressible(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return bytes;
+}

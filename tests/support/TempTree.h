@@ -24,6 +24,8 @@ public:
     QString makeHardLink(const QString& relative, const QString& existing);
 
     static QByteArray readFile(const QString& path);
+    /// `size` bytes a compressing file system cannot shrink below their length.
+    static QByteArray incompressible(int size);
     static bool exists(const QString& path); ///< lstat semantics: a dangling link exists
 
 private:

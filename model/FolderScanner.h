@@ -26,7 +26,7 @@ public:
 
 private:
     /// Adds the entries of the folder at `path` (lexically normal) to `item`, with `listedPath`
-    /// the same folder as the design names it for url1. Returns the allocated size of the
+    /// the same folder as url1 names it. Returns the allocated size of the
     /// regular files below.
     double listFolder(ItemDictionary& item, const QString& listedPath, const QString& path);
 

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -61,6 +62,7 @@ private slots:
     void initTestCase();
     void dropCheckConfirmShredAndGoHome();
     void keyboardChecksAndRemovesRows();
+    void shredStartIsGuarded();
 
 private:
     /// Clicks the check box of the row showing `path` in the list screen's view.
@@ -218,6 +220,66 @@ void TestCycle::keyboardChecksAndRemovesRows()
     QTest::keyClick(view, Qt::Key_Delete);
     QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
     QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("Folder/a.txt"))), QByteArray("a"));
+}
+
+void TestCycle::shredStartIsGuarded()
+{
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("Folder"));
+    const QString file = tree.writeFile(QStringLiteral("Folder/big.bin"), QByteArray(20000, 'b'));
+    const QString emptyFolder = tree.makeDir(QStringLiteral("Folder/empty"));
+    const QString small = tree.writeFile(QStringLiteral("small.txt"), "s");
+    mainContainerVc& container = mainWindowContent();
+    ListBuilder::acceptDroppedPaths({top, small});
+    QTRY_VERIFY(container.listvc() != nullptr && container.listvc()->model()->rowCount() == 2);
+    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
+    shredderFilesvc* list = container.listvc();
+    auto* shredNow = list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart"));
+
+    // Nothing checked: the nothing-selected alert, and no shred.
+    QTest::mouseClick(shredNow, Qt::LeftButton);
+    QTRY_VERIFY(list->nothingSelectedAlert() && list->nothingSelectedAlert()->isVisible());
+    QTest::mouseClick(list->nothingSelectedAlert()->buttons().at(0), Qt::LeftButton);
+    QVERIFY(!list->nothingSelectedAlert()->isVisible());
+
+    // Only an empty folder checked: its own alert, whose first button leads to the confirmation.
+    clickCheckBox(list, emptyFolder);
+    QTest::mouseClick(shredNow, Qt::LeftButton);
+    QTRY_VERIFY(list->onlyEmptyFoldersAlert() && list->onlyEmptyFoldersAlert()->isVisible());
+    QCOMPARE(list->onlyEmptyFoldersAlert()->defaultButton(), list->onlyEmptyFoldersAlert()->buttons().at(1));
+    QTest::mouseClick(list->onlyEmptyFoldersAlert()->buttons().at(0), Qt::LeftButton);
+    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    QVERIFY(list->confirmationField()->text().isEmpty());
+    QVERIFY(!list->confirmationAlert()->buttons().at(1)->isEnabled());
+    QTest::keyClicks(list->confirmationField(), QStringLiteral("Shre"));
+    QTest::mouseClick(list->confirmationAlert()->buttons().at(0), Qt::LeftButton); // cancel
+    QVERIFY(!list->confirmationAlert()->isVisible());
+
+    // Select all twice checks, then unchecks everything, and the title follows.
+    auto* selectAll = list->findChild<SYFlatButton*>(QStringLiteral("btnSelectAll"));
+    QTest::mouseClick(selectAll, Qt::LeftButton);
+    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 2);
+    QTest::mouseClick(selectAll, Qt::LeftButton);
+    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_20")));
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
+
+    // A new list is largest first; the menu's ascending item turns it round.
+    const auto topLevelPaths = [list] {
+        QStringList paths;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            paths << list->model()->index(row, 0).data(FileListModel::PathRole).toString();
+        return paths;
+    };
+    QCOMPARE(topLevelPaths(), (QStringList{top, small}));
+    QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnSort")), Qt::LeftButton);
+    QTRY_VERIFY(list->sortMenu()->isVisible());
+    QVERIFY(list->sortMenu()->actions().constLast()->isChecked());
+    list->sortMenu()->actions().constFirst()->trigger();
+    list->sortMenu()->hide();
+    QCOMPARE(list->sorttag(), 0);
+    QCOMPARE(topLevelPaths(), (QStringList{small, top}));
+    QCOMPARE(TempTree::readFile(file).size(), 20000); // nothing was erased on the way
 }
 
 QTEST_MAIN(TestCycle)

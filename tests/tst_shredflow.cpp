@@ -72,6 +72,7 @@ private slots:
     void checkedTreeIsShreddedAndReported();
     void notErasedItemsAreReportedNotHidden();
     void changedOrMountedItemsAreNeverErased();
+    void checkedFolderThatStaysIsReported();
     void recommendationRotates();
     void homeClearsTheLists();
 
@@ -250,6 +251,25 @@ void TestShredFlow::changedOrMountedItemsAreNeverErased()
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 0);
     if (!mounted)
         QSKIP(qPrintable(QStringLiteral("the mounted case needs root: ") + image.error()));
+}
+
+void TestShredFlow::checkedFolderThatStaysIsReported()
+{
+    TempTree tree;
+    const QString top = tree.makeDir(QStringLiteral("top"));
+    tree.writeFile(QStringLiteral("top/listed.txt"), "listed");
+    buildCheckedTree({top});
+    // Appears after the listing: never shown, so never erased, and the folder must stay.
+    const QString unlisted = tree.writeFile(QStringLiteral("top/unlisted.txt"), "unlisted");
+    mainContainerVc container;
+    container.view();
+    runShred(container);
+    QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
+    const QList<NotErasedItem>& notErased = SharedState::instance().notErasedItems;
+    QVERIFY(std::any_of(notErased.cbegin(), notErased.cend(),
+                        [&](const NotErasedItem& item) { return item.path == top; }));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
 }
 
 void TestShredFlow::recommendationRotates()

@@ -44,13 +44,23 @@ void ShreddingWalk::walk(const QList<ItemRef>& items)
             continue;
         }
         if (record.isemptyFolder) {
-            if (item->state)
-                removeIfEmpty(record);
+            if (item->state && !removeIfEmpty(record))
+                m_failures.append({record.file->url.toLocalFile(),
+                                   QStringLiteral("folder kept: it is no longer empty")});
             continue;
         }
+        const qsizetype reportedBefore = m_failures.size();
         walk(item->arrpath);
-        if (!m_aborted)
-            removeIfEmpty(record);
+        if (m_aborted)
+            return;
+        // A folder kept because of something reported below it needs no line of its own.
+        if (!removeIfEmpty(record) && fullyChecked(*item) && m_failures.size() == reportedBefore) {
+            // Everything listed below was checked, yet the folder stays: say so, never imply
+            // it was erased.
+            m_failures.append({record.file->url.toLocalFile(),
+                               QStringLiteral("folder kept: it still holds items that were not "
+                                              "erased or not in the list")});
+        }
     }
 }
 
@@ -77,27 +87,40 @@ void ShreddingWalk::shredListedFile(const ItemDictionary& item)
     m_aborted = report.aborted;
 }
 
-void ShreddingWalk::removeIfEmpty(const FileDirectory& record)
+bool ShreddingWalk::fullyChecked(const ItemDictionary& item)
+{
+    if (item.arrpath.isEmpty())
+        return item.state;
+    for (const ItemRef& child : item.arrpath) {
+        if (child && !fullyChecked(*child))
+            return false;
+    }
+    return true;
+}
+
+bool ShreddingWalk::removeIfEmpty(const FileDirectory& record)
 {
     const QString folder = record.file->url.toLocalFile();
     const QByteArray native = QFile::encodeName(folder);
     int err = 0;
     const DirectoryHandle dir = DirectoryHandle::open(native, &err);
     if (!dir.isValid())
-        return;
+        return err == ENOENT;
     const std::optional<EntryStat> st = dir.statSelf(&err);
     struct stat entry;
     // Only the folder that was listed, reached without a link: a swapped-in link stays.
     if (!st || quint64(st->device) != record.file->device || quint64(st->inode) != record.file->inode
         || ::lstat(native.constData(), &entry) != 0 || !S_ISDIR(entry.st_mode))
-        return;
+        return false;
     const auto names = dir.names(&err);
     if (!names || !names->empty())
-        return;
+        return false;
     m_showPath(folder);
     // rmdir, not a recursive removal: something created meanwhile must not vanish unerased.
     if (::rmdir(native.constData()) != 0 && errno != ENOENT) {
         m_failures.append({folder, QStringLiteral("folder could not be removed: ")
                                        + QString::fromLocal8Bit(std::strerror(errno))});
     }
+    // Reported above when it could not go; not reported twice.
+    return true;
 }

@@ -35,7 +35,11 @@ public:
 private:
     void walk(const QList<ItemRef>& items);
     void shredListedFile(const ItemDictionary& item);
-    void removeIfEmpty(const FileDirectory& record);
+    /// Removes the listed folder when it is empty; false when it is still there with entries.
+    bool removeIfEmpty(const FileDirectory& record);
+    /// Every file and empty folder below `item` (or the item itself when nothing is listed
+    /// below it) is checked: the user meant all of it to go.
+    static bool fullyChecked(const ItemDictionary& item);
 
     ZPHShred& m_engine;
     int m_methodindex;

@@ -26,6 +26,16 @@ QString text(const char* key)
     return localizedText(QString::fromLatin1(key));
 }
 
+qint64 maxTag(const ItemRef& item)
+{
+    qint64 tag = item ? item->tag : 0;
+    if (item) {
+        for (const ItemRef& child : item->arrpath)
+            tag = std::max(tag, maxTag(child));
+    }
+    return tag;
+}
+
 QWidget* mainWindow()
 {
     return mainWindowController::shared().window();
@@ -41,6 +51,8 @@ shredderFilesvc::shredderFilesvc(QWidget* parent)
 shredderFilesvc::~shredderFilesvc()
 {
     NotificationCenter::defaultCenter().removeObservers(this);
+    // The delegate watches the view's viewport; it goes first, while the view is still whole.
+    delete m_delegate;
     // A scan still running for this screen stops; nothing more is appended for it.
     if (m_scan)
         m_scan->stop();
@@ -107,7 +119,8 @@ void shredderFilesvc::viewDidLoad()
     m_ui->lbladdingfiles->setText(text("IDS_KQ_99"));
 
     // Names for screen readers, and the keyboard order through the screen.
-    m_ui->outlineview->setAccessibleName(text("IDS_KQ_6"));
+    m_ui->outlineview->setAccessibleName(text("IDS_KQ_209"));
+    m_ui->btnSelectmethod->setAccessibleName(text("IDS_KQ_210"));
     for (QAbstractButton* button : {static_cast<QAbstractButton*>(m_ui->btnAddmorefiles),
                                     static_cast<QAbstractButton*>(m_ui->btnSelectAll),
                                     static_cast<QAbstractButton*>(m_ui->btnSort),
@@ -121,6 +134,9 @@ void shredderFilesvc::viewDidLoad()
     setTabOrder(m_ui->btnSelectmethod, m_ui->outlineview);
     setTabOrder(m_ui->outlineview, m_ui->btnShredStart);
 
+    // Tags stay unique in the tree even when items from an earlier list are still in it.
+    for (const ItemRef& item : SharedState::instance().arrFileList)
+        m_itemtag = std::max(m_itemtag, maxTag(item) + 1);
     startAdding();
 
     if (const auto method = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")))
@@ -237,8 +253,9 @@ Alert* shredderFilesvc::makeAlert(QPointer<Alert>& slot, const QString& message,
 void shredderFilesvc::alertforADddata()
 {
     Alert* alert = makeAlert(m_alertAdd, text("IDS_KQ_13"), text("IDS_KQ_14"));
-    connect(alert->addButtonWithTitle(text("IDS_KQ_12")), &QAbstractButton::clicked, this,
-            &shredderFilesvc::alertend);
+    QPushButton* ok = alert->addButtonWithTitle(text("IDS_KQ_12"));
+    alert->setEscapeButton(ok);
+    connect(ok, &QAbstractButton::clicked, this, &shredderFilesvc::alertend);
     alert->beginSheetModal(mainWindow());
 }
 
@@ -329,8 +346,9 @@ void shredderFilesvc::controlTextDidChange()
 
 void shredderFilesvc::OKalert()
 {
-    if (!m_txt || m_txt->text() != m_inputTextforalert)
+    if (!m_txt || m_txt->text() != m_inputTextforalert || m_shredPosted)
         return;
+    m_shredPosted = true;
     m_ui->hiddenview->hide();
     if (m_alert)
         m_alert->endSheet();
@@ -347,8 +365,9 @@ void shredderFilesvc::cancelalert()
 void shredderFilesvc::alertforEmptyselection()
 {
     Alert* alert = makeAlert(m_alert1, text("IDS_KQ_31"), text("IDS_KQ_32"));
-    connect(alert->addButtonWithTitle(text("IDS_KQ_12")), &QAbstractButton::clicked, this,
-            &shredderFilesvc::alertAction);
+    QPushButton* ok = alert->addButtonWithTitle(text("IDS_KQ_12"));
+    alert->setEscapeButton(ok);
+    connect(ok, &QAbstractButton::clicked, this, &shredderFilesvc::alertAction);
     alert->beginSheetModal(mainWindow());
 }
 
@@ -362,10 +381,13 @@ void shredderFilesvc::alertAction()
 void shredderFilesvc::alertforfileselection()
 {
     Alert* alert = makeAlert(m_alertnofileSelected, text("IDS_KQ_57"), text("IDS_KQ_64"));
-    connect(alert->addButtonWithTitle(text("IDS_KQ_28")), &QAbstractButton::clicked, this,
-            &shredderFilesvc::btnokNofileSelected);
-    connect(alert->addButtonWithTitle(text("IDS_KQ_108")), &QAbstractButton::clicked, this,
-            &shredderFilesvc::btnCancelNofileSelected);
+    QPushButton* go = alert->addButtonWithTitle(text("IDS_KQ_28"));
+    QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_108"));
+    // Return and Escape both take the safe way out; going on needs a deliberate click.
+    alert->setDefaultButton(cancel);
+    alert->setEscapeButton(cancel);
+    connect(go, &QAbstractButton::clicked, this, &shredderFilesvc::btnokNofileSelected);
+    connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::btnCancelNofileSelected);
     alert->beginSheetModal(mainWindow());
 }
 
@@ -490,6 +512,11 @@ bool shredderFilesvc::eventFilter(QObject* watched, QEvent* event)
         }
     }
     if (watched == m_ui->btnSelectmethod) {
+        // A wheel passing over the pop-up must not silently change how files are erased.
+        if (event->type() == QEvent::Wheel && !m_ui->btnSelectmethod->hasFocus()) {
+            event->ignore();
+            return true;
+        }
         if (event->type() == QEvent::Enter && !SharedState::instance().isAddingFiles)
             m_ui->btnSelectmethod->setCursor(Qt::PointingHandCursor);
         else if (event->type() == QEvent::Leave)

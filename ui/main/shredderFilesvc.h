@@ -100,4 +100,5 @@ private:
     bool m_isAnyItemSelected = false;
     bool m_isAnyFileSelected = false;
     qint64 m_itemtag = 0;
+    bool m_shredPosted = false;
 };

@@ -373,6 +373,13 @@ private slots:
         visibleView(panel)->selectionModel()->clearSelection();
         QTest::keyClick(name, Qt::Key_Return);
         QTRY_VERIFY(panel && panel->directory().absolutePath() == folder);
+        // A name picked in one folder is not carried into the next, where it could name a
+        // file the user never picked.
+        QVERIFY(pickInDialog(panel, tree.path(), names({"first.txt"})));
+        QVERIFY(name->text().contains(QStringLiteral("first.txt")));
+        visibleView(panel)->selectionModel()->clearSelection();
+        panel->setDirectory(folder);
+        QTRY_VERIFY(!name->text().contains(QStringLiteral("first.txt")));
 
         QVERIFY(pickInDialog(panel, tree.path(), picked));
         // The name field lists the chosen folders too, not only the files.

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <utility>
@@ -37,6 +38,10 @@ OpenPanel::OpenPanel(QWidget* parent)
                                                   : row.data().toString());
                 names->setText(quoted.join(u' '));
             });
+        // Names picked in one folder must never be taken as names in the next one, however
+        // the folder changes (double click, path box, side bar, back button).
+        if (auto* files = findChild<QFileSystemModel*>())
+            connect(files, &QFileSystemModel::rootPathChanged, names, [names] { names->clear(); });
     }
 }
 

@@ -355,7 +355,7 @@ void FileListModel::toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
         reload();
     ItemDictionary* item = m_byTag.value(tag);
     if (!item) {
-        // The design still refreshes the labels for a tag that matches nothing.
+        // The labels are refreshed even for a tag that matches nothing.
         publishCounts();
         return;
     }

@@ -389,7 +389,8 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
         addFailure(display, QStringLiteral("not erased"));
         return false;
     }
-    if (!st->onSameMountAs(root)) {
+    // The selected folder may itself be a mount point; everything below must be on its mount.
+    if (!st->sameFileAs(root) && !st->onSameMountAs(root)) {
         addFailure(display, QStringLiteral("on another mounted file system; left untouched"));
         return false;
     }

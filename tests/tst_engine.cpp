@@ -124,6 +124,7 @@ private slots:
     void unreadableFolderIsReportedAndKept();
     void doesNotCrossIntoAnotherMount();
     void bindMountsBelowTheSelectionAreLeftAlone();
+    void selectedMountPointIsErasedInside();
     void listedFileThatChangedIsRefused();
     void nameThatIsNotUtf8IsErased();
     void homeFolderIsRefusedByTheEngineItself();
@@ -569,6 +570,24 @@ void TestEngine::bindMountsBelowTheSelectionAreLeftAlone()
     LoopImage::unmountPath(boundFile);
     QCOMPARE(TempTree::readFile(outsideFile), QByteArray("file secret"));
     QVERIFY(failedFor(direct, boundFile));
+}
+
+void TestEngine::selectedMountPointIsErasedInside()
+{
+    LoopImage image(4, QStringLiteral("tmpfs"));
+    if (!image.isMounted())
+        QSKIP(qPrintable(QStringLiteral("cannot mount: ") + image.error()));
+    TempTree inside(image.mountPoint());
+    inside.writeFile(QStringLiteral("a.txt"), "a");
+    inside.writeFile(QStringLiteral("sub/b.txt"), "b");
+    inside.makeSymlink(QStringLiteral("link"), QStringLiteral("/nowhere"));
+    // A selected folder that is itself a mount point: all of it lies on that mount.
+    const ShredReport report = m_engine.shredFile(image.mountPoint(), 1);
+    QCOMPARE(report.filesErased, 2);
+    for (const ShredFailure& failure : report.failures)
+        QVERIFY2(!failure.reason.contains(QStringLiteral("another mounted")), qPrintable(failure.reason));
+    QVERIFY(!TempTree::exists(inside.path(QStringLiteral("sub"))));
+    QVERIFY(!TempTree::exists(inside.path(QStringLiteral("link"))));
 }
 
 void TestEngine::listedFileThatChangedIsRefused()

@@ -49,3 +49,8 @@ QString localizedText(const QString& key)
         return {};
     return it->toString();
 }
+
+QString localizedFormat(const QString& key, const QString& argument)
+{
+    return localizedText(key).replace(QStringLiteral("%@"), argument);
+}

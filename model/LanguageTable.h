@@ -19,3 +19,6 @@ const std::optional<QVariantMap>& languageStrings();
 /// The text stored under `key` ("IDS_KQ_16"); empty when there is no table, no such key, or the
 /// value is not a string.
 QString localizedText(const QString& key);
+
+/// The text under `key` used as a format: its "%@" filled with `argument`.
+QString localizedFormat(const QString& key, const QString& argument);

@@ -132,6 +132,12 @@ void TestLanguageTable::lookupFallbacks()
     QCOMPARE(localizedText(QStringLiteral("IDS_KQ_4")), QString());
     QCOMPARE(localizedText(QStringLiteral("IDS_KQ_5")), QString());
     QCOMPARE(localizedText(QStringLiteral("ids_kq_1")), QString());
+
+    // A format fills its placeholder; a missing format gives nothing, not the bare argument.
+    table.insert(QStringLiteral("IDS_KQ_49"), QStringLiteral("Version %@"));
+    setLanguageStrings(table);
+    QCOMPARE(localizedFormat(QStringLiteral("IDS_KQ_49"), QStringLiteral("1.2")), QStringLiteral("Version 1.2"));
+    QCOMPARE(localizedFormat(QStringLiteral("IDS_KQ_5"), QStringLiteral("1.2")), QString());
 }
 
 void TestLanguageTable::noTableGivesEmptyText()

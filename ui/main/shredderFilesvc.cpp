@@ -309,9 +309,8 @@ void shredderFilesvc::btnShredStart()
 
 void shredderFilesvc::alertforDelete()
 {
-    QString informative = text("IDS_KQ_27");
-    informative.replace(QStringLiteral("%@"), m_inputTextforalert);
-    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"), informative);
+    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"),
+                             localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert));
     QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_29"));
     QPushButton* shred = alert->addButtonWithTitle(text("IDS_KQ_30"));
     shred->setEnabled(false);

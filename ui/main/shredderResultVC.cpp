@@ -29,13 +29,6 @@ PromotedApplications& promotedApplications()
     return g_applications ? *g_applications : PromotedApplications::shared();
 }
 
-// Text with "%@" filled in, the way the language table's formats are written.
-QString formatted(const QString& format, const QString& argument)
-{
-    QString text = format;
-    return text.replace(QStringLiteral("%@"), argument);
-}
-
 } // namespace
 
 shredderResultVC::shredderResultVC(QWidget* parent)
@@ -115,7 +108,7 @@ void shredderResultVC::viewDidLoad()
     struct statvfs fs;
     if (::statvfs("/", &fs) == 0)
         freeBytes = double(fs.f_bavail) * double(fs.f_frsize);
-    m_ui->lblAvailableSize->setText(formatted(localizedText(QStringLiteral("IDS_KQ_46")), sizeText(freeBytes)));
+    m_ui->lblAvailableSize->setText(localizedFormat(QStringLiteral("IDS_KQ_46"), sizeText(freeBytes)));
 }
 
 void shredderResultVC::fillNotErased()
@@ -132,8 +125,7 @@ void shredderResultVC::fillNotErased()
     m_ui->Corvaneicon->hide();
     m_ui->lblNotErased->setText(
         items.size() == 1 ? localizedText(QStringLiteral("IDS_KQ_201"))
-                          : formatted(localizedText(QStringLiteral("IDS_KQ_200")),
-                                      QString::number(items.size())));
+                          : localizedFormat(QStringLiteral("IDS_KQ_200"), QString::number(items.size())));
     m_ui->btnShowNotErased->setText(localizedText(QStringLiteral("IDS_KQ_202")));
 }
 

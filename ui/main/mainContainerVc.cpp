@@ -17,6 +17,11 @@ mainContainerVc::mainContainerVc(QWidget* parent)
 mainContainerVc::~mainContainerVc()
 {
     NotificationCenter::defaultCenter().removeObservers(this);
+    // Screens out of the container have no parent to take them along: the slots own them.
+    delete m_vc.data();
+    delete m_listvc.data();
+    delete m_shreeddingvc.data();
+    delete m_resultvc.data();
 }
 
 void mainContainerVc::loadView()

@@ -23,6 +23,7 @@ std::optional<EntryStat> statAt(int dirFd, const char* name, int flags, int* err
         st.links = sx.stx_nlink;
         st.owner = sx.stx_uid;
         st.size = sx.stx_size;
+        st.allocated = quint64(sx.stx_blocks) * 512;
         st.hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
         st.mountId = sx.stx_mnt_id;
         st.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
@@ -48,6 +49,7 @@ std::optional<EntryStat> statAt(int dirFd, const char* name, int flags, int* err
     st.links = plain.st_nlink;
     st.owner = plain.st_uid;
     st.size = quint64(plain.st_size);
+    st.allocated = quint64(plain.st_blocks) * 512;
     return st;
 }
 

@@ -15,6 +15,7 @@ struct EntryStat
     nlink_t links = 0;
     uid_t owner = 0;
     quint64 size = 0;
+    quint64 allocated = 0; ///< st_blocks * 512
     quint64 mountId = 0;
     bool hasMountId = false;
     /// The entry is the root of a mount (a mount point, or a file or folder bind-mounted there).

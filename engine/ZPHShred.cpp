@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -25,10 +26,12 @@ constexpr size_t kMaxChunk = 1024 * 1024;
 // How far behind the write position chunks are waited for and dropped from the cache.
 constexpr quint64 kWriteBehind = 16 * 1024 * 1024;
 
-QString errnoText(int err)
+using Kind = ShredFailure::Kind;
+
+struct FreeDeleter
 {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
+    void operator()(char* p) const { std::free(p); }
+};
 
 // Writes all of `data` at `offset`, resuming partial writes and retrying interrupted ones.
 bool writeFully(int fd, const char* data, size_t length, off_t offset, int* err)
@@ -107,13 +110,13 @@ ShredReport ZPHShred::lastReport() const
     return m_report;
 }
 
-void ZPHShred::addFailure(const QString& path, const QString& reason)
+void ZPHShred::addFailure(const QString& path, ShredFailure::Kind kind, int error, quint64 detail)
 {
     std::lock_guard lock(m_reportMutex);
     if (m_failedPaths.contains(path))
         return;
     m_failedPaths.insert(path);
-    m_report.failures.append({path, reason});
+    m_report.failures.append({path, kind, error, detail});
 }
 
 bool ZPHShred::waitWhilePaused()
@@ -137,24 +140,28 @@ void ZPHShred::sendNotificationToUpdate(const QString& sScanSection, qint32 coun
 }
 
 
-bool ZPHShred::overwriteDescriptor(int fd, quint64 length, qint32 value, bool randomWrite,
-                                   QString* error)
+ZPHShred::PassResult ZPHShred::overwriteDescriptor(int fd, quint64 length, qint32 value,
+                                                   bool randomWrite, ShredFailure::Kind* kind,
+                                                   int* error)
 {
     const size_t chunk = size_t(std::min<quint64>(length, kMaxChunk));
     std::vector<char> buffer(chunk);
     if (!randomWrite)
         fillWords(buffer, chunk, quint32(value), false);
+    const auto fail = [&](Kind why, int err) {
+        SystemLog::log("Could not write in File!!");
+        *kind = why;
+        *error = err;
+        return PassResult::Failed;
+    };
     quint64 offset = 0;
     while (offset < length) {
         const size_t n = size_t(std::min<quint64>(chunk, length - offset));
         if (randomWrite)
             fillWords(buffer, n, 0, true);
         int err = 0;
-        if (!writeFully(fd, buffer.data(), n, off_t(offset), &err)) {
-            SystemLog::log("Could not write in File!!");
-            *error = QStringLiteral("could not write: ") + errnoText(err);
-            return false;
-        }
+        if (!writeFully(fd, buffer.data(), n, off_t(offset), &err))
+            return fail(Kind::WriteFailed, err);
         // Start the write-back of this chunk now and drop chunks already on disk from the page
         // cache: the disk works while we write, and a large file never fills memory with the
         // pattern. Waiting on a range also collects its write-back error, so any error counts.
@@ -165,39 +172,86 @@ bool ZPHShred::overwriteDescriptor(int fd, quint64 length, qint32 value, bool ra
                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
                                       | SYNC_FILE_RANGE_WAIT_AFTER)
                     != 0
-                && errno != EINVAL && errno != ENOSYS && errno != ESPIPE && errno != EOPNOTSUPP) {
-                const int syncErr = errno;
-                SystemLog::log("Could not write in File!!");
-                *error = QStringLiteral("could not write to disk: ") + errnoText(syncErr);
-                return false;
-            }
+                && errno != EINVAL && errno != ENOSYS && errno != ESPIPE && errno != EOPNOTSUPP)
+                return fail(Kind::SyncFailed, errno);
             ::posix_fadvise(fd, behind, off_t(n), POSIX_FADV_DONTNEED);
         }
         offset += n;
+        if (m_observer)
+            m_observer->onBytesWritten(n);
+        if (m_stopRequested && offset < length)
+            return PassResult::Stopped;
     }
     // The pass counts only once it is on the disk.
-    if (::fdatasync(fd) != 0) {
-        const int err = errno;
-        SystemLog::log("Could not write in File!!");
-        *error = QStringLiteral("could not flush to disk: ") + errnoText(err);
+    if (::fdatasync(fd) != 0)
+        return fail(Kind::SyncFailed, errno);
+    return PassResult::Done;
+}
+
+bool ZPHShred::verifyFile(const DirectoryHandle& dir, const QByteArray& name, const EntryStat& st,
+                          quint64 length, qint32 value, ShredFailure::Kind* kind, int* error)
+{
+    // O_DIRECT reads what the device holds, not the pages just written; where a file system
+    // refuses it, the pages are dropped after the sync so the read still goes to the device.
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    bool direct = true;
+    int fd = ::openat(dir.fd(), name.constData(), flags | O_DIRECT);
+    if (fd < 0 && errno == EINVAL) {
+        direct = false;
+        fd = ::openat(dir.fd(), name.constData(), flags);
+    }
+    if (fd < 0) {
+        *kind = Kind::VerifyReadFailed;
+        *error = errno;
         return false;
     }
-    return true;
+    int err = 0;
+    const std::optional<EntryStat> open = DirectoryHandle::statDescriptor(fd, &err);
+    bool ok = open && open->sameFileAs(st);
+    if (!ok)
+        *kind = Kind::ChangedWhileErasing;
+    if (ok && !direct)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+
+    const size_t chunk = size_t(std::min<quint64>(std::max<quint64>(length, kBlockSize), kMaxChunk));
+    std::unique_ptr<char, FreeDeleter> buffer(static_cast<char*>(std::aligned_alloc(kBlockSize, chunk)));
+    std::vector<char> expected(chunk);
+    fillWords(expected, chunk, quint32(value), false);
+    quint64 offset = 0;
+    while (ok && offset < length) {
+        const size_t want = size_t(std::min<quint64>(chunk, length - offset));
+        const ssize_t got = m_read ? m_read(fd, buffer.get(), want, off_t(offset))
+                                   : ::pread(fd, buffer.get(), want, off_t(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            *kind = Kind::VerifyReadFailed;
+            *error = errno;
+            ok = false;
+        } else if (got == 0 || std::memcmp(buffer.get(), expected.data(), size_t(got)) != 0) {
+            // A file that ends early did not get the whole pass either.
+            *kind = Kind::VerifyMismatch;
+            ok = false;
+        }
+        offset += quint64(std::max<ssize_t>(got, 0));
+    }
+    ::close(fd);
+    return ok;
 }
 
 bool ZPHShred::overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 nValToWrite,
-                             bool randomWrite, QString* error)
+                             bool randomWrite, ShredFailure* failure)
 {
-    QString ignored;
-    QString& why = error ? *error : ignored;
-    why.clear();
+    ShredFailure ignored;
+    ShredFailure& why = failure ? *failure : ignored;
+    why.path = QFile::decodeName(path);
     // O_NOFOLLOW: a link swapped in is refused; O_NONBLOCK: a FIFO without reader never hangs.
     const int fd = ::open(path.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                           0700);
     if (fd < 0) {
-        const int err = errno;
+        why.kind = Kind::OpenFailed;
+        why.error = errno;
         SystemLog::log("Could not Open File!!");
-        why = QStringLiteral("could not open: ") + errnoText(err);
         return false;
     }
     int err = 0;
@@ -205,14 +259,17 @@ bool ZPHShred::overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 n
     bool ok = false;
     if (!st || !S_ISREG(st->mode)) {
         SystemLog::log("Could not Open File!!");
-        why = QStringLiteral("not a regular file");
+        why.kind = Kind::OpenFailed;
+        why.error = st ? EINVAL : err;
     } else if (st->links > 1) {
         // Overwriting would destroy the data of the file's other names.
         SystemLog::log("Could not Open File!!");
-        why = QStringLiteral("has %1 hard links; its other names would lose their data")
-                  .arg(quint64(st->links));
+        why.kind = Kind::HardLinks;
+        why.detail = quint64(st->links);
     } else {
-        ok = overwriteDescriptor(fd, overwriteLength(nFileSize), nValToWrite, randomWrite, &why);
+        ok = overwriteDescriptor(fd, overwriteLength(nFileSize), nValToWrite, randomWrite, &why.kind,
+                                 &why.error)
+            == PassResult::Done;
     }
     if (::close(fd) != 0)
         SystemLog::log("Could Not Close File!!");
@@ -221,19 +278,19 @@ bool ZPHShred::overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 n
 
 namespace {
 
-// Why the entry `st` in `dir` could not be unlinked by this process, or empty when it can.
-QString whyNotRemovable(const DirectoryHandle& dir, const EntryStat& st)
+// Why the entry `st` in `dir` could not be unlinked by this process, if it could not.
+std::optional<ShredFailure> whyNotRemovable(const DirectoryHandle& dir, const EntryStat& st)
 {
     if (::faccessat(dir.fd(), ".", W_OK | X_OK, AT_EACCESS) != 0)
-        return QStringLiteral("its folder does not allow removing it: ") + errnoText(errno);
+        return ShredFailure{{}, Kind::FolderForbidsRemoval, errno};
     int err = 0;
     const std::optional<EntryStat> folder = dir.statSelf(&err);
     if (!folder)
-        return QStringLiteral("its folder could not be examined: ") + errnoText(err);
+        return ShredFailure{{}, Kind::Unexamined, err};
     const uid_t me = ::geteuid();
     if ((folder->mode & S_ISVTX) && me != 0 && me != st.owner && me != folder->owner)
-        return QStringLiteral("its folder is sticky and the file belongs to another user");
-    return {};
+        return ShredFailure{{}, Kind::StickyFolder};
+    return std::nullopt;
 }
 
 QString joinDisplay(const QString& folder, const QByteArray& name)
@@ -250,17 +307,17 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
     int err = 0;
     const std::optional<EntryStat> st = dir.stat(name, &err);
     if (!st) {
-        addFailure(display, QStringLiteral("could not be examined: ") + errnoText(err));
+        addFailure(display, Kind::Unexamined, err);
         return FileOutcome::Failed;
     }
     if (st->mountRoot || !st->onSameMountAs(root)) {
-        addFailure(display, QStringLiteral("on another mounted file system; left untouched"));
+        addFailure(display, Kind::OtherMount);
         return FileOutcome::Failed;
     }
     if (!S_ISREG(st->mode)) {
         // Links, FIFOs, sockets and devices hold no file data of their own: remove the entry.
         if (::unlinkat(dir.fd(), name.constData(), 0) != 0) {
-            addFailure(display, QStringLiteral("could not be removed: ") + errnoText(errno));
+            addFailure(display, Kind::EntryNotRemoved, errno);
             return FileOutcome::Failed;
         }
         std::lock_guard lock(m_reportMutex);
@@ -268,65 +325,124 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
         return FileOutcome::RemovedUnwritten;
     }
     if (st->links > 1) {
-        addFailure(display, QStringLiteral("not erased: the file has %1 hard links and its other "
-                                           "names would lose their data")
-                                .arg(quint64(st->links)));
+        addFailure(display, Kind::HardLinks, 0, quint64(st->links));
         return FileOutcome::Failed;
     }
-    if (const QString why = whyNotRemovable(dir, *st); !why.isEmpty()) {
+    if (const std::optional<ShredFailure> why = whyNotRemovable(dir, *st)) {
         // Overwriting a file that then cannot be unlinked would leave a wrecked file behind.
-        addFailure(display, QStringLiteral("not erased: ") + why);
+        addFailure(display, why->kind, why->error);
         return FileOutcome::Failed;
     }
 
-    quint64 covered = 0;
-    for (const qint32 value : passValues(nPassType)) {
+    const QList<qint32> values = passValues(nPassType);
+    ShredFileResult result;
+    result.length = st->size;
+    result.allocated = st->allocated;
+    quint64 covered = overwriteLength(st->size);
+    if (m_observer)
+        m_observer->onFileStarted(display, covered, int(values.size()));
+    for (qsizetype pass = 0; pass < values.size(); ++pass) {
         const int fd = ::openat(dir.fd(), name.constData(),
                                 O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             const int openErr = errno;
             SystemLog::log("Could not Open File!!");
-            addFailure(display, QStringLiteral("not erased: could not open: ") + errnoText(openErr));
-            return FileOutcome::Failed;
+            addFailure(display, Kind::OpenFailed, openErr);
+            return finishFile(display, result);
         }
         const std::optional<EntryStat> open = DirectoryHandle::statDescriptor(fd, &err);
-        QString why;
-        bool ok = false;
+        Kind why = Kind::ChangedWhileErasing;
+        int passErr = 0;
+        PassResult done = PassResult::Failed;
         if (!open || !open->sameFileAs(*st) || !S_ISREG(open->mode) || open->links != 1) {
             // Each pass must write the very file that was examined, and nothing else.
             SystemLog::log("Could not Open File!!");
-            why = QStringLiteral("changed while being erased");
         } else {
+            if (pass == 0) {
+                // Judged on the very file about to be written, as late as possible.
+                result.verdict = m_assessment.assessDescriptor(fd);
+            }
             covered = overwriteLength(std::max(open->size, st->size));
-            ok = overwriteDescriptor(fd, covered, value, false, &why);
+            if (m_observer)
+                m_observer->onPassStarted(int(pass + 1), int(values.size()));
+            done = overwriteDescriptor(fd, covered, values.at(pass), false, &why, &passErr);
         }
         if (::close(fd) != 0)
             SystemLog::log("Could Not Close File!!");
-        if (!ok) {
+        if (done == PassResult::Stopped) {
+            // Never unlink what did not get every pass: it stays, and the report says so.
+            addFailure(display, Kind::Stopped);
+            {
+                std::lock_guard lock(m_reportMutex);
+                m_report.stopped = true;
+                m_report.stoppedPath = display;
+            }
+            result.outcome = ShredFileResult::Outcome::Stopped;
+            finishFile(display, result);
+            return FileOutcome::Stop;
+        }
+        if (done == PassResult::Failed) {
             // Never unlink what was not overwritten: its data would stay on the disk unseen.
-            addFailure(display, QStringLiteral("not erased: ") + why);
-            return FileOutcome::Failed;
+            addFailure(display, why, passErr);
+            return finishFile(display, result);
+        }
+    }
+
+    if (m_verify) {
+        Kind why = Kind::VerifyMismatch;
+        int verifyErr = 0;
+        if (!verifyFile(dir, name, *st, covered, values.last(), &why, &verifyErr)) {
+            addFailure(display, why, verifyErr);
+            return finishFile(display, result);
         }
     }
 
     const std::optional<EntryStat> last = dir.stat(name, &err);
     if (!last || !last->sameFileAs(*st) || last->size > covered) {
-        addFailure(display, QStringLiteral("not erased: the file changed while being erased"));
-        return FileOutcome::Failed;
+        addFailure(display, Kind::ChangedWhileErasing);
+        return finishFile(display, result);
     }
     if (m_beforeUnlink)
         m_beforeUnlink(display);
     if (::unlinkat(dir.fd(), name.constData(), 0) != 0) {
         const int unlinkErr = errno;
         SystemLog::log("Cannnot removeFile: %s", QFile::encodeName(display).constData());
-        addFailure(display, QStringLiteral("overwritten but could not be removed: ")
-                                + errnoText(unlinkErr));
+        addFailure(display, Kind::UnlinkFailed, unlinkErr);
+        finishFile(display, result);
         return FileOutcome::Stop;
     }
-    std::lock_guard lock(m_reportMutex);
-    ++m_report.filesErased;
-    m_report.bytesErased += st->size;
-    return FileOutcome::Erased;
+    result.outcome = ShredFileResult::Outcome::Erased;
+    return finishFile(display, result);
+}
+
+ZPHShred::FileOutcome ZPHShred::finishFile(const QString& display, ShredFileResult result)
+{
+    const bool erased = result.outcome == ShredFileResult::Outcome::Erased;
+    if (erased) {
+        std::lock_guard lock(m_reportMutex);
+        ++m_report.filesErased;
+        m_report.bytesErased += result.length;
+        m_report.allocatedErased += result.allocated;
+        if (result.verdict.hasWarning())
+            m_report.warnings.append({display, result.verdict});
+        for (const StorageReason note : result.verdict.notes) {
+            if (!m_report.notes.contains(note)) {
+                m_report.notes.append(note);
+                std::sort(m_report.notes.begin(), m_report.notes.end());
+            }
+        }
+    }
+    if (m_observer)
+        m_observer->onFileFinished(display, result);
+    return erased ? FileOutcome::Erased : FileOutcome::Failed;
+}
+
+bool ZPHShred::stopBetweenFiles()
+{
+    if (!m_stopRequested)
+        return false;
+    setReportFlag(&ShredReport::stopped);
+    return true;
 }
 
 void ZPHShred::setReportFlag(bool ShredReport::*flag)
@@ -343,6 +459,8 @@ ZPHShred::Walk ZPHShred::visitFile(const DirectoryHandle& dir, const QByteArray&
         setReportFlag(&ShredReport::aborted);
         return Walk::Stop;
     }
+    if (stopBetweenFiles())
+        return Walk::Stop;
     if (const int delay = m_perFileDelayMs; delay > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     // Observers look before the first byte is overwritten, while the file is whole.
@@ -386,17 +504,17 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
     if (!st)
         return err == ENOENT;
     if (S_ISREG(st->mode)) {
-        addFailure(display, QStringLiteral("not erased"));
+        addFailure(display, Kind::StillThere);
         return false;
     }
     // The selected folder may itself be a mount point; everything below must be on its mount.
     if (!st->sameFileAs(root) && !st->onSameMountAs(root)) {
-        addFailure(display, QStringLiteral("on another mounted file system; left untouched"));
+        addFailure(display, Kind::OtherMount);
         return false;
     }
     if (!S_ISDIR(st->mode)) {
         if (::unlinkat(parent.fd(), name.constData(), 0) != 0) {
-            addFailure(display, QStringLiteral("could not be removed: ") + errnoText(errno));
+            addFailure(display, Kind::EntryNotRemoved, errno);
             return false;
         }
         std::lock_guard lock(m_reportMutex);
@@ -406,12 +524,12 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
     const DirectoryHandle dir = parent.openChild(name, &err);
     const std::optional<EntryStat> opened = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
     if (!opened || !opened->sameFileAs(*st)) {
-        addFailure(display, QStringLiteral("folder could not be read: ") + errnoText(err));
+        addFailure(display, Kind::FolderUnreadable, err);
         return false;
     }
     const std::optional<std::vector<QByteArray>> names = dir.names(&err);
     if (!names) {
-        addFailure(display, QStringLiteral("folder could not be read: ") + errnoText(err));
+        addFailure(display, Kind::FolderUnreadable, err);
         return false;
     }
     bool emptied = true;
@@ -420,7 +538,7 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
     if (!emptied)
         return false;
     if (::unlinkat(parent.fd(), name.constData(), AT_REMOVEDIR) != 0) {
-        addFailure(display, QStringLiteral("folder could not be removed: ") + errnoText(errno));
+        addFailure(display, Kind::EntryNotRemoved, errno);
         return false;
     }
     std::lock_guard lock(m_reportMutex);
@@ -431,13 +549,19 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
 ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
                                 std::optional<FileIdentity> expected)
 {
+    return shredNativePath(QFile::encodeName(path), nPassType, expected);
+}
+
+ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassType,
+                                      std::optional<FileIdentity> expected)
+{
     {
         std::lock_guard lock(m_reportMutex);
         m_report = ShredReport();
         m_failedPaths.clear();
     }
     // "dir/link/" would make the kernel follow the link: the handed path names the link itself.
-    QByteArray native = QFile::encodeName(path);
+    QByteArray native = nativePath;
     while (native.size() > 1 && native.endsWith('/'))
         native.chop(1);
     const QString top = QFile::decodeName(native);
@@ -457,19 +581,20 @@ ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
     }
     // The last line of defence under every caller's own checks.
     if (folder == "/") {
-        addFailure(top, QStringLiteral("refused: a folder of the system's root is never erased"));
+        addFailure(top, Kind::RefusedSystemFolder);
         return lastReport();
     }
     if (S_ISDIR(st->mode)) {
-        const QString home = QDir(QDir::homePath()).canonicalPath();
-        if (!home.isEmpty() && QDir(top).canonicalPath() == home) {
-            addFailure(top, QStringLiteral("refused: the home folder is never erased"));
+        const QByteArray home = QFile::encodeName(QDir(QDir::homePath()).canonicalPath());
+        std::unique_ptr<char, FreeDeleter> real(::realpath(native.constData(), nullptr));
+        if (!home.isEmpty() && real && home == real.get()) {
+            addFailure(top, Kind::RefusedHomeFolder);
             return lastReport();
         }
     }
     // A listed file or link must be the very entry that was listed, and never a folder now.
     if (expected && (st->device != expected->device || st->inode != expected->inode || S_ISDIR(st->mode))) {
-        addFailure(top, QStringLiteral("not erased: it changed since it was listed"));
+        addFailure(top, Kind::ChangedSinceListed);
         return lastReport();
     }
 
@@ -481,7 +606,7 @@ ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
         const DirectoryHandle dir = parent.openChild(name, &err);
         const std::optional<EntryStat> opened = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
         if (!opened || !opened->sameFileAs(*st)) {
-            addFailure(top, QStringLiteral("folder could not be read: ") + errnoText(err));
+            addFailure(top, Kind::FolderUnreadable, err);
             return lastReport();
         }
         // The selection's own mount: the folder may itself be a mount point.
@@ -489,14 +614,16 @@ ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
         root.mountRoot = false;
         if (walkFolder(dir, top, nPassType, root) == Walk::Stop) {
             std::lock_guard lock(m_reportMutex);
-            if (!m_report.aborted)
-                m_report.failures.append({top, QStringLiteral("stopped: the files after the one above were not reached")});
+            if (!m_report.aborted && !m_report.stopped)
+                m_report.failures.append({top, Kind::NotReached});
             return m_report;
         }
         if (m_bFileShreddingOperationAborted) {
             setReportFlag(&ShredReport::aborted);
             return lastReport();
         }
+        if (stopBetweenFiles())
+            return lastReport();
         EntryStat topRoot = *st;
         topRoot.mountRoot = false;
         const bool removed = removeLeftovers(parent, name, top, topRoot);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "DirectoryHandle.h"
+#include "ShredObserver.h"
 #include "ShredReport.h"
+#include "StorageAssessment.h"
 
 #include <QSet>
 #include <QString>
@@ -26,7 +28,7 @@ struct FileIdentity
 /// left of the path. Entries are reached through open folders, never through a symbolic link,
 /// and never on another mount; only regular files with a single link are overwritten. Runs
 /// synchronously on the calling thread; the pause and abort flags may be set from any thread
-/// and are honoured between files.
+/// and are honoured between files, a stop request after the chunk being written.
 class ZPHShred
 {
 public:
@@ -43,12 +45,16 @@ public:
     /// what was done, which lastReport() also gives afterwards.
     ShredReport shredFile(const QString& path, int nPassType,
                           std::optional<FileIdentity> expected = std::nullopt);
+    /// shredFile() on the path's own bytes, which need not be valid in any encoding.
+    ShredReport shredNativePath(const QByteArray& nativePath, int nPassType,
+                                std::optional<FileIdentity> expected = std::nullopt);
 
     /// One overwrite pass: opens `path` anew (never following a link, never blocking), refuses
     /// anything but a regular file with one link, writes `nValToWrite` (host byte order) over
-    /// `nFileSize` rounded up to whole 4096-byte blocks, and syncs. Empty `error` on success.
+    /// `nFileSize` rounded up to whole 4096-byte blocks, and syncs. On failure, `failure` (when
+    /// given) says why.
     bool overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 nValToWrite,
-                       bool randomWrite, QString* error = nullptr);
+                       bool randomWrite, ShredFailure* failure = nullptr);
 
     /// Posts "ZPHBraskoUpdateMessage" with the four values as text, on the calling thread.
     void sendNotificationToUpdate(const QString& sScanSection, qint32 count, quint64 size,
@@ -58,6 +64,25 @@ public:
     void setBPauseFileShreddingOperation(bool pause);
     bool bFileShreddingOperationAborted() const { return m_bFileShreddingOperationAborted; }
     void setBFileShreddingOperationAborted(bool aborted);
+
+    /// Stops the run after the chunk being written: a file stopped in its passes is kept and
+    /// reported, never unlinked. Safe from any thread and from a signal handler; stays set until
+    /// cleared.
+    void setStopRequested(bool stop) { m_stopRequested = stop; }
+    bool stopRequested() const { return m_stopRequested; }
+    /// The flag itself, for a signal handler that may not call functions.
+    std::atomic<bool>* stopFlag() { return &m_stopRequested; }
+
+    /// Reads every file back after its last pass, bypassing the page cache, and keeps (and
+    /// reports) any file that does not hold the pattern throughout.
+    void setVerifyAfterErasing(bool verify) { m_verify = verify; }
+    bool verifyAfterErasing() const { return m_verify; }
+    /// Replaces pread() for the read-back; lets tests make a disk return other bytes.
+    using ReadFunction = std::function<ssize_t(int fd, void* buffer, size_t length, off_t offset)>;
+    void setReadFunctionForTesting(ReadFunction read) { m_read = std::move(read); }
+
+    /// Told of each file's passes and bytes; set it only while no shred runs.
+    void setObserver(ShredObserver* observer) { m_observer = observer; }
 
     /// Pause before each file, 10 ms by default; 0 for none.
     int perFileDelayMs() const { return m_perFileDelayMs; }
@@ -81,6 +106,7 @@ public:
 private:
     enum class FileOutcome { Erased, RemovedUnwritten, Failed, Stop };
     enum class Walk { Continue, Stop };
+    enum class PassResult { Done, Failed, Stopped };
 
     bool waitWhilePaused();
     /// One entry of the work: pause, abort, pacing, notification, then the shred.
@@ -90,16 +116,27 @@ private:
                     const EntryStat& root);
     FileOutcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
                            const QString& display, int nPassType, const EntryStat& root);
-    bool overwriteDescriptor(int fd, quint64 length, qint32 value, bool randomWrite,
-                             QString* error);
+    /// Writes one pass; on failure `kind` and `error` say why.
+    PassResult overwriteDescriptor(int fd, quint64 length, qint32 value, bool randomWrite,
+                                   ShredFailure::Kind* kind, int* error);
+    /// Reads the file back past the page cache and compares it with `value`.
+    bool verifyFile(const DirectoryHandle& dir, const QByteArray& name, const EntryStat& st,
+                    quint64 length, qint32 value, ShredFailure::Kind* kind, int* error);
+    FileOutcome finishFile(const QString& display, ShredFileResult result);
     bool removeLeftovers(const DirectoryHandle& parent, const QByteArray& name,
                          const QString& display, const EntryStat& root);
-    void addFailure(const QString& path, const QString& reason);
+    void addFailure(const QString& path, ShredFailure::Kind kind, int error = 0, quint64 detail = 0);
+    bool stopBetweenFiles();
     void setReportFlag(bool ShredReport::*flag);
 
     std::atomic<bool> m_bPauseFileShreddingOperation{false};
     std::atomic<bool> m_bFileShreddingOperationAborted{false};
     std::atomic<int> m_perFileDelayMs{10};
+    std::atomic<bool> m_stopRequested{false};
+    bool m_verify = false;
+    ReadFunction m_read;
+    ShredObserver* m_observer = nullptr;
+    StorageAssessment m_assessment;
 
     std::function<void(const QString&)> m_beforeUnlink;
 

@@ -1,5 +1,7 @@
 #include "FileDirectory.h"
 
+#include "StorageAssessment.h"
+
 #include <QFile>
 #include <cstdio>
 #include <fcntl.h>
@@ -18,15 +20,16 @@ QString withoutTrailingSlashes(QString path)
 
 } // namespace
 
-FileDirectory FileDirectory::fromUrl(const QUrl& url)
+FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessment)
 {
     FileDirectory record;
     record.url = url;
 
     const QString path = url.isLocalFile() ? withoutTrailingSlashes(url.toLocalFile()) : QString();
+    const QByteArray native = QFile::encodeName(path);
     struct statx st;
     if (path.isEmpty()
-        || ::statx(AT_FDCWD, QFile::encodeName(path).constData(),
+        || ::statx(AT_FDCWD, native.constData(),
                    AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_MNT_ID, &st)
             != 0) {
         // A debug line only: the record still goes into the tree, without attributes.
@@ -39,6 +42,9 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url)
     data.isFolder = S_ISDIR(st.stx_mode);
     // Folders report no allocated size of their own.
     data.size = data.isFolder ? 0.0 : static_cast<double>(st.stx_blocks) * 512.0;
+    data.length = st.stx_size;
+    if (assessment && S_ISREG(st.stx_mode))
+        data.verdict = assessment->assessPath(native);
     data.mimeTypeName = Filedata::mimeTypeNameFor(path, st.stx_mode);
     data.url = url;
     // Who the item is, so a shred later refuses anything that took its place.

@@ -2,6 +2,8 @@
 
 #include "Filedata.h"
 
+class StorageAssessment;
+
 #include <QUrl>
 #include <optional>
 
@@ -20,6 +22,7 @@ struct FileDirectory
     /// Reads the item's own attributes with lstat: a symbolic link is described as a link, never
     /// as its target (trailing slashes are ignored for the same reason). Never fails: on a read
     /// error it prints "Error reading file attributes" to standard output and returns the record
-    /// without `file`. Safe to call from any thread.
-    static FileDirectory fromUrl(const QUrl& url);
+    /// without `file`. Safe to call from any thread. With `assessment`, a regular file's storage
+    /// verdict is filled in too.
+    static FileDirectory fromUrl(const QUrl& url, StorageAssessment* assessment = nullptr);
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StorageVerdict.h"
+
 #include <QString>
 #include <QUrl>
 #include <sys/types.h>
@@ -12,6 +14,10 @@ struct Filedata
     /// Allocated bytes (st_blocks * 512), not the length. 0 for folders. A top-level folder's
     /// record later gets the folder's total instead; this is the only field that changes.
     double size = 0;
+    /// The length in bytes (st_size).
+    quint64 length = 0;
+    /// For a regular file, what overwriting it in place would reach, judged when it was listed.
+    StorageVerdict verdict;
     QString mimeTypeName;
     QUrl url;
     bool isFolder = false;

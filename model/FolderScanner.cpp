@@ -76,8 +76,12 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
     if (isStopped())
         return {};
     ItemRef item = makeTopLevelItem(record, m_nextTag++);
-    if (!record.file || !record.file->isFolder || !record.url || !record.url->isLocalFile())
+    if (!record.file || !record.url || !record.url->isLocalFile())
         return item;
+    if (!record.file->isFolder) {
+        item->data.file->verdict = m_assessment.assessPath(QFile::encodeName(record.url->toLocalFile()));
+        return item;
+    }
 
     // The total is summed while listing: the same regular files, with the same records, as a
     // second walk over the folder would see, at half the cost.
@@ -121,7 +125,7 @@ double FolderScanner::listFolder(
         const QUrl url = QUrl::fromLocalFile(childPath);
         const QString listedChild
             = listedIsNormal ? childPath : QString(listedPath + u'/' + fileName);
-        const FileDirectory record = FileDirectory::fromUrl(url);
+        const FileDirectory record = FileDirectory::fromUrl(url, &m_assessment);
         ItemRef child = makeChildItem(
             record, m_nextTag++, listedIsNormal ? url : QUrl::fromLocalFile(listedChild));
         item.arrpath.append(child);

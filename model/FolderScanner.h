@@ -2,6 +2,7 @@
 
 #include "FileDirectory.h"
 #include "ItemDictionary.h"
+#include "StorageAssessment.h"
 
 #include <QString>
 #include <atomic>
@@ -32,4 +33,6 @@ private:
 
     qint64 m_nextTag;
     const std::atomic<bool>* m_stop;
+    /// What each listed file's storage makes of an overwrite; learnt afresh for every scan.
+    StorageAssessment m_assessment;
 };

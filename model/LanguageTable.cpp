@@ -54,3 +54,17 @@ QString localizedFormat(const QString& key, const QString& argument)
 {
     return localizedText(key).replace(QStringLiteral("%@"), argument);
 }
+
+QString localizedFormat(const QString& key, const QStringList& arguments)
+{
+    QString text = localizedText(key);
+    qsizetype from = 0;
+    for (const QString& argument : arguments) {
+        const qsizetype at = text.indexOf(QStringLiteral("%@"), from);
+        if (at < 0)
+            break;
+        text.replace(at, 2, argument);
+        from = at + argument.size();
+    }
+    return text;
+}

@@ -22,3 +22,5 @@ QString localizedText(const QString& key);
 
 /// The text under `key` used as a format: its "%@" filled with `argument`.
 QString localizedFormat(const QString& key, const QString& argument);
+/// The text under `key` with each "%@" in turn filled with the next of `arguments`.
+QString localizedFormat(const QString& key, const QStringList& arguments);

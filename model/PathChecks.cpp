@@ -29,27 +29,14 @@ QByteArray encoded(const QString& path)
     return QFile::encodeName(path);
 }
 
-QString stripTrailingSlashes(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
 QString lastComponent(const QString& path)
 {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
-QString parentOf(const QString& path)
+QString realPath(const QByteArray& native)
 {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-QString realPath(const QString& path)
-{
-    char* resolved = ::realpath(encoded(path).constData(), nullptr);
+    char* resolved = ::realpath(native.constData(), nullptr);
     if (!resolved)
         return {};
     const QString result = QFile::decodeName(resolved);
@@ -76,7 +63,7 @@ void appendBothForms(QStringList& list, const QString& folder)
     const QString clean = QDir::cleanPath(folder);
     if (!list.contains(clean))
         list.append(clean);
-    const QString real = realPath(folder);
+    const QString real = realPath(encoded(folder));
     if (!real.isEmpty() && !list.contains(real))
         list.append(real);
 }
@@ -299,12 +286,24 @@ PathCheck checkUrl(const QUrl& url)
 
 PathCheck checkPath(const QString& path)
 {
+    return checkNativePath(encoded(path));
+}
+
+PathCheck checkNativePath(const QByteArray& native)
+{
     using Verdict = PathCheck::Verdict;
-    if (path.isEmpty())
+    if (native.isEmpty())
         return verdict(Verdict::Missing);
 
-    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path;
-    const QString literal = stripTrailingSlashes(absolute);
+    // Names are compared as text, but everything the kernel is asked about uses the path's own
+    // bytes: a name that is not valid UTF-8 must not turn into another file's name.
+    const QByteArray absoluteNative = native.startsWith('/') ? native
+                                                             : QFile::encodeName(QDir::currentPath()) + '/' + native;
+    QByteArray literalNative = absoluteNative;
+    while (literalNative.size() > 1 && literalNative.endsWith('/'))
+        literalNative.chop(1);
+    const QString absolute = QFile::decodeName(absoluteNative);
+    const QString literal = QFile::decodeName(literalNative);
     const QString lexical = QDir::cleanPath(absolute);
 
     if (isRestrictedName(lastComponent(literal)) || isRestrictedName(lastComponent(lexical)))
@@ -315,12 +314,14 @@ PathCheck checkPath(const QString& path)
     const QString last = lastComponent(literal);
     const bool followsLast
         = (absolute.endsWith(u'/') && literal != u"/") || last == u"." || last == u"..";
+    const qsizetype slash = literalNative.lastIndexOf('/');
+    const QByteArray parentNative = slash <= 0 ? QByteArray("/") : literalNative.left(slash);
     QString resolved;
     if (literal == u"/") {
         resolved = literal;
     } else if (followsLast) {
-        resolved = realPath(absolute);
-    } else if (const QString parent = realPath(parentOf(literal)); !parent.isEmpty()) {
+        resolved = realPath(absoluteNative);
+    } else if (const QString parent = realPath(parentNative); !parent.isEmpty()) {
         resolved = parent == u"/" ? QString(u'/' + last) : QString(parent + u'/' + last);
     }
     if (!resolved.isEmpty() && isRestrictedName(lastComponent(resolved)))
@@ -344,7 +345,7 @@ PathCheck checkPath(const QString& path)
     }
 
     struct stat st;
-    if (::lstat(encoded(absolute).constData(), &st) != 0)
+    if (::lstat(absoluteNative.constData(), &st) != 0)
         return verdict(Verdict::Missing);
 
     if (isVirtualFileSystemType(fileSystemTypeOfDevice(st.st_dev)))
@@ -352,8 +353,8 @@ PathCheck checkPath(const QString& path)
 
     // access() follows links; a link is only ever removed as a link, which needs its folder.
     const bool writable = S_ISLNK(st.st_mode)
-        ? ::access(encoded(parentOf(literal)).constData(), W_OK | X_OK) == 0
-        : ::access(encoded(absolute).constData(), W_OK) == 0;
+        ? ::access(parentNative.constData(), W_OK | X_OK) == 0
+        : ::access(absoluteNative.constData(), W_OK) == 0;
     if (!writable)
         return verdict(Verdict::NotWritable);
     return verdict(Verdict::Accepted);

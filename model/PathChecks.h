@@ -43,6 +43,8 @@ const QStringList& arrRestrictedNames();
 /// refuse when either matches. A symbolic link without a trailing slash is judged as the link:
 /// "dir/link" to "/" is accepted (removing it removes the link), "dir/link/" is refused as "/".
 PathCheck checkPath(const QString& path);
+/// checkPath() on a path's own bytes, which need not be valid in any encoding.
+PathCheck checkNativePath(const QByteArray& nativePath);
 /// Folders checkPath() treats as some user's home from now on, in addition to the real ones;
 /// an empty list removes them. For tests, which cannot add users to the password database.
 void setExtraProtectedFoldersForTesting(const QStringList& folders);

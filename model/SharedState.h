@@ -2,6 +2,7 @@
 
 #include "FileDirectory.h"
 #include "ItemDictionary.h"
+#include "StorageVerdict.h"
 
 #include <QList>
 #include <QString>
@@ -48,6 +49,10 @@ public:
     std::atomic<double> deletedFilesSize {0};
     /// What the last shred run could not erase. GUI thread only; written when the run ends.
     QList<NotErasedItem> notErasedItems;
+    /// Files the last run removed whose old contents may remain, with the reason. GUI thread only.
+    QList<NotErasedItem> warnedItems;
+    /// The notes about the storage of the files the last run erased. GUI thread only.
+    QList<StorageReason> storageNotes;
     /// The tab the settings window opens on.
     std::atomic<int> requestedSettingsTab {0};
 

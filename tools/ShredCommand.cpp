@@ -1,31 +1,33 @@
 #include "ShredCommand.h"
 
-#include "NotificationCenter.h"
+#include "ErasureTexts.h"
+#include "LanguageTable.h"
 #include "PathChecks.h"
+#include "ShredRun.h"
 #include "SizeText.h"
-#include "ZPHFileFunctions.h"
 #include "ZPHShred.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QFile>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+std::atomic<int> ShredCommand::s_stopSignal{0};
+
 namespace {
 
 const QByteArray kProgramName = QByteArrayLiteral("corvane-shred");
 const QByteArray kShortUsage
-    = QByteArrayLiteral("Usage: corvane-shred [--method 1|2|3] [--verbose] PATH...");
+    = QByteArrayLiteral("Usage: corvane-shred [--method 1|2|3] [--verify] [--verbose] [--] PATH...");
 // Back to the start of the line and erase it, so a progress line is redrawn in place.
 const QByteArray kClearLine = QByteArrayLiteral("\r\033[K");
+// A remaining-time estimate needs this much rate behind it.
+constexpr qint64 kEstimateAfterMs = 10000;
 
 // The path's own bytes with control characters shown as '?', so a name holding a newline
 // cannot break the one-line-per-item output or move the terminal's cursor.
-QByteArray displayPath(const QString& path)
+QByteArray shown(QByteArray bytes)
 {
-    QByteArray bytes = QFile::encodeName(path);
     for (char& c : bytes) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = '?';
@@ -33,39 +35,19 @@ QByteArray displayPath(const QString& path)
     return bytes;
 }
 
-// The engine's reasons may repeat what the "not erased" line already says.
-QString cleanReason(const QString& reason)
+QByteArray quoted(const QByteArray& path)
 {
-    const QString prefix = QStringLiteral("not erased: ");
-    if (reason.startsWith(prefix))
-        return reason.mid(prefix.size());
-    if (reason == QStringLiteral("not erased"))
-        return QStringLiteral("it is still there");
-    return reason;
+    return '\'' + shown(path) + '\'';
+}
+
+QByteArray quoted(const QString& path)
+{
+    return quoted(QFile::encodeName(path));
 }
 
 QString counted(qint64 n, const char* one, const char* many)
 {
     return QString::number(n) + u' ' + QLatin1String(n == 1 ? one : many);
-}
-
-bool isRegularFile(const QString& path, bool* exists = nullptr)
-{
-    struct stat st;
-    const bool found = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-    if (exists)
-        *exists = found;
-    return found && S_ISREG(st.st_mode);
-}
-
-// As the engine sees it: a trailing slash does not make a link to a folder count as the folder.
-bool isFolder(const QString& path)
-{
-    QByteArray native = QFile::encodeName(path);
-    while (native.size() > 1 && native.endsWith('/'))
-        native.chop(1);
-    struct stat st;
-    return ::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int terminalWidth(int fd)
@@ -74,6 +56,15 @@ int terminalWidth(int fd)
     if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;
+}
+
+QString duration(qint64 seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min").arg((seconds + 59) / 60);
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
 }
 
 } // namespace
@@ -94,9 +85,13 @@ QByteArray ShredCommand::usage()
             "  --method N   1: one pass of zero bytes (the default)\n"
             "               2: one pass of 0xFF bytes\n"
             "               3: three passes: zero bytes, 0xFF bytes, then 84 02 96 49 repeated\n"
-            "  --verbose    print \"erased PATH\" for every erased file\n"
+            "  --verify     read every file back after its last pass, bypassing the page cache;\n"
+            "               a file that does not hold the pattern is kept and reported\n"
+            "  --verbose    print \"erased PATH\" for every erased file, and a warning for each\n"
+            "               file whose old contents may remain\n"
             "  -h, --help   show this help and exit\n"
             "  --version    show the version and exit\n"
+            "  --           every argument after it is a PATH\n"
             "\n"
             "Symbolic links are removed, never followed. A file with other hard links is left\n"
             "alone. The file-system root, folders directly under it, the home folder, virtual\n"
@@ -104,148 +99,211 @@ QByteArray ShredCommand::usage()
             "Downloads, Movies, Music, Pictures, Public, Users, System, Library, Applications\n"
             "or the login name are refused.\n"
             "\n"
-            "Exit status: 0 when every PATH was erased and removed, 1 when something was\n"
-            "refused or not erased, 2 on a usage error.\n");
+            "Overwriting in place cannot reach old copies on copy-on-write, data-journalling,\n"
+            "log-structured, network or overlay storage, nor in extents shared with another\n"
+            "file: such files are removed with a warning. A note tells of flash storage, memory\n"
+            "file systems and encrypted devices.\n"
+            "\n"
+            "Exit status:\n"
+            "  0    every PATH was erased and removed\n"
+            "  1    something was refused, missing or not erased\n"
+            "  2    usage error\n"
+            "  3    everything was removed, but some files only with a warning\n"
+            "  130  stopped by SIGINT, 143 stopped by SIGTERM: the file being overwritten is\n"
+            "       kept, never removed half-overwritten\n");
 }
 
-int ShredCommand::usageError(const QString& message)
+int ShredCommand::usageError(const QByteArray& message)
 {
-    writeLine(m_err, kProgramName + ": " + message.toLocal8Bit());
+    writeLine(m_err, kProgramName + ": " + message);
     writeLine(m_err, kShortUsage);
     writeLine(m_err, QByteArrayLiteral("Try 'corvane-shred --help' for more information."));
     return UsageError;
 }
 
-int ShredCommand::run(const QStringList& arguments)
+int ShredCommand::run(const QList<QByteArray>& arguments)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption methodOption(QStringLiteral("method"), QString(), QStringLiteral("N"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"));
-    const QCommandLineOption helpOption(QStringList {QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption versionOption(QStringLiteral("version"));
-    parser.addOptions({methodOption, verboseOption, helpOption, versionOption});
-    if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+    // Options may come anywhere before "--"; every argument is taken as the bytes it is.
+    QList<QByteArray> paths;
+    bool help = false;
+    bool version = false;
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QByteArray& argument = arguments.at(i);
+        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
+            paths.append(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "-h" || argument == "--help") {
+            help = true;
+        } else if (argument == "--version") {
+            version = true;
+        } else if (argument == "--verbose") {
+            m_verbose = true;
+        } else if (argument == "--verify") {
+            m_verify = true;
+        } else if (argument == "--method" || argument.startsWith("--method=")) {
+            QByteArray value;
+            if (argument.startsWith("--method=")) {
+                value = argument.mid(9);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments.at(++i);
+            } else {
+                return usageError("option '--method' needs a value");
+            }
+            if (value != "1" && value != "2" && value != "3")
+                return usageError("invalid method '" + shown(value) + "': use 1, 2 or 3");
+            m_method = value.toInt();
+        } else {
+            return usageError("unknown option '" + shown(argument) + "'");
+        }
+    }
 
     // Help and version never erase, whatever else is on the line.
-    if (parser.isSet(helpOption)) {
+    if (help) {
         std::fwrite(usage().constData(), 1, size_t(usage().size()), m_out);
         std::fflush(m_out);
         return AllErased;
     }
-    if (parser.isSet(versionOption)) {
+    if (version) {
         writeLine(m_out, kProgramName + ' ' + CORVANE_VERSION);
         return AllErased;
     }
-    for (const QString& value : parser.values(methodOption)) {
-        if (value != u"1" && value != u"2" && value != u"3")
-            return usageError(QStringLiteral("invalid method '%1': use 1, 2 or 3").arg(value));
-    }
-    if (parser.isSet(methodOption))
-        m_method = parser.value(methodOption).toInt();
-    m_verbose = parser.isSet(verboseOption);
-    const QStringList paths = parser.positionalArguments();
     if (paths.isEmpty())
-        return usageError(QStringLiteral("no path given"));
+        return usageError("no path given");
+    if (!languageStrings())
+        setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
 
     m_progressShown = ::isatty(fileno(m_err)) == 1;
     m_engine.setPerFileDelayMs(0);
-    NotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("ZPHBraskoUpdateMessage"), &m_observerOwner, [this](const Notification& n) {
-            if (n.object == &m_engine)
-                onFileStarting(n.userInfo.value(QStringLiteral("path")).toString());
-        });
-
+    m_engine.setStopRequested(false);
     m_pathCount = int(paths.size());
-    for (const QString& path : paths) {
+    for (const QByteArray& path : paths) {
         ++m_pathIndex;
+        if (s_stopSignal)
+            break;
         // Checked right before erasing, so the verdict is as fresh as it can be.
-        const PathCheck check = checkPath(path);
+        const PathCheck check = checkNativePath(path);
         if (!check.accepted()) {
             ++m_totals.refused;
-            writeLine(m_err,
-                kProgramName + ": refused " + displayPath(path) + ": "
-                    + check.reason().toLocal8Bit());
+            writeLine(m_err, kProgramName + ": refused " + quoted(path) + ": " + check.reason().toLocal8Bit());
             continue;
         }
         erasePath(path);
     }
-    NotificationCenter::defaultCenter().removeObservers(&m_observerOwner);
     clearProgress();
-    writeLine(m_out, summary(m_pathCount));
-    return m_totals.pathsRemoved == m_pathCount ? AllErased : NotAllErased;
+    if (!m_stoppedFile.isEmpty()) {
+        writeLine(m_err, kProgramName + ": stopped while overwriting " + quoted(m_stoppedFile)
+                             + "; it was kept, not removed");
+    } else if (s_stopSignal) {
+        writeLine(m_err, kProgramName + ": stopped; the paths not reached were left untouched");
+    }
+    writeLine(m_out, summary());
+    if (const int signal = s_stopSignal)
+        return 128 + signal;
+    if (m_totals.pathsRemoved != m_pathCount)
+        return NotAllErased;
+    return m_totals.warned > 0 ? ErasedWithWarnings : AllErased;
 }
 
-void ShredCommand::erasePath(const QString& path)
+void ShredCommand::erasePath(const QByteArray& path)
 {
-    // The same walk the engine makes, only to give the progress line its total.
-    m_filesInPath = !m_progressShown ? 0
-        : isFolder(path)             ? ZPHFileFunctions::getFilesListFromDirectoryPath(path).size()
-                                     : 1;
-    m_filesStarted = 0;
+    m_bytesPlanned = 0;
+    m_bytesDone = 0;
     m_currentFile.clear();
-    showProgress();
+    m_pass = 0;
+    m_passes = 0;
+    m_warnedByReason.clear();
+    m_pathTimer.start();
 
-    m_engine.shredFile(path, m_method);
-    settleCurrentFile();
+    ShredRun run(m_engine, {ShredTarget::make(ShredTarget::Kind::Path, path)}, m_method, m_verify);
+    QObject::connect(&run, &ShredRun::planned, &m_context, [this](qint64, quint64 bytes) {
+        m_bytesPlanned = bytes;
+        showProgress();
+    });
+    QObject::connect(&run, &ShredRun::fileStarted, &m_context, [this](const QString& file, int passes) {
+        m_currentFile = file;
+        m_passes = passes;
+        showProgress();
+    });
+    QObject::connect(&run, &ShredRun::passStarted, &m_context, [this](int pass, int) {
+        m_pass = pass;
+        showProgress();
+    });
+    QObject::connect(&run, &ShredRun::bytesWritten, &m_context, [this](quint64 done) {
+        m_bytesDone = done;
+        showProgress();
+    });
+    QObject::connect(&run, &ShredRun::fileFinished, &m_context,
+                     [this](const QString& file, const ShredFileResult& result) { onFileFinished(file, result); });
+    QObject::connect(&run, &ShredRun::pathFinished, &m_context,
+                     [this](const QByteArray& done, const ShredReport& report) { reportPath(done, report); });
+    run.run();
+}
 
-    const ShredReport report = m_engine.lastReport();
+void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& result)
+{
+    m_currentFile.clear();
+    if (result.outcome != ShredFileResult::Outcome::Erased)
+        return;
+    if (m_verbose)
+        writeLine(m_out, "erased " + shown(QFile::encodeName(file)));
+    if (result.verdict.hasWarning()) {
+        ++m_totals.warned;
+        ++m_warnedByReason[int(result.verdict.mainReason())];
+        if (m_verbose) {
+            writeLine(m_err, kProgramName + ": warning: " + quoted(file) + ": "
+                                 + ErasureTexts::verdictText(result.verdict).toLocal8Bit());
+        }
+    }
+}
+
+void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
+{
     m_totals.files += report.filesErased;
     m_totals.bytes += report.bytesErased;
     m_totals.otherEntries += report.entriesRemoved;
-    if (report.pathMissing)
-        reportNotErased(path, QStringLiteral("it no longer exists"));
-    for (const ShredFailure& failure : report.failures)
-        reportNotErased(failure.path, cleanReason(failure.reason));
-    if (report.aborted)
-        reportNotErased(path, QStringLiteral("the erasure was stopped"));
-    if (report.succeeded() && report.pathRemoved)
-        ++m_totals.pathsRemoved;
-    else if (report.succeeded())
-        reportNotErased(path, QStringLiteral("it could not be removed completely"));
-}
-
-void ShredCommand::onFileStarting(const QString& file)
-{
-    settleCurrentFile();
-    m_currentFile = file;
-    // Observers run before the first byte is overwritten, so this is the file's real size.
-    m_currentIsRegular = isRegularFile(file);
-    m_currentSize = ZPHFileFunctions::getFileSize(file).toULongLong();
-    ++m_filesStarted;
-    showProgress();
-}
-
-void ShredCommand::settleCurrentFile()
-{
-    if (m_currentFile.isEmpty())
-        return;
-    bool exists = true;
-    isRegularFile(m_currentFile, &exists);
-    // The engine unlinks a regular file only once every pass has reached the disk.
-    if (m_currentIsRegular && !exists) {
-        m_bytesDone += m_currentSize;
-        if (m_verbose)
-            writeLine(m_out, "erased " + displayPath(m_currentFile));
+    if (!report.stoppedPath.isEmpty())
+        m_stoppedFile = report.stoppedPath;
+    for (const ShredFailure& failure : report.failures) {
+        ++m_totals.notErased;
+        writeLine(m_err, kProgramName + ": " + quoted(failure.path) + ": "
+                             + ErasureTexts::failureText(failure).toLocal8Bit());
     }
-    m_currentFile.clear();
+    if (report.succeeded() && report.pathRemoved) {
+        ++m_totals.pathsRemoved;
+    } else if (report.succeeded()) {
+        ++m_totals.notErased;
+        writeLine(m_err, kProgramName + ": " + quoted(path) + ": "
+                             + ErasureTexts::failureText({{}, ShredFailure::Kind::StillThere}).toLocal8Bit());
+    }
+    if (!m_verbose) {
+        // One line per path and reason; --verbose names every file instead.
+        for (auto it = m_warnedByReason.cbegin(); it != m_warnedByReason.cend(); ++it) {
+            const QString text = ErasureTexts::reasonText(StorageReason(it.key()));
+            writeLine(m_err, kProgramName + ": warning: " + quoted(path) + ": " + text.toLocal8Bit()
+                                 + " (" + counted(it.value(), "file", "files").toLocal8Bit() + ")");
+        }
+    }
+    // Each note once per run: it is about the storage, not about a file.
+    for (const StorageReason note : report.notes) {
+        if (m_notesTold.contains(note))
+            continue;
+        m_notesTold.append(note);
+        writeLine(m_err, kProgramName + ": note: " + ErasureTexts::reasonText(note).toLocal8Bit());
+    }
 }
 
-void ShredCommand::reportNotErased(const QString& path, const QString& reason)
-{
-    ++m_totals.notErased;
-    writeLine(
-        m_err, kProgramName + ": not erased " + displayPath(path) + ": " + reason.toLocal8Bit());
-}
-
-QByteArray ShredCommand::summary(int pathCount) const
+QByteArray ShredCommand::summary() const
 {
     const QString text
-        = QStringLiteral("Erased %1 (%2) and %3; %4 of %5 removed; %6 not erased; %7 refused.")
+        = QStringLiteral("Erased %1 (%2) and %3; %4 of %5 removed; %6 not erased; %7 refused; %8 "
+                         "with a warning.")
               .arg(counted(m_totals.files, "file", "files"), sizeText(double(m_totals.bytes)),
-                  counted(m_totals.otherEntries, "other entry", "other entries"),
-                  QString::number(m_totals.pathsRemoved), counted(pathCount, "path", "paths"),
-                  QString::number(m_totals.notErased), QString::number(m_totals.refused));
+                   counted(m_totals.otherEntries, "other entry", "other entries"),
+                   QString::number(m_totals.pathsRemoved), counted(m_pathCount, "path", "paths"),
+                   QString::number(m_totals.notErased), QString::number(m_totals.refused),
+                   QString::number(m_totals.warned));
     return text.toLocal8Bit();
 }
 
@@ -253,15 +311,23 @@ void ShredCommand::showProgress()
 {
     if (!m_progressShown)
         return;
-    const QString head = QStringLiteral("[%1/%2] file %3 of %4, %5 erased")
-                             .arg(m_pathIndex)
-                             .arg(m_pathCount)
-                             .arg(m_filesStarted)
-                             .arg(m_filesInPath)
-                             .arg(sizeText(double(m_bytesDone)));
+    QString head = QStringLiteral("[%1/%2] ").arg(m_pathIndex).arg(m_pathCount);
+    if (m_bytesPlanned > 0) {
+        const int percent = int(std::min<quint64>(100, m_bytesDone * 100 / m_bytesPlanned));
+        head += QStringLiteral("%1%, %2 of %3").arg(percent).arg(sizeText(double(m_bytesDone)), sizeText(double(m_bytesPlanned)));
+    } else {
+        head += sizeText(double(m_bytesDone));
+    }
+    if (m_passes > 1 && !m_currentFile.isEmpty())
+        head += QStringLiteral(", pass %1 of %2").arg(m_pass).arg(m_passes);
+    const qint64 elapsed = m_pathTimer.elapsed();
+    if (elapsed >= kEstimateAfterMs && m_bytesDone > 0 && m_bytesPlanned > m_bytesDone) {
+        const double rate = double(m_bytesDone) / double(elapsed);
+        head += QStringLiteral(", about %1 left").arg(duration(qint64(double(m_bytesPlanned - m_bytesDone) / rate / 1000.0) + 1));
+    }
     QString line = head;
     if (!m_currentFile.isEmpty())
-        line += QStringLiteral(": ") + QString::fromUtf8(displayPath(m_currentFile));
+        line += QStringLiteral(": ") + QString::fromLocal8Bit(shown(QFile::encodeName(m_currentFile)));
     // A line wider than the terminal wraps, and "\r" would then redraw only its last row.
     const int width = terminalWidth(fileno(m_err)) - 1;
     if (line.size() > width) {

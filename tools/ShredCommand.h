@@ -1,16 +1,23 @@
 #pragma once
 
+#include "ShredReport.h"
+
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
+#include <QElapsedTimer>
+
+#include <atomic>
 #include <cstdio>
 
 class ZPHShred;
+struct ShredFileResult;
 
 /// The corvane-shred command: checks every path it is handed the way the application does,
-/// erases the accepted ones with the shred engine and reports on standard output and error.
-/// Never asks anything and never reads standard input.
+/// erases the accepted ones with a shred run and reports on standard output and error. Paths
+/// are the arguments' own bytes. Never asks anything and never reads standard input.
 class ShredCommand
 {
 public:
@@ -19,14 +26,20 @@ public:
         AllErased = 0, ///< every path was erased and removed
         NotAllErased = 1, ///< something was refused, missing or not erased
         UsageError = 2,
+        ErasedWithWarnings = 3, ///< all removed, but some files' old contents may remain
     };
 
     ShredCommand(ZPHShred& engine, FILE* out, FILE* err);
     ShredCommand(const ShredCommand&) = delete;
     ShredCommand& operator=(const ShredCommand&) = delete;
 
-    /// `arguments` as the process got them, program name first. Returns the exit status.
-    int run(const QStringList& arguments);
+    /// `arguments` as the process got them in argv, program name first. Returns the exit
+    /// status; 128 + the signal's number when a signal stopped the run.
+    int run(const QList<QByteArray>& arguments);
+
+    /// Set by a SIGINT or SIGTERM handler to the signal's number; the run then stops after the
+    /// chunk being written.
+    static std::atomic<int> s_stopSignal;
 
     static QByteArray usage();
 
@@ -39,14 +52,14 @@ private:
         int pathsRemoved = 0;
         int notErased = 0;
         int refused = 0;
+        qint64 warned = 0;
     };
 
-    int usageError(const QString& message);
-    void erasePath(const QString& path);
-    void onFileStarting(const QString& file);
-    void settleCurrentFile();
-    void reportNotErased(const QString& path, const QString& reason);
-    QByteArray summary(int pathCount) const;
+    int usageError(const QByteArray& message);
+    void erasePath(const QByteArray& path);
+    void reportPath(const QByteArray& path, const ShredReport& report);
+    void onFileFinished(const QString& file, const ShredFileResult& result);
+    QByteArray summary() const;
 
     void showProgress();
     void clearProgress();
@@ -56,20 +69,25 @@ private:
     ZPHShred& m_engine;
     FILE* m_out;
     FILE* m_err;
-    QObject m_observerOwner;
+    QObject m_context;
     bool m_progressShown = false;
     bool m_progressOnLine = false;
     int m_method = 1;
     bool m_verbose = false;
+    bool m_verify = false;
     Totals m_totals;
+    QList<StorageReason> m_notesTold;
+    QString m_stoppedFile;
 
-    // The path being erased and the file the engine is working on within it.
+    // The path being erased and the file the run is working on within it.
     int m_pathIndex = 0;
     int m_pathCount = 0;
-    qint64 m_filesInPath = 0;
-    qint64 m_filesStarted = 0;
+    quint64 m_bytesPlanned = 0;
     quint64 m_bytesDone = 0;
     QString m_currentFile;
-    quint64 m_currentSize = 0;
-    bool m_currentIsRegular = false;
+    int m_pass = 0;
+    int m_passes = 0;
+    QElapsedTimer m_pathTimer;
+    /// Files of the current path with a warning, by reason.
+    QHash<int, qint64> m_warnedByReason;
 };

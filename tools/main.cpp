@@ -2,13 +2,45 @@
 #include "ZPHShred.h"
 
 #include <QCoreApplication>
+
+#include <csignal>
 #include <cstdio>
+
+namespace {
+
+std::atomic<bool>* g_stopFlag = nullptr;
+
+// Only stores: the run notices after the chunk it is writing. A second signal of the same kind
+// ends the process at once (SA_RESETHAND).
+void onStopSignal(int signal)
+{
+    ShredCommand::s_stopSignal = signal;
+    g_stopFlag->store(true);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The paths are the arguments' own bytes: the toolkit neither sees nor decodes them.
+    QList<QByteArray> arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-shred"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    ShredCommand command(sharedShredEngine(), stdout, stderr);
-    return command.run(QCoreApplication::arguments());
+
+    ZPHShred& engine = sharedShredEngine();
+    g_stopFlag = engine.stopFlag();
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    ShredCommand command(engine, stdout, stderr);
+    return command.run(arguments);
 }

@@ -1,5 +1,6 @@
 #include "FileListModel.h"
 
+#include "ErasureTexts.h"
 #include "SharedState.h"
 #include "SizeText.h"
 
@@ -114,9 +115,16 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return lastComponent(item->url1);
-    case Qt::ToolTipRole:
+    case Qt::ToolTipRole: {
+        const QString warning = data(index, StorageWarningRole).toString();
+        return warning.isEmpty() ? pathOf(item->url1) : pathOf(item->url1) + u'\n' + warning;
+    }
     case PathRole:
         return pathOf(item->url1);
+    case StorageWarningRole:
+        if (!record.file || isFolder || !record.file->verdict.hasWarning())
+            return QString();
+        return ErasureTexts::verdictText(record.file->verdict);
     case SizeTextRole:
         if (isPending() || !record.file)
             return QString();

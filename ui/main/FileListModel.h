@@ -39,6 +39,8 @@ public:
         MimeTypeRole,
         /// bool: the record is a folder.
         IsFolderRole,
+        /// QString: why overwriting this file may not reach its old contents; empty when it does.
+        StorageWarningRole,
     };
 
     struct Counts

@@ -9,17 +9,18 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent)
+NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent,
+                                 const QString& titleKey, const QString& introKey)
     : QDialog(parent)
     , m_list(new QTreeWidget(this))
 {
     setObjectName(QStringLiteral("notErasedDialog"));
-    setWindowTitle(localizedText(QStringLiteral("IDS_KQ_203")));
+    setWindowTitle(localizedText(titleKey));
     setWindowModality(Qt::WindowModal);
     resize(640, 360);
 
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(localizedText(QStringLiteral("IDS_KQ_204")), this);
+    auto* intro = new QLabel(localizedText(introKey), this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
@@ -30,7 +31,7 @@ NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* par
                              localizedText(QStringLiteral("IDS_KQ_208"))});
     m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_list->setAccessibleName(localizedText(QStringLiteral("IDS_KQ_203")));
+    m_list->setAccessibleName(localizedText(titleKey));
     for (const NotErasedItem& item : items) {
         auto* row = new QTreeWidgetItem(m_list, {item.path, item.reason});
         row->setToolTip(0, item.path);

@@ -6,13 +6,16 @@
 
 class QTreeWidget;
 
-/// Lists the items a shred run could not erase, each with its reason.
+/// Lists items of a shred run with their reasons: those it could not erase, or (with other
+/// texts) those removed with a storage warning.
 class NotErasedDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent = nullptr);
+    NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent = nullptr,
+                    const QString& titleKey = QStringLiteral("IDS_KQ_203"),
+                    const QString& introKey = QStringLiteral("IDS_KQ_204"));
 
     QTreeWidget* list() const { return m_list; }
 

@@ -1,5 +1,9 @@
 #include "shredderFilesvc.h"
 
+#include "ErasureTexts.h"
+#include "NotErasedDialog.h"
+#include "ShredPlan.h"
+
 #include "Alert.h"
 #include "FileListModel.h"
 #include "FileRevealer.h"
@@ -79,6 +83,10 @@ void shredderFilesvc::loadView()
     connect(m_ui->btnSelectAll, &QAbstractButton::clicked, this, &shredderFilesvc::btnSelectAll);
     connect(m_ui->btnSort, &QAbstractButton::clicked, this, &shredderFilesvc::btnSort);
     connect(m_ui->btnSelectmethod, &QComboBox::activated, this, &shredderFilesvc::btnSelectmethod);
+    connect(m_ui->chkVerify, &QAbstractButton::toggled, this, [](bool on) {
+        UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), on ? 1 : 0);
+    });
+    connect(m_ui->lblStorageWarning, &QLabel::linkActivated, this, &shredderFilesvc::showStorageWarnings);
     connect(m_delegate, &tblcell_shredderFiles::removeRequested, this, &shredderFilesvc::btnDeleteWithSender);
     connect(m_delegate, &tblcell_shredderFiles::revealRequested, this, &shredderFilesvc::btnSEarchWithSender);
     // The model recounts once per change; the labels follow.
@@ -90,6 +98,14 @@ void shredderFilesvc::viewDidLoad()
     ScreenStyle::styleAppName(m_ui->lbltitle);
     ScreenStyle::styleCaption(m_ui->lblattention);
     ScreenStyle::styleCaption(m_ui->lblselectedCount);
+    ScreenStyle::styleCaption(m_ui->lblStorageNote);
+    const int iconSide = m_ui->lblStorageWarning->fontMetrics().height();
+    m_ui->imgStorageWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                                           .pixmap(QSize(iconSide, iconSide), devicePixelRatioF()));
+    m_ui->lblStorageWarning->setTextFormat(Qt::RichText);
+    m_ui->imgStorageWarning->hide();
+    m_ui->lblStorageWarning->hide();
+    m_ui->lblStorageNote->hide();
     ScreenStyle::stylePrimaryButton(m_ui->btnShredStart);
     ScreenStyle::styleSecondaryButton(m_ui->btnAddmorefiles);
     ScreenStyle::styleSecondaryButton(m_ui->btnSelectAll);
@@ -117,6 +133,9 @@ void shredderFilesvc::viewDidLoad()
     m_ui->btnSelectmethod->clear();
     m_ui->btnSelectmethod->addItems({text("IDS_KQ_17"), text("IDS_KQ_18"), text("IDS_KQ_19")});
     m_ui->lbladdingfiles->setText(text("IDS_KQ_99"));
+    m_ui->chkVerify->setText(text("IDS_KQ_250"));
+    m_ui->chkVerify->setChecked(
+        UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1);
 
     // Names for screen readers, and the keyboard order through the screen.
     m_ui->outlineview->setAccessibleName(text("IDS_KQ_209"));
@@ -130,7 +149,8 @@ void shredderFilesvc::viewDidLoad()
     }
     setTabOrder(m_ui->btnAddmorefiles, m_ui->btnSelectAll);
     setTabOrder(m_ui->btnSelectAll, m_ui->btnSort);
-    setTabOrder(m_ui->btnSort, m_ui->btnSelectmethod);
+    setTabOrder(m_ui->btnSort, m_ui->chkVerify);
+    setTabOrder(m_ui->chkVerify, m_ui->btnSelectmethod);
     setTabOrder(m_ui->btnSelectmethod, m_ui->outlineview);
     setTabOrder(m_ui->outlineview, m_ui->btnShredStart);
 
@@ -145,7 +165,8 @@ void shredderFilesvc::viewDidLoad()
 
 void shredderFilesvc::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : {static_cast<QWidget*>(m_ui->btnSelectmethod), static_cast<QWidget*>(m_ui->btnAddmorefiles),
+    for (QWidget* control : {static_cast<QWidget*>(m_ui->btnSelectmethod), static_cast<QWidget*>(m_ui->chkVerify),
+                             static_cast<QWidget*>(m_ui->btnAddmorefiles),
                              static_cast<QWidget*>(m_ui->btnShredStart), static_cast<QWidget*>(m_ui->btnSelectAll),
                              static_cast<QWidget*>(m_ui->btnSort)})
         control->setEnabled(enabled);
@@ -206,6 +227,37 @@ void shredderFilesvc::refreshSelectionLabels()
     m_ui->lblFilesFolderCount->setText(line);
     m_ui->lblselectedCount->setText(number + u'/' + QString::number(counts.filesCount) + u' '
                                     + text("IDS_KQ_101"));
+    refreshStorageLines();
+}
+
+void shredderFilesvc::refreshStorageLines()
+{
+    m_storage = ShredPlan::storageSummary(SharedState::instance().arrFileList);
+    const qsizetype warned = m_storage.warned.size();
+    m_ui->imgStorageWarning->setVisible(warned > 0);
+    m_ui->lblStorageWarning->setVisible(warned > 0);
+    if (warned > 0) {
+        const QString count = warned == 1 ? text("IDS_KQ_245")
+                                          : localizedFormat(QStringLiteral("IDS_KQ_244"), QString::number(warned));
+        m_ui->lblStorageWarning->setText(count.toHtmlEscaped() + u' '
+                                         + ErasureTexts::reasonText(m_storage.warnings.first()).toHtmlEscaped()
+                                         + QStringLiteral(" <a href=\"details\">") + text("IDS_KQ_246").toHtmlEscaped()
+                                         + QStringLiteral("</a>"));
+    }
+    // A note is one quiet line, not a mark on every row.
+    m_ui->lblStorageNote->setVisible(!m_storage.notes.isEmpty());
+    if (!m_storage.notes.isEmpty())
+        m_ui->lblStorageNote->setText(ErasureTexts::reasonText(m_storage.notes.first()));
+}
+
+void shredderFilesvc::showStorageWarnings()
+{
+    if (m_storage.warned.isEmpty())
+        return;
+    auto* dialog = new NotErasedDialog(m_storage.warned, this, QStringLiteral("IDS_KQ_253"),
+                                       QStringLiteral("IDS_KQ_254"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void shredderFilesvc::btnAddMoreFiles()
@@ -309,8 +361,12 @@ void shredderFilesvc::btnShredStart()
 
 void shredderFilesvc::alertforDelete()
 {
-    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"),
-                             localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert));
+    QString informative = localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert);
+    if (!m_storage.warned.isEmpty()) {
+        informative += QStringLiteral("\n\n")
+            + localizedFormat(QStringLiteral("IDS_KQ_247"), QString::number(m_storage.warned.size()));
+    }
+    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"), informative);
     QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_29"));
     QPushButton* shred = alert->addButtonWithTitle(text("IDS_KQ_30"));
     shred->setEnabled(false);

@@ -4,6 +4,7 @@
 #include "BaseViewController.h"
 #include "ItemDictionary.h"
 #include "ListBuilder.h"
+#include "ShredPlan.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -40,6 +41,9 @@ public:
 
     /// Recounts the files and the checked files and rewrites the two count lines.
     void refreshSelectionLabels();
+    /// The storage warning line (with its details) and the note line above the list.
+    void refreshStorageLines();
+    void showStorageWarnings();
     void sortFileList(Qt::SortOrder order);
 
     // The alerts; each is a new object every time it is shown.
@@ -101,4 +105,5 @@ private:
     bool m_isAnyFileSelected = false;
     qint64 m_itemtag = 0;
     bool m_shredPosted = false;
+    ShredPlan::StorageSummary m_storage;
 };

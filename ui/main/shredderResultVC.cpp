@@ -1,6 +1,7 @@
 #include "shredderResultVC.h"
 
 #include "Bundle.h"
+#include "ErasureTexts.h"
 #include "LanguageTable.h"
 #include "NotErasedDialog.h"
 #include "NotificationCenter.h"
@@ -52,6 +53,7 @@ void shredderResultVC::loadView()
     connect(m_ui->btnFacebook, &QAbstractButton::clicked, this, &shredderResultVC::btnFacebook);
     connect(m_ui->btnAppstore, &QAbstractButton::clicked, this, &shredderResultVC::btnAppStore);
     connect(m_ui->btnShowNotErased, &QAbstractButton::clicked, this, &shredderResultVC::showNotErased);
+    connect(m_ui->btnShowWarned, &QAbstractButton::clicked, this, &shredderResultVC::showWarned);
 }
 
 void shredderResultVC::viewDidLoad()
@@ -69,6 +71,8 @@ void shredderResultVC::viewDidLoad()
     ScreenStyle::styleSecondaryButton(m_ui->btnTweet);
     ScreenStyle::styleSecondaryButton(m_ui->btnFacebook);
     ScreenStyle::styleSecondaryButton(m_ui->btnShowNotErased);
+    ScreenStyle::styleSecondaryButton(m_ui->btnShowWarned);
+    ScreenStyle::styleCaption(m_ui->lblStorageNote);
     QFont nameFont = m_ui->lblAppname->font();
     nameFont.setWeight(QFont::DemiBold);
     m_ui->lblAppname->setFont(nameFont);
@@ -89,6 +93,7 @@ void shredderResultVC::viewDidLoad()
     m_ui->btnAppstore->setText(localizedText(QStringLiteral("IDS_KQ_83")));
 
     m_ui->lblTotalsize->setText(sizeText(SharedState::instance().deletedFilesSize));
+    fillWarnings();
     fillNotErased();
     fillRecommendation();
 
@@ -127,6 +132,36 @@ void shredderResultVC::fillNotErased()
         items.size() == 1 ? localizedText(QStringLiteral("IDS_KQ_201"))
                           : localizedFormat(QStringLiteral("IDS_KQ_200"), QString::number(items.size())));
     m_ui->btnShowNotErased->setText(localizedText(QStringLiteral("IDS_KQ_202")));
+}
+
+void shredderResultVC::fillWarnings()
+{
+    const SharedState& state = SharedState::instance();
+    const QList<NotErasedItem>& warned = state.warnedItems;
+    m_ui->warnedBox->setVisible(!warned.isEmpty());
+    m_ui->lblStorageNote->setVisible(!state.storageNotes.isEmpty());
+    if (!state.storageNotes.isEmpty())
+        m_ui->lblStorageNote->setText(ErasureTexts::reasonText(state.storageNotes.first()));
+    if (warned.isEmpty())
+        return;
+    // Removed is not erased: files whose old contents may remain are never a clean success.
+    const QString headline = warned.size() == 1
+        ? localizedText(QStringLiteral("IDS_KQ_249"))
+        : localizedFormat(QStringLiteral("IDS_KQ_248"), QString::number(warned.size()));
+    m_ui->lblcleanupCompleted->setText(headline);
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    m_ui->right_icon->setPixmap(warning.pixmap(QSize(32, 32), devicePixelRatioF()));
+    m_ui->Corvaneicon->hide();
+    m_ui->lblWarned->setText(warned.first().reason);
+    m_ui->btnShowWarned->setText(localizedText(QStringLiteral("IDS_KQ_202")));
+}
+
+void shredderResultVC::showWarned()
+{
+    if (!m_warnedDialog)
+        m_warnedDialog = new NotErasedDialog(SharedState::instance().warnedItems, this,
+                                             QStringLiteral("IDS_KQ_253"), QStringLiteral("IDS_KQ_254"));
+    m_warnedDialog->open();
 }
 
 void shredderResultVC::fillRecommendation()

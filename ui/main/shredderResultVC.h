@@ -31,9 +31,12 @@ public:
     void btnFacebook();
     void btnAppStore();
     void showNotErased();
+    /// Lists the files removed with a storage warning, each with its reason.
+    void showWarned();
 
     QString apppath() const { return m_apppath; }
     NotErasedDialog* notErasedDialog() const { return m_notErasedDialog; }
+    NotErasedDialog* warnedDialog() const { return m_warnedDialog; }
 
 protected:
     void loadView() override;
@@ -44,9 +47,11 @@ protected:
 private:
     void fillRecommendation();
     void fillNotErased();
+    void fillWarnings();
     static void openAddress(const QString& address);
 
     std::unique_ptr<Ui::shredderResultVC> m_ui;
     QString m_apppath;
     QPointer<NotErasedDialog> m_notErasedDialog;
+    QPointer<NotErasedDialog> m_warnedDialog;
 };

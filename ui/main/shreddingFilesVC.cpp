@@ -6,7 +6,9 @@
 #include "Pictures.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
-#include "ShreddingWalk.h"
+#include "ErasureTexts.h"
+#include "ShredPlan.h"
+#include "ShredRun.h"
 #include "SizeText.h"
 #include "UserDefaults.h"
 #include "ZPHShred.h"
@@ -16,6 +18,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <cmath>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -59,12 +62,16 @@ void shreddingFilesVC::viewDidLoad()
     state.deletedFilesSize = 0;
     state.deletedFilesCount = 0;
     state.notErasedItems.clear();
+    state.warnedItems.clear();
+    state.storageNotes.clear();
 
     m_ui->lblurl->clear();
     m_ui->lblcountDeleted->setText(QStringLiteral("0"));
     m_ui->lblsizeDeleted->setText(sizeText(0));
     m_ui->progressBar->setRange(0, int(std::max<qint64>(state.totalSelectedFiles, 1)));
     m_ui->progressBar->setValue(0);
+    ScreenStyle::styleCaption(m_ui->lblpass);
+    m_ui->lblpass->clear();
 
     sharedShredEngine().setBFileShreddingOperationAborted(false);
     performAfter(1.0, [self = QPointer<shreddingFilesVC>(this)] {
@@ -76,6 +83,21 @@ void shreddingFilesVC::viewDidLoad()
 namespace {
 
 std::atomic<bool> s_runActive{false};
+QPointer<ShredRun> s_activeRun;
+
+// The bar counts in thousandths: a byte count does not fit its int range.
+constexpr int kBarSteps = 1000;
+// A remaining-time estimate needs this much rate behind it.
+constexpr qint64 kEstimateAfterMs = 10000;
+
+QString duration(qint64 seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min").arg((seconds + 59) / 60);
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
+}
 
 } // namespace
 
@@ -84,42 +106,73 @@ bool shreddingFilesVC::isRunActive()
     return s_runActive;
 }
 
+void shreddingFilesVC::stopActiveRun()
+{
+    if (s_activeRun)
+        s_activeRun->requestStop();
+}
+
 void shreddingFilesVC::ShredStart()
 {
-    // One run at a time: the engine is shared, and a second walk would mix the two reports.
+    // One run at a time: the engine is shared, and a second run would mix the two reports.
     if (m_started || s_runActive.exchange(true))
         return;
     m_started = true;
-    // The walk reads this snapshot; the GUI thread does not change the tree while it runs.
-    const QList<ItemRef> items = SharedState::instance().arrFileList;
-    const int method = m_methodindex;
-    const QPointer<shreddingFilesVC> self(this);
-    dispatchGlobal([self, items, method] {
-        ShreddingWalk walk(sharedShredEngine(), method, [self](const QString& path) {
-            dispatchMain([self, path] {
-                if (self)
-                    self->showPath(path);
-            });
-        });
-        walk.run(items);
-        std::printf("complete\n");
-        std::fflush(stdout);
-        const QList<ShredFailure> failures = walk.failures();
-        const qint64 erased = walk.filesErased();
-        const double erasedSize = walk.allocatedBytesErased();
-        dispatchMain([self, failures, erased, erasedSize] {
-            SharedState& state = SharedState::instance();
-            for (const ShredFailure& failure : failures)
-                state.notErasedItems.append({failure.path, failure.reason});
-            // The result shows what was really erased, not every file that was attempted.
-            state.deletedFilesCount = erased;
-            state.deletedFilesSize = erasedSize;
-            s_runActive = false;
-            performAfter(1.0, [self] {
-                if (self)
-                    self->getResult();
-            });
-        });
+    // The run gets its own description of the work, made here where the tree lives.
+    const QList<ShredTarget> targets = ShredPlan::fromItems(SharedState::instance().arrFileList);
+    const bool verify = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1;
+    ZPHShred& engine = sharedShredEngine();
+    engine.setStopRequested(false);
+    m_run = new ShredRun(engine, targets, m_methodindex, verify, this);
+    s_activeRun = m_run;
+    connect(m_run, &ShredRun::planned, this, [this](qint64, quint64 bytes) {
+        m_bytesPlanned = bytes;
+        m_ui->progressBar->setRange(0, kBarSteps);
+        m_ui->progressBar->setValue(0);
+    });
+    connect(m_run, &ShredRun::pathShown, this, &shreddingFilesVC::showPath);
+    connect(m_run, &ShredRun::passStarted, this, [this](int pass, int passes) {
+        m_pass = pass;
+        m_passes = passes;
+    });
+    connect(m_run, &ShredRun::bytesWritten, this, &shreddingFilesVC::showBytes);
+    connect(m_run, &ShredRun::finished, this, &shreddingFilesVC::runFinished);
+    m_runTimer.start();
+    m_run->startInBackground();
+}
+
+void shreddingFilesVC::showBytes(quint64 done)
+{
+    if (m_bytesPlanned > 0)
+        m_ui->progressBar->setValue(int(std::min<quint64>(kBarSteps, done * kBarSteps / m_bytesPlanned)));
+    QStringList parts;
+    if (m_passes > 1)
+        parts << localizedFormat(QStringLiteral("IDS_KQ_251"), {QString::number(m_pass), QString::number(m_passes)});
+    const qint64 elapsed = m_runTimer.elapsed();
+    if (elapsed >= kEstimateAfterMs && done > 0 && m_bytesPlanned > done) {
+        const double seconds = double(m_bytesPlanned - done) / (double(done) / double(elapsed)) / 1000.0;
+        parts << localizedFormat(QStringLiteral("IDS_KQ_252"), duration(qint64(std::ceil(seconds))));
+    }
+    m_ui->lblpass->setText(parts.join(QStringLiteral(" · ")));
+}
+
+void shreddingFilesVC::runFinished(const ShredReport& report)
+{
+    std::printf("complete\n");
+    std::fflush(stdout);
+    SharedState& state = SharedState::instance();
+    for (const ShredFailure& failure : report.failures)
+        state.notErasedItems.append({failure.path, ErasureTexts::failureText(failure)});
+    for (const ShredWarning& warning : report.warnings)
+        state.warnedItems.append({warning.path, ErasureTexts::verdictText(warning.verdict)});
+    state.storageNotes = report.notes;
+    // The result shows what was really erased, not every file that was attempted.
+    state.deletedFilesCount = report.filesErased;
+    state.deletedFilesSize = double(report.allocatedErased);
+    s_runActive = false;
+    performAfter(1.0, [self = QPointer<shreddingFilesVC>(this)] {
+        if (self)
+            self->getResult();
     });
 }
 

@@ -2,12 +2,17 @@
 
 #include "BaseViewController.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
+
 #include <memory>
 
 namespace Ui {
 class shreddingFilesVC;
 }
 struct Notification;
+struct ShredReport;
+class ShredRun;
 
 /// The progress screen: runs the shred of every checked item on a worker thread and shows the
 /// path being worked on and the running totals. Posts "ShredComplete" when done.
@@ -27,6 +32,8 @@ public:
     void getResult();
     /// A shred run is in progress somewhere in the process.
     static bool isRunActive();
+    /// Asks the run in progress, if any, to stop after the chunk being written.
+    static void stopActiveRun();
 
 protected:
     void loadView() override;
@@ -37,8 +44,15 @@ protected:
 private:
     void refreshLabels();
     void showPath(const QString& path);
+    void showBytes(quint64 done);
+    void runFinished(const ShredReport& report);
 
     std::unique_ptr<Ui::shreddingFilesVC> m_ui;
     int m_methodindex = 1;
     bool m_started = false;
+    QPointer<ShredRun> m_run;
+    quint64 m_bytesPlanned = 0;
+    int m_pass = 0;
+    int m_passes = 0;
+    QElapsedTimer m_runTimer;
 };

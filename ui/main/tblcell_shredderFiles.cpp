@@ -248,6 +248,13 @@ void tblcell_shredderFiles::paint(
     const QIcon icon = iconForMimeType(index.data(FileListModel::MimeTypeRole).toString(),
         index.data(FileListModel::IsFolderRole).toBool());
     icon.paint(painter, layout.icon, Qt::AlignCenter, selected ? QIcon::Selected : QIcon::Normal);
+    if (!index.data(FileListModel::StorageWarningRole).toString().isEmpty()) {
+        // A small mark on the file's icon; the tooltip says why.
+        const int side = qMax(10, layout.icon.width() / 2 + 2);
+        const QRect badge(layout.icon.right() + 3 - side, layout.icon.bottom() + 3 - side, side, side);
+        style->standardIcon(QStyle::SP_MessageBoxWarning, &option, option.widget)
+            .paint(painter, badge, Qt::AlignCenter);
+    }
 
     const QPalette::ColorGroup group = colorGroupOf(option);
     // The selection band is dark grey whatever the palette says, so its text is always light.

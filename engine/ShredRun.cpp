@@ -1,0 +1,254 @@
+#include "ShredRun.h"
+
+#include "DirectoryHandle.h"
+#include "ZPHShred.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Progress is told at most this often; a run writes a chunk every millisecond or so.
+constexpr qint64 kProgressIntervalMs = 40;
+
+QString display(const QByteArray& path)
+{
+    return QFile::decodeName(path);
+}
+
+} // namespace
+
+ShredRun::ShredRun(ZPHShred& engine, QList<ShredTarget> targets, int nPassType, bool verify,
+                   QObject* parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_targets(std::move(targets))
+    , m_nPassType(nPassType)
+    , m_verify(verify)
+{
+    qRegisterMetaType<ShredFileResult>();
+    qRegisterMetaType<StorageVerdict>();
+    qRegisterMetaType<ShredReport>();
+}
+
+ShredRun::~ShredRun()
+{
+    if (m_thread) {
+        requestStop();
+        m_thread->wait();
+    }
+}
+
+quint64 ShredRun::plannedBytes(quint64 length, int nPassType)
+{
+    return ZPHShred::overwriteLength(length) * quint64(ZPHShred::passValues(nPassType).size());
+}
+
+void ShredRun::startInBackground()
+{
+    if (m_running.exchange(true))
+        return;
+    m_thread.reset(QThread::create([this] { run(); }));
+    m_thread->setObjectName(QStringLiteral("shred run"));
+    m_thread->start();
+}
+
+void ShredRun::requestStop()
+{
+    m_engine.setStopRequested(true);
+}
+
+void ShredRun::run()
+{
+    m_running = true;
+    m_report = ShredReport();
+    m_done = 0;
+    m_fileEnd = 0;
+    plan();
+    m_engine.setObserver(this);
+    m_engine.setVerifyAfterErasing(m_verify);
+    m_sinceProgress.start();
+    for (const ShredTarget& target : m_targets) {
+        if (!process(target))
+            break;
+    }
+    m_engine.setObserver(nullptr);
+    emit bytesWritten(m_done);
+    m_running = false;
+    emit finished(m_report);
+}
+
+void ShredRun::plan()
+{
+    qint64 files = 0;
+    quint64 bytes = 0;
+    const std::function<void(const ShredTarget&)> count = [&](const ShredTarget& target) {
+        switch (target.kind) {
+        case ShredTarget::Kind::ListedFile:
+            ++files;
+            bytes += plannedBytes(target.length, m_nPassType);
+            break;
+        case ShredTarget::Kind::Path:
+            bytes += plannedTreeBytes(target.path, &files);
+            break;
+        case ShredTarget::Kind::ListedFolder:
+            for (const ShredTarget& child : target.children)
+                count(child);
+            break;
+        case ShredTarget::Kind::EmptyFolder:
+        case ShredTarget::Kind::Unreadable:
+            break;
+        }
+    };
+    for (const ShredTarget& target : m_targets)
+        count(target);
+    emit planned(files, bytes);
+}
+
+quint64 ShredRun::plannedTreeBytes(const QByteArray& path, qint64* files) const
+{
+    // The same walk the engine makes: regular files with one link, never across a mount.
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return 0;
+    if (S_ISREG(st.st_mode)) {
+        *files += 1;
+        return plannedBytes(quint64(st.st_size), m_nPassType);
+    }
+    if (!S_ISDIR(st.st_mode))
+        return 0;
+    int err = 0;
+    const std::function<quint64(const DirectoryHandle&, const EntryStat&)> walk
+        = [&](const DirectoryHandle& dir, const EntryStat& root) -> quint64 {
+        quint64 total = 0;
+        const auto names = dir.names(&err);
+        for (const QByteArray& name : names.value_or(std::vector<QByteArray>())) {
+            const std::optional<EntryStat> entry = dir.stat(name, &err);
+            if (!entry || !entry->onSameMountAs(root))
+                continue;
+            if (S_ISREG(entry->mode) && entry->links == 1) {
+                *files += 1;
+                total += plannedBytes(entry->size, m_nPassType);
+            } else if (S_ISDIR(entry->mode)) {
+                const DirectoryHandle child = dir.openChild(name, &err);
+                if (child.isValid())
+                    total += walk(child, root);
+            }
+        }
+        return total;
+    };
+    const DirectoryHandle dir = DirectoryHandle::open(path, &err);
+    std::optional<EntryStat> root = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
+    if (!root)
+        return 0;
+    root->mountRoot = false;
+    return walk(dir, *root);
+}
+
+void ShredRun::fail(const QByteArray& path, ShredFailure::Kind kind, int error)
+{
+    m_report.failures.append({display(path), kind, error});
+}
+
+bool ShredRun::process(const ShredTarget& target)
+{
+    if (ended() || m_engine.stopRequested()) {
+        m_report.stopped = m_report.stopped || m_engine.stopRequested();
+        return false;
+    }
+    switch (target.kind) {
+    case ShredTarget::Kind::Path:
+    case ShredTarget::Kind::ListedFile: {
+        emit pathShown(display(target.path));
+        ShredReport report = m_engine.shredNativePath(target.path, m_nPassType, target.identity);
+        if (report.pathMissing)
+            report.failures.append({display(target.path), ShredFailure::Kind::Missing});
+        m_report.merge(report);
+        if (target.kind == ShredTarget::Kind::Path)
+            emit pathFinished(target.path, report);
+        break;
+    }
+    case ShredTarget::Kind::Unreadable:
+        // Nothing could be read about it when it was listed: it cannot be erased safely.
+        fail(target.path, ShredFailure::Kind::UnreadableWhenListed);
+        break;
+    case ShredTarget::Kind::EmptyFolder:
+        if (!removeIfEmpty(target))
+            fail(target.path, ShredFailure::Kind::FolderNoLongerEmpty);
+        break;
+    case ShredTarget::Kind::ListedFolder: {
+        const qsizetype reportedBefore = m_report.failures.size();
+        for (const ShredTarget& child : target.children) {
+            if (!process(child))
+                return false;
+        }
+        // A folder kept because of something reported below it needs no line of its own;
+        // one kept although everything in it was checked is reported, never implied erased.
+        if (!removeIfEmpty(target) && target.fullyChecked && m_report.failures.size() == reportedBefore)
+            fail(target.path, ShredFailure::Kind::FolderStillHolds);
+        break;
+    }
+    }
+    return !ended();
+}
+
+bool ShredRun::removeIfEmpty(const ShredTarget& folder)
+{
+    int err = 0;
+    const DirectoryHandle dir = DirectoryHandle::open(folder.path, &err);
+    if (!dir.isValid())
+        return err == ENOENT;
+    const std::optional<EntryStat> st = dir.statSelf(&err);
+    struct stat entry;
+    // Only the folder that was listed, reached without a link: a swapped-in link stays.
+    if (!st || (folder.identity && (quint64(st->device) != folder.identity->device
+                                    || quint64(st->inode) != folder.identity->inode))
+        || ::lstat(folder.path.constData(), &entry) != 0 || !S_ISDIR(entry.st_mode))
+        return false;
+    const auto names = dir.names(&err);
+    if (!names || !names->empty())
+        return false;
+    emit pathShown(display(folder.path));
+    // rmdir, not a recursive removal: something created meanwhile must not vanish unerased.
+    if (::rmdir(folder.path.constData()) != 0 && errno != ENOENT)
+        fail(folder.path, ShredFailure::Kind::EntryNotRemoved, errno);
+    else
+        ++m_report.entriesRemoved;
+    // Reported above when it could not go; not reported twice.
+    return true;
+}
+
+void ShredRun::onFileStarted(const QString& path, quint64 bytesPerPass, int passes)
+{
+    m_fileEnd = m_done + bytesPerPass * quint64(passes);
+    emit fileStarted(path, passes);
+}
+
+void ShredRun::onPassStarted(int pass, int passes)
+{
+    emit passStarted(pass, passes);
+}
+
+void ShredRun::onBytesWritten(quint64 bytes)
+{
+    m_done += bytes;
+    if (m_sinceProgress.elapsed() >= kProgressIntervalMs) {
+        m_sinceProgress.restart();
+        emit bytesWritten(m_done);
+    }
+}
+
+void ShredRun::onFileFinished(const QString& path, const ShredFileResult& result)
+{
+    // A file that failed early still leaves the bar where its passes would have ended.
+    m_done = std::max(m_done, m_fileEnd);
+    emit bytesWritten(m_done);
+    m_sinceProgress.restart();
+    if (result.verdict.tier() != StorageVerdict::Tier::Reached)
+        emit verdictReached(path, result.verdict);
+    emit fileFinished(path, result);
+}

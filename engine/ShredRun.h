@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ShredObserver.h"
+#include "ShredReport.h"
+#include "ShredTarget.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+class ZPHShred;
+
+/// One shred run over a list of targets, for the window and the command line alike: drives the
+/// engine, removes the folders the run leaves empty, and reports through typed signals. run()
+/// works on the calling thread; startInBackground() runs it on a thread of its own, and the
+/// signals then reach receivers on other threads queued. The object itself stays on the thread
+/// that made it; only requestStop() may be called while a run lasts.
+class ShredRun : public QObject, private ShredObserver
+{
+    Q_OBJECT
+
+public:
+    ShredRun(ZPHShred& engine, QList<ShredTarget> targets, int nPassType, bool verify,
+             QObject* parent = nullptr);
+    /// Stops a run still going and waits for its thread.
+    ~ShredRun() override;
+
+    void run();
+    void startInBackground();
+    /// Stops after the chunk being written; the file being overwritten is kept and reported.
+    void requestStop();
+    bool isRunning() const { return m_running; }
+
+    /// Bytes a run writes over `length` bytes of file with `nPassType`'s passes.
+    static quint64 plannedBytes(quint64 length, int nPassType);
+
+signals:
+    /// Before the first file: what the run will write, passes included.
+    void planned(qint64 files, quint64 bytes);
+    /// The item being worked on: a listed file, a named path or a folder being removed.
+    void pathShown(const QString& path);
+    void fileStarted(const QString& path, int passes);
+    void passStarted(int pass, int passes);
+    /// Bytes written so far in the whole run (at most every few dozen milliseconds).
+    void bytesWritten(quint64 done);
+    void fileFinished(const QString& path, const ShredFileResult& result);
+    /// A file whose storage may keep old copies (warning) or deserves a note.
+    void verdictReached(const QString& path, const StorageVerdict& verdict);
+    /// A Path target is done; `report` is its own.
+    void pathFinished(const QByteArray& path, const ShredReport& report);
+    void finished(const ShredReport& report);
+
+private:
+    void plan();
+    quint64 plannedTreeBytes(const QByteArray& path, qint64* files) const;
+    /// False once the run must end (stopped or aborted).
+    bool process(const ShredTarget& target);
+    bool removeIfEmpty(const ShredTarget& folder);
+    void fail(const QByteArray& path, ShredFailure::Kind kind, int error = 0);
+    bool ended() const { return m_report.stopped || m_report.aborted; }
+
+    // ShredObserver, on the run's thread.
+    void onFileStarted(const QString& path, quint64 bytesPerPass, int passes) override;
+    void onPassStarted(int pass, int passes) override;
+    void onBytesWritten(quint64 bytes) override;
+    void onFileFinished(const QString& path, const ShredFileResult& result) override;
+
+    ZPHShred& m_engine;
+    const QList<ShredTarget> m_targets;
+    const int m_nPassType;
+    const bool m_verify;
+    std::unique_ptr<QThread> m_thread;
+    std::atomic<bool> m_running{false};
+
+    // Run state, touched only by the run's thread.
+    ShredReport m_report;
+    quint64 m_done = 0;
+    quint64 m_fileEnd = 0;
+    QElapsedTimer m_sinceProgress;
+};

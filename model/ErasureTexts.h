@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ShredReport.h"
+#include "StorageVerdict.h"
+
+#include <QString>
+
+/// The words users read about a shred run, from the language table, so the window and the
+/// command line say the same thing.
+class ErasureTexts
+{
+public:
+    /// Why `failure`'s path was not erased, with the system's own words for its error.
+    static QString failureText(const ShredFailure& failure);
+    /// One sentence on what `reason` means for the old contents, and what can be done.
+    static QString reasonText(StorageReason reason);
+    /// The sentence for the verdict's main reason; empty when the overwrite reaches the data.
+    static QString verdictText(const StorageVerdict& verdict);
+};

@@ -1,0 +1,103 @@
+#include "ShredPlan.h"
+
+#include "ErasureTexts.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+namespace {
+
+QByteArray nativePath(const QUrl& url)
+{
+    return QFile::encodeName(url.toLocalFile());
+}
+
+} // namespace
+
+QList<ShredTarget> ShredPlan::fromItems(const QList<ItemRef>& items)
+{
+    QList<ShredTarget> targets;
+    for (const ItemRef& item : items) {
+        if (item)
+            append(*item, targets);
+    }
+    return targets;
+}
+
+void ShredPlan::append(const ItemDictionary& item, QList<ShredTarget>& out)
+{
+    const FileDirectory& record = item.data;
+    if (!record.file) {
+        if (item.state && record.url)
+            out.append(ShredTarget::make(ShredTarget::Kind::Unreadable, nativePath(*record.url)));
+        return;
+    }
+    const Filedata& file = *record.file;
+    const QByteArray path = nativePath(file.url);
+    if (path.isEmpty())
+        return;
+    const FileIdentity identity{file.device, file.inode};
+    if (!file.isFolder) {
+        if (item.state)
+            out.append(ShredTarget::make(ShredTarget::Kind::ListedFile, path, identity, file.length));
+        return;
+    }
+    if (record.isemptyFolder) {
+        if (item.state)
+            out.append(ShredTarget::make(ShredTarget::Kind::EmptyFolder, path, identity));
+        return;
+    }
+    ShredTarget folder = ShredTarget::make(ShredTarget::Kind::ListedFolder, path, identity);
+    for (const ItemRef& child : item.arrpath) {
+        if (child)
+            append(*child, folder.children);
+    }
+    folder.fullyChecked = fullyChecked(item);
+    out.append(std::move(folder));
+}
+
+bool ShredPlan::fullyChecked(const ItemDictionary& item)
+{
+    if (item.arrpath.isEmpty())
+        return item.state;
+    for (const ItemRef& child : item.arrpath) {
+        if (child && !fullyChecked(*child))
+            return false;
+    }
+    return true;
+}
+
+ShredPlan::StorageSummary ShredPlan::storageSummary(const QList<ItemRef>& items)
+{
+    StorageSummary summary;
+    summarize(items, summary);
+    std::sort(summary.warnings.begin(), summary.warnings.end());
+    std::sort(summary.notes.begin(), summary.notes.end());
+    return summary;
+}
+
+void ShredPlan::summarize(const QList<ItemRef>& items, StorageSummary& summary)
+{
+    for (const ItemRef& item : items) {
+        if (!item || !item->data.file)
+            continue;
+        const Filedata& file = *item->data.file;
+        if (file.isFolder) {
+            summarize(item->arrpath, summary);
+            continue;
+        }
+        if (!item->state)
+            continue;
+        if (file.verdict.hasWarning()) {
+            const StorageReason reason = file.verdict.mainReason();
+            summary.warned.append({file.url.toLocalFile(), ErasureTexts::reasonText(reason)});
+            if (!summary.warnings.contains(reason))
+                summary.warnings.append(reason);
+        }
+        for (const StorageReason note : file.verdict.notes) {
+            if (!summary.notes.contains(note))
+                summary.notes.append(note);
+        }
+    }
+}

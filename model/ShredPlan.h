@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ItemDictionary.h"
+#include "SharedState.h"
+#include "ShredTarget.h"
+
+#include <QList>
+
+/// Turns the list tree into what a shred run erases, on the GUI thread that owns the tree, so
+/// the run never reads the item dictionaries: checked files with the identity they were listed
+/// with, every folder to remove once the run has left it empty, and checked items that could
+/// not be read when listed.
+class ShredPlan
+{
+public:
+    static QList<ShredTarget> fromItems(const QList<ItemRef>& items);
+
+    /// What the storage of the checked files, as judged when they were listed, means for them.
+    struct StorageSummary
+    {
+        /// Checked files with a warning, with the sentence for their main reason.
+        QList<NotErasedItem> warned;
+        /// The warnings' main reasons and the notes, each once, in StorageReason order.
+        QList<StorageReason> warnings;
+        QList<StorageReason> notes;
+    };
+    static StorageSummary storageSummary(const QList<ItemRef>& items);
+
+private:
+    static void append(const ItemDictionary& item, QList<ShredTarget>& out);
+    /// Every file and empty folder below `item` (or the item itself when nothing is listed
+    /// below it) is checked: the user meant all of it to go.
+    static bool fullyChecked(const ItemDictionary& item);
+    static void summarize(const QList<ItemRef>& items, StorageSummary& summary);
+};

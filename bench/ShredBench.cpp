@@ -227,7 +227,7 @@ double ShredBench::timeEngine(const QString& path, int method, qint64 files, qui
                           .arg(path).arg(method).arg(r.filesErased).arg(r.bytesErased)
                           .arg(r.pathRemoved ? QStringLiteral("yes") : QStringLiteral("no"));
         for (const ShredFailure& f : r.failures)
-            why += QStringLiteral("\n  %1: %2").arg(f.path, f.reason);
+            why += QStringLiteral("\n  %1: kind %2, %3").arg(f.path).arg(int(f.kind)).arg(QString::fromLocal8Bit(std::strerror(f.error)));
         fail(why);
     }
     if (!pathGone(path))

@@ -1,1 +1,2 @@
 corvane_add_test(tst_engine SOURCES tst_engine.cpp LIBS corvane_engine)
+corvane_add_test(tst_shredrun SOURCES tst_shredrun.cpp LIBS corvane_engine)

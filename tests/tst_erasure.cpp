@@ -257,10 +257,10 @@ void TestErasure::largeFileIsOverwrittenToItsEnd()
         ::close(fd);
     }
     ZPHShred engine;
-    QString error;
+    ShredFailure failure;
     const bool written = engine.overwriteFile(
-        native, quint64(kFourGiB + 1), qint32(ZPHShred::kPatternPass3), false, &error);
-    QVERIFY2(written, qPrintable(error));
+        native, quint64(kFourGiB + 1), qint32(ZPHShred::kPatternPass3), false, &failure);
+    QVERIFY2(written, qPrintable(QString::number(failure.error)));
     QCOMPARE(QFileInfo(path).size(), kFourGiB + kBlock);
 
     QFile file(path);

@@ -1,1 +1,2 @@
 corvane_add_test(tst_engine SOURCES tst_engine.cpp LIBS corvane_engine)
+corvane_add_test(tst_storage SOURCES tst_storage.cpp LIBS corvane_engine LABELS root)

@@ -157,12 +157,27 @@ void StorageAssessment::setSystemRoots(const QString& sysfs, const QString& moun
 
 StorageVerdict StorageAssessment::assessDescriptor(int fd)
 {
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return {};
-    const FileSystemFacts& facts = factsFor(fd, st.st_dev);
+    // One statx gives type, device and mount: as cheap as fstat, and the mount id tells apart
+    // file systems that report another's device number (overlayfs does for files).
+    mode_t mode = 0;
+    dev_t device = 0;
+    std::optional<quint64> mountId;
+    struct statx sx;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MNT_ID, &sx) == 0) {
+        mode = sx.stx_mode;
+        device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        if (sx.stx_mask & STATX_MNT_ID)
+            mountId = sx.stx_mnt_id;
+    } else {
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
+            return {};
+        mode = st.st_mode;
+        device = st.st_dev;
+    }
+    const FileSystemFacts& facts = factsFor(fd, device, mountId);
     StorageVerdict verdict = facts.verdict;
-    if (S_ISREG(st.st_mode))
+    if (S_ISREG(mode))
         addFileWarnings(fd, facts, &verdict);
     else if (facts.kind == FileSystemFacts::Kind::Btrfs)
         addReason(verdict.warnings, StorageReason::CopyOnWrite); // as nearly every file there is
@@ -211,18 +226,19 @@ StorageVerdict StorageAssessment::assessPath(const QByteArray& nativePath)
     return folder.get() >= 0 ? assessAt(folder.get(), name) : StorageVerdict();
 }
 
-const StorageAssessment::FileSystemFacts& StorageAssessment::factsFor(int fd, dev_t device)
+const StorageAssessment::FileSystemFacts& StorageAssessment::factsFor(
+    int fd, dev_t device, std::optional<quint64> mountId)
 {
-    // Keyed by device: type, mount options and devices belong to the superblock, which every
-    // mount of the same file system shares.
-    const quint64 key = quint64(device);
+    // The top bit keeps mount ids and device numbers apart.
+    const quint64 key = mountId ? *mountId | (quint64(1) << 63) : quint64(device);
     auto it = m_fileSystems.find(key);
     if (it == m_fileSystems.end())
-        it = m_fileSystems.insert(key, learnFileSystem(fd, device));
+        it = m_fileSystems.insert(key, learnFileSystem(fd, device, mountId));
     return it.value();
 }
 
-StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(int fd, dev_t device)
+StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(
+    int fd, dev_t device, std::optional<quint64> mountId)
 {
     FileSystemFacts facts;
     struct statfs fs;
@@ -247,7 +263,7 @@ StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(int fd, de
     case EXT4_SUPER_MAGIC:
         facts.kind = FileSystemFacts::Kind::Ext;
         facts.perFileAttributes = true;
-        if (mountJournalsData(fd, device))
+        if (mountJournalsData(device, mountId))
             addReason(warnings, StorageReason::DataJournal);
         break;
     case XFS_SUPER_MAGIC:
@@ -296,12 +312,8 @@ void StorageAssessment::addFileWarnings(
     }
 }
 
-bool StorageAssessment::mountJournalsData(int fd, dev_t device) const
+bool StorageAssessment::mountJournalsData(dev_t device, std::optional<quint64> mountId) const
 {
-    QByteArray mountId;
-    struct statx sx;
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID))
-        mountId = QByteArray::number(quint64(sx.stx_mnt_id));
     const QByteArray deviceText
         = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
 
@@ -314,7 +326,7 @@ bool StorageAssessment::mountJournalsData(int fd, dev_t device) const
         const qsizetype separator = fields.indexOf("-", 6);
         if (fields.size() < 6 || separator < 0 || separator + 3 >= fields.size())
             continue;
-        if (mountId.isEmpty() ? fields[2] != deviceText : fields[0] != mountId)
+        if (mountId ? fields[0] != QByteArray::number(*mountId) : fields[2] != deviceText)
             continue;
         const QList<QByteArray> options = fields[5].split(',') + fields[separator + 3].split(',');
         return options.contains("data=journal");

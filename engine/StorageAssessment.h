@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <optional>
 #include <sys/types.h>
 
 /// Tells, file by file, whether overwriting in place reaches the old contents: from the file
@@ -44,10 +45,10 @@ private:
         bool mayShareExtents = false; ///< the file's extents may be shared
     };
 
-    const FileSystemFacts& factsFor(int fd, dev_t device);
-    FileSystemFacts learnFileSystem(int fd, dev_t device);
-    /// Whether the mount holding `fd` (device `device`) journals file data.
-    bool mountJournalsData(int fd, dev_t device) const;
+    const FileSystemFacts& factsFor(int fd, dev_t device, std::optional<quint64> mountId);
+    FileSystemFacts learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId);
+    /// Whether the mount `mountId` (or, unknown, of `device`) journals file data.
+    bool mountJournalsData(dev_t device, std::optional<quint64> mountId) const;
     /// Notes for the block devices of the btrfs file system open at `fd`.
     void addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int depth);
     /// Notes for the block device `major:minor` and everything below it.

@@ -22,6 +22,7 @@ enum class Entry
     File,
     Reflinked, // with a copy made by cp --reflink=always
     Link, // a symbolic link to the file is assessed
+    SharedTail, // 41 extents apart, and only the last shared with another file
 };
 
 struct Case
@@ -107,6 +108,8 @@ void TestStorage::verdictOnRealFileSystem_data()
         << Case {.fs = "btrfs", .attribute = "+C", .warnings = "CopyOnWrite", .mode = 0};
     QTest::newRow("xfs, file with a reflinked copy")
         << Case {.fs = "xfs", .entry = Entry::Reflinked, .warnings = "SharedExtents"};
+    QTest::newRow("xfs, fragmented file sharing its last extent") << Case {
+        .fs = "xfs", .size = 4096, .entry = Entry::SharedTail, .warnings = "SharedExtents"};
     QTest::newRow("xfs, plain file") << Case {.fs = "xfs"};
     QTest::newRow("ext4, data=journal")
         << Case {.mountOptions = "data=journal", .warnings = "DataJournal"};
@@ -155,10 +158,26 @@ void TestStorage::verdictOnRealFileSystem()
             QSKIP(qPrintable(error));
         QFAIL(qPrintable(error));
     }
-    QCOMPARE(out.write(marker.repeated(c.size / marker.size() + 1).left(c.size)), c.size);
+    const QByteArray content = marker.repeated(c.size / marker.size() + 1).left(c.size);
+    QCOMPARE(out.write(content), c.size);
+    for (int i = 1; c.entry == Entry::SharedTail && i <= 40; ++i)
+        QVERIFY(out.seek(i * 2 * c.size) && out.write(content) == c.size);
     out.close();
     QString assessed = file;
-    if (c.entry == Entry::Reflinked) {
+    if (c.entry == Entry::SharedTail) {
+        QFile donor(file + QStringLiteral(".donor"));
+        QVERIFY(donor.open(QIODevice::WriteOnly) && donor.write(content) == c.size);
+        donor.close();
+        QVERIFY2(LoopImage::run(QStringLiteral("xfs_io"),
+                     {QStringLiteral("-c"),
+                         QStringLiteral("reflink %1 0 %2 %3")
+                             .arg(donor.fileName())
+                             .arg(80 * c.size)
+                             .arg(c.size),
+                         file},
+                     &error),
+            qPrintable(error));
+    } else if (c.entry == Entry::Reflinked) {
         QVERIFY2(
             LoopImage::run(QStringLiteral("cp"),
                 {QStringLiteral("--reflink=always"), file, file + QStringLiteral(".copy")}, &error),

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
+
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
@@ -23,6 +24,7 @@ enum class Entry
     Reflinked, // with a copy made by cp --reflink=always
     Link, // a symbolic link to the file is assessed
     SharedTail, // 41 extents apart, and only the last shared with another file
+    Fifo, // a FIFO beside the file is assessed
 };
 
 struct Case
@@ -35,6 +37,7 @@ struct Case
     Entry entry = Entry::File;
     bool rotational = true; // of the image's loop device
     bool onFlash = false; // the image lies in another image, on a non-rotational loop device
+    bool partitioned = false; // the file system is on the loop device's first partition
     const char* warnings = "";
     const char* notes = "";
     int secretLeft = -1; // after a real erase: 0 gone, 1 left; -1 not erased
@@ -44,8 +47,8 @@ struct Case
 QString names(const QList<StorageReason>& reasons)
 {
     static const char* const kNames[]
-        = {"CopyOnWrite", "SharedExtents", "DataJournal", "InlineData", "LogStructured",
-            "RemoteOrLayered", "FlashStorage", "MemoryOnly", "EncryptedDevice"};
+        = {"CopyOnWrite",     "SharedExtents", "DataJournal", "InlineData",     "LogStructured",
+           "RemoteOrLayered", "FlashStorage",  "MemoryOnly",  "EncryptedDevice"};
     QStringList result;
     for (StorageReason reason : reasons)
         result << QString::fromLatin1(kNames[int(reason)]);
@@ -90,37 +93,41 @@ void TestStorage::verdictOnRealFileSystem_data()
     QTest::addColumn<Case>("c");
     // A copy-on-write overwrite goes to new blocks, so the secret is expected to stay.
     QTest::newRow("btrfs, ordinary file")
-        << Case {.fs = "btrfs", .warnings = "CopyOnWrite", .secretLeft = 1};
-    QTest::newRow("btrfs, No_COW file, non-rotational") << Case {.fs = "btrfs",
-        .attribute = "+C",
-        .rotational = false,
-        .notes = "FlashStorage",
-        .secretLeft = 0};
+        << Case{.fs = "btrfs", .warnings = "CopyOnWrite", .secretLeft = 1};
+    QTest::newRow("btrfs, No_COW file, non-rotational") << Case{.fs = "btrfs",
+                                                                .attribute = "+C",
+                                                                .rotational = false,
+                                                                .notes = "FlashStorage",
+                                                                .secretLeft = 0};
     // btrfs keeps a small file inside its metadata, though not one with No_COW.
     QTest::newRow("btrfs, small file kept in metadata")
-        << Case {.fs = "btrfs", .size = 60, .warnings = "CopyOnWrite InlineData"};
+        << Case{.fs = "btrfs", .size = 60, .warnings = "CopyOnWrite InlineData"};
     QTest::newRow("btrfs, link judged by its folder")
-        << Case {.fs = "btrfs", .attribute = "+C", .entry = Entry::Link, .warnings = "CopyOnWrite"};
+        << Case{.fs = "btrfs", .attribute = "+C", .entry = Entry::Link, .warnings = "CopyOnWrite"};
     // Opened for writing alone, the file's own flags still count; unopened, only its folder.
     QTest::newRow("btrfs, No_COW file only writable by the user")
-        << Case {.fs = "btrfs", .attribute = "+C", .mode = 0222};
+        << Case{.fs = "btrfs", .attribute = "+C", .mode = 0222};
     QTest::newRow("btrfs, No_COW file the user cannot open")
-        << Case {.fs = "btrfs", .attribute = "+C", .warnings = "CopyOnWrite", .mode = 0};
+        << Case{.fs = "btrfs", .attribute = "+C", .warnings = "CopyOnWrite", .mode = 0};
     QTest::newRow("xfs, file with a reflinked copy")
-        << Case {.fs = "xfs", .entry = Entry::Reflinked, .warnings = "SharedExtents"};
-    QTest::newRow("xfs, fragmented file sharing its last extent") << Case {
-        .fs = "xfs", .size = 4096, .entry = Entry::SharedTail, .warnings = "SharedExtents"};
-    QTest::newRow("xfs, plain file") << Case {.fs = "xfs"};
+        << Case{.fs = "xfs", .entry = Entry::Reflinked, .warnings = "SharedExtents"};
+    QTest::newRow("xfs, fragmented file sharing its last extent")
+        << Case{.fs = "xfs", .size = 4096, .entry = Entry::SharedTail, .warnings = "SharedExtents"};
+    QTest::newRow("xfs, plain file") << Case{.fs = "xfs"};
     QTest::newRow("ext4, data=journal")
-        << Case {.mountOptions = "data=journal", .warnings = "DataJournal"};
-    QTest::newRow("ext4, file with +j") << Case {.attribute = "+j", .warnings = "DataJournal"};
+        << Case{.mountOptions = "data=journal", .warnings = "DataJournal"};
+    QTest::newRow("ext4, data=journal, FIFO judged by its folder without blocking")
+        << Case{.mountOptions = "data=journal", .entry = Entry::Fifo, .warnings = "DataJournal"};
+    QTest::newRow("ext4, file with +j") << Case{.attribute = "+j", .warnings = "DataJournal"};
     QTest::newRow("ext4, inline data")
-        << Case {.mkfsOptions = "-O inline_data", .size = 60, .warnings = "InlineData"};
-    QTest::newRow("ext4, rotational") << Case {};
-    QTest::newRow("ext4, non-rotational") << Case {.rotational = false, .notes = "FlashStorage"};
+        << Case{.mkfsOptions = "-O inline_data", .size = 60, .warnings = "InlineData"};
+    QTest::newRow("ext4, rotational") << Case{};
+    QTest::newRow("ext4, non-rotational") << Case{.rotational = false, .notes = "FlashStorage"};
+    QTest::newRow("ext4 on a partition of a non-rotational disk")
+        << Case{.rotational = false, .partitioned = true, .notes = "FlashStorage"};
     QTest::newRow("ext4 in a file on a non-rotational loop")
-        << Case {.onFlash = true, .notes = "FlashStorage"};
-    QTest::newRow("tmpfs") << Case {.fs = "tmpfs", .notes = "MemoryOnly"};
+        << Case{.onFlash = true, .notes = "FlashStorage"};
+    QTest::newRow("tmpfs") << Case{.fs = "tmpfs", .notes = "MemoryOnly"};
 }
 
 void TestStorage::verdictOnRealFileSystem()
@@ -133,14 +140,17 @@ void TestStorage::verdictOnRealFileSystem()
     std::unique_ptr<LoopImage> flashDisk;
     QString parent = m_store->mountPoint();
     if (c.onFlash) {
-        flashDisk = std::make_unique<LoopImage>(
-            128, QStringLiteral("ext4"), QString(), QStringList(), parent);
+        flashDisk = std::make_unique<LoopImage>(128, QStringLiteral("ext4"), QString(),
+                                                QStringList(), parent);
         QVERIFY2(flashDisk->isMounted(), qPrintable(flashDisk->error()));
         QVERIFY2(flashDisk->setRotational(false, &error), qPrintable(error));
         parent = flashDisk->mountPoint();
     }
     LoopImage image(imageSizeMiB(fsType), fsType, QString::fromLatin1(c.mountOptions),
-        QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent);
+                    QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent,
+                    c.partitioned);
+    if (c.partitioned && !image.isMounted())
+        QSKIP(qPrintable(image.error()));
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     if (fsType != QStringLiteral("tmpfs"))
         QVERIFY2(image.setRotational(c.rotational, &error), qPrintable(error));
@@ -151,8 +161,8 @@ void TestStorage::verdictOnRealFileSystem()
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
     if (*c.attribute
-        && !LoopImage::run(
-            QStringLiteral("chattr"), {QString::fromLatin1(c.attribute), file}, &error)) {
+        && !LoopImage::run(QStringLiteral("chattr"), {QString::fromLatin1(c.attribute), file},
+                           &error)) {
         // Giving +j takes CAP_SYS_RESOURCE, which a container may withhold even from root.
         if (QByteArray(c.attribute) == "+j")
             QSKIP(qPrintable(error));
@@ -169,19 +179,23 @@ void TestStorage::verdictOnRealFileSystem()
         QVERIFY(donor.open(QIODevice::WriteOnly) && donor.write(content) == c.size);
         donor.close();
         QVERIFY2(LoopImage::run(QStringLiteral("xfs_io"),
-                     {QStringLiteral("-c"),
-                         QStringLiteral("reflink %1 0 %2 %3")
-                             .arg(donor.fileName())
-                             .arg(80 * c.size)
-                             .arg(c.size),
-                         file},
-                     &error),
-            qPrintable(error));
+                                {QStringLiteral("-c"),
+                                 QStringLiteral("reflink %1 0 %2 %3")
+                                     .arg(donor.fileName())
+                                     .arg(80 * c.size)
+                                     .arg(c.size),
+                                 file},
+                                &error),
+                 qPrintable(error));
     } else if (c.entry == Entry::Reflinked) {
-        QVERIFY2(
-            LoopImage::run(QStringLiteral("cp"),
-                {QStringLiteral("--reflink=always"), file, file + QStringLiteral(".copy")}, &error),
-            qPrintable(error));
+        QVERIFY2(LoopImage::run(
+                     QStringLiteral("cp"),
+                     {QStringLiteral("--reflink=always"), file, file + QStringLiteral(".copy")},
+                     &error),
+                 qPrintable(error));
+    } else if (c.entry == Entry::Fifo) {
+        assessed = image.mountPoint() + QStringLiteral("/fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(assessed).constData(), 0600), 0);
     } else if (c.entry == Entry::Link) {
         assessed = image.mountPoint() + QStringLiteral("/link");
         QVERIFY(QFile::link(file, assessed));
@@ -246,13 +260,13 @@ void TestStorage::costPerFile()
         QCOMPARE(out.write(QByteArray(5000, 'x')), 5000);
     }
     ::sync();
-    const int dir = ::open(
-        QFile::encodeName(image.mountPoint()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(QFile::encodeName(image.mountPoint()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     QVERIFY(dir >= 0);
 
     // CPU time of this thread, best of five rounds: other builds share the machine's cores.
     const auto cpuNs = [] {
-        timespec now {};
+        timespec now{};
         ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
         return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
     };
@@ -273,8 +287,8 @@ void TestStorage::costPerFile()
     }
     ::close(dir);
     qInfo("%s: %d files assessed in %.1f ms, %.2f us a file, %.2f us beyond opening and closing",
-        qPrintable(fsType), kFiles, assessNs / 1e6, assessNs / 1e3 / kFiles,
-        (assessNs - openNs) / 1e3 / kFiles);
+          qPrintable(fsType), kFiles, assessNs / 1e6, assessNs / 1e3 / kFiles,
+          (assessNs - openNs) / 1e3 / kFiles);
     QVERIFY2(assessNs < 800'000'000, "more than 5% of erasing the files");
 }
 

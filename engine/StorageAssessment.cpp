@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,7 +24,6 @@ namespace {
 // Magic numbers of file systems that Debian 12's kernel headers do not know.
 constexpr quint32 kBcachefsMagic = 0xca451a4e;
 constexpr quint32 kZfsMagic = 0x2fc12fc1;
-constexpr quint32 kGfs2Magic = 0x01161970;
 constexpr quint32 kLustreMagic = 0x0bd00bd0;
 constexpr quint32 kOrangeFsMagic = 0x20030528;
 
@@ -39,7 +40,8 @@ class Descriptor
 public:
     explicit Descriptor(int fd)
         : m_fd(fd)
-    { }
+    {
+    }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -79,7 +81,7 @@ std::optional<std::pair<unsigned, unsigned>> parseDeviceNumber(const QByteArray&
     const unsigned min = text.mid(colon + 1).toUInt(&minorOk);
     if (colon < 0 || !majorOk || !minorOk)
         return std::nullopt;
-    return std::pair {maj, min};
+    return std::pair{maj, min};
 }
 
 struct ExtentFacts
@@ -109,8 +111,8 @@ ExtentFacts scanExtents(int fd)
             facts.inlineData = facts.inlineData || (extent.fe_flags & FIEMAP_EXTENT_DATA_INLINE);
             last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
         }
-        const struct fiemap_extent& final = map->fm_extents[map->fm_mapped_extents - 1];
-        const quint64 next = final.fe_logical + final.fe_length;
+        const struct fiemap_extent& lastSeen = map->fm_extents[map->fm_mapped_extents - 1];
+        const quint64 next = lastSeen.fe_logical + lastSeen.fe_length;
         if (facts.shared || last || next <= start)
             return facts;
         start = next;
@@ -132,7 +134,6 @@ bool isRemoteOrLayered(quint32 type)
     case AFS_FS_MAGIC:
     case CODA_SUPER_MAGIC:
     case ECRYPTFS_SUPER_MAGIC:
-    case kGfs2Magic:
     case kLustreMagic:
     case kOrangeFsMagic:
         return true;
@@ -146,7 +147,8 @@ bool isRemoteOrLayered(quint32 type)
 StorageAssessment::StorageAssessment()
     : m_sysfs(QStringLiteral("/sys"))
     , m_mountInfo(QStringLiteral("/proc/self/mountinfo"))
-{ }
+{
+}
 
 void StorageAssessment::setSystemRoots(const QString& sysfs, const QString& mountInfo)
 {
@@ -226,8 +228,8 @@ StorageVerdict StorageAssessment::assessPath(const QByteArray& nativePath)
     return folder.get() >= 0 ? assessAt(folder.get(), name) : StorageVerdict();
 }
 
-const StorageAssessment::FileSystemFacts& StorageAssessment::factsFor(
-    int fd, dev_t device, std::optional<quint64> mountId)
+const StorageAssessment::FileSystemFacts&
+StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId)
 {
     // The top bit keeps mount ids and device numbers apart.
     const quint64 key = mountId ? *mountId | (quint64(1) << 63) : quint64(device);
@@ -237,8 +239,8 @@ const StorageAssessment::FileSystemFacts& StorageAssessment::factsFor(
     return it.value();
 }
 
-StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(
-    int fd, dev_t device, std::optional<quint64> mountId)
+StorageAssessment::FileSystemFacts
+StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId)
 {
     FileSystemFacts facts;
     struct statfs fs;
@@ -288,8 +290,8 @@ StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(
     return facts;
 }
 
-void StorageAssessment::addFileWarnings(
-    int fd, const FileSystemFacts& facts, StorageVerdict* verdict)
+void StorageAssessment::addFileWarnings(int fd, const FileSystemFacts& facts,
+                                        StorageVerdict* verdict)
 {
     if (facts.perFileAttributes) {
         int flags = 0;
@@ -342,8 +344,9 @@ void StorageAssessment::addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int
         return;
     const QByteArray hex
         = QByteArray(reinterpret_cast<const char*>(info.fsid), BTRFS_FSID_SIZE).toHex();
-    const QString fsid = QString::fromLatin1(hex.left(8) + '-' + hex.mid(8, 4) + '-'
-        + hex.mid(12, 4) + '-' + hex.mid(16, 4) + '-' + hex.mid(20));
+    const QString fsid
+        = QString::fromLatin1(hex.left(8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-'
+                              + hex.mid(16, 4) + '-' + hex.mid(20));
     const QString devices
         = m_sysfs + QStringLiteral("/fs/btrfs/") + fsid + QStringLiteral("/devices");
     const QStringList names
@@ -355,8 +358,8 @@ void StorageAssessment::addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int
     }
 }
 
-void StorageAssessment::addDeviceNotes(
-    unsigned major, unsigned minor, StorageVerdict* verdict, int depth)
+void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVerdict* verdict,
+                                       int depth)
 {
     if (depth > kMaxDepth || major == 0)
         return;

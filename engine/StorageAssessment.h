@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+
 #include <optional>
 #include <sys/types.h>
 

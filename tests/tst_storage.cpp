@@ -163,9 +163,9 @@ void TestStorage::verdictOnRealFileSystem()
     if (*c.attribute
         && !LoopImage::run(QStringLiteral("chattr"), {QString::fromLatin1(c.attribute), file},
                            &error)) {
-        // Giving +j takes CAP_SYS_RESOURCE, which a container may withhold even from root.
+        // A container may withhold CAP_SYS_RESOURCE, which giving +j takes, even from root.
         if (QByteArray(c.attribute) == "+j")
-            QSKIP(qPrintable(error));
+            QSKIP(qPrintable(error + QStringLiteral(" (+j needs CAP_SYS_RESOURCE)")));
         QFAIL(qPrintable(error));
     }
     const QByteArray content = marker.repeated(c.size / marker.size() + 1).left(c.size);

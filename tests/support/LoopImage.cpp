@@ -5,31 +5,12 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-
 #include <unistd.h>
 
-bool LoopImage::run(const QString& program, const QStringList& args, QString* error)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
-        if (error) {
-            *error = program + u' ' + args.join(u' ') + QStringLiteral(": ")
-                + (process.error() == QProcess::FailedToStart
-                       ? process.errorString()
-                       : QString::fromLocal8Bit(process.readAll()).trimmed());
-        }
-        return false;
-    }
-    return true;
-}
-
 LoopImage::LoopImage(int sizeMiB, const QString& fsType, const QString& options,
-                     const QStringList& mkfsOptions, const QString& parentDir, bool partitioned)
+    const QStringList& mkfsOptions, const QString& parentDir)
     : m_dir((parentDir.isEmpty() ? QDir::tempPath() : parentDir)
-            + QStringLiteral("/corvane-image-XXXXXX"))
+        + QStringLiteral("/corvane-image-XXXXXX"))
     , m_fsType(fsType)
 {
     if (::geteuid() != 0) {
@@ -47,69 +28,41 @@ LoopImage::LoopImage(int sizeMiB, const QString& fsType, const QString& options,
         if (!options.isEmpty())
             opts += u',' + options;
         m_mounted = run(QStringLiteral("mount"),
-                        {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), opts,
-                         QStringLiteral("corvane-test"), mountPoint()},
-                        &m_error);
+            {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), opts,
+                QStringLiteral("corvane-test"), mountPoint()},
+            &m_error);
         return;
     }
     if (!run(QStringLiteral("truncate"), {QStringLiteral("-s"), size, imagePath()}, &m_error))
         return;
     // No lazy init: every block of the image is real, so a search of the raw image is fair.
     QStringList mkfsArgs = fsType == QStringLiteral("ext4")
-        ? QStringList{QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-E"),
-                      QStringLiteral("lazy_itable_init=0,lazy_journal_init=0")}
-        : QStringList{QStringLiteral("-q"), QStringLiteral("-f")};
-    QString device = imagePath();
-    QString opts = QStringLiteral("loop");
-    if (partitioned) {
-        if (!attachPartitioned(sizeMiB, &device))
-            return;
-        opts = QStringLiteral("rw");
-    }
-    mkfsArgs << mkfsOptions << device;
+        ? QStringList {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-E"),
+            QStringLiteral("lazy_itable_init=0,lazy_journal_init=0")}
+        : QStringList {QStringLiteral("-q"), QStringLiteral("-f")};
+    mkfsArgs << mkfsOptions << imagePath();
     if (!run(QStringLiteral("mkfs.") + fsType, mkfsArgs, &m_error))
         return;
+    QString opts = QStringLiteral("loop");
     if (!options.isEmpty())
         opts += u',' + options;
-    m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-o"), opts, device, mountPoint()},
-                    &m_error);
+    m_mounted = run(
+        QStringLiteral("mount"), {QStringLiteral("-o"), opts, imagePath(), mountPoint()}, &m_error);
 }
 
-bool LoopImage::attachPartitioned(int sizeMiB, QString* partition)
+bool LoopImage::run(const QString& program, const QStringList& args, QString* error)
 {
-    // A DOS partition table with one Linux partition from sector 2048 to the end.
-    QByteArray table(512, '\0');
-    const quint32 first = 2048;
-    const quint32 count = quint32(sizeMiB) * 2048 - first;
-    table[446 + 4] = '\x83';
-    for (int i = 0; i < 4; ++i) {
-        table[446 + 8 + i] = char(first >> (8 * i));
-        table[446 + 12 + i] = char(count >> (8 * i));
-    }
-    table[510] = '\x55';
-    table[511] = '\xaa';
-    QFile image(imagePath());
-    if (!image.open(QIODevice::ReadWrite) || image.write(table) != table.size()) {
-        m_error = imagePath() + QStringLiteral(": ") + image.errorString();
-        return false;
-    }
-    image.close();
-    QProcess losetup;
-    losetup.start(QStringLiteral("losetup"),
-                  {QStringLiteral("-f"), QStringLiteral("--show"), QStringLiteral("-P"),
-                   imagePath()});
-    losetup.waitForFinished(30000);
-    m_partitionedLoop = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
-    if (m_partitionedLoop.isEmpty()) {
-        m_error = QStringLiteral("losetup -P: ") + QString::fromLocal8Bit(losetup.readAll());
-        return false;
-    }
-    *partition = m_partitionedLoop + QStringLiteral("p1");
-    for (int i = 0; i < 100 && !QFileInfo::exists(*partition); ++i)
-        ::usleep(20000); // the partition's device node comes a moment later
-    if (!QFileInfo::exists(*partition)) {
-        m_error = QStringLiteral("the kernel shows no partition on ") + m_partitionedLoop
-            + QStringLiteral(" (built without DOS partition tables?)");
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        if (error) {
+            *error = program + u' ' + args.join(u' ') + QStringLiteral(": ")
+                + (process.error() == QProcess::FailedToStart
+                        ? process.errorString()
+                        : QString::fromLocal8Bit(process.readAll()).trimmed());
+        }
         return false;
     }
     return true;
@@ -147,8 +100,6 @@ QString LoopImage::imagePath() const
 
 QString LoopImage::loopDevice() const
 {
-    if (!m_partitionedLoop.isEmpty())
-        return m_partitionedLoop;
     QProcess losetup;
     losetup.start(QStringLiteral("losetup"), {QStringLiteral("-j"), imagePath()});
     if (!losetup.waitForFinished(30000))
@@ -190,19 +141,16 @@ bool LoopImage::setRotational(bool rotational, QString* error)
 
 bool LoopImage::unmount()
 {
-    if (m_mounted) {
-        if (!m_rotationalFile.isEmpty()) {
-            QFile file(m_rotationalFile);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(m_rotationalBefore);
-            m_rotationalFile.clear();
-        }
-        ::sync();
-        m_mounted = !run(QStringLiteral("umount"), {mountPoint()}, &m_error);
+    if (!m_mounted)
+        return true;
+    if (!m_rotationalFile.isEmpty()) {
+        QFile file(m_rotationalFile);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(m_rotationalBefore);
+        m_rotationalFile.clear();
     }
-    if (!m_mounted && !m_partitionedLoop.isEmpty()
-        && run(QStringLiteral("losetup"), {QStringLiteral("-d"), m_partitionedLoop}, &m_error))
-        m_partitionedLoop.clear();
+    ::sync();
+    m_mounted = !run(QStringLiteral("umount"), {mountPoint()}, &m_error);
     return !m_mounted;
 }
 
@@ -211,7 +159,7 @@ bool LoopImage::bindReadOnly(const QString& source, const QString& target, QStri
     if (!run(QStringLiteral("mount"), {QStringLiteral("--bind"), source, target}, error))
         return false;
     if (!run(QStringLiteral("mount"),
-             {QStringLiteral("-o"), QStringLiteral("remount,bind,ro"), target}, error)) {
+            {QStringLiteral("-o"), QStringLiteral("remount,bind,ro"), target}, error)) {
         unmountPath(target);
         return false;
     }

@@ -11,11 +11,10 @@ class LoopImage
 {
 public:
     /// `sizeMiB` of `fsType` ("ext4", "btrfs", "xfs" or "tmpfs"); `options` are extra mount
-    /// options. The image file goes into `parentDir`, the temporary folder by default. A
-    /// `partitioned` image holds one partition, from 1 MiB on, that has the file system.
+    /// options. The image file goes into `parentDir`, the temporary folder by default.
     explicit LoopImage(int sizeMiB = 32, const QString& fsType = QStringLiteral("ext4"),
-                       const QString& options = QString(), const QStringList& mkfsOptions = {},
-                       const QString& parentDir = QString(), bool partitioned = false);
+        const QString& options = QString(), const QStringList& mkfsOptions = {},
+        const QString& parentDir = QString());
     ~LoopImage();
     LoopImage(const LoopImage&) = delete;
     LoopImage& operator=(const LoopImage&) = delete;
@@ -25,8 +24,7 @@ public:
     QString error() const { return m_error; }
     QString mountPoint() const;
     QString imagePath() const;
-    /// The loop device the image is attached to ("/dev/loop3"), empty for tmpfs; for a
-    /// partitioned image, the whole disk.
+    /// The loop device the image is attached to ("/dev/loop3"), empty for tmpfs.
     QString loopDevice() const;
     /// Sets the loop device's queue/rotational; unmount() puts back the value it had.
     bool setRotational(bool rotational, QString* error);
@@ -43,14 +41,10 @@ public:
     static bool run(const QString& program, const QStringList& args, QString* error);
 
 private:
-    /// Writes a partition table into the image and attaches it with its partitions shown.
-    bool attachPartitioned(int sizeMiB, QString* partition);
-
     QTemporaryDir m_dir;
     QString m_fsType;
     bool m_mounted = false;
     QString m_error;
-    QString m_partitionedLoop; ///< attached here rather than by mount, so detached here
     QString m_rotationalFile;
     QByteArray m_rotationalBefore;
 };

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QString>
 
+#include <optional>
 #include <sys/types.h>
 
 /// Tells, file by file, whether overwriting in place reaches the old contents: from the file
@@ -33,15 +34,30 @@ public:
 private:
     struct FileSystemFacts
     {
+        enum class Kind : quint8
+        {
+            Other,
+            Btrfs, ///< copy-on-write unless the file carries No_COW
+            Ext, ///< ext2/3/4: the file's +j and inline-data flags count
+        };
         StorageVerdict verdict; ///< what holds for every file on it
+        Kind kind = Kind::Other;
         bool perFileAttributes = false; ///< the file's flags may change the verdict
         bool mayShareExtents = false; ///< the file's extents may be shared
     };
 
-    const FileSystemFacts& factsFor(int fd, dev_t device);
-    FileSystemFacts learnFileSystem(int fd, dev_t device);
+    const FileSystemFacts& factsFor(int fd, dev_t device, std::optional<quint64> mountId);
+    FileSystemFacts learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId);
+    /// Whether the mount `mountId` (or, unknown, of `device`) journals file data.
+    bool mountJournalsData(dev_t device, std::optional<quint64> mountId) const;
+    /// Notes for the block devices of the btrfs file system open at `fd`.
+    void addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int depth);
     /// Notes for the block device `major:minor` and everything below it.
     void addDeviceNotes(unsigned major, unsigned minor, StorageVerdict* verdict, int depth);
+    /// Notes for whatever holds the file at `path` (a loop device's backing file).
+    void addNotesForFile(const QByteArray& path, StorageVerdict* verdict, int depth);
+    /// Warnings that the regular file at `fd` adds to the facts of its file system.
+    static void addFileWarnings(int fd, const FileSystemFacts& facts, StorageVerdict* verdict);
 
     QString m_sysfs;
     QString m_mountInfo;

@@ -1,0 +1,415 @@
+#include "StorageAssessment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/btrfs.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+// Magic numbers of file systems that Debian 12's kernel headers do not know.
+constexpr quint32 kBcachefsMagic = 0xca451a4e;
+constexpr quint32 kZfsMagic = 0x2fc12fc1;
+constexpr quint32 kLustreMagic = 0x0bd00bd0;
+constexpr quint32 kOrangeFsMagic = 0x20030528;
+
+// Partitions, device-mapper layers and loop devices rarely stack more than a few deep; the bound
+// only keeps a loop device whose backing file lies on itself from walking for ever.
+constexpr int kMaxDepth = 16;
+// Extents asked for per FIEMAP call: a fragmented file is walked in slices of bounded size.
+constexpr quint32 kExtentsPerCall = 32;
+
+constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Keeps `reasons` in StorageReason order, which is also the order of importance.
+void addReason(QList<StorageReason>& reasons, StorageReason reason)
+{
+    auto it = std::lower_bound(reasons.begin(), reasons.end(), reason);
+    if (it == reasons.end() || *it != reason)
+        reasons.insert(it, reason);
+}
+
+QByteArray readSmallFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(4096).trimmed();
+}
+
+// "MAJ:MIN" as sysfs writes it in a device's "dev" file.
+std::optional<std::pair<unsigned, unsigned>> parseDeviceNumber(const QByteArray& text)
+{
+    const qsizetype colon = text.indexOf(':');
+    bool majorOk = false;
+    bool minorOk = false;
+    const unsigned maj = text.left(colon).toUInt(&majorOk);
+    const unsigned min = text.mid(colon + 1).toUInt(&minorOk);
+    if (colon < 0 || !majorOk || !minorOk)
+        return std::nullopt;
+    return std::pair{maj, min};
+}
+
+struct ExtentFacts
+{
+    bool shared = false;
+    bool inlineData = false;
+};
+
+ExtentFacts scanExtents(int fd)
+{
+    ExtentFacts facts;
+    alignas(struct fiemap) unsigned char
+        buffer[sizeof(struct fiemap) + kExtentsPerCall * sizeof(struct fiemap_extent)];
+    auto* map = reinterpret_cast<struct fiemap*>(buffer);
+    quint64 start = 0;
+    for (;;) {
+        std::memset(buffer, 0, sizeof buffer);
+        map->fm_start = start;
+        map->fm_length = FIEMAP_MAX_OFFSET - start;
+        map->fm_extent_count = kExtentsPerCall;
+        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0)
+            return facts;
+        bool last = false;
+        for (quint32 i = 0; i < map->fm_mapped_extents; ++i) {
+            const struct fiemap_extent& extent = map->fm_extents[i];
+            facts.shared = facts.shared || (extent.fe_flags & FIEMAP_EXTENT_SHARED);
+            facts.inlineData = facts.inlineData || (extent.fe_flags & FIEMAP_EXTENT_DATA_INLINE);
+            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
+        }
+        const struct fiemap_extent& lastSeen = map->fm_extents[map->fm_mapped_extents - 1];
+        const quint64 next = lastSeen.fe_logical + lastSeen.fe_length;
+        if (facts.shared || last || next <= start)
+            return facts;
+        start = next;
+    }
+}
+
+bool isRemoteOrLayered(quint32 type)
+{
+    switch (type) {
+    case NFS_SUPER_MAGIC:
+    case SMB_SUPER_MAGIC:
+    case CIFS_SUPER_MAGIC:
+    case SMB2_SUPER_MAGIC:
+    case FUSE_SUPER_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+    case V9FS_MAGIC:
+    case CEPH_SUPER_MAGIC:
+    case AFS_SUPER_MAGIC:
+    case AFS_FS_MAGIC:
+    case CODA_SUPER_MAGIC:
+    case ECRYPTFS_SUPER_MAGIC:
+    case kLustreMagic:
+    case kOrangeFsMagic:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+StorageAssessment::StorageAssessment()
+    : m_sysfs(QStringLiteral("/sys"))
+    , m_mountInfo(QStringLiteral("/proc/self/mountinfo"))
+{
+}
+
+void StorageAssessment::setSystemRoots(const QString& sysfs, const QString& mountInfo)
+{
+    m_sysfs = sysfs;
+    m_mountInfo = mountInfo;
+    m_fileSystems.clear();
+}
+
+StorageVerdict StorageAssessment::assessDescriptor(int fd)
+{
+    // One statx gives type, device and mount: as cheap as fstat, and the mount id tells apart
+    // file systems that report another's device number (overlayfs does for files).
+    mode_t mode = 0;
+    dev_t device = 0;
+    std::optional<quint64> mountId;
+    struct statx sx;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_MNT_ID, &sx) == 0) {
+        mode = sx.stx_mode;
+        device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        if (sx.stx_mask & STATX_MNT_ID)
+            mountId = sx.stx_mnt_id;
+    } else {
+        struct stat st;
+        if (::fstat(fd, &st) != 0)
+            return {};
+        mode = st.st_mode;
+        device = st.st_dev;
+    }
+    const FileSystemFacts& facts = factsFor(fd, device, mountId);
+    StorageVerdict verdict = facts.verdict;
+    if (S_ISREG(mode))
+        addFileWarnings(fd, facts, &verdict);
+    else if (facts.kind == FileSystemFacts::Kind::Btrfs)
+        addReason(verdict.warnings, StorageReason::CopyOnWrite); // as nearly every file there is
+    return verdict;
+}
+
+StorageVerdict StorageAssessment::assessAt(int dirFd, const QByteArray& name)
+{
+    // Opening for reading with O_NONBLOCK cannot hang on a FIFO; assessDescriptor() checks the
+    // type through the descriptor, which a rename cannot change under it.
+    Descriptor file(::openat(dirFd, name.constData(), O_RDONLY | kOpenFlags));
+    if (file.get() >= 0)
+        return assessDescriptor(file.get());
+    if (errno == EACCES) {
+        // Reopen the very inode found to be a regular file, so that nothing else swapped in
+        // meanwhile (a device, a FIFO) is ever opened for writing.
+        Descriptor path(::openat(dirFd, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (path.get() >= 0 && ::fstat(path.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(path.get());
+            Descriptor writable(
+                ::open(self.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+            if (writable.get() >= 0)
+                return assessDescriptor(writable.get());
+        }
+    }
+    // Not a regular file, or out of reach: what the folder's file system says holds for it too.
+    if (dirFd != AT_FDCWD)
+        return assessDescriptor(dirFd);
+    Descriptor here(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return here.get() >= 0 ? assessDescriptor(here.get()) : StorageVerdict();
+}
+
+StorageVerdict StorageAssessment::assessPath(const QByteArray& nativePath)
+{
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    const QByteArray name = nativePath.mid(slash + 1);
+    if (name.isEmpty() || name == "." || name == "..") {
+        Descriptor folder(::open(nativePath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return folder.get() >= 0 ? assessDescriptor(folder.get()) : StorageVerdict();
+    }
+    if (slash < 0)
+        return assessAt(AT_FDCWD, name);
+    const QByteArray parent = slash == 0 ? QByteArray("/") : nativePath.left(slash);
+    Descriptor folder(::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.get() >= 0 ? assessAt(folder.get(), name) : StorageVerdict();
+}
+
+const StorageAssessment::FileSystemFacts&
+StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId)
+{
+    // The top bit keeps mount ids and device numbers apart.
+    const quint64 key = mountId ? *mountId | (quint64(1) << 63) : quint64(device);
+    auto it = m_fileSystems.find(key);
+    if (it == m_fileSystems.end())
+        it = m_fileSystems.insert(key, learnFileSystem(fd, device, mountId));
+    return it.value();
+}
+
+StorageAssessment::FileSystemFacts
+StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId)
+{
+    FileSystemFacts facts;
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return facts;
+    QList<StorageReason>& warnings = facts.verdict.warnings;
+    const auto type = quint32(fs.f_type);
+    switch (type) {
+    case BTRFS_SUPER_MAGIC:
+        facts.kind = FileSystemFacts::Kind::Btrfs;
+        facts.perFileAttributes = true;
+        facts.mayShareExtents = true;
+        // Its st_dev is an anonymous number: the devices are listed under its fsid instead.
+        addBtrfsDeviceNotes(fd, &facts.verdict, 0);
+        return facts;
+    case kBcachefsMagic:
+        facts.mayShareExtents = true;
+        [[fallthrough]];
+    case kZfsMagic:
+        addReason(warnings, StorageReason::CopyOnWrite);
+        break;
+    case EXT4_SUPER_MAGIC:
+        facts.kind = FileSystemFacts::Kind::Ext;
+        facts.perFileAttributes = true;
+        if (mountJournalsData(device, mountId))
+            addReason(warnings, StorageReason::DataJournal);
+        break;
+    case XFS_SUPER_MAGIC:
+    case OCFS2_SUPER_MAGIC:
+        facts.mayShareExtents = true;
+        break;
+    case F2FS_SUPER_MAGIC:
+    case NILFS_SUPER_MAGIC:
+        addReason(warnings, StorageReason::LogStructured);
+        break;
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+        addReason(facts.verdict.notes, StorageReason::MemoryOnly);
+        return facts;
+    default:
+        if (isRemoteOrLayered(type))
+            addReason(warnings, StorageReason::RemoteOrLayered);
+        break;
+    }
+    // A file system without a block device has an anonymous major 0, absent from sysfs.
+    addDeviceNotes(major(device), minor(device), &facts.verdict, 0);
+    return facts;
+}
+
+void StorageAssessment::addFileWarnings(int fd, const FileSystemFacts& facts,
+                                        StorageVerdict* verdict)
+{
+    if (facts.perFileAttributes) {
+        int flags = 0;
+        const bool known = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (facts.kind == FileSystemFacts::Kind::Btrfs && (!known || !(flags & FS_NOCOW_FL)))
+            addReason(verdict->warnings, StorageReason::CopyOnWrite);
+        if (facts.kind == FileSystemFacts::Kind::Ext && known) {
+            if (flags & FS_JOURNAL_DATA_FL)
+                addReason(verdict->warnings, StorageReason::DataJournal);
+            if (flags & FS_INLINE_DATA_FL)
+                addReason(verdict->warnings, StorageReason::InlineData);
+        }
+    }
+    if (facts.mayShareExtents) {
+        const ExtentFacts extents = scanExtents(fd);
+        if (extents.shared)
+            addReason(verdict->warnings, StorageReason::SharedExtents);
+        if (extents.inlineData)
+            addReason(verdict->warnings, StorageReason::InlineData);
+    }
+}
+
+bool StorageAssessment::mountJournalsData(dev_t device, std::optional<quint64> mountId) const
+{
+    const QByteArray deviceText
+        = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+
+    QFile file(m_mountInfo);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw,errors=continue"
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype separator = fields.indexOf("-", 6);
+        if (fields.size() < 6 || separator < 0 || separator + 3 >= fields.size())
+            continue;
+        if (mountId ? fields[0] != QByteArray::number(*mountId) : fields[2] != deviceText)
+            continue;
+        const QList<QByteArray> options = fields[5].split(',') + fields[separator + 3].split(',');
+        return options.contains("data=journal");
+    }
+    return false;
+}
+
+void StorageAssessment::addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int depth)
+{
+    struct btrfs_ioctl_fs_info_args info;
+    std::memset(&info, 0, sizeof info);
+    if (::ioctl(fd, BTRFS_IOC_FS_INFO, &info) != 0)
+        return;
+    const QByteArray hex
+        = QByteArray(reinterpret_cast<const char*>(info.fsid), BTRFS_FSID_SIZE).toHex();
+    const QString fsid
+        = QString::fromLatin1(hex.left(8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-'
+                              + hex.mid(16, 4) + '-' + hex.mid(20));
+    const QString devices
+        = m_sysfs + QStringLiteral("/fs/btrfs/") + fsid + QStringLiteral("/devices");
+    const QStringList names
+        = QDir(devices).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (const auto number
+            = parseDeviceNumber(readSmallFile(devices + u'/' + name + QStringLiteral("/dev"))))
+            addDeviceNotes(number->first, number->second, verdict, depth + 1);
+    }
+}
+
+void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVerdict* verdict,
+                                       int depth)
+{
+    if (depth > kMaxDepth || major == 0)
+        return;
+    const QString dir
+        = QFileInfo(m_sysfs + QStringLiteral("/dev/block/%1:%2").arg(major).arg(minor))
+              .canonicalFilePath();
+    if (dir.isEmpty())
+        return;
+    if (QFileInfo::exists(dir + QStringLiteral("/partition"))) {
+        // Only the whole disk has a queue, and the layers below it.
+        if (const auto number
+            = parseDeviceNumber(readSmallFile(QFileInfo(dir).path() + QStringLiteral("/dev"))))
+            addDeviceNotes(number->first, number->second, verdict, depth + 1);
+        return;
+    }
+    if (readSmallFile(dir + QStringLiteral("/queue/rotational")) == "0")
+        addReason(verdict->notes, StorageReason::FlashStorage);
+    if (readSmallFile(dir + QStringLiteral("/dm/uuid")).startsWith("CRYPT-"))
+        addReason(verdict->notes, StorageReason::EncryptedDevice);
+
+    const QString slaves = dir + QStringLiteral("/slaves");
+    const QStringList names
+        = QDir(slaves).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (const auto number
+            = parseDeviceNumber(readSmallFile(slaves + u'/' + name + QStringLiteral("/dev"))))
+            addDeviceNotes(number->first, number->second, verdict, depth + 1);
+    }
+    const QByteArray backing = readSmallFile(dir + QStringLiteral("/loop/backing_file"));
+    if (!backing.isEmpty())
+        addNotesForFile(backing, verdict, depth + 1);
+}
+
+void StorageAssessment::addNotesForFile(const QByteArray& path, StorageVerdict* verdict, int depth)
+{
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return; // deleted since, or out of this namespace's sight
+    if (S_ISBLK(st.st_mode)) {
+        addDeviceNotes(major(st.st_rdev), minor(st.st_rdev), verdict, depth);
+        return;
+    }
+    if (major(st.st_dev) != 0) {
+        addDeviceNotes(major(st.st_dev), minor(st.st_dev), verdict, depth);
+        return;
+    }
+    struct statfs fs;
+    if (::statfs(path.constData(), &fs) != 0 || quint32(fs.f_type) != BTRFS_SUPER_MAGIC)
+        return;
+    Descriptor file(::open(path.constData(), O_RDONLY | kOpenFlags));
+    if (file.get() >= 0)
+        addBtrfsDeviceNotes(file.get(), verdict, depth);
+}

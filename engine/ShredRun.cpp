@@ -67,6 +67,7 @@ void ShredRun::run()
     m_running = true;
     m_report = ShredReport();
     m_done = 0;
+    m_fileStart = 0;
     m_fileEnd = 0;
     plan();
     m_engine.setObserver(this);
@@ -224,6 +225,7 @@ bool ShredRun::removeIfEmpty(const ShredTarget& folder)
 
 void ShredRun::onFileStarted(const QString& path, quint64 bytesPerPass, int passes)
 {
+    m_fileStart = m_done;
     m_fileEnd = m_done + bytesPerPass * quint64(passes);
     emit fileStarted(path, passes);
 }
@@ -235,8 +237,10 @@ void ShredRun::onPassStarted(int pass, int passes)
 
 void ShredRun::onBytesWritten(quint64 bytes)
 {
+    // The first chunk of each file is told at once, so a stop can come before its second.
+    const bool firstOfFile = m_done == m_fileStart;
     m_done += bytes;
-    if (m_sinceProgress.elapsed() >= kProgressIntervalMs) {
+    if (firstOfFile || m_sinceProgress.elapsed() >= kProgressIntervalMs) {
         m_sinceProgress.restart();
         emit bytesWritten(m_done);
     }

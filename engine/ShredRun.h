@@ -78,6 +78,7 @@ private:
     // Run state, touched only by the run's thread.
     ShredReport m_report;
     quint64 m_done = 0;
+    quint64 m_fileStart = 0;
     quint64 m_fileEnd = 0;
     QElapsedTimer m_sinceProgress;
 };

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // One shred run as both front ends drive it: its signals, its stop, and its read-back.

@@ -12,7 +12,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("corvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("corvane"));
+    QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
     QApplication::setWindowIcon(Pictures::applicationIcon());
     // Closing the main window only hides it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -3,4 +3,4 @@ corvane_add_test(tst_install SOURCES tst_install.cpp LABELS install)
 target_compile_definitions(tst_install PRIVATE
     CORVANE_CMAKE_COMMAND="${CMAKE_COMMAND}"
     CORVANE_BUILD_DIR="${PROJECT_BINARY_DIR}")
-add_dependencies(tst_install corvane corvane-shred corvane_icon_pngs)
+add_dependencies(tst_install corvane corvane-shred corvane_icon_pngs corvane_man_pages)

@@ -26,6 +26,8 @@ const QStringList kInstalled {
     u"0644 usr/share/icons/hicolor/64x64/apps/org.corvane.Corvane.png"_s,
     u"0644 usr/share/icons/hicolor/scalable/apps/org.corvane.Corvane.svg"_s,
     u"0644 usr/share/kio/servicemenus/corvane-shred.desktop"_s,
+    u"0644 usr/share/man/man1/corvane-shred.1.gz"_s,
+    u"0644 usr/share/man/man1/corvane.1.gz"_s,
     u"0644 usr/share/metainfo/org.corvane.Corvane.metainfo.xml"_s,
     u"0644 usr/share/nautilus-python/extensions/corvane_shred.py"_s,
     u"0644 usr/share/nemo/actions/corvane-shred.nemo_action"_s,
@@ -103,6 +105,13 @@ void TestInstall::validators_data()
                               << QStringList {u"validate"_s, u"--no-net"_s,
                                      u"%1/usr/share/metainfo/org.corvane.Corvane.metainfo.xml"_s}
                               << false;
+    for (const QString& page : {u"corvane.1.gz"_s, u"corvane-shred.1.gz"_s}) {
+        QTest::newRow(qPrintable(page))
+            << u"man"_s
+            << QStringList {u"--warnings"_s, u"-E"_s, u"UTF-8"_s, u"-l"_s, u"-Tutf8"_s, u"-Z"_s,
+                   u"%1/usr/share/man/man1/"_s + page}
+            << false;
+    }
 }
 
 void TestInstall::validators()
@@ -116,7 +125,8 @@ void TestInstall::validators()
     arguments.replaceInStrings(u"%1"_s, m_root.path());
     const ProgramRun run = ProgramRun::run(program, arguments, {u"LC_ALL=C.UTF-8"_s});
     QVERIFY2(run.exitCode == 0, QByteArray(run.out + run.err).constData());
-    // appstreamcli's issues start a line with a severity letter; a success may only say so.
+    // groff's warnings and appstreamcli's issues go to standard error or start a line with a
+    // severity letter; a success may only say so.
     QVERIFY2(run.err.isEmpty(), run.err.constData());
     if (quiet)
         QVERIFY2(run.out.isEmpty(), run.out.constData());

@@ -8,8 +8,8 @@ packages=(
     libplist-dev libplist++-dev libsodium-dev
     e2fsprogs util-linux coreutils
     xvfb xauth xdotool imagemagick
-    # manual pages, and the checks of what gets installed
-    scdoc desktop-file-utils appstream libglib2.0-bin
+    # manual pages, the Debian package and the checks of what gets installed
+    scdoc file desktop-file-utils appstream lintian libglib2.0-bin
 )
 
 missing=()

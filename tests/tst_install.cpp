@@ -16,6 +16,8 @@ const QStringList kInstalled {
     u"0755 usr/bin/corvane"_s,
     u"0755 usr/bin/corvane-shred"_s,
     u"0644 usr/share/applications/org.corvane.Corvane.desktop"_s,
+    u"0644 usr/share/doc/corvane/changelog.gz"_s,
+    u"0644 usr/share/doc/corvane/copyright"_s,
     u"0644 usr/share/file-manager/actions/corvane-shred.desktop"_s,
     u"0644 usr/share/icons/hicolor/128x128/apps/org.corvane.Corvane.png"_s,
     u"0644 usr/share/icons/hicolor/16x16/apps/org.corvane.Corvane.png"_s,
@@ -49,6 +51,7 @@ private slots:
     void validators();
     void neverTheDefaultApplication_data();
     void neverTheDefaultApplication();
+    void debianPackage();
 
 private:
     TempTree m_root;
@@ -179,6 +182,35 @@ void TestInstall::neverTheDefaultApplication()
     QVERIFY2(run.exitCode == 0 || (query.first() == u"xdg-mime"_s && !claimed),
         run.err.constData());
     QVERIFY2(run.out.contains("org.corvane.Corvane.desktop") == claimed, run.out.constData());
+}
+
+void TestInstall::debianPackage()
+{
+    for (const QString& tool : {u"dpkg-shlibdeps"_s, u"file"_s}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(tool + u" is not installed (scripts/deps.sh installs it)"_s));
+    }
+    TempTree out;
+    const ProgramRun cpack = ProgramRun::run(QStringLiteral(CORVANE_CPACK_COMMAND),
+        {u"-G"_s, u"DEB"_s, u"--config"_s, QStringLiteral(CORVANE_BUILD_DIR "/CPackConfig.cmake"),
+            u"-B"_s, out.path()},
+        {}, {}, 240000);
+    QVERIFY2(cpack.exitCode == 0, QByteArray(cpack.out + cpack.err).constData());
+    const QStringList made = QDir(out.path()).entryList({u"corvane_" CORVANE_VERSION "_*.deb"_s});
+    QVERIFY2(made.size() == 1, cpack.out.constData());
+    const QString deb = out.path(made.first());
+
+    // Dependencies found from the programs' own libraries, not written by hand.
+    const ProgramRun depends = ProgramRun::run(u"dpkg-deb"_s, {u"-f"_s, deb, u"Depends"_s});
+    QVERIFY2(depends.out.contains("libqt6widgets6 (") && depends.out.contains("libplist"),
+        depends.out.constData());
+
+    if (QStandardPaths::findExecutable(u"lintian"_s).isEmpty())
+        QSKIP("lintian is not installed (scripts/deps.sh installs it)");
+    const ProgramRun lintian = ProgramRun::run(u"lintian"_s, {deb}, {}, {}, 240000);
+    QVERIFY2(lintian.exitCode == 0, QByteArray(lintian.out + lintian.err).constData());
+    for (const QByteArray& line : lintian.out.split('\n'))
+        QVERIFY2(!line.startsWith("E:") && !line.startsWith("W:"), line.constData());
 }
 
 QTEST_MAIN(TestInstall)

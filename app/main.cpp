@@ -8,6 +8,9 @@
 
 int main(int argc, char* argv[])
 {
+    // Read first: on X11, QApplication takes DESKTOP_STARTUP_ID out of the environment.
+    const QString activationToken = SingleInstance::activationTokenFromEnvironment();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
@@ -22,7 +25,7 @@ int main(int argc, char* argv[])
         paths << QFileInfo(argument).absoluteFilePath();
 
     SingleInstance instance;
-    if (instance.handOverToRunningInstance(paths))
+    if (instance.handOverToRunningInstance(paths, SingleInstance::handOverTimeoutMs, activationToken))
         return 0;
     instance.listen();
 

@@ -1,4 +1,5 @@
 #include "AppDelegate.h"
+#include "CommandLine.h"
 #include "Pictures.h"
 #include "SingleInstance.h"
 
@@ -8,6 +9,11 @@
 
 int main(int argc, char* argv[])
 {
+    // Answered before Qt connects to a display, so that they work over ssh and in scripts.
+    if (const CommandLine early(CommandLine::fromArgv(argc, argv));
+        early.request() == CommandLine::Request::Help
+        || early.request() == CommandLine::Request::Version)
+        return early.answer();
     // Read first: on X11, QApplication takes DESKTOP_STARTUP_ID out of the environment.
     const QString activationToken = SingleInstance::activationTokenFromEnvironment();
 
@@ -20,8 +26,12 @@ int main(int argc, char* argv[])
     // Closing the main window only hides it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // QApplication has taken its own options out by now.
+    const CommandLine command(QApplication::arguments().mid(1));
+    if (command.request() != CommandLine::Request::Run)
+        return command.answer();
     QStringList paths;
-    for (const QString& argument : QApplication::arguments().mid(1))
+    for (const QString& argument : command.paths())
         paths << QFileInfo(argument).absoluteFilePath();
 
     SingleInstance instance;

@@ -37,6 +37,13 @@ const QStringList kInstalled {
 
 const QString kDesktopEntry = u"usr/share/applications/org.corvane.Corvane.desktop"_s;
 
+ProgramRun install(const QString& prefix, const QStringList& environment)
+{
+    return ProgramRun::run(QStringLiteral(CORVANE_CMAKE_COMMAND),
+        {u"--install"_s, QStringLiteral(CORVANE_BUILD_DIR), u"--prefix"_s, prefix}, environment, {},
+        120000);
+}
+
 } // namespace
 
 class TestInstall : public QObject
@@ -59,10 +66,8 @@ private:
 
 void TestInstall::initTestCase()
 {
-    const ProgramRun install = ProgramRun::run(QStringLiteral(CORVANE_CMAKE_COMMAND),
-        {u"--install"_s, QStringLiteral(CORVANE_BUILD_DIR), u"--prefix"_s, u"/usr"_s},
-        {u"DESTDIR="_s + m_root.path()}, {}, 120000);
-    QVERIFY2(install.exitCode == 0, install.err.constData());
+    const ProgramRun run = install(u"/usr"_s, {u"DESTDIR="_s + m_root.path()});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
 }
 
 void TestInstall::fileList()
@@ -87,13 +92,11 @@ void TestInstall::serviceMenuOfAUserInstallIsExecutable()
 {
     // Dolphin skips a service menu in the user's own data folder unless it is executable.
     TempTree home;
-    const ProgramRun install = ProgramRun::run(QStringLiteral(CORVANE_CMAKE_COMMAND),
-        {u"--install"_s, QStringLiteral(CORVANE_BUILD_DIR), u"--prefix"_s, home.path(u".local"_s)},
-        {u"HOME="_s + home.path(), u"XDG_DATA_HOME"_s, u"DESTDIR"_s}, {}, 120000);
-    QVERIFY2(install.exitCode == 0, install.err.constData());
-    const QFileInfo menu(home.path(u".local/share/kio/servicemenus/corvane-shred.desktop"_s));
-    QVERIFY(menu.exists());
-    QVERIFY(menu.isExecutable());
+    const ProgramRun run = install(home.path(u".local"_s),
+        {u"HOME="_s + home.path(), u"XDG_DATA_HOME"_s, u"DESTDIR"_s});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(QFileInfo(home.path(u".local/share/kio/servicemenus/corvane-shred.desktop"_s))
+                .isExecutable());
 }
 
 void TestInstall::validators_data()
@@ -127,15 +130,11 @@ void TestInstall::validators()
         QSKIP(qPrintable(program + u" is not installed (scripts/deps.sh installs it)"_s));
     arguments.replaceInStrings(u"%1"_s, m_root.path());
     const ProgramRun run = ProgramRun::run(program, arguments, {u"LC_ALL=C.UTF-8"_s});
+    // appstreamcli fails on any warning; groff's warnings go to standard error.
     QVERIFY2(run.exitCode == 0, QByteArray(run.out + run.err).constData());
-    // groff's warnings and appstreamcli's issues go to standard error or start a line with a
-    // severity letter; a success may only say so.
     QVERIFY2(run.err.isEmpty(), run.err.constData());
     if (quiet)
         QVERIFY2(run.out.isEmpty(), run.out.constData());
-    for (const QByteArray& line : run.out.split('\n'))
-        QVERIFY2(!line.startsWith("E:") && !line.startsWith("W:") && !line.startsWith("I:"),
-            line.constData());
 }
 
 void TestInstall::neverTheDefaultApplication_data()

@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <cerrno>
@@ -46,24 +47,32 @@ bool isOurSocket(const QString& path)
         && st.st_uid == ::geteuid();
 }
 
-// One QStringList as QDataStream writes it, from the front of `bytes`; `used` gets its length.
-// String by string rather than `stream >> list`, which first reserves room for as many strings
-// as the count claims: gigabytes, asked for by four bytes from a peer.
-std::optional<QStringList> readArguments(const QByteArray& bytes, qsizetype* used)
+// One message: the arguments as QDataStream writes a QStringList, then the activation token.
+struct Message
+{
+    QStringList arguments;
+    QString activationToken;
+};
+
+// One message from the front of `bytes`; `used` gets its length. String by string rather than
+// `stream >> list`, which first reserves room for as many strings as the count claims:
+// gigabytes, asked for by four bytes from a peer.
+std::optional<Message> readMessage(const QByteArray& bytes, qsizetype* used)
 {
     QDataStream stream(bytes);
     quint32 count = 0;
     stream >> count;
-    QStringList arguments;
+    Message message;
     for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
         QString argument;
         stream >> argument;
-        arguments.append(argument);
+        message.arguments.append(argument);
     }
+    stream >> message.activationToken;
     if (stream.status() != QDataStream::Ok)
         return std::nullopt;
     *used = qsizetype(stream.device()->pos());
-    return arguments;
+    return message;
 }
 
 } // namespace
@@ -84,7 +93,14 @@ QString SingleInstance::defaultSocketPath()
     return folder.isEmpty() ? QString() : folder + QStringLiteral("/corvane.socket");
 }
 
-bool SingleInstance::handOverToRunningInstance(const QStringList& arguments, int timeoutMs)
+QString SingleInstance::activationTokenFromEnvironment()
+{
+    const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    return token.isEmpty() ? qEnvironmentVariable("DESKTOP_STARTUP_ID") : token;
+}
+
+bool SingleInstance::handOverToRunningInstance(
+    const QStringList& arguments, int timeoutMs, const QString& activationToken)
 {
     if (m_socketPath.isEmpty() || !isOurSocket(m_socketPath))
         return false;
@@ -94,7 +110,7 @@ bool SingleInstance::handOverToRunningInstance(const QStringList& arguments, int
         return false;
     QByteArray payload;
     QDataStream stream(&payload, QIODevice::WriteOnly);
-    stream << arguments;
+    stream << arguments << activationToken;
     socket.write(payload);
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
@@ -137,12 +153,12 @@ void SingleInstance::readConnection()
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto buffer = std::make_shared<QByteArray>();
-        auto deliver = [this, socket, buffer] {
+        auto readAvailable = [this, socket, buffer] {
             *buffer += socket->readAll();
             qsizetype used = 0;
-            while (const std::optional<QStringList> arguments = readArguments(*buffer, &used)) {
+            while (const std::optional<Message> message = readMessage(*buffer, &used)) {
                 buffer->remove(0, used);
-                emit argumentsReceived(*arguments);
+                deliver(message->arguments, message->activationToken);
             }
             if (buffer->size() > maxMessageBytes) {
                 // No real list of paths is this long; a peer that keeps sending is dropped.
@@ -150,8 +166,20 @@ void SingleInstance::readConnection()
                 socket->abort();
             }
         };
-        connect(socket, &QLocalSocket::readyRead, this, deliver);
+        connect(socket, &QLocalSocket::readyRead, this, readAvailable);
         if (socket->bytesAvailable() > 0)
-            deliver();
+            readAvailable();
     }
+}
+
+void SingleInstance::deliver(const QStringList& arguments, const QString& activationToken)
+{
+    if (activationToken.isEmpty()) {
+        emit argumentsReceived(arguments);
+        return;
+    }
+    qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    emit argumentsReceived(arguments);
+    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }

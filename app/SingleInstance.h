@@ -22,9 +22,16 @@ public:
     /// not ours alone: another user could then receive the paths handed over.
     static QString defaultSocketPath();
 
-    /// True when another instance took `arguments`; this process should then end. A socket
-    /// that belongs to another user is never connected to.
-    bool handOverToRunningInstance(const QStringList& arguments, int timeoutMs = 2000);
+    /// The launcher's token for raising our window: XDG_ACTIVATION_TOKEN (Wayland), else
+    /// DESKTOP_STARTUP_ID. Empty when started without one.
+    static QString activationTokenFromEnvironment();
+
+    static constexpr int handOverTimeoutMs = 2000;
+    /// True when another instance took `arguments`, and with them `activationToken`, so that it
+    /// may raise its window; this process should then end. A socket that belongs to another
+    /// user is never connected to.
+    bool handOverToRunningInstance(const QStringList& arguments,
+        int timeoutMs = handOverTimeoutMs, const QString& activationToken = QString());
     /// Starts listening; false when the socket cannot be made (the application still runs).
     /// A socket file left behind is removed only when nobody answers on it.
     bool listen();
@@ -33,11 +40,16 @@ public:
     static constexpr qsizetype maxMessageBytes = 1024 * 1024;
 
 signals:
-    /// Arguments a later start handed over (absolute paths, in their order).
+    /// Arguments a later start handed over (absolute paths, in their order). While the signal
+    /// is delivered, XDG_ACTIVATION_TOKEN holds the token that start came with, so that a
+    /// window a receiver raises (QWidget::activateWindow) may take the focus on Wayland, whose
+    /// Qt plugin reads the variable and removes it. On other platforms it is removed after
+    /// delivery, so that it does not leak into programs started later.
     void argumentsReceived(const QStringList& arguments);
 
 private:
     void readConnection();
+    void deliver(const QStringList& arguments, const QString& activationToken);
 
     QString m_socketPath;
     QLocalServer* m_server = nullptr;

@@ -1,5 +1,6 @@
 // Build-time tool: renders the application icon for the hicolor icon theme.
-// Usage: corvane-render-icons OUTPUT_ROOT SIZE... writes OUTPUT_ROOT/NxN/apps/corvane.png.
+// Usage: corvane-render-icons OUTPUT_ROOT SIZE... writes OUTPUT_ROOT/NxN/apps/org.corvane.Corvane.png,
+// named after the desktop entry so that docks and the AppStream catalogue find it.
 
 #include "Pictures.h"
 
@@ -30,7 +31,7 @@ int main(int argc, char* argv[])
         const QPixmap pixmap = Pictures::renderSvg(
             Pictures::path(Pictures::Picture::ApplicationIcon), QSize(side, side));
         if (pixmap.isNull() || !QDir().mkpath(folder)
-            || !pixmap.save(folder + QStringLiteral("/corvane.png"), "PNG")) {
+            || !pixmap.save(folder + QStringLiteral("/org.corvane.Corvane.png"), "PNG")) {
             std::fprintf(stderr, "could not render the %dx%d icon into %s\n", side, side,
                 qPrintable(folder));
             return 1;

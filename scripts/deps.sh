@@ -8,6 +8,8 @@ packages=(
     libplist-dev libplist++-dev libsodium-dev
     e2fsprogs util-linux coreutils btrfs-progs xfsprogs
     xvfb xauth xdotool imagemagick
+    # manual pages, the Debian package and the checks of what gets installed
+    scdoc file desktop-file-utils appstream lintian libglib2.0-bin
 )
 
 missing=()

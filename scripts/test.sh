@@ -10,7 +10,7 @@ if [ "${CORVANE_SANITIZE:-0}" = 1 ]; then
     build_dir=build-asan
     sanitize=ON
 fi
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_BUILD_TESTS=ON \
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
     -DCORVANE_SANITIZE="$sanitize"
 cmake --build "$build_dir" -j"$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure -j1 "$@"

@@ -317,11 +317,12 @@ void TestScreenFlow::streamsFromAPeer_data()
     // A count of 2^31-1 strings, which never all arrive.
     QTest::newRow("huge count") << QByteArray("\x7f\xff\xff\xff", 4) << QByteArray(1, '\0')
                                 << QList<QStringList>();
-    // Two lists on one connection, the second finished by a later write, arrive as two lists.
+    // Two messages on one connection, the second's activation token finished by a later write,
+    // arrive as two lists.
     const QList<QStringList> lists {{QStringLiteral("/tmp/one")}, {QStringLiteral("/tmp/two"), {}}};
     QByteArray two;
     QDataStream stream(&two, QIODevice::WriteOnly);
-    stream << lists.at(0) << lists.at(1);
+    stream << lists.at(0) << QString() << lists.at(1) << QStringLiteral("token");
     QTest::newRow("two lists, split") << two << QByteArray() << lists;
 }
 

@@ -1,0 +1,2 @@
+corvane_add_test(tst_appcommandline SOURCES tst_appcommandline.cpp LIBS corvane_app LABELS app)
+add_dependencies(tst_appcommandline corvane)

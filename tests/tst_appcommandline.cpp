@@ -1,0 +1,131 @@
+#include "ProgramRun.h"
+#include "SingleInstance.h"
+#include "TempTree.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kApp = QStringLiteral(CORVANE_BIN_DIR "/corvane");
+// Qt on X11 with no X server: a start that reaches for a display dies instead of answering.
+const QStringList kNoDisplay {u"QT_QPA_PLATFORM=xcb"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s};
+const QStringList kOffscreen {u"QT_QPA_PLATFORM=offscreen"_s};
+
+} // namespace
+
+// The real `corvane`, against a stand-in for a running Corvane: whatever a start hands over
+// arrives here, and a start that found nobody would open a window and never end.
+class TestAppCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void arguments_data();
+    void arguments();
+
+private:
+    TempTree m_runtime;
+    SingleInstance* m_running = nullptr;
+};
+
+void TestAppCommandLine::initTestCase()
+{
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    m_running = new SingleInstance(m_runtime.path(u"corvane.socket"_s), this);
+    QVERIFY(m_running->listen());
+}
+
+void TestAppCommandLine::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out"); // the start of standard output
+    QTest::addColumn<QByteArray>("err"); // contained in standard error
+    QTest::addColumn<QStringList>("handedOver"); // names in the working folder; empty: nothing
+    QTest::addColumn<QString>("token"); // XDG_ACTIVATION_TOKEN while the paths are delivered
+
+    const QByteArray usage = "Usage: corvane [PATH]...\n";
+    const QByteArray version = "corvane (Corvane) " CORVANE_VERSION "\n";
+    QTest::newRow("help, no display") << QStringList {u"--help"_s} << kNoDisplay << 0 << usage
+                                      << QByteArray() << QStringList() << QString();
+    QTest::newRow("version, no display") << QStringList {u"--version"_s} << kNoDisplay << 0
+                                         << version << QByteArray() << QStringList() << QString();
+    QTest::newRow("help after a path") << QStringList {u"a"_s, u"--help"_s} << kNoDisplay << 0
+                                       << usage << QByteArray() << QStringList() << QString();
+    QTest::newRow("unknown long option")
+        << QStringList {u"a"_s, u"--bogus"_s} << kOffscreen << 2 << QByteArray()
+        << QByteArray("corvane: unrecognized option '--bogus'\n") << QStringList() << QString();
+    QTest::newRow("unknown short option")
+        << QStringList {u"-x"_s} << kOffscreen << 2 << QByteArray()
+        << QByteArray("unrecognized option '-x'") << QStringList() << QString();
+    QTest::newRow("Qt's own option is not ours")
+        << QStringList {u"-platform"_s, u"offscreen"_s, u"a"_s} << QStringList() << 0
+        << QByteArray() << QByteArray() << QStringList {u"a"_s} << QString();
+    QTest::newRow("options end at --")
+        << QStringList {u"--"_s, u"--help"_s, u"-x"_s, u"-"_s} << kOffscreen << 0 << QByteArray()
+        << QByteArray() << QStringList {u"--help"_s, u"-x"_s, u"-"_s} << QString();
+    QTest::newRow("Wayland token goes along")
+        << QStringList {u"a"_s}
+        << kOffscreen + QStringList {u"XDG_ACTIVATION_TOKEN=wl-1"_s, u"DESKTOP_STARTUP_ID=x-1"_s}
+        << 0 << QByteArray() << QByteArray() << QStringList {u"a"_s} << u"wl-1"_s;
+    QTest::newRow("startup id when no Wayland token")
+        << QStringList() << kOffscreen + QStringList {u"DESKTOP_STARTUP_ID=x-2"_s} << 0
+        << QByteArray() << QByteArray() << QStringList() << u"x-2"_s;
+}
+
+void TestAppCommandLine::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QFETCH(QStringList, handedOver);
+    QFETCH(QString, token);
+
+    TempTree work;
+    QStringList delivered;
+    QString tokenWhileDelivered;
+    bool receivedAny = false;
+    const auto connection = connect(m_running, &SingleInstance::argumentsReceived, this,
+        [&](const QStringList& paths) {
+            receivedAny = true;
+            delivered = paths;
+            tokenWhileDelivered = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+        });
+    const ProgramRun run = ProgramRun::run(kApp, arguments,
+        environment
+            + QStringList {u"XDG_RUNTIME_DIR="_s + m_runtime.path(),
+                u"XDG_CONFIG_HOME="_s + work.path(u"config"_s)},
+        work.path(), 15000);
+    // A hand-over is read once the event loop gets to it.
+    if (run.exitCode == 0 && out.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(receivedAny, 2000);
+    disconnect(connection);
+
+    QVERIFY2(run.exitCode == status,
+        qPrintable(u"exit %1, stderr: %2"_s.arg(run.exitCode).arg(QString::fromLocal8Bit(run.err))));
+    QVERIFY2(run.out.startsWith(out), run.out.constData());
+    if (err.isEmpty())
+        QVERIFY2(run.err.isEmpty(), run.err.constData());
+    else
+        QVERIFY2(run.err.contains(err), run.err.constData());
+
+    // Help, version and usage errors leave a running Corvane alone; a start hands over paths
+    // made absolute against its working folder, and the launcher's token with them.
+    QCOMPARE(receivedAny, status == 0 && out.isEmpty());
+    QStringList expected;
+    for (const QString& name : handedOver)
+        expected << work.path(name);
+    QCOMPARE(delivered, expected);
+    QCOMPARE(tokenWhileDelivered, token);
+    QVERIFY(!qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN")); // not left for later programs
+}
+
+QTEST_MAIN(TestAppCommandLine)
+#include "tst_appcommandline.moc"

@@ -1,3 +1,5 @@
+#include "ErasureTexts.h"
+#include "LanguageTable.h"
 #include "LoopImage.h"
 #include "TempTree.h"
 #include "ZPHShred.h"
@@ -13,6 +15,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -130,10 +134,95 @@ class TestErasure : public QObject
     Q_OBJECT
 
 private slots:
+    void toolTellsWhereOverwritingCannotReach_data();
+    void toolTellsWhereOverwritingCannotReach();
     void toolLeavesNoTraceOnDisk_data();
     void toolLeavesNoTraceOnDisk();
     void largeFileIsOverwrittenToItsEnd();
 };
+
+void TestErasure::toolTellsWhereOverwritingCannotReach_data()
+{
+    QTest::addColumn<QString>("fs");
+    QTest::addColumn<QString>("mountOptions");
+    QTest::addColumn<QString>("setup"); // shell, in the mount, before the secret is written
+    QTest::addColumn<QString>("after"); // shell, in the mount, after it is written
+    QTest::addColumn<bool>("rotational");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("warning"); // StorageReason told on a warning line, or -1
+    QTest::addColumn<int>("note"); // StorageReason told on a note line, or -1
+    QTest::addColumn<bool>("secretLeft");
+
+    const int none = -1;
+    QTest::newRow("plain ext4 on a rotational device")
+        << u"ext4"_s << QString() << QString() << QString() << true << 0 << none << none << false;
+    QTest::newRow("ext4 on flash") << u"ext4"_s << QString() << QString() << QString() << false << 0
+                                   << none << int(StorageReason::FlashStorage) << false;
+    QTest::newRow("ext4 journalling data") << u"ext4"_s << u"data=journal"_s << QString() << QString()
+                                           << true << 3 << int(StorageReason::DataJournal) << none << true;
+    QTest::newRow("btrfs, ordinary file") << u"btrfs"_s << QString() << QString() << QString() << true << 3
+                                          << int(StorageReason::CopyOnWrite) << none << true;
+    QTest::newRow("btrfs, No_COW folder") << u"btrfs"_s << QString() << u"chattr +C sel"_s << QString()
+                                          << true << 0 << none << none << false;
+    QTest::newRow("xfs, reflinked copy outside the selection")
+        << u"xfs"_s << QString() << QString() << u"cp --reflink=always sel/secret copy"_s << true << 3
+        << int(StorageReason::SharedExtents) << none << true;
+}
+
+void TestErasure::toolTellsWhereOverwritingCannotReach()
+{
+    QFETCH(QString, fs);
+    QFETCH(QString, mountOptions);
+    QFETCH(QString, setup);
+    QFETCH(QString, after);
+    QFETCH(bool, rotational);
+    QFETCH(int, exitCode);
+    QFETCH(int, warning);
+    QFETCH(int, note);
+    QFETCH(bool, secretLeft);
+    if (const QString why = LoopImage::unavailable(fs); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
+    LoopImage image(fs == u"xfs" ? 300 : 256, fs, mountOptions);
+    QVERIFY2(image.isMounted(), qPrintable(image.error()));
+    QString error;
+    QVERIFY2(image.setRotational(rotational, &error), qPrintable(error));
+    const QString mount = image.mountPoint();
+    const auto shell = [&](const QString& command) {
+        return command.isEmpty() || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + command, mount}, &error);
+    };
+    QVERIFY(QDir(mount).mkdir(u"sel"_s));
+    QVERIFY2(shell(setup), qPrintable(error));
+    QRandomGenerator random(0x7e11);
+    const QByteArray marker = makeMarker(random, {});
+    const QByteArray secret = marker.repeated(64 * 1024 / kMarkerSize);
+    QFile file(mount + u"/sel/secret");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(secret) == secret.size());
+    file.close();
+    QVERIFY2(shell(after), qPrintable(error));
+    ::sync();
+
+    QProcess tool;
+    tool.start(kTool, {mount + u"/sel"});
+    QVERIFY(tool.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode, qPrintable(err + out));
+    QVERIFY(!TempTree::exists(mount + u"/sel"));
+    QCOMPARE(err.contains(u"corvane-shred: warning: '"_s + mount + u"/sel': "), warning >= 0);
+    if (warning >= 0)
+        QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(warning)) + u" (1 file)"), qPrintable(err));
+    QCOMPARE(err.contains(u"corvane-shred: note: "_s), note >= 0);
+    if (note >= 0)
+        QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(note))), qPrintable(err));
+    QVERIFY2(out.contains(warning >= 0 ? u"; 1 with a warning."_s : u"; 0 with a warning."_s), qPrintable(out));
+    if (!after.isEmpty())
+        QCOMPARE(readWhole(mount + u"/copy"), secret); // the copy outside the selection is untouched
+
+    // The verdict is honest both ways: warned files really keep their secret somewhere.
+    QVERIFY2(image.unmount(), qPrintable(image.error()));
+    QCOMPARE(readWhole(image.imagePath()).contains(marker), secretLeft);
+}
 
 void TestErasure::toolLeavesNoTraceOnDisk_data()
 {

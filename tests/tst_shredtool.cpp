@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <pwd.h>
@@ -95,6 +97,9 @@ private slots:
     void unwritableItemsOfAnotherUserAreKept();
     void readOnlyMountIsRefusedAndKept();
     void linksFifosAndHardLinks();
+    void argumentsReachTheEngineAsBytes();
+    void signalStopsAndKeepsTheFileInProgress_data();
+    void signalStopsAndKeepsTheFileInProgress();
 };
 
 void TestShredTool::usageHelpAndVersionEraseNothing_data()
@@ -324,6 +329,80 @@ void TestShredTool::linksFifosAndHardLinks()
     QVERIFY2(run.err.contains(u"hard links") && run.err.count(u'\n') == 2, qPrintable(run.err));
     // Other entries: four in sel, sel itself and the link and FIFO given at the top.
     QCOMPARE(summaryOf(run.out), (QList<int> {2, 7, 3, 5, 2, 0}));
+}
+
+void TestShredTool::argumentsReachTheEngineAsBytes()
+{
+    // Names that are not UTF-8, or that the toolkit would take as its own options; a name that
+    // decodes to the same text as the first must stay.
+    TempTree tree;
+    const QStringList named {u"-platform"_s, u"xcb"_s, u"-reverse"_s, u"-qmljsdebugger=port:1"_s};
+    for (const QString& name : named + QStringList {u"bad\uFFFD"_s, u"keep"_s})
+        tree.writeFile(name, "data");
+    const QByteArray invalid = QFile::encodeName(tree.path()) + "/bad\xff";
+    int fd = ::open(invalid.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0 && ::write(fd, "x", 1) == 1);
+    ::close(fd);
+
+    QProcess shell;
+    shell.setWorkingDirectory(tree.path());
+    shell.start(u"sh"_s, {u"-c"_s, u"exec \"$0\" --verbose -- -platform xcb -reverse -qmljsdebugger=port:1 \"$(printf 'bad\\377')\""_s, kTool});
+    QVERIFY(shell.waitForFinished(30000));
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    for (const QString& name : named)
+        QVERIFY2(!TempTree::exists(tree.path(name)), qPrintable(name));
+    struct stat st;
+    QVERIFY(::lstat(invalid.constData(), &st) != 0);
+    QCOMPARE(TempTree::readFile(tree.path(u"bad\uFFFD"_s)), QByteArray("data"));
+    QCOMPARE(TempTree::readFile(tree.path(u"keep"_s)), QByteArray("data"));
+}
+
+void TestShredTool::signalStopsAndKeepsTheFileInProgress_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("interrupt") << int(SIGINT) << 130;
+    QTest::newRow("terminate") << int(SIGTERM) << 143;
+}
+
+void TestShredTool::signalStopsAndKeepsTheFileInProgress()
+{
+    QFETCH(int, signal);
+    QFETCH(int, exitCode);
+    TempTree tree;
+    // Big enough to take seconds: the stop must land in the middle of it.
+    const QString big = tree.path(u"big"_s);
+    const int fd = ::open(QFile::encodeName(big).constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    const bool allocated = ::posix_fallocate(fd, 0, 4LL << 30) == 0;
+    ::close(fd);
+    if (!allocated)
+        QSKIP("no room for a 4 GiB file in the temporary folder");
+    const QString later = tree.writeFile(u"later"_s, "not reached");
+
+    QProcess tool;
+    tool.start(kTool, {big, later});
+    QVERIFY(tool.waitForStarted());
+    // Once the tool has written its first chunks it is inside the file.
+    const QString io = u"/proc/%1/io"_s.arg(tool.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QFile file(io);
+            if (!file.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray text = file.readAll();
+            const qsizetype at = text.indexOf("wchar: ");
+            return at >= 0 && text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong() > (8 << 20);
+        }(),
+        20000);
+    ::kill(pid_t(tool.processId()), signal);
+    QVERIFY(tool.waitForFinished(30000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode, qPrintable(err));
+    QVERIFY(TempTree::exists(big)); // half overwritten: kept, never unlinked
+    QCOMPARE(TempTree::readFile(later), QByteArray("not reached"));
+    QVERIFY2(err.contains(u"stopped while overwriting '"_s + big + u"'; it was kept"), qPrintable(err));
+    QVERIFY(!summaryOf(QString::fromUtf8(tool.readAllStandardOutput())).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestShredTool)

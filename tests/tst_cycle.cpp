@@ -1,8 +1,11 @@
 #include "Alert.h"
 #include "DropView.h"
+#include "ErasureTexts.h"
+#include "LoopImage.h"
 #include "FileListModel.h"
 #include "LanguageTable.h"
 #include "ListBuilder.h"
+#include "NotErasedDialog.h"
 #include "PromotedApplications.h"
 #include "SYFlatButton.h"
 #include "SharedState.h"
@@ -18,7 +21,9 @@
 #include "shredderResultVC.h"
 #include "tblcell_shredderFiles.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QTreeWidget>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +55,38 @@ mainContainerVc& mainWindowContent()
     return *controller.contentViewController();
 }
 
+// A real drop of `paths` on the home screen's drop target; waits for the list's scan.
+shredderFilesvc* dropPaths(mainContainerVc& container, const QStringList& paths)
+{
+    auto* drop = container.vc()->findChild<DropView*>();
+    if (!drop)
+        return nullptr;
+    // A list screen of an earlier cycle stays until the next one takes its slot.
+    const QPointer<shredderFilesvc> earlier = container.listvc();
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    mime.setUrls(urls);
+    const QPoint at = drop->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(drop, &enter);
+    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(drop, &dropEvent);
+    if (!QTest::qWaitFor([&] {
+            return container.listvc() && container.listvc() != earlier && !SharedState::instance().isAddingFiles;
+        }))
+        return nullptr;
+    return container.listvc();
+}
+
+// Types the confirmation word and confirms.
+void confirm(shredderFilesvc* list)
+{
+    QTest::keyClicks(list->confirmationField(), localizedText(QStringLiteral("IDS_KQ_28")));
+    QTest::mouseClick(list->confirmationAlert()->buttons().at(1), Qt::LeftButton);
+}
+
 } // namespace
 
 /// The whole job in the window, driven as a user would: drop, review, check, method, confirm,
@@ -63,6 +100,7 @@ private slots:
     void dropCheckConfirmShredAndGoHome();
     void keyboardChecksAndRemovesRows();
     void shredStartIsGuarded();
+    void storageWarningsAreToldBeforeAndAfter();
 
 private:
     /// Clicks the check box of the row showing `path` in the list screen's view.
@@ -128,21 +166,8 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
 
     mainContainerVc& container = mainWindowContent();
 
-    // A real drop of the folder on the home screen's drop target.
-    auto* drop = container.vc()->findChild<DropView*>();
-    QVERIFY(drop);
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(top)});
-    const QPoint at = drop->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(drop, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(drop, &dropEvent);
-
-    QTRY_VERIFY(container.listvc() != nullptr);
-    shredderFilesvc* list = container.listvc();
-    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
+    shredderFilesvc* list = dropPaths(container, {top});
+    QVERIFY(list);
     QCOMPARE(SharedState::instance().arrFileList.size(), 1);
 
     // Check the whole folder, then leave one file out.
@@ -164,6 +189,9 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
 
     QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    // Nothing here is on storage that keeps old copies: no word about it.
+    QVERIFY(list->findChild<QLabel*>(QStringLiteral("lblStorageWarning"))->isHidden());
+    QVERIFY(!list->confirmationAlert()->informativeText().contains(u'\n'));
     QPushButton* shred = list->confirmationAlert()->buttons().at(1);
     QLineEdit* field = list->confirmationField();
     QVERIFY(field);
@@ -195,6 +223,51 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QVERIFY(SharedState::instance().arrFileList.isEmpty());
     QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
     QVERIFY(container.vc()->findChild<DropView*>());
+}
+
+void TestCycle::storageWarningsAreToldBeforeAndAfter()
+{
+    if (const QString why = LoopImage::unavailable(QStringLiteral("btrfs")); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    LoopImage image(256, QStringLiteral("btrfs"));
+    QVERIFY2(image.isMounted(), qPrintable(image.error()));
+    TempTree tree(image.mountPoint());
+    const QString secret = tree.writeFile(QStringLiteral("Secrets/plans.txt"), QByteArray(20000, 'p'));
+    const QString copyOnWrite = ErasureTexts::reasonText(StorageReason::CopyOnWrite);
+
+    mainContainerVc& container = mainWindowContent();
+    shredderFilesvc* list = dropPaths(container, {tree.path(QStringLiteral("Secrets"))});
+    QVERIFY(list);
+    clickCheckBox(list, secret);
+    // Before: one line above the list, a mark and a tooltip on the row, a line in the alert.
+    auto* warning = list->findChild<QLabel*>(QStringLiteral("lblStorageWarning"));
+    QVERIFY(warning->isVisible());
+    QVERIFY2(warning->text().contains(localizedText(QStringLiteral("IDS_KQ_245")).toHtmlEscaped()), qPrintable(warning->text()));
+    QVERIFY(warning->text().contains(copyOnWrite.toHtmlEscaped()));
+    const QModelIndex row = list->model()->index(0, 0, list->model()->index(0, 0));
+    QVERIFY(row.data(Qt::ToolTipRole).toString().endsWith(copyOnWrite));
+    auto* verify = list->findChild<QCheckBox*>(QStringLiteral("chkVerify"));
+    verify->click();
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")), std::optional<qint64>(1));
+    QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
+    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    QVERIFY(list->confirmationAlert()->informativeText().endsWith(
+        localizedFormat(QStringLiteral("IDS_KQ_247"), QStringLiteral("1"))));
+    const QPointer<shredderResultVC> earlier = container.resultvc();
+    confirm(list);
+
+    // After: removed, but never a clean success.
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 30000);
+    QVERIFY(!TempTree::exists(secret));
+    shredderResultVC* result = container.resultvc();
+    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"))->text(),
+             localizedText(QStringLiteral("IDS_KQ_249")));
+    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblWarned"))->text(), copyOnWrite);
+    QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
+    QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
+    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), secret);
+    result->warnedDialog()->close();
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), 0);
 }
 
 void TestCycle::keyboardChecksAndRemovesRows()

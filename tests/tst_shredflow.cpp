@@ -9,6 +9,7 @@
 #include "SizeText.h"
 #include "TempTree.h"
 #include "UserDefaults.h"
+#include "ZPHShred.h"
 #include "ViewController.h"
 #include "mainContainerVc.h"
 #include "shredderResultVC.h"
@@ -26,7 +27,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +76,7 @@ private slots:
     void notErasedItemsAreReportedNotHidden();
     void changedOrMountedItemsAreNeverErased();
     void checkedFolderThatStaysIsReported();
+    void stoppedRunKeepsTheFileInProgress();
     void recommendationRotates();
     void homeClearsTheLists();
 
@@ -163,7 +167,8 @@ void TestShredFlow::checkedTreeIsShreddedAndReported()
     QVERIFY(progress);
     QCOMPARE(labelText(progress, "lblcountDeleted"),
              localizedText(QStringLiteral("IDS_KQ_109")) + QStringLiteral(" 4 / 4"));
-    QCOMPARE(progress->findChild<QProgressBar*>()->value(), 4);
+    // Bytes over all passes: every byte planned was written.
+    QCOMPARE(progress->findChild<QProgressBar*>()->value(), progress->findChild<QProgressBar*>()->maximum());
     saveShot(progress, "progress");
 
     shredderResultVC* result = container.resultvc();
@@ -270,6 +275,42 @@ void TestShredFlow::checkedFolderThatStaysIsReported()
     QVERIFY(std::any_of(notErased.cbegin(), notErased.cend(),
                         [&](const NotErasedItem& item) { return item.path == top; }));
     QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
+}
+
+void TestShredFlow::stoppedRunKeepsTheFileInProgress()
+{
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 2);
+    TempTree tree;
+    const QString big = tree.path(QStringLiteral("top/big"));
+    QVERIFY(QDir().mkpath(tree.path(QStringLiteral("top"))));
+    const int fd = ::open(QFile::encodeName(big).constData(), O_WRONLY | O_CREAT, 0600);
+    const bool allocated = fd >= 0 && ::posix_fallocate(fd, 0, 4LL << 30) == 0;
+    ::close(fd);
+    if (!allocated)
+        QSKIP("no room for a 4 GiB file in the temporary folder");
+    const QString later = tree.writeFile(QStringLiteral("top/z-later"), "later");
+    buildCheckedTree({tree.path(QStringLiteral("top"))});
+
+    mainContainerVc container;
+    container.view();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    // The second method writes 0xFF: once the big file starts with it, its first pass is under way.
+    QTRY_VERIFY_WITH_TIMEOUT([&] {
+        QFile file(big);
+        return file.open(QIODevice::ReadOnly) && file.read(1) == QByteArray(1, '\xff');
+    }(), 20000);
+    // What quitting during a run does once the user agrees to stop it.
+    shreddingFilesVC::stopActiveRun();
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 20000);
+
+    QVERIFY(TempTree::exists(big)); // stopped in its pass: kept, never unlinked
+    const SharedState& state = SharedState::instance();
+    QVERIFY(std::any_of(state.notErasedItems.cbegin(), state.notErasedItems.cend(), [&](const NotErasedItem& item) {
+        return item.path == big && item.reason == localizedText(QStringLiteral("IDS_KQ_224"));
+    }));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
+    // The order of a folder's entries is the file system's: the other file may have come first.
+    QCOMPARE(state.deletedFilesCount.load(), TempTree::exists(later) ? 0 : 1);
 }
 
 void TestShredFlow::recommendationRotates()

@@ -23,6 +23,13 @@
 #include <cstdio>
 #include <sys/stat.h>
 
+namespace {
+
+// The bar counts in thousandths: a byte count does not fit its int range.
+constexpr int kBarSteps = 1000;
+
+} // namespace
+
 shreddingFilesVC::shreddingFilesVC(QWidget* parent)
     : BaseViewController(parent)
 {
@@ -68,7 +75,8 @@ void shreddingFilesVC::viewDidLoad()
     m_ui->lblurl->clear();
     m_ui->lblcountDeleted->setText(QStringLiteral("0"));
     m_ui->lblsizeDeleted->setText(sizeText(0));
-    m_ui->progressBar->setRange(0, int(std::max<qint64>(state.totalSelectedFiles, 1)));
+    // The bar follows bytes written over every pass, once the run has planned them.
+    m_ui->progressBar->setRange(0, kBarSteps);
     m_ui->progressBar->setValue(0);
     ScreenStyle::styleCaption(m_ui->lblpass);
     m_ui->lblpass->clear();
@@ -85,8 +93,6 @@ namespace {
 std::atomic<bool> s_runActive{false};
 QPointer<ShredRun> s_activeRun;
 
-// The bar counts in thousandths: a byte count does not fit its int range.
-constexpr int kBarSteps = 1000;
 // A remaining-time estimate needs this much rate behind it.
 constexpr qint64 kEstimateAfterMs = 10000;
 
@@ -207,8 +213,6 @@ void shreddingFilesVC::refreshLabels()
                                    + QString::number(total));
     m_ui->lblsizeDeleted->setText(sizeText(state.deletedFilesSize) + u' '
                                   + localizedText(QStringLiteral("IDS_KQ_38")));
-    m_ui->progressBar->setMaximum(int(std::max<qint64>({total, done, 1})));
-    m_ui->progressBar->setValue(int(done));
 }
 
 void shreddingFilesVC::showPath(const QString& path)

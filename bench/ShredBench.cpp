@@ -1,5 +1,6 @@
 #include "ShredBench.h"
 
+#include "StorageAssessment.h"
 #include "ZPHShred.h"
 
 #include <QDir>
@@ -210,12 +211,13 @@ quint64 ShredBench::makeTree(const QString& root, QStringList* relativeFiles) co
     return total;
 }
 
-double ShredBench::timeEngine(const QString& path, int method, qint64 files, quint64 bytes)
+double ShredBench::timeEngine(const QString& path, int method, qint64 files, quint64 bytes, bool verify)
 {
     requireInside(path);
     checkInterrupted();
     ZPHShred engine;
     engine.setPerFileDelayMs(0);
+    engine.setVerifyAfterErasing(verify);
     ::sync();
     const auto start = Clock::now();
     engine.shredFile(path, method);
@@ -428,6 +430,59 @@ void ShredBench::benchLargeMethod1VsShred()
            QStringLiteral("engine"), QStringLiteral("shred"), pair, 1.0, true);
 }
 
+void ShredBench::benchLargeVerifyVsDd()
+{
+    const QString file = inWork(QStringLiteral("large.bin"));
+    std::fprintf(stderr, "method 1 with verification vs dd writing, then reading back direct, on %llu MiB...\n",
+                 (unsigned long long)m_options.sizeMiB);
+    const QString count = QStringLiteral("count=%1").arg(m_options.sizeMiB);
+    const Pair pair = timePairs(
+        m_options.repeatLarge,
+        [&] {
+            makeLargeFile(file);
+            return timeEngine(file, 1, 1, m_bytes, true);
+        },
+        [&] {
+            makeLargeFile(file);
+            ::sync();
+            double s = timeCommand(m_dd, {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + file,
+                                          QStringLiteral("bs=1M"), count, QStringLiteral("conv=notrunc,fsync")});
+            s += timeCommand(m_dd, {QStringLiteral("if=") + file, QStringLiteral("of=/dev/null"),
+                                    QStringLiteral("bs=1M"), count, QStringLiteral("iflag=direct")});
+            checkLargeFileStart(file, kZeroWord);
+            removeIfPresent(file);
+            return s;
+        });
+    report(QStringLiteral("method 1 with --verify, %1 MiB").arg(m_options.sizeMiB), QStringLiteral("engine"),
+           QStringLiteral("dd write + direct read"), pair, 1.25, false);
+}
+
+void ShredBench::benchAssessmentShare()
+{
+    const QString root = inWork(QStringLiteral("tree"));
+    std::fprintf(stderr, "storage assessment of %d small files...\n", m_options.smallFiles);
+    QStringList files;
+    std::vector<double> shares;
+    for (int i = 0; i < m_options.repeatSmall; ++i) {
+        const quint64 totalBytes = makeTree(root, &files);
+        // The same judgement the engine makes before each file's first pass, alone.
+        StorageAssessment assessment;
+        const auto start = Clock::now();
+        for (const QString& f : files)
+            assessment.assessPath(QFile::encodeName(root + QLatin1Char('/') + f));
+        const double assessing = secondsSince(start);
+        const double run = timeEngine(root, 1, files.size(), totalBytes);
+        shares.push_back(assessing / run);
+        std::fprintf(stderr, "  run %d: assessment %.4f s, whole run %.3f s\n", i + 1, assessing, run);
+    }
+    const double share = median(shares);
+    std::printf("storage assessment of %d small files: %.1f%% of the run (target < 5%%)\n",
+                m_options.smallFiles, share * 100);
+    std::fflush(stdout);
+    if (share >= 0.05)
+        m_missed.append(QStringLiteral("assessment share (%1%)").arg(share * 100, 0, 'f', 1));
+}
+
 void ShredBench::benchSmallFiles()
 {
     const QString root = inWork(QStringLiteral("tree"));
@@ -501,7 +556,9 @@ void ShredBench::run()
     benchLargeMethod1VsDd();
     benchLargeMethod3VsDd();
     benchLargeMethod1VsShred();
+    benchLargeVerifyVsDd();
     benchSmallFiles();
+    benchAssessmentShare();
     reportMemory();
 
     if (m_missed.isEmpty())

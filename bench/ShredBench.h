@@ -51,7 +51,7 @@ private:
     quint64 makeTree(const QString& root, QStringList* relativeFiles) const;
     void removeIfPresent(const QString& path) const;
 
-    double timeEngine(const QString& path, int method, qint64 files, quint64 bytes);
+    double timeEngine(const QString& path, int method, qint64 files, quint64 bytes, bool verify = false);
     double timeCommand(const QString& program, const QStringList& args,
                        const QString& workingDir = QString()) const;
     void checkLargeFileStart(const QString& path, quint32 word) const;
@@ -67,7 +67,10 @@ private:
     void benchLargeMethod1VsDd();
     void benchLargeMethod3VsDd();
     void benchLargeMethod1VsShred();
+    void benchLargeVerifyVsDd();
     void benchSmallFiles();
+    /// The storage assessment's share of erasing the small-file tree.
+    void benchAssessmentShare();
     void reportMemory();
 
     BenchOptions m_options;

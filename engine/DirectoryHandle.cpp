@@ -94,33 +94,41 @@ DirectoryHandle DirectoryHandle::openChild(const QByteArray& name, int* error) c
     return DirectoryHandle(fd);
 }
 
-std::optional<std::vector<QByteArray>> DirectoryHandle::names(int* error) const
+bool DirectoryHandle::forEachEntry(const std::function<void(const char*, unsigned char)>& visit,
+                                   int* error) const
 {
     // fdopendir takes the descriptor over; hand it a duplicate positioned at the start.
     const int dup = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dup < 0) {
         *error = errno;
-        return std::nullopt;
+        return false;
     }
     DIR* dir = ::fdopendir(dup);
     if (!dir) {
         *error = errno;
         ::close(dup);
-        return std::nullopt;
+        return false;
     }
-    std::vector<QByteArray> result;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            result.emplace_back(entry->d_name);
+            visit(entry->d_name, entry->d_type);
         errno = 0;
     }
     const int readError = errno;
     ::closedir(dir);
     if (readError != 0) {
         *error = readError;
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
+
+std::optional<std::vector<QByteArray>> DirectoryHandle::names(int* error) const
+{
+    std::vector<QByteArray> result;
+    if (!forEachEntry([&result](const char* name, unsigned char) { result.emplace_back(name); }, error))
+        return std::nullopt;
     return result;
 }
 

@@ -1,11 +1,13 @@
 #include "ZPHFileFunctions.h"
 
+#include "DirectoryHandle.h"
+#include "PathText.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,58 +17,36 @@
 
 namespace {
 
-struct DirCloser
-{
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirPtr = std::unique_ptr<DIR, DirCloser>;
-
-bool isDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-std::string joinPath(const std::string& folder, const char* name)
-{
-    std::string joined = folder;
-    if (joined.empty() || joined.back() != '/')
-        joined += '/';
-    joined += name;
-    return joined;
-}
-
 // The names in a folder, read in one go so the folder is closed before descending: a deep
 // tree must not hold one descriptor per level.
-bool readNames(const std::string& folder, std::vector<std::string>& names, int* err)
+bool readNames(const QByteArray& folder, std::vector<QByteArray>& names, int* err)
 {
-    DirPtr dir(::opendir(folder.c_str()));
-    if (!dir) {
-        *err = errno;
+    const DirectoryHandle dir = DirectoryHandle::open(folder, err);
+    if (!dir.isValid())
         return false;
-    }
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (!isDotOrDotDot(entry->d_name))
-            names.emplace_back(entry->d_name);
-    }
+    std::optional<std::vector<QByteArray>> read = dir.names(err);
+    if (!read)
+        return false;
+    names = std::move(*read);
     return true;
 }
 
-qint64 folderWalk(const std::string& folder)
+qint64 folderWalk(const QByteArray& folder)
 {
-    std::vector<std::string> names;
+    std::vector<QByteArray> names;
     int err = 0;
     if (!readNames(folder, names, &err)) {
-        std::fprintf(stderr, "could not open directory '%s'\n", folder.c_str());
+        std::fprintf(stderr, "could not open directory '%s'\n", folder.constData());
         std::fprintf(stderr, "error is %d/%s\n", err, std::strerror(err));
         return 0;
     }
     qint64 total = 0;
-    for (const std::string& name : names) {
-        const std::string path = joinPath(folder, name.c_str());
+    for (const QByteArray& name : names) {
+        const QByteArray path = PathText::join(folder, name);
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) {
+        if (::lstat(path.constData(), &st) != 0) {
             const int statErr = errno;
-            std::fprintf(stderr, "could not stat '%s': %d/%s\n", name.c_str(), statErr,
+            std::fprintf(stderr, "could not stat '%s': %d/%s\n", name.constData(), statErr,
                          std::strerror(statErr));
             continue;
         }
@@ -78,19 +58,19 @@ qint64 folderWalk(const std::string& folder)
     return total;
 }
 
-void listRegularFiles(const std::string& folder, dev_t device, QStringList& out)
+void listRegularFiles(const QByteArray& folder, dev_t device, QStringList& out)
 {
-    std::vector<std::string> names;
+    std::vector<QByteArray> names;
     int err = 0;
     if (!readNames(folder, names, &err))
         return;
-    for (const std::string& name : names) {
-        const std::string path = joinPath(folder, name.c_str());
+    for (const QByteArray& name : names) {
+        const QByteArray path = PathText::join(folder, name);
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0)
+        if (::lstat(path.constData(), &st) != 0)
             continue;
         if (S_ISREG(st.st_mode)) {
-            out.append(QFile::decodeName(QByteArray::fromStdString(path)));
+            out.append(QFile::decodeName(path));
         } else if (S_ISDIR(st.st_mode) && st.st_dev == device) {
             // Descend in enumeration order, so a folder's files come right after it.
             listRegularFiles(path, device, out);
@@ -122,16 +102,16 @@ QString ZPHFileFunctions::getFileSize(const QString& path)
 
 QString ZPHFileFunctions::getFolderSize(const QString& path)
 {
-    const qint64 total = folderWalk(QFile::encodeName(path).toStdString());
+    const qint64 total = folderWalk(QFile::encodeName(path));
     return QString::number(quint64(total));
 }
 
 QStringList ZPHFileFunctions::getFilesListFromDirectoryPath(const QString& path)
 {
     QStringList files;
-    const std::string root = QFile::encodeName(path).toStdString();
+    const QByteArray root = QFile::encodeName(path);
     struct stat st;
-    if (root.empty() || ::lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (root.isEmpty() || ::lstat(root.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return files;
     listRegularFiles(root, st.st_dev, files);
     return files;
@@ -144,15 +124,15 @@ bool ZPHFileFunctions::isApplicationRunning(const QString& name)
         std::lock_guard lock(procRootMutex());
         root = procRoot();
     }
-    const std::string procPath = QFile::encodeName(root).toStdString();
-    DirPtr dir(::opendir(procPath.c_str()));
-    if (!dir)
+    std::vector<QByteArray> pids;
+    int err = 0;
+    if (!readNames(QFile::encodeName(root), pids, &err))
         return false;
     const QString wanted = name.toCaseFolded();
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+    for (const QByteArray& pid : pids) {
+        if (pid.at(0) < '0' || pid.at(0) > '9')
             continue;
-        const std::string pidFolder = joinPath(procPath, entry->d_name);
+        const std::string pidFolder = PathText::join(QFile::encodeName(root), pid).toStdString();
         // The executable's file name; "comm" (cut to 15 bytes) when the link is not readable.
         QString executable;
         char target[4096];

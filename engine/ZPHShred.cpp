@@ -1,6 +1,7 @@
 #include "ZPHShred.h"
 
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "SystemLog.h"
 #include "ZPHFileFunctions.h"
 
@@ -295,7 +296,7 @@ std::optional<ShredFailure> whyNotRemovable(const DirectoryHandle& dir, const En
 
 QString joinDisplay(const QString& folder, const QByteArray& name)
 {
-    return (folder.endsWith(u'/') ? folder : folder + u'/') + QFile::decodeName(name);
+    return PathText::join(folder, QFile::decodeName(name));
 }
 
 } // namespace
@@ -561,14 +562,10 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
         m_failedPaths.clear();
     }
     // "dir/link/" would make the kernel follow the link: the handed path names the link itself.
-    QByteArray native = nativePath;
-    while (native.size() > 1 && native.endsWith('/'))
-        native.chop(1);
+    const QByteArray native = PathText::withoutTrailingSlashes(nativePath);
     const QString top = QFile::decodeName(native);
-    const qsizetype slash = native.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/")
-                                                                        : native.left(slash);
-    const QByteArray name = slash < 0 ? native : native.mid(slash + 1);
+    const QByteArray folder = PathText::parentOf(native);
+    const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
 
     int err = 0;
     const DirectoryHandle parent = native.isEmpty() ? DirectoryHandle() : DirectoryHandle::open(folder, &err);

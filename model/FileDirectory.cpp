@@ -1,5 +1,6 @@
 #include "FileDirectory.h"
 
+#include "PathText.h"
 #include "StorageAssessment.h"
 
 #include <QFile>
@@ -8,24 +9,14 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-namespace {
-
-// "dir/link/" would make lstat follow the link; the record must describe the link itself.
-QString withoutTrailingSlashes(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
-} // namespace
 
 FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessment)
 {
     FileDirectory record;
     record.url = url;
 
-    const QString path = url.isLocalFile() ? withoutTrailingSlashes(url.toLocalFile()) : QString();
+    // "dir/link/" would make statx follow the link; the record must describe the link itself.
+    const QString path = url.isLocalFile() ? PathText::withoutTrailingSlashes(url.toLocalFile()) : QString();
     const QByteArray native = QFile::encodeName(path);
     struct statx st;
     if (path.isEmpty()

@@ -1,5 +1,8 @@
 #include "FolderScanner.h"
 
+#include "DirectoryHandle.h"
+#include "PathText.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -22,27 +25,19 @@ struct Listing
 // time however deep the tree goes. False when the folder cannot be listed at all.
 bool readListing(const QString& path, Listing* listing)
 {
-    DIR* dir = ::opendir(QFile::encodeName(path).constData());
-    if (!dir)
-        return false;
     int error = 0;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (!entry) {
-            error = errno;
-            break;
-        }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        listing->names.append(name);
-        listing->names.push_back('\0');
-        listing->types.push_back(entry->d_type);
-    }
-    ::closedir(dir);
+    const DirectoryHandle dir = DirectoryHandle::open(QFile::encodeName(path), &error);
+    if (!dir.isValid())
+        return false;
+    const bool complete = dir.forEachEntry(
+        [listing](const char* name, unsigned char type) {
+            listing->names.append(name);
+            listing->names.push_back('\0');
+            listing->types.push_back(type);
+        },
+        &error);
     // A read error after some entries still shows what could be read.
-    return error == 0 || !listing->types.empty();
+    return complete || !listing->types.empty();
 }
 
 bool isRegularFile(unsigned char type, const QString& path)
@@ -54,10 +49,6 @@ bool isRegularFile(unsigned char type, const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-QString joined(const QString& folder, const QString& name)
-{
-    return folder == u"/" ? QString(u'/' + name) : QString(folder + u'/' + name);
-}
 
 } // namespace
 
@@ -121,7 +112,7 @@ double FolderScanner::listFolder(
         const QString fileName = QFile::decodeName(QByteArray::fromRawData(name, nameLength));
         name += nameLength + 1;
 
-        const QString childPath = joined(path, fileName);
+        const QString childPath = PathText::join(path, fileName);
         const QUrl url = QUrl::fromLocalFile(childPath);
         const QString listedChild
             = listedIsNormal ? childPath : QString(listedPath + u'/' + fileName);

@@ -1,5 +1,7 @@
 #include "PathChecks.h"
 
+#include "PathText.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -29,10 +31,6 @@ QByteArray encoded(const QString& path)
     return QFile::encodeName(path);
 }
 
-QString lastComponent(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
 
 QString realPath(const QByteArray& native)
 {
@@ -299,23 +297,20 @@ PathCheck checkNativePath(const QByteArray& native)
     // bytes: a name that is not valid UTF-8 must not turn into another file's name.
     const QByteArray absoluteNative = native.startsWith('/') ? native
                                                              : QFile::encodeName(QDir::currentPath()) + '/' + native;
-    QByteArray literalNative = absoluteNative;
-    while (literalNative.size() > 1 && literalNative.endsWith('/'))
-        literalNative.chop(1);
+    const QByteArray literalNative = PathText::withoutTrailingSlashes(absoluteNative);
     const QString absolute = QFile::decodeName(absoluteNative);
     const QString literal = QFile::decodeName(literalNative);
     const QString lexical = QDir::cleanPath(absolute);
 
-    if (isRestrictedName(lastComponent(literal)) || isRestrictedName(lastComponent(lexical)))
+    if (isRestrictedName(PathText::lastComponent(literal)) || isRestrictedName(PathText::lastComponent(lexical)))
         return verdict(Verdict::RestrictedName);
 
     // What the kernel will act on: the parent resolved through links, plus the last component,
     // which is itself followed when a trailing slash, "." or ".." asks for it.
-    const QString last = lastComponent(literal);
+    const QString last = PathText::lastComponent(literal);
     const bool followsLast
         = (absolute.endsWith(u'/') && literal != u"/") || last == u"." || last == u"..";
-    const qsizetype slash = literalNative.lastIndexOf('/');
-    const QByteArray parentNative = slash <= 0 ? QByteArray("/") : literalNative.left(slash);
+    const QByteArray parentNative = PathText::parentOf(literalNative);
     QString resolved;
     if (literal == u"/") {
         resolved = literal;
@@ -324,7 +319,7 @@ PathCheck checkNativePath(const QByteArray& native)
     } else if (const QString parent = realPath(parentNative); !parent.isEmpty()) {
         resolved = parent == u"/" ? QString(u'/' + last) : QString(parent + u'/' + last);
     }
-    if (!resolved.isEmpty() && isRestrictedName(lastComponent(resolved)))
+    if (!resolved.isEmpty() && isRestrictedName(PathText::lastComponent(resolved)))
         return verdict(Verdict::RestrictedName);
 
     QStringList forms {lexical};

@@ -36,3 +36,12 @@ QString sizeText(double bytes)
     const float giga = mega / 1000.0f;
     return formatUnit(giga, "GB");
 }
+
+QString durationText(qint64 seconds)
+{
+    if (seconds < 60)
+        return QStringLiteral("%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("%1 min").arg((seconds + 59) / 60);
+    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
+}

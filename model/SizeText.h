@@ -6,3 +6,6 @@
 /// "5.0 GB". The unit is chosen before rounding, so 999,950 bytes read "1000.0 KB".
 /// A value that is not a number reads as "0 bytes". Keeps no state; any thread.
 QString sizeText(double bytes);
+
+/// A time left as short text: "42 s", "3 min", "2 h 5 min".
+QString durationText(qint64 seconds);

@@ -37,12 +37,6 @@
 
 namespace {
 
-double allocatedSize(const QString& path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
-}
-
 // The application's one main window, back on a fresh home screen with empty lists. Alerts are
 // sheets on this window, so the tests drive the same window the application shows.
 mainContainerVc& mainWindowContent()
@@ -162,7 +156,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     const QString link = tree.makeSymlink(QStringLiteral("Project/link-to-outside"), outsideFile);
     double erasedSize = 0;
     for (const QString& file : erased)
-        erasedSize += allocatedSize(file);
+        erasedSize += TempTree::allocatedSize(file);
 
     mainContainerVc& container = mainWindowContent();
 

@@ -41,12 +41,6 @@ void forEachItem(const QList<ItemRef>& items, const std::function<void(const Ite
     }
 }
 
-double allocatedSize(const QString& path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
-}
-
 QString labelText(QWidget* screen, const char* name)
 {
     auto* label = screen->findChild<QLabel*>(QString::fromLatin1(name));
@@ -143,7 +137,7 @@ void TestShredFlow::checkedTreeIsShreddedAndReported()
     tree.makeDir(QStringLiteral("top/empty"));
     double expectedSize = 0;
     for (const QString& file : files)
-        expectedSize += allocatedSize(file);
+        expectedSize += TempTree::allocatedSize(file);
     buildCheckedTree({tree.path(QStringLiteral("top")), tree.path(QStringLiteral("single.txt"))});
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
 
@@ -281,12 +275,8 @@ void TestShredFlow::stoppedRunKeepsTheFileInProgress()
 {
     UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 2);
     TempTree tree;
-    const QString big = tree.path(QStringLiteral("top/big"));
-    QVERIFY(QDir().mkpath(tree.path(QStringLiteral("top"))));
-    const int fd = ::open(QFile::encodeName(big).constData(), O_WRONLY | O_CREAT, 0600);
-    const bool allocated = fd >= 0 && ::posix_fallocate(fd, 0, 4LL << 30) == 0;
-    ::close(fd);
-    if (!allocated)
+    const QString big = tree.makeAllocatedFile(QStringLiteral("top/big"), 4LL << 30);
+    if (big.isEmpty())
         QSKIP("no room for a 4 GiB file in the temporary folder");
     const QString later = tree.writeFile(QStringLiteral("top/z-later"), "later");
     buildCheckedTree({tree.path(QStringLiteral("top"))});

@@ -371,12 +371,8 @@ void TestShredTool::signalStopsAndKeepsTheFileInProgress()
     QFETCH(int, exitCode);
     TempTree tree;
     // Big enough to take seconds: the stop must land in the middle of it.
-    const QString big = tree.path(u"big"_s);
-    const int fd = ::open(QFile::encodeName(big).constData(), O_WRONLY | O_CREAT, 0600);
-    QVERIFY(fd >= 0);
-    const bool allocated = ::posix_fallocate(fd, 0, 4LL << 30) == 0;
-    ::close(fd);
-    if (!allocated)
+    const QString big = tree.makeAllocatedFile(u"big"_s, 4LL << 30);
+    if (big.isEmpty())
         QSKIP("no room for a 4 GiB file in the temporary folder");
     const QString later = tree.writeFile(u"later"_s, "not reached");
 

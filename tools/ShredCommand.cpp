@@ -58,14 +58,6 @@ int terminalWidth(int fd)
     return 80;
 }
 
-QString duration(qint64 seconds)
-{
-    if (seconds < 60)
-        return QStringLiteral("%1 s").arg(seconds);
-    if (seconds < 3600)
-        return QStringLiteral("%1 min").arg((seconds + 59) / 60);
-    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
-}
 
 } // namespace
 
@@ -323,7 +315,7 @@ void ShredCommand::showProgress()
     const qint64 elapsed = m_pathTimer.elapsed();
     if (elapsed >= kEstimateAfterMs && m_bytesDone > 0 && m_bytesPlanned > m_bytesDone) {
         const double rate = double(m_bytesDone) / double(elapsed);
-        head += QStringLiteral(", about %1 left").arg(duration(qint64(double(m_bytesPlanned - m_bytesDone) / rate / 1000.0) + 1));
+        head += QStringLiteral(", about %1 left").arg(durationText(qint64(double(m_bytesPlanned - m_bytesDone) / rate / 1000.0) + 1));
     }
     QString line = head;
     if (!m_currentFile.isEmpty())

@@ -1,4 +1,5 @@
 #include "TempTree.h"
+#include <fcntl.h>
 
 #include <QDir>
 #include <QFile>
@@ -88,4 +89,26 @@ QByteArray TempTree::incompressible(int size)
         c = static_cast<char>(x);
     }
     return bytes;
+}
+
+QString TempTree::makeAllocatedFile(const QString& relative, qint64 size)
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    const int fd = ::open(QFile::encodeName(full).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0)
+        return {};
+    const bool allocated = ::posix_fallocate(fd, 0, size) == 0;
+    ::close(fd);
+    if (!allocated) {
+        QFile::remove(full);
+        return {};
+    }
+    return full;
+}
+
+double TempTree::allocatedSize(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
 }

@@ -23,7 +23,13 @@ public:
     QString makeFifo(const QString& relative);
     QString makeHardLink(const QString& relative, const QString& existing);
 
+    /// A file of `size` bytes allocated without writing them (posix_fallocate), for runs that
+    /// must take a while; empty when the file system has no room or cannot.
+    QString makeAllocatedFile(const QString& relative, qint64 size);
+
     static QByteArray readFile(const QString& path);
+    /// The item's allocated bytes (st_blocks * 512), 0 when it cannot be read.
+    static double allocatedSize(const QString& path);
     /// `size` bytes a compressing file system cannot shrink below their length.
     static QByteArray incompressible(int size);
     static bool exists(const QString& path); ///< lstat semantics: a dangling link exists

@@ -1,6 +1,7 @@
 #include "FileListModel.h"
 
 #include "ErasureTexts.h"
+#include "PathText.h"
 #include "SharedState.h"
 #include "SizeText.h"
 
@@ -13,18 +14,13 @@ namespace {
 // The URL's path as a path, without a trailing slash (a dropped folder may carry one).
 QString pathOf(const QUrl& url)
 {
-    QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
+    return PathText::withoutTrailingSlashes(url.isLocalFile() ? url.toLocalFile() : url.path());
 }
 
 QString lastComponent(const QUrl& url)
 {
     const QString path = pathOf(url);
-    if (path == u"/")
-        return path;
-    return path.mid(path.lastIndexOf(u'/') + 1);
+    return path == u"/" ? path : PathText::lastComponent(path);
 }
 
 // The sort key: the record's size truncated toward zero, so 100.7 and 100.2 bytes are equal.

@@ -96,14 +96,6 @@ QPointer<ShredRun> s_activeRun;
 // A remaining-time estimate needs this much rate behind it.
 constexpr qint64 kEstimateAfterMs = 10000;
 
-QString duration(qint64 seconds)
-{
-    if (seconds < 60)
-        return QStringLiteral("%1 s").arg(seconds);
-    if (seconds < 3600)
-        return QStringLiteral("%1 min").arg((seconds + 59) / 60);
-    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
-}
 
 } // namespace
 
@@ -157,7 +149,7 @@ void shreddingFilesVC::showBytes(quint64 done)
     const qint64 elapsed = m_runTimer.elapsed();
     if (elapsed >= kEstimateAfterMs && done > 0 && m_bytesPlanned > done) {
         const double seconds = double(m_bytesPlanned - done) / (double(done) / double(elapsed)) / 1000.0;
-        parts << localizedFormat(QStringLiteral("IDS_KQ_252"), duration(qint64(std::ceil(seconds))));
+        parts << localizedFormat(QStringLiteral("IDS_KQ_252"), durationText(qint64(std::ceil(seconds))));
     }
     m_ui->lblpass->setText(parts.join(QStringLiteral(" · ")));
 }

@@ -1,0 +1,92 @@
+#include "collectionView_cell.h"
+
+#include "CustomTextFieldCell.h"
+#include "Pictures.h"
+#include "buttoncursor.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+
+namespace {
+constexpr int iconSide = 96;
+}
+
+collectionView_cell::collectionView_cell(QWidget* parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("collectionView_cell"));
+    setFixedSize(width, height);
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+
+    m_imgview = new QLabel(this);
+    m_imgview->setObjectName(QStringLiteral("imgview"));
+    m_imgview->setFixedSize(iconSide, iconSide);
+    m_lbltitle = new QLabel(this);
+    m_lbltitle->setObjectName(QStringLiteral("lbltitle"));
+    QFont titleFont = m_lbltitle->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setWeight(QFont::DemiBold);
+    m_lbltitle->setFont(titleFont);
+    m_lblapptype = new QLabel(this);
+    m_lblapptype->setObjectName(QStringLiteral("lblapptype"));
+    m_lblsubtitle = new CustomTextFieldCell(this);
+    m_lblsubtitle->setObjectName(QStringLiteral("lblsubtitle"));
+    m_lblsubtitle->setWordWrap(true);
+    m_lblsubtitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_btnappstore = new buttoncursor(this);
+    m_btnappstore->setObjectName(QStringLiteral("btnappstore"));
+    m_btnappstore->setFlat(true);
+    m_btnappstore->setIconSize(Pictures::naturalSize(Pictures::Picture::FlathubButton));
+    m_btnappstore->setFixedSize(Pictures::naturalSize(Pictures::Picture::FlathubButton) + QSize(8, 8));
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(18, 18, 18, 14);
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(m_imgview, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(m_lbltitle, 0, 1);
+    grid->addWidget(m_lblapptype, 1, 1);
+    grid->addWidget(m_lblsubtitle, 2, 1);
+    grid->addWidget(m_btnappstore, 3, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1);
+    applyColours();
+}
+
+void collectionView_cell::setCard(const QVariantMap& card)
+{
+    m_lbltitle->setText(card.value(QStringLiteral("Title")).toString());
+    m_imgview->setPixmap(Pictures::renderSvg(card.value(QStringLiteral("icon")).toString(),
+        QSize(iconSide, iconSide), devicePixelRatioF()));
+    m_lblsubtitle->setText(card.value(QStringLiteral("description")).toString());
+    m_lblapptype->setText(card.value(QStringLiteral("category")).toString());
+    const auto picture = card.value(QStringLiteral("isappStore")).toBool()
+        ? Pictures::Picture::FlathubButton
+        : Pictures::Picture::DownloadButton;
+    m_btnappstore->setIcon(QIcon(Pictures::pixmap(picture, {}, devicePixelRatioF())));
+    m_btnappstore->setAccessibleName(picture == Pictures::Picture::FlathubButton
+            ? QStringLiteral("Get it on Flathub")
+            : QStringLiteral("Download"));
+}
+
+void collectionView_cell::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && !m_applyingColours)
+        applyColours();
+}
+
+void collectionView_cell::applyColours()
+{
+    // A card stands out from the window in a light and a dark palette alike.
+    m_applyingColours = true;
+    QPalette cardPalette = palette();
+    cardPalette.setColor(QPalette::Window, palette().color(QPalette::Base));
+    setPalette(cardPalette);
+    QPalette caption = m_lblapptype->palette();
+    caption.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
+    m_lblapptype->setPalette(caption);
+    m_applyingColours = false;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QFrame>
+#include <QVariantMap>
+
+class CustomTextFieldCell;
+class QLabel;
+class buttoncursor;
+
+/// One card of the other-apps grid: icon, title, category, description and a button to the
+/// application's page. Its size is fixed; the grid places it.
+class collectionView_cell : public QFrame
+{
+    Q_OBJECT
+
+public:
+    static constexpr int width = 430;
+    static constexpr int height = 220;
+
+    explicit collectionView_cell(QWidget* parent = nullptr);
+
+    /// Shows `card` (the keys of PromotedApplications::card()).
+    void setCard(const QVariantMap& card);
+
+    QLabel* lblapptype() const { return m_lblapptype; }
+    buttoncursor* btnappstore() const { return m_btnappstore; }
+    QLabel* imgview() const { return m_imgview; }
+    CustomTextFieldCell* lblsubtitle() const { return m_lblsubtitle; }
+    QLabel* lbltitle() const { return m_lbltitle; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyColours();
+
+    QLabel* m_lblapptype = nullptr;
+    buttoncursor* m_btnappstore = nullptr;
+    QLabel* m_imgview = nullptr;
+    CustomTextFieldCell* m_lblsubtitle = nullptr;
+    QLabel* m_lbltitle = nullptr;
+    bool m_applyingColours = false;
+};

@@ -151,8 +151,11 @@ void AppDelegate::checkForUpdates()
 void AppDelegate::requestQuit()
 {
     // A run has no stop; quitting now would leave a file half overwritten, unreported.
-    if (!shreddingFilesVC::isRunActive())
-        QCoreApplication::quit();
+    if (shreddingFilesVC::isRunActive())
+        return;
+    // Not quit(): it first asks every window to close, and the main window answers a close by
+    // hiding, which would call the quit off.
+    QCoreApplication::exit(0);
 }
 
 void AppDelegate::mainWindowWillClose()

@@ -7,18 +7,19 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPainter>
 
 namespace {
 constexpr int iconSide = 96;
+// The grid packs cards edge to edge; the painted card leaves a gap to its neighbours.
+constexpr int cardInset = 6;
 }
 
 collectionView_cell::collectionView_cell(QWidget* parent)
-    : QFrame(parent)
+    : QWidget(parent)
 {
     setObjectName(QStringLiteral("collectionView_cell"));
     setFixedSize(width, height);
-    setFrameShape(QFrame::StyledPanel);
-    setAutoFillBackground(true);
 
     m_imgview = new QLabel(this);
     m_imgview->setObjectName(QStringLiteral("imgview"));
@@ -42,7 +43,7 @@ collectionView_cell::collectionView_cell(QWidget* parent)
     m_btnappstore->setFixedSize(Pictures::naturalSize(Pictures::Picture::FlathubButton) + QSize(8, 8));
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(18, 18, 18, 14);
+    grid->setContentsMargins(cardInset + 16, cardInset + 14, cardInset + 16, cardInset + 10);
     grid->setHorizontalSpacing(16);
     grid->setVerticalSpacing(4);
     grid->addWidget(m_imgview, 0, 0, 3, 1, Qt::AlignTop);
@@ -73,18 +74,25 @@ void collectionView_cell::setCard(const QVariantMap& card)
 
 void collectionView_cell::changeEvent(QEvent* event)
 {
-    QFrame::changeEvent(event);
+    QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && !m_applyingColours)
         applyColours();
 }
 
-void collectionView_cell::applyColours()
+void collectionView_cell::paintEvent(QPaintEvent*)
 {
     // A card stands out from the window in a light and a dark palette alike.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(cardInset + 0.5, cardInset + 0.5,
+                                -cardInset - 0.5, -cardInset - 0.5), 10, 10);
+}
+
+void collectionView_cell::applyColours()
+{
     m_applyingColours = true;
-    QPalette cardPalette = palette();
-    cardPalette.setColor(QPalette::Window, palette().color(QPalette::Base));
-    setPalette(cardPalette);
     QPalette caption = m_lblapptype->palette();
     caption.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
     m_lblapptype->setPalette(caption);

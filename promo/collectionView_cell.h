@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFrame>
+#include <QWidget>
 #include <QVariantMap>
 
 class CustomTextFieldCell;
@@ -9,7 +9,7 @@ class buttoncursor;
 
 /// One card of the other-apps grid: icon, title, category, description and a button to the
 /// application's page. Its size is fixed; the grid places it.
-class collectionView_cell : public QFrame
+class collectionView_cell : public QWidget
 {
     Q_OBJECT
 
@@ -30,6 +30,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void applyColours();

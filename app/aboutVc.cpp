@@ -70,9 +70,7 @@ void aboutVc::loadView()
     m_lblcopyright = new QLabel(this);
     m_lblcopyright->setObjectName(QStringLiteral("lblcopyright"));
     m_lblcopyright->setAlignment(Qt::AlignCenter);
-    QPalette caption = m_lblcopyright->palette();
-    caption.setColor(QPalette::WindowText, caption.color(QPalette::PlaceholderText));
-    m_lblcopyright->setPalette(caption);
+
 
     m_btnprivacypolicy = linkButton(this, "btnprivacypolicy");
     m_btnEULA = linkButton(this, "btnEULA");

@@ -93,8 +93,14 @@ void collectionView_cell::paintEvent(QPaintEvent*)
 void collectionView_cell::applyColours()
 {
     m_applyingColours = true;
+    // Between the text and the card colour: quieter than the text, readable on any palette
+    // (some themes leave the placeholder colour dark on a dark card).
+    const QColor text = palette().color(QPalette::Text);
+    const QColor card = palette().color(QPalette::Base);
     QPalette caption = m_lblapptype->palette();
-    caption.setColor(QPalette::WindowText, palette().color(QPalette::PlaceholderText));
+    caption.setColor(QPalette::WindowText,
+        QColor::fromRgbF(text.redF() * 0.6f + card.redF() * 0.4f, text.greenF() * 0.6f + card.greenF() * 0.4f,
+            text.blueF() * 0.6f + card.blueF() * 0.4f));
     m_lblapptype->setPalette(caption);
     m_applyingColours = false;
 }

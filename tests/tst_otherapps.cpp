@@ -3,6 +3,7 @@
 #include "PromotedApplications.h"
 #include "Storyboard.h"
 #include "TempTree.h"
+#include "UrlCatcher.h"
 #include "UtilityKitWindow.h"
 #include "buttoncursor.h"
 #include "collectionView_cell.h"
@@ -26,16 +27,6 @@ QStringList names(std::initializer_list<const char*> items)
     return list;
 }
 
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
 
 } // namespace
 
@@ -169,8 +160,7 @@ void TestOtherApps::installedEntriesAreSkipped()
 
 void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
 {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+    UrlCatcher catcher(QStringLiteral("https"));
 
     showPanel(1); // 6, 16, 20, ...
     QTest::mouseClick(m_panel->cells().at(1)->btnappstore(), Qt::LeftButton);
@@ -181,7 +171,6 @@ void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
     QCOMPARE(catcher.opened,
         QList<QUrl>({QUrl(PromotedApplications::entry(16)->apppath), QUrl(PromotedApplications::entry(2)->apppath),
             QUrl(PromotedApplications::entry(1)->apppath)}));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 }
 
 void TestOtherApps::cardsSitTwoPerRowWithEqualInsets()

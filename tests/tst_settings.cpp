@@ -7,6 +7,7 @@
 #include "Storyboard.h"
 #include "SUUpdater.h"
 #include "TempTree.h"
+#include "UrlCatcher.h"
 #include "UserDefaults.h"
 #include "aboutVc.h"
 #include "generalVC.h"
@@ -42,17 +43,6 @@ QString entryFor(const QString& program)
     return QStringLiteral("[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n").arg(program);
 }
 
-// Receives what QDesktopServices would hand to the desktop, so no page really opens.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl& url) { opened.append(url); }
-};
 
 } // namespace
 
@@ -365,8 +355,7 @@ void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
     QVERIFY(info.value(QStringLiteral("CorvaneWebURL")).toString().isEmpty());
 
     // The shipped pages are there, and each button opens its own one.
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    UrlCatcher catcher(QStringLiteral("file"));
     const QList<std::pair<const char*, QString>> pages {{"btnprivacypolicy", QStringLiteral("privacy.html")},
         {"btnEULA", QStringLiteral("license.html")},
         {"btnuninstallinstruction", QStringLiteral("uninstall.html")}};
@@ -381,7 +370,6 @@ void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
     }
     QCOMPARE(catcher.opened.size(), 3);
     QVERIFY(QFileInfo::exists(aboutVc::documentationFolder() + QStringLiteral("/LICENSE")));
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 void TestSettings::checkForUpdatesSaysThereIsNoSource()

@@ -8,6 +8,7 @@ packages=(
     libplist-dev libplist++-dev libsodium-dev
     e2fsprogs util-linux coreutils
     xvfb xauth xdotool imagemagick
+    openbox trayer  # a window manager and a tray host for checking menus and the tray by hand
 )
 
 missing=()

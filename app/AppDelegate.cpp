@@ -7,8 +7,8 @@
 #include "ListBuilder.h"
 #include "NotificationCenter.h"
 #include "Pictures.h"
-#include "Storyboard.h"
 #include "SUUpdater.h"
+#include "Storyboard.h"
 #include "UserDefaults.h"
 #include "UtilityKitWindow.h"
 #include "mainContainerVc.h"
@@ -25,7 +25,8 @@
 AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent)
     , m_menu(new ApplicationMenu(this))
-    , m_trayAvailable(trayAvailable ? std::move(trayAvailable) : [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
+    , m_trayAvailable(trayAvailable ? std::move(trayAvailable)
+                                    : [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
     settingsWindowController::registerControllers(Storyboard::mainStoryboard());
     UtilityKitWindow::registerControllers(Storyboard::mainStoryboard());

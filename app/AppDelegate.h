@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-
 #include <functional>
 
 class ApplicationMenu;

@@ -2,7 +2,8 @@
 
 #include "ZPHShred.h"
 
-std::optional<LaunchOnStartup::References> LaunchOnStartup::loginItemReferences(const LoginItems& items)
+std::optional<LaunchOnStartup::References> LaunchOnStartup::loginItemReferences(
+    const LoginItems& items)
 {
     const std::optional<QList<LoginItem>> snapshot = items.snapshot();
     if (!snapshot)

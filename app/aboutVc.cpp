@@ -40,7 +40,8 @@ aboutVc::aboutVc(QWidget* parent)
 
 QString aboutVc::documentationFolder()
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/corvane"));
+    return QDir::cleanPath(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/corvane"));
 }
 
 QString aboutVc::versionLine()
@@ -70,7 +71,6 @@ void aboutVc::loadView()
     m_lblcopyright = new QLabel(this);
     m_lblcopyright->setObjectName(QStringLiteral("lblcopyright"));
     m_lblcopyright->setAlignment(Qt::AlignCenter);
-
 
     m_btnprivacypolicy = linkButton(this, "btnprivacypolicy");
     m_btnEULA = linkButton(this, "btnEULA");
@@ -106,7 +106,8 @@ void aboutVc::loadView()
 
     connect(m_btnprivacypolicy, &QAbstractButton::clicked, this, &aboutVc::btnPrivacyPolicy);
     connect(m_btnEULA, &QAbstractButton::clicked, this, &aboutVc::btnEULA);
-    connect(m_btnuninstallinstruction, &QAbstractButton::clicked, this, &aboutVc::btnUninstallInstructions);
+    connect(m_btnuninstallinstruction, &QAbstractButton::clicked, this,
+        &aboutVc::btnUninstallInstructions);
     connect(m_btnWeb, &QAbstractButton::clicked, this, &aboutVc::btnWeb);
     connect(m_btnTwitter, &QAbstractButton::clicked, this, &aboutVc::btnTwitter);
     connect(m_btnFacebook, &QAbstractButton::clicked, this, &aboutVc::btnFacebook);
@@ -121,12 +122,13 @@ void aboutVc::viewDidLoad()
     m_lblversion->setText(versionLine());
     m_lblcopyright->setText(QStringLiteral("Copyright \u00a9 2026 the Corvane developers.\n"
                                            "Free software under the GNU GPL, version 3 or later."));
-    m_CorvaneIcon->setPixmap(Pictures::pixmap(Pictures::Picture::ApplicationIcon, QSize(128, 128),
-        devicePixelRatioF()));
+    m_CorvaneIcon->setPixmap(
+        Pictures::pixmap(Pictures::Picture::ApplicationIcon, QSize(128, 128), devicePixelRatioF()));
 
     // A page with no address in this build has no button to lead nowhere.
     const QVariantMap info = Bundle::mainBundle().infoDictionary();
-    m_btnFacebook->setVisible(!info.value(QStringLiteral("CorvaneFacebookURL")).toString().isEmpty());
+    m_btnFacebook->setVisible(
+        !info.value(QStringLiteral("CorvaneFacebookURL")).toString().isEmpty());
     m_btnTwitter->setVisible(!info.value(QStringLiteral("CorvaneTwitterURL")).toString().isEmpty());
     m_btnWeb->setVisible(!info.value(QStringLiteral("CorvaneWebURL")).toString().isEmpty());
 }

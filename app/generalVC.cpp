@@ -62,8 +62,10 @@ void generalVC::viewDidLoad()
     showStored(m_checkbox_autoUpdate, QStringLiteral("_checkforUpdate_"));
 
     // clicked, not toggled: only the user's own change is stored and applied.
-    connect(m_checkboxAutolaunch, &QAbstractButton::clicked, this, &generalVC::checkbox_startatLogin);
-    connect(m_checkbox_autoUpdate, &QAbstractButton::clicked, this, &generalVC::checkbox_autoupdate);
+    connect(
+        m_checkboxAutolaunch, &QAbstractButton::clicked, this, &generalVC::checkbox_startatLogin);
+    connect(
+        m_checkbox_autoUpdate, &QAbstractButton::clicked, this, &generalVC::checkbox_autoupdate);
 }
 
 void generalVC::checkbox_startatLogin()

@@ -15,9 +15,10 @@ settingsWindowController::settingsWindowController(QObject* parent)
 
 void settingsWindowController::registerControllers(Storyboard& storyboard)
 {
-    storyboard.registerController(QStringLiteral("settingsWindowController"),
-        [] { return new settingsWindowController; });
-    storyboard.registerController(QStringLiteral("tabViewSettings"), [] { return new tabViewSettings; });
+    storyboard.registerController(
+        QStringLiteral("settingsWindowController"), [] { return new settingsWindowController; });
+    storyboard.registerController(
+        QStringLiteral("tabViewSettings"), [] { return new tabViewSettings; });
     storyboard.registerController(QStringLiteral("generalVC"), [] { return new generalVC; });
     storyboard.registerController(QStringLiteral("aboutVc"), [] { return new aboutVc; });
     storyboard.registerController(QStringLiteral("supportVc"), [] { return new supportVc; });
@@ -37,7 +38,8 @@ QWidget* settingsWindowController::loadWindow()
 void settingsWindowController::windowDidLoad()
 {
     window()->setWindowTitle(localizedText(QStringLiteral("IDS_KQ_36")));
-    m_tabs = Storyboard::mainStoryboard().sharedController<tabViewSettings>(QStringLiteral("tabViewSettings"));
+    m_tabs = Storyboard::mainStoryboard().sharedController<tabViewSettings>(
+        QStringLiteral("tabViewSettings"));
     if (!m_tabs)
         return;
     m_tabs->setParent(window());

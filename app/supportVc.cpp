@@ -65,8 +65,10 @@ void supportVc::loadView()
 void supportVc::viewDidLoad()
 {
     const qreal ratio = devicePixelRatioF();
-    m_imgview_callicon->setPixmap(Pictures::pixmap(Pictures::Picture::SupportCall, m_imgview_callicon->size(), ratio));
-    m_iconsupport->setPixmap(Pictures::pixmap(Pictures::Picture::SupportHelp, m_iconsupport->size(), ratio));
+    m_imgview_callicon->setPixmap(
+        Pictures::pixmap(Pictures::Picture::SupportCall, m_imgview_callicon->size(), ratio));
+    m_iconsupport->setPixmap(
+        Pictures::pixmap(Pictures::Picture::SupportHelp, m_iconsupport->size(), ratio));
     m_lbl1->setText(localizedText(QStringLiteral("IDS_KQ_50")));
     m_lbl2->setText(localizedText(QStringLiteral("IDS_KQ_51")));
     m_lbl3->setText(localizedText(QStringLiteral("IDS_KQ_8")));

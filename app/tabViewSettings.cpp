@@ -33,7 +33,8 @@ void tabViewSettings::loadView()
     m_tabs->setDocumentMode(false);
     const Storyboard& board = Storyboard::mainStoryboard();
     for (const char* identifier : {"generalVC", "aboutVc", "supportVc"}) {
-        auto* pane = board.instantiateController<BaseViewController>(QString::fromLatin1(identifier));
+        auto* pane
+            = board.instantiateController<BaseViewController>(QString::fromLatin1(identifier));
         if (pane)
             m_tabs->addTab(pane->view(), QString());
     }

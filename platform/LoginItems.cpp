@@ -21,11 +21,21 @@ QString unescapeValue(const QString& value)
         }
         const QChar next = value.at(++i);
         switch (next.unicode()) {
-        case 's': out += u' '; break;
-        case 'n': out += u'\n'; break;
-        case 't': out += u'\t'; break;
-        case 'r': out += u'\r'; break;
-        default: out += next; break; // "\\" and anything unknown: the character itself
+        case 's':
+            out += u' ';
+            break;
+        case 'n':
+            out += u'\n';
+            break;
+        case 't':
+            out += u'\t';
+            break;
+        case 'r':
+            out += u'\r';
+            break;
+        default:
+            out += next;
+            break; // "\\" and anything unknown: the character itself
         }
     }
     return out;
@@ -73,7 +83,8 @@ QString canonical(const QString& path)
 
 LoginItems::LoginItems(QString directory, QString applicationPath)
     : m_directory(directory.isEmpty() ? defaultDirectory() : std::move(directory))
-    , m_applicationPath(applicationPath.isEmpty() ? defaultApplicationPath() : std::move(applicationPath))
+    , m_applicationPath(
+          applicationPath.isEmpty() ? defaultApplicationPath() : std::move(applicationPath))
 { }
 
 QString LoginItems::defaultDirectory()
@@ -98,8 +109,8 @@ std::optional<QList<LoginItem>> LoginItems::snapshot() const
     if (!QFileInfo(m_directory).isReadable())
         return std::nullopt;
     QList<LoginItem> items;
-    const QStringList names = dir.entryList({QStringLiteral("*.desktop")},
-        QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList names = dir.entryList(
+        {QStringLiteral("*.desktop")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString& name : names) {
         QFile file(dir.filePath(name));
         LoginItem item {file.fileName(), {}};
@@ -138,7 +149,8 @@ QString LoginItems::resolvedProgram(const LoginItem& item)
     if (program.isEmpty())
         return {};
     // A bare name is looked up in PATH, as the session starting it would.
-    const QString found = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
+    const QString found
+        = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
     return canonical(found);
 }
 

@@ -12,7 +12,8 @@ UtilityKitWindow::UtilityKitWindow(QObject* parent)
 
 void UtilityKitWindow::registerControllers(Storyboard& storyboard)
 {
-    storyboard.registerController(QStringLiteral("UtilityKitWindow"), [] { return new UtilityKitWindow; });
+    storyboard.registerController(
+        QStringLiteral("UtilityKitWindow"), [] { return new UtilityKitWindow; });
     storyboard.registerController(QStringLiteral("utilityKitvc"), [] { return new utilityKitvc; });
 }
 
@@ -31,7 +32,8 @@ QWidget* UtilityKitWindow::loadWindow()
 
 void UtilityKitWindow::windowDidLoad()
 {
-    m_content = Storyboard::mainStoryboard().sharedController<utilityKitvc>(QStringLiteral("utilityKitvc"));
+    m_content = Storyboard::mainStoryboard().sharedController<utilityKitvc>(
+        QStringLiteral("utilityKitvc"));
     if (!m_content)
         return;
     m_content->setParent(window());

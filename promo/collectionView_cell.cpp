@@ -13,7 +13,7 @@ namespace {
 constexpr int iconSide = 96;
 // The grid packs cards edge to edge; the painted card leaves a gap to its neighbours.
 constexpr int cardInset = 6;
-}
+} // namespace
 
 collectionView_cell::collectionView_cell(QWidget* parent)
     : QWidget(parent)
@@ -40,7 +40,8 @@ collectionView_cell::collectionView_cell(QWidget* parent)
     m_btnappstore->setObjectName(QStringLiteral("btnappstore"));
     m_btnappstore->setFlat(true);
     m_btnappstore->setIconSize(Pictures::naturalSize(Pictures::Picture::FlathubButton));
-    m_btnappstore->setFixedSize(Pictures::naturalSize(Pictures::Picture::FlathubButton) + QSize(8, 8));
+    m_btnappstore->setFixedSize(
+        Pictures::naturalSize(Pictures::Picture::FlathubButton) + QSize(8, 8));
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(cardInset + 16, cardInset + 14, cardInset + 16, cardInset + 10);
@@ -87,7 +88,8 @@ void collectionView_cell::paintEvent(QPaintEvent*)
     painter.setPen(QPen(palette().color(QPalette::Mid), 1));
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRoundedRect(QRectF(rect()).adjusted(cardInset + 0.5, cardInset + 0.5,
-                                -cardInset - 0.5, -cardInset - 0.5), 10, 10);
+                                -cardInset - 0.5, -cardInset - 0.5),
+        10, 10);
 }
 
 void collectionView_cell::applyColours()
@@ -99,7 +101,8 @@ void collectionView_cell::applyColours()
     const QColor card = palette().color(QPalette::Base);
     QPalette caption = m_lblapptype->palette();
     caption.setColor(QPalette::WindowText,
-        QColor::fromRgbF(text.redF() * 0.6f + card.redF() * 0.4f, text.greenF() * 0.6f + card.greenF() * 0.4f,
+        QColor::fromRgbF(text.redF() * 0.6f + card.redF() * 0.4f,
+            text.greenF() * 0.6f + card.greenF() * 0.4f,
             text.blueF() * 0.6f + card.blueF() * 0.4f));
     m_lblapptype->setPalette(caption);
     m_applyingColours = false;

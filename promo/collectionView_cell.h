@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QWidget>
 #include <QVariantMap>
+#include <QWidget>
 
 class CustomTextFieldCell;
 class QLabel;

@@ -84,11 +84,13 @@ void utilityKitvc::viewDidLoad()
 
 void utilityKitvc::viewWillAppear()
 {
-    const int drawn = m_drawOrdering ? m_drawOrdering() : int(QRandomGenerator::global()->bounded(10));
+    const int drawn
+        = m_drawOrdering ? m_drawOrdering() : int(QRandomGenerator::global()->bounded(10));
     const Ordering& ordering = orderings().at(size_t(qBound(0, drawn, 9)));
     m_randomPrmotarr = QList<int>(ordering.begin(), ordering.end());
     m_allappsDic.clear();
-    PromotedApplications& applications = m_applications ? *m_applications : PromotedApplications::shared();
+    PromotedApplications& applications
+        = m_applications ? *m_applications : PromotedApplications::shared();
     applications.checkInstalled();
     for (int number : std::as_const(m_randomPrmotarr)) {
         if (!applications.isInstalled(number))
@@ -151,7 +153,8 @@ void utilityKitvc::configureCollectionView()
         m_cells.at(i)->move(int(x), int(topInset + row * collectionView_cell::height));
     }
     const int rows = int((count + perRow - 1) / perRow);
-    m_collectionView->resize(int(width), int(topInset + rows * collectionView_cell::height + bottomInset));
+    m_collectionView->resize(
+        int(width), int(topInset + rows * collectionView_cell::height + bottomInset));
 }
 
 void utilityKitvc::btnAppStoreClickedWithSender(QObject* sender)
@@ -159,5 +162,6 @@ void utilityKitvc::btnAppStoreClickedWithSender(QObject* sender)
     const int position = sender ? sender->property("tag").toInt() : -1;
     if (position < 0 || position >= m_allappsDic.size())
         return;
-    QDesktopServices::openUrl(QUrl(m_allappsDic.at(position).value(QStringLiteral("apppath")).toString()));
+    QDesktopServices::openUrl(
+        QUrl(m_allappsDic.at(position).value(QStringLiteral("apppath")).toString()));
 }

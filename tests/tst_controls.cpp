@@ -60,7 +60,8 @@ void TestControls::scrollerKnobGeometry()
     const QImage image = scroller.grab().toImage();
     const QPoint inside = knob.center().toPoint();
     QCOMPARE(image.pixelColor(inside).rgb(), CustomScroller::knobColor().rgb());
-    const QPoint beside = orientation == Qt::Vertical ? QPoint(1, inside.y()) : QPoint(inside.x(), 1);
+    const QPoint beside
+        = orientation == Qt::Vertical ? QPoint(1, inside.y()) : QPoint(inside.x(), 1);
     QCOMPARE(image.pixelColor(beside).rgb(), CustomScroller::trackColor().rgb());
 }
 
@@ -105,7 +106,8 @@ void TestControls::textIsCentredVertically()
         QVERIFY(frame.height() >= 2 * QFontMetrics(font).lineSpacing());
     const int above = frame.top();
     const int below = height - (frame.top() + frame.height());
-    QVERIFY2(qAbs(above - below) <= 1, qPrintable(QStringLiteral("%1 above, %2 below").arg(above).arg(below)));
+    QVERIFY2(qAbs(above - below) <= 1,
+        qPrintable(QStringLiteral("%1 above, %2 below").arg(above).arg(below)));
     QVERIFY(above > 0);
 
     // The ink lies inside that frame: the label really draws there, not at its top.
@@ -135,17 +137,20 @@ void TestControls::editingKeysWinOverWindowShortcuts_data()
     QTest::addColumn<bool>("shortcutFires");
 
     // The field holds "hello world" with "world" selected, and "hello " was typed before.
-    QTest::newRow("Ctrl+C copies") << QKeyCombination(Qt::ControlModifier, Qt::Key_C)
-                                   << QStringLiteral("hello world") << QStringLiteral("world") << false;
+    QTest::newRow("Ctrl+C copies")
+        << QKeyCombination(Qt::ControlModifier, Qt::Key_C) << QStringLiteral("hello world")
+        << QStringLiteral("world") << false;
     QTest::newRow("Ctrl+X cuts") << QKeyCombination(Qt::ControlModifier, Qt::Key_X)
                                  << QStringLiteral("hello ") << QStringLiteral("world") << false;
-    QTest::newRow("Ctrl+V pastes") << QKeyCombination(Qt::ControlModifier, Qt::Key_V)
-                                   << QStringLiteral("hello pasted") << QStringLiteral("pasted") << false;
+    QTest::newRow("Ctrl+V pastes")
+        << QKeyCombination(Qt::ControlModifier, Qt::Key_V) << QStringLiteral("hello pasted")
+        << QStringLiteral("pasted") << false;
     QTest::newRow("Ctrl+A selects all, then typing replaces")
         << QKeyCombination(Qt::ControlModifier, Qt::Key_A) << QStringLiteral("!")
         << QStringLiteral("pasted") << false;
-    QTest::newRow("Ctrl+Alt+C is not ours") << QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_C)
-                                            << QStringLiteral("hello world") << QStringLiteral("pasted") << true;
+    QTest::newRow("Ctrl+Alt+C is not ours")
+        << QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_C)
+        << QStringLiteral("hello world") << QStringLiteral("pasted") << true;
 }
 
 void TestControls::editingKeysWinOverWindowShortcuts()

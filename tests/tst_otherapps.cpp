@@ -27,7 +27,6 @@ QStringList names(std::initializer_list<const char*> items)
     return list;
 }
 
-
 } // namespace
 
 class TestOtherApps : public QObject
@@ -62,7 +61,8 @@ void TestOtherApps::initTestCase()
     setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
     UtilityKitWindow::registerControllers(Storyboard::mainStoryboard());
     m_applications = std::make_unique<PromotedApplications>(m_system.path(), m_flatpak.path());
-    m_window = Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(QStringLiteral("UtilityKitWindow"));
+    m_window = Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(
+        QStringLiteral("UtilityKitWindow"));
     QVERIFY(m_window);
     m_window->window();
     m_panel = m_window->contentViewController();
@@ -110,12 +110,14 @@ void TestOtherApps::installedEntriesAreSkipped_data()
     QTest::addColumn<QList<int>>("expectedFirst");
     QTest::addColumn<int>("expectedCount");
 
-    QTest::newRow("nothing installed, ordering 1") << 0 << QStringList() << QList<int> {1, 2, 3, 4} << 23;
+    QTest::newRow("nothing installed, ordering 1")
+        << 0 << QStringList() << QList<int> {1, 2, 3, 4} << 23;
     QTest::newRow("2 and 5 installed, ordering 1")
         << 0 << names({"system:2", "system:5"}) << QList<int> {1, 3, 4, 6, 7} << 21;
     QTest::newRow("a system-wide Flatpak counts")
         << 1 << names({"flatpak:6", "system:16"}) << QList<int> {20, 13, 22} << 21;
-    QTest::newRow("a per-user copy does not") << 1 << names({"user:6"}) << QList<int> {6, 16, 20} << 23;
+    QTest::newRow("a per-user copy does not")
+        << 1 << names({"user:6"}) << QList<int> {6, 16, 20} << 23;
     QStringList everything;
     for (int n = 1; n <= 23; ++n)
         everything << QStringLiteral("system:%1").arg(n);
@@ -133,7 +135,9 @@ void TestOtherApps::installedEntriesAreSkipped()
         const QString folder = item.section(u':', 0, 0);
         const int number = item.section(u':', 1).toInt();
         TempTree& dir = folder == u"system" ? m_system : folder == u"flatpak" ? m_flatpak : m_user;
-        QVERIFY(!dir.writeFile(PromotedApplications::entry(number)->desktopId + QStringLiteral(".desktop"), "[Desktop Entry]\n")
+        QVERIFY(!dir.writeFile(
+                        PromotedApplications::entry(number)->desktopId + QStringLiteral(".desktop"),
+                        "[Desktop Entry]\n")
                      .isEmpty());
     }
     showPanel(ordering);
@@ -152,7 +156,8 @@ void TestOtherApps::installedEntriesAreSkipped()
     QCOMPARE(m_panel->lblotherapps()->text(), QStringLiteral("Other Apps we think you may Love:"));
     if (expectedCount > 0) {
         collectionView_cell* first = m_panel->cells().first();
-        QCOMPARE(first->lbltitle()->text(), cards.first().value(QStringLiteral("Title")).toString());
+        QCOMPARE(
+            first->lbltitle()->text(), cards.first().value(QStringLiteral("Title")).toString());
         QVERIFY(!first->imgview()->pixmap().isNull());
         QVERIFY(!first->btnappstore()->icon().isNull());
     }
@@ -169,7 +174,8 @@ void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
     QTest::mouseClick(m_panel->cells().at(0)->btnappstore(), Qt::LeftButton);
 
     QCOMPARE(catcher.opened,
-        QList<QUrl>({QUrl(PromotedApplications::entry(16)->apppath), QUrl(PromotedApplications::entry(2)->apppath),
+        QList<QUrl>({QUrl(PromotedApplications::entry(16)->apppath),
+            QUrl(PromotedApplications::entry(2)->apppath),
             QUrl(PromotedApplications::entry(1)->apppath)}));
 }
 
@@ -205,7 +211,8 @@ void TestOtherApps::mainWindowButtonOpensTheOnePanel()
     QCOMPARE(button->text(), localizedText(QStringLiteral("IDS_KQ_300")));
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(m_window->window()->isVisible());
-    QCOMPARE(Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(QStringLiteral("UtilityKitWindow")),
+    QCOMPARE(Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(
+                 QStringLiteral("UtilityKitWindow")),
         m_window);
 }
 

@@ -4,8 +4,8 @@
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
 #include "LoginItems.h"
-#include "Storyboard.h"
 #include "SUUpdater.h"
+#include "Storyboard.h"
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UserDefaults.h"
@@ -40,9 +40,9 @@ QStringList names(std::initializer_list<const char*> items)
 
 QString entryFor(const QString& program)
 {
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n").arg(program);
+    return QStringLiteral("[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n")
+        .arg(program);
 }
-
 
 } // namespace
 
@@ -115,7 +115,8 @@ void TestSettings::menuCommandsOpenTheRequestedTab()
     QMenuBar* bar = mainWindowController::shared().menuBar();
     QVERIFY(bar);
     QCOMPARE(bar->actions().size(), 4);
-    QCOMPARE(m_delegate->menuitem_checkforupdates()->text(), localizedText(QStringLiteral("IDS_KQ_1")));
+    QCOMPARE(
+        m_delegate->menuitem_checkforupdates()->text(), localizedText(QStringLiteral("IDS_KQ_1")));
     QCOMPARE(m_delegate->menuitem_showCorvane()->text(), localizedText(QStringLiteral("IDS_KQ_3")));
     QVERIFY(menu->quit()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
     QVERIFY(m_delegate->validateMenuItem(menu->about()));
@@ -185,13 +186,15 @@ void TestSettings::loginCheckboxKeepsAutostartInLine()
     for (const QString& entry : entries) {
         const QString name = entry.section(u'=', 0, 0);
         const QString program = entry.section(u'=', 1);
-        QVERIFY(!m_config.writeFile(QStringLiteral("autostart/") + name,
-                              entryFor(program == u"APP" ? u'"' + app + u'"' : program).toUtf8())
+        QVERIFY(!m_config
+                     .writeFile(QStringLiteral("autostart/") + name,
+                         entryFor(program == u"APP" ? u'"' + app + u'"' : program).toUtf8())
                      .isEmpty());
     }
 
     m_delegate->btnPreferences();
-    auto* general = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
+    auto* general
+        = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
     QVERIFY(general);
     general->checkboxAutolaunch()->setChecked(!switchOn);
     general->checkboxAutolaunch()->click();
@@ -222,13 +225,15 @@ void TestSettings::execLinesAreReadAsTheDesktopDoes_data()
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("program");
 
-    QTest::newRow("bare") << QStringLiteral("/usr/bin/corvane %F") << QStringLiteral("/usr/bin/corvane");
+    QTest::newRow("bare") << QStringLiteral("/usr/bin/corvane %F")
+                          << QStringLiteral("/usr/bin/corvane");
     QTest::newRow("quoted with a space")
         << QStringLiteral("\"/opt/my apps/corvane\" --x") << QStringLiteral("/opt/my apps/corvane");
     QTest::newRow("escaped quote inside")
         << QStringLiteral("\"/opt/a\\\\\"b/corvane\"") << QStringLiteral("/opt/a\"b/corvane");
     // \s becomes a space before the quoting is read, so unquoted it still ends the program.
-    QTest::newRow("string-level space escape") << QStringLiteral("/opt/x\\sy") << QStringLiteral("/opt/x");
+    QTest::newRow("string-level space escape")
+        << QStringLiteral("/opt/x\\sy") << QStringLiteral("/opt/x");
     QTest::newRow("string-level escape, quoted")
         << QStringLiteral("\"/opt/x\\sy\" %U") << QStringLiteral("/opt/x y");
     QTest::newRow("unterminated quote") << QStringLiteral("\"/opt/corvane") << QString();
@@ -246,7 +251,8 @@ void TestSettings::unwritableFolderChangesOnlyTheStoredChoice()
     // A plain file where the autostart folder should be: nothing can be written there.
     QVERIFY(!m_config.writeFile(QStringLiteral("autostart"), "not a folder").isEmpty());
     m_delegate->btnPreferences();
-    auto* general = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
+    auto* general
+        = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
     general->checkboxAutolaunch()->setChecked(false);
     general->checkboxAutolaunch()->click();
     QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("startloginstatus")),
@@ -301,12 +307,14 @@ void TestSettings::launchReappliesTheStoredChoice()
 void TestSettings::autoUpdateCheckboxStoresItsKey()
 {
     m_delegate->btnPreferences();
-    auto* general = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
+    auto* general
+        = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
     QCheckBox* box = general->checkbox_autoUpdate();
     for (bool on : {false, true}) {
         box->setChecked(!on);
         box->click();
-        QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("_checkforUpdate_")),
+        QCOMPARE(
+            UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("_checkforUpdate_")),
             std::optional<qint64>(on ? 1 : 0));
     }
     QVERIFY(autostartFiles().isEmpty()); // the other box's business
@@ -319,9 +327,12 @@ void TestSettings::versionLineFollowsTheFormat_data()
     QTest::addColumn<QString>("expected");
 
     const QString version = QStringLiteral(CORVANE_VERSION);
-    QTest::newRow("placeholder at the end") << QVariant(QStringLiteral("Version %@")) << u"Version " + version;
-    QTest::newRow("placeholder inside") << QVariant(QStringLiteral("v%@ (GPL)")) << u'v' + version + u" (GPL)";
-    QTest::newRow("no placeholder") << QVariant(QStringLiteral("Release build")) << QStringLiteral("Release build");
+    QTest::newRow("placeholder at the end")
+        << QVariant(QStringLiteral("Version %@")) << u"Version " + version;
+    QTest::newRow("placeholder inside")
+        << QVariant(QStringLiteral("v%@ (GPL)")) << u'v' + version + u" (GPL)";
+    QTest::newRow("no placeholder")
+        << QVariant(QStringLiteral("Release build")) << QStringLiteral("Release build");
     QTest::newRow("no table") << QVariant() << QString();
 }
 
@@ -356,7 +367,8 @@ void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
 
     // The shipped pages are there, and each button opens its own one.
     UrlCatcher catcher(QStringLiteral("file"));
-    const QList<std::pair<const char*, QString>> pages {{"btnprivacypolicy", QStringLiteral("privacy.html")},
+    const QList<std::pair<const char*, QString>> pages {
+        {"btnprivacypolicy", QStringLiteral("privacy.html")},
         {"btnEULA", QStringLiteral("license.html")},
         {"btnuninstallinstruction", QStringLiteral("uninstall.html")}};
     for (const auto& [name, page] : pages) {

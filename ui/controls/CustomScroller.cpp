@@ -31,7 +31,8 @@ QRectF CustomScroller::knobRect() const
 {
     QStyleOptionSlider option;
     initStyleOption(&option);
-    QRectF knob = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    QRectF knob
+        = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
     if (orientation() == Qt::Vertical) {
         knob.setX(3.0);
         knob.setWidth(9.0);

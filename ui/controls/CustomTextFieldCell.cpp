@@ -25,7 +25,8 @@ int CustomTextFieldCell::textHeight(int width) const
 
 QRect CustomTextFieldCell::textFrame() const
 {
-    const QRect title = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
+    const QRect title
+        = contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
     return centredFrame(rect(), title, textHeight(title.width()));
 }
 
@@ -33,6 +34,8 @@ void CustomTextFieldCell::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const Qt::Alignment horizontal = alignment() & Qt::AlignHorizontal_Mask;
-    const int flags = int(horizontal) | Qt::AlignTop | (wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine);
-    style()->drawItemText(&painter, textFrame(), flags, palette(), isEnabled(), text(), foregroundRole());
+    const int flags
+        = int(horizontal) | Qt::AlignTop | (wordWrap() ? Qt::TextWordWrap : Qt::TextSingleLine);
+    style()->drawItemText(
+        &painter, textFrame(), flags, palette(), isEnabled(), text(), foregroundRole());
 }

@@ -12,12 +12,18 @@ Editing::Command Editing::commandFor(const QKeyEvent* event)
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (modifiers == Qt::ControlModifier) {
         switch (event->key()) {
-        case Qt::Key_X: return Command::Cut;
-        case Qt::Key_C: return Command::Copy;
-        case Qt::Key_V: return Command::Paste;
-        case Qt::Key_Z: return Command::Undo;
-        case Qt::Key_A: return Command::SelectAll;
-        default: return Command::None;
+        case Qt::Key_X:
+            return Command::Cut;
+        case Qt::Key_C:
+            return Command::Copy;
+        case Qt::Key_V:
+            return Command::Paste;
+        case Qt::Key_Z:
+            return Command::Undo;
+        case Qt::Key_A:
+            return Command::SelectAll;
+        default:
+            return Command::None;
         }
     }
     if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_Z)
@@ -28,13 +34,26 @@ Editing::Command Editing::commandFor(const QKeyEvent* event)
 bool Editing::performKeyEquivalent(const QKeyEvent* event)
 {
     switch (commandFor(event)) {
-    case Command::None: return false;
-    case Command::Cut: cut(); break;
-    case Command::Copy: copy(); break;
-    case Command::Paste: paste(); break;
-    case Command::Undo: undo(); break;
-    case Command::Redo: redo(); break;
-    case Command::SelectAll: selectAll(); break;
+    case Command::None:
+        return false;
+    case Command::Cut:
+        cut();
+        break;
+    case Command::Copy:
+        copy();
+        break;
+    case Command::Paste:
+        paste();
+        break;
+    case Command::Undo:
+        undo();
+        break;
+    case Command::Redo:
+        redo();
+        break;
+    case Command::SelectAll:
+        selectAll();
+        break;
     }
     return true;
 }

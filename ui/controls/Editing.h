@@ -19,6 +19,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    enum class Command { None, Cut, Copy, Paste, Undo, Redo, SelectAll };
+    enum class Command
+    {
+        None,
+        Cut,
+        Copy,
+        Paste,
+        Undo,
+        Redo,
+        SelectAll
+    };
     static Command commandFor(const QKeyEvent* event);
 };

@@ -4,6 +4,7 @@
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
 #include "LoginItems.h"
+#include "NotificationCenter.h"
 #include "SUUpdater.h"
 #include "Storyboard.h"
 #include "TempTree.h"
@@ -25,6 +26,9 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <QDBusConnection>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -43,6 +47,24 @@ QString entryFor(const QString& program)
     return QStringLiteral("[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n")
         .arg(program);
 }
+
+// Stands in for the desktop's notification service on a private session bus.
+class NotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList summaries;
+
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&,
+        const QStringList&, const QVariantMap&, int)
+    {
+        summaries << summary;
+        return uint(summaries.size());
+    }
+};
 
 } // namespace
 
@@ -68,6 +90,7 @@ private slots:
     void versionLineFollowsTheFormat();
     void aboutPaneShowsOnlyWhatThisBuildHas();
     void checkForUpdatesSaysThereIsNoSource();
+    void shredEndingWhileAwayNotifies();
     void closingTheWindowWithATrayHidesIt();
     void closingTheWindowWithoutATrayQuits();
 
@@ -85,11 +108,21 @@ private:
 
     TempTree m_config;
     std::unique_ptr<AppDelegate> m_delegate;
+    QProcess m_bus;
 };
 
 void TestSettings::initTestCase()
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    // A session bus of our own, before anything asks for one: the notification test talks to
+    // it, and nothing reaches the machine's desktop.
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (!daemon.isEmpty()) {
+        m_bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                QStringLiteral("--print-address")});
+        if (m_bus.waitForReadyRead(5000))
+            qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
+    }
     QApplication::setQuitOnLastWindowClosed(false);
     m_delegate = std::make_unique<AppDelegate>(nullptr, [] { return true; });
     m_delegate->applicationWillFinishLaunching();
@@ -106,6 +139,8 @@ void TestSettings::init()
 void TestSettings::cleanupTestCase()
 {
     m_delegate.reset();
+    m_bus.kill();
+    m_bus.waitForFinished();
 }
 
 void TestSettings::menuCommandsOpenTheRequestedTab()
@@ -394,6 +429,30 @@ void TestSettings::checkForUpdatesSaysThereIsNoSource()
     QCOMPARE(alert->messageText(), localizedText(QStringLiteral("IDS_KQ_311")));
     alert->buttons().first()->click();
     QTRY_VERIFY(!alert->isVisible());
+}
+
+void TestSettings::shredEndingWhileAwayNotifies()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        QSKIP("no private session bus (dbus-daemon missing)");
+    NotificationService service;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+        QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+    QWidget* window = mainWindowController::shared().window();
+    m_delegate->btnShowWindow();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    window->hide();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    QTRY_COMPARE(service.summaries, QStringList {localizedText(QStringLiteral("IDS_KQ_313"))});
+    QTest::qWait(200); // the run seen with the window up sent nothing
+    QCOMPARE(service.summaries.size(), 1);
+
+    bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
 }
 
 void TestSettings::closingTheWindowWithATrayHidesIt()

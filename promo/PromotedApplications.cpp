@@ -106,7 +106,7 @@ PromotedApplications::PromotedApplications(QString applicationsDir, QString flat
 
 PromotedApplications& PromotedApplications::shared()
 {
-    static PromotedApplications instance;
+    static PromotedApplications instance(defaultApplicationsDir(), defaultFlatpakApplicationsDir());
     return instance;
 }
 

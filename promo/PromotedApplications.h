@@ -28,13 +28,15 @@ public:
     static constexpr std::array<int, 3> candidates {7, 3, 2};
 
     /// Only desktop files directly in `applicationsDir` or in the system-wide Flatpak exports
-    /// `flatpakDir` count; a per-user copy elsewhere does not, so the check matches what every
-    /// user of the machine has.
-    explicit PromotedApplications(QString applicationsDir = defaultApplicationsDir(),
-        QString flatpakDir = defaultFlatpakApplicationsDir());
+    /// `flatpakDir` (none when empty) count; a per-user copy elsewhere does not, so the check
+    /// matches what every user of the machine has.
+    explicit PromotedApplications(
+        QString applicationsDir = defaultApplicationsDir(), QString flatpakDir = QString());
 
-    /// The process-wide instance, looking at the system's applications folder.
+    /// The process-wide instance, looking at the system's applications folder and the
+    /// system-wide Flatpak exports.
     static PromotedApplications& shared();
+
     static QString defaultApplicationsDir();
     static QString defaultFlatpakApplicationsDir();
 

@@ -18,7 +18,6 @@ class TestControls : public QObject
 private slots:
     void scrollerKnobGeometry_data();
     void scrollerKnobGeometry();
-    void scrollerWithNothingToScrollHasNoKnob();
     void textIsCentredVertically_data();
     void textIsCentredVertically();
     void editingKeysWinOverWindowShortcuts_data();
@@ -63,15 +62,6 @@ void TestControls::scrollerKnobGeometry()
     const QPoint beside
         = orientation == Qt::Vertical ? QPoint(1, inside.y()) : QPoint(inside.x(), 1);
     QCOMPARE(image.pixelColor(beside).rgb(), CustomScroller::trackColor().rgb());
-}
-
-void TestControls::scrollerWithNothingToScrollHasNoKnob()
-{
-    CustomScroller scroller(Qt::Vertical);
-    scroller.setRange(0, 0);
-    scroller.resize(15, 200);
-    const QImage image = scroller.grab().toImage();
-    QCOMPARE(image.pixelColor(7, 100).rgb(), CustomScroller::trackColor().rgb());
 }
 
 void TestControls::textIsCentredVertically_data()
@@ -142,12 +132,6 @@ void TestControls::editingKeysWinOverWindowShortcuts_data()
         << QStringLiteral("world") << false;
     QTest::newRow("Ctrl+X cuts") << QKeyCombination(Qt::ControlModifier, Qt::Key_X)
                                  << QStringLiteral("hello ") << QStringLiteral("world") << false;
-    QTest::newRow("Ctrl+V pastes")
-        << QKeyCombination(Qt::ControlModifier, Qt::Key_V) << QStringLiteral("hello pasted")
-        << QStringLiteral("pasted") << false;
-    QTest::newRow("Ctrl+A selects all, then typing replaces")
-        << QKeyCombination(Qt::ControlModifier, Qt::Key_A) << QStringLiteral("!")
-        << QStringLiteral("pasted") << false;
     QTest::newRow("Ctrl+Alt+C is not ours")
         << QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_C)
         << QStringLiteral("hello world") << QStringLiteral("pasted") << true;
@@ -176,8 +160,6 @@ void TestControls::editingKeysWinOverWindowShortcuts()
     QTest::keyClicks(field, QStringLiteral("hello world"));
     field->setSelection(6, 5);
     QTest::keyClick(field, keys.key(), keys.keyboardModifiers());
-    if (keys == QKeyCombination(Qt::ControlModifier, Qt::Key_A))
-        QTest::keyClicks(field, QStringLiteral("!"));
 
     QCOMPARE(field->text(), expectedText);
     QCOMPARE(QApplication::clipboard()->text(), expectedClipboard);

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 
@@ -46,10 +47,7 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     });
     connect(m_menu->checkForUpdates(), &QAction::triggered, this, &AppDelegate::checkForUpdates);
     connect(m_menu->about(), &QAction::triggered, this, &AppDelegate::btnAbout);
-    connect(m_menu, &ApplicationMenu::fileMenuAboutToShow, this, [this] {
-        const mainContainerVc* content = mainWindowController::shared().contentViewController();
-        m_menu->addFiles()->setEnabled(content && content->canAddFiles());
-    });
+    connect(m_menu, &ApplicationMenu::menuAboutToShow, this, &AppDelegate::validateMenu);
 
     NotificationCenter::defaultCenter().addObserver(
         QStringLiteral("ShredComplete"), this, [this](const Notification&) { shredDidComplete(); });
@@ -127,6 +125,19 @@ void AppDelegate::btnShowWindow()
 bool AppDelegate::validateMenuItem(const QAction*) const
 {
     return true;
+}
+
+void AppDelegate::validateMenu(QMenu* menu)
+{
+    for (QAction* action : menu->actions()) {
+        if (action == m_menu->addFiles()) {
+            // Adding belongs to the screen on show, not to the application.
+            const mainContainerVc* content = mainWindowController::shared().contentViewController();
+            action->setEnabled(content && content->canAddFiles());
+        } else if (!action->isSeparator()) {
+            action->setEnabled(validateMenuItem(action));
+        }
+    }
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)

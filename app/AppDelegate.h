@@ -8,6 +8,7 @@
 
 class ApplicationMenu;
 
+class QMenu;
 class QSystemTrayIcon;
 class SUUpdater;
 
@@ -55,6 +56,8 @@ public:
 
 private:
     void installMenus();
+    /// Enables the items of `menu` as the delegate and the screen on show allow.
+    void validateMenu(QMenu* menu);
     void mainWindowWillClose();
     void mainWindowVisibilityChanged(bool visible);
     void shredDidComplete();

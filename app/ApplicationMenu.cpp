@@ -36,6 +36,8 @@ ApplicationMenu::ApplicationMenu(QObject* parent)
     m_trayMenu->addAction(m_checkForUpdates);
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(m_quit);
+    connect(m_trayMenu.get(), &QMenu::aboutToShow, this,
+        [this] { emit menuAboutToShow(m_trayMenu.get()); });
 }
 
 ApplicationMenu::~ApplicationMenu() = default;
@@ -58,7 +60,6 @@ QMenuBar* ApplicationMenu::createMenuBar()
     file->addAction(m_addFiles);
     file->addSeparator();
     file->addAction(m_quit);
-    connect(file, &QMenu::aboutToShow, this, &ApplicationMenu::fileMenuAboutToShow);
 
     QMenu* edit = bar->addMenu(QString());
     edit->setObjectName(QStringLiteral("menuEdit"));
@@ -76,6 +77,8 @@ QMenuBar* ApplicationMenu::createMenuBar()
     help->addAction(m_about);
 
     m_menus = {file, edit, view, help};
+    for (QMenu* menu : {file, edit, view, help})
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { emit menuAboutToShow(menu); });
     setTitles();
     return bar;
 }

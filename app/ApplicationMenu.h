@@ -35,8 +35,9 @@ public:
     QAction* about() const { return m_about; }
 
 signals:
-    /// The File menu is about to open: the moment to enable what the screen on show allows.
-    void fileMenuAboutToShow();
+    /// `menu` (one of the bar's or the tray's) is about to open: the moment to enable what the
+    /// screen on show allows.
+    void menuAboutToShow(QMenu* menu);
 
 private:
     QAction* makeAction(const char* name);

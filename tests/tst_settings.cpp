@@ -19,16 +19,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QDBusConnection>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -118,8 +119,9 @@ void TestSettings::initTestCase()
     // it, and nothing reaches the machine's desktop.
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (!daemon.isEmpty()) {
-        m_bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                QStringLiteral("--print-address")});
+        m_bus.start(daemon,
+            {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                QStringLiteral("--print-address")});
         if (m_bus.waitForReadyRead(5000))
             qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
@@ -155,6 +157,17 @@ void TestSettings::menuCommandsOpenTheRequestedTab()
     QCOMPARE(m_delegate->menuitem_showCorvane()->text(), localizedText(QStringLiteral("IDS_KQ_3")));
     QVERIFY(menu->quit()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
     QVERIFY(m_delegate->validateMenuItem(menu->about()));
+
+    // Add Files follows the screen on show: home takes files, the result screen does not.
+    auto* file = bar->findChild<QMenu*>(QStringLiteral("menuFile"));
+    QVERIFY(file);
+    emit file->aboutToShow();
+    QVERIFY(menu->addFiles()->isEnabled());
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    emit file->aboutToShow();
+    QVERIFY(!menu->addFiles()->isEnabled());
+    QVERIFY(menu->quit()->isEnabled());
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
 
     menu->about()->trigger();
     QWidget* window = settings()->window();

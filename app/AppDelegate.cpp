@@ -1,39 +1,223 @@
 #include "AppDelegate.h"
 
+#include "ApplicationMenu.h"
+#include "DesktopNotification.h"
 #include "LanguageTable.h"
+#include "LaunchOnStartup.h"
 #include "ListBuilder.h"
+#include "NotificationCenter.h"
+#include "Pictures.h"
+#include "SUUpdater.h"
+#include "Storyboard.h"
 #include "UserDefaults.h"
+#include "UtilityKitWindow.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
+#include "settingsWindowController.h"
+#include "shreddingFilesVC.h"
+#include "tabViewSettings.h"
 
-#include <QDebug>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
 
-AppDelegate::AppDelegate(QObject* parent)
+AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent)
+    , m_menu(new ApplicationMenu(this))
+    , m_trayAvailable(trayAvailable ? std::move(trayAvailable)
+                                    : [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
+    settingsWindowController::registerControllers(Storyboard::mainStoryboard());
+    UtilityKitWindow::registerControllers(Storyboard::mainStoryboard());
+    m_menuitem_showCorvane = m_menu->showCorvane();
+    m_menuitem_checkforupdates = m_menu->checkForUpdates();
+
+    connect(m_menu->addFiles(), &QAction::triggered, this, [] {
+        if (mainContainerVc* content = mainWindowController::shared().contentViewController())
+            content->addFiles();
+    });
+    connect(m_menu->quit(), &QAction::triggered, this, &AppDelegate::requestQuit);
+    connect(m_menu->preferences(), &QAction::triggered, this, &AppDelegate::btnPreferences);
+    connect(m_menu->showCorvane(), &QAction::triggered, this, &AppDelegate::btnShowWindow);
+    connect(m_menu->otherApps(), &QAction::triggered, this, [] {
+        if (mainContainerVc* content = mainWindowController::shared().contentViewController())
+            content->btnUtilityKitClicked();
+    });
+    connect(m_menu->checkForUpdates(), &QAction::triggered, this, &AppDelegate::checkForUpdates);
+    connect(m_menu->about(), &QAction::triggered, this, &AppDelegate::btnAbout);
+    connect(m_menu, &ApplicationMenu::menuAboutToShow, this, &AppDelegate::validateMenu);
+
+    NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("ShredComplete"), this, [this](const Notification&) { shredDidComplete(); });
+}
+
+AppDelegate::~AppDelegate()
+{
+    NotificationCenter::defaultCenter().removeObservers(this);
 }
 
 void AppDelegate::applicationWillFinishLaunching()
 {
-    // The updater and the usage events are prepared here once they exist.
+    m_updater = new SUUpdater(this);
+    // The usage events are prepared here once they exist.
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
     setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    m_menu->setTitles();
+    if (m_menuitem_checkforupdates)
+        m_menuitem_checkforupdates->setText(localizedText(QStringLiteral("IDS_KQ_1")));
+    if (m_menuitem_showCorvane)
+        m_menuitem_showCorvane->setText(localizedText(QStringLiteral("IDS_KQ_3")));
 
-    // The first-run welcome window, launch at login and the update schedule come in here; for
-    // now every launch opens the main window.
-    mainWindowController::shared();
+    // The first-run welcome window and the update schedule come in here; for now every launch
+    // opens the main window.
+    installMenus();
+    mainWindowController::shared().showWindow();
 
+    applyLaunchAtLogin();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (!defaults.contains(QStringLiteral("Algomethod")))
         defaults.setInteger(QStringLiteral("Algomethod"), 1);
 }
 
+void AppDelegate::installMenus()
+{
+    mainWindowController& controller = mainWindowController::shared();
+    if (!controller.menuBar())
+        controller.setMenuBar(m_menu->createMenuBar());
+    controller.setCloseHandler([this] { mainWindowWillClose(); });
+    connect(&controller, &mainWindowController::visibilityChanged, this,
+        &AppDelegate::mainWindowVisibilityChanged, Qt::UniqueConnection);
+}
+
+void AppDelegate::applyLaunchAtLogin()
+{
+    const std::optional<qint64> status
+        = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("startloginstatus"));
+    if (status == 1)
+        LaunchOnStartup::setLaunchOnStartup(true);
+    else if (status == 0)
+        LaunchOnStartup::setLaunchOnStartup(false);
+}
+
+void AppDelegate::btnPreferences()
+{
+    if (auto* settings = Storyboard::mainStoryboard().sharedController<settingsWindowController>(
+            QStringLiteral("settingsWindowController")))
+        settings->showWindow();
+}
+
+void AppDelegate::btnAbout()
+{
+    tabViewSettings::setRequestedTab(1);
+    btnPreferences();
+}
+
 void AppDelegate::btnShowWindow()
 {
     mainWindowController::shared().showWindow();
+}
+
+bool AppDelegate::validateMenuItem(const QAction*) const
+{
+    return true;
+}
+
+void AppDelegate::validateMenu(QMenu* menu)
+{
+    for (QAction* action : menu->actions()) {
+        if (action == m_menu->addFiles()) {
+            // Adding belongs to the screen on show, not to the application.
+            const mainContainerVc* content = mainWindowController::shared().contentViewController();
+            action->setEnabled(content && content->canAddFiles());
+        } else if (!action->isSeparator()) {
+            action->setEnabled(validateMenuItem(action));
+        }
+    }
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
+{
+    QWidget* window = mainWindowController::shared().window();
+    if (!hasVisibleWindows || !window->isVisible() || window->isMinimized()) {
+        if (window->isMinimized())
+            window->showNormal();
+        window->show();
+    }
+    return true;
+}
+
+void AppDelegate::checkForUpdates()
+{
+    if (!m_updater)
+        return;
+    // The answer is a sheet on the main window, so that window comes forward first.
+    btnShowWindow();
+    m_updater->checkForUpdates(mainWindowController::shared().window());
+}
+
+void AppDelegate::requestQuit()
+{
+    // A run has no stop; quitting now would leave a file half overwritten, unreported.
+    if (shreddingFilesVC::isRunActive())
+        return;
+    // Not quit(): it first asks every window to close, and the main window answers a close by
+    // hiding, which would call the quit off.
+    QCoreApplication::exit(0);
+}
+
+void AppDelegate::mainWindowWillClose()
+{
+    mainWindowController& controller = mainWindowController::shared();
+    if (m_trayAvailable()) {
+        controller.windowShouldClose();
+        showTrayIcon();
+        return;
+    }
+    // Without a tray a hidden window could never be found again. A running shred must go on,
+    // so the window only steps aside to the task bar.
+    if (shreddingFilesVC::isRunActive()) {
+        controller.window()->showMinimized();
+        return;
+    }
+    requestQuit();
+}
+
+void AppDelegate::showTrayIcon()
+{
+    if (!m_trayIcon) {
+        m_trayIcon = new QSystemTrayIcon(Pictures::applicationIcon(), this);
+        m_trayIcon->setObjectName(QStringLiteral("trayIcon"));
+        m_trayIcon->setToolTip(QStringLiteral("Corvane"));
+        m_trayIcon->setContextMenu(m_menu->trayMenu());
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    applicationShouldHandleReopen(false);
+            });
+    }
+    m_trayIcon->show();
+}
+
+void AppDelegate::mainWindowVisibilityChanged(bool visible)
+{
+    // The icon stands in for the window only while the window is away.
+    if (visible && m_trayIcon)
+        m_trayIcon->hide();
+}
+
+void AppDelegate::shredDidComplete()
+{
+    QWidget* window = mainWindowController::shared().window();
+    if (window->isVisible() && !window->isMinimized())
+        return;
+    DesktopNotification::send(localizedText(QStringLiteral("IDS_KQ_313")),
+        localizedText(QStringLiteral("IDS_KQ_314")),
+        m_trayIcon && m_trayIcon->isVisible() ? m_trayIcon : nullptr);
 }
 
 void AppDelegate::handleArguments(const QStringList& arguments)

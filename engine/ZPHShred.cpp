@@ -638,3 +638,22 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
     m_report.pathRemoved = removed;
     return m_report;
 }
+
+// Kept at the end of the file with its include: the login items are a separate concern.
+#include "LoginItems.h"
+
+std::optional<QString> ZPHShred::itemRefInLoginItems()
+{
+    const LoginItems loginItems;
+    const std::optional<QList<LoginItem>> items = loginItems.snapshot();
+    if (!items)
+        return std::nullopt;
+    const LoginItem* last = nullptr;
+    for (const LoginItem& item : *items) {
+        if (loginItems.pointsAtApplication(item))
+            last = &item;
+    }
+    if (!last || !LoginItems::remove(*last))
+        return std::nullopt;
+    return last->path;
+}

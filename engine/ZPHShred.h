@@ -146,6 +146,11 @@ private:
     mutable std::mutex m_reportMutex;
     ShredReport m_report;
     QSet<QString> m_failedPaths;
+
+public:
+    /// Removes the last autostart entry that starts this application and returns its file;
+    /// nothing when none does. Entries whose program is missing are skipped. GUI thread only.
+    std::optional<QString> itemRefInLoginItems();
 };
 
 /// The one engine of the process, made on first use.

@@ -23,6 +23,20 @@ QString path(Picture picture)
         return QStringLiteral(":/pictures/result-community.svg");
     case Picture::ApplicationIcon:
         return QStringLiteral(":/icons/corvane.svg");
+    case Picture::WebLink:
+        return QStringLiteral(":/pictures/about-web.svg");
+    case Picture::TwitterLink:
+        return QStringLiteral(":/pictures/about-twitter.svg");
+    case Picture::FacebookLink:
+        return QStringLiteral(":/pictures/about-facebook.svg");
+    case Picture::SupportHelp:
+        return QStringLiteral(":/pictures/support-help.svg");
+    case Picture::SupportCall:
+        return QStringLiteral(":/pictures/support-call.svg");
+    case Picture::FlathubButton:
+        return QStringLiteral(":/pictures/button-flathub.svg");
+    case Picture::DownloadButton:
+        return QStringLiteral(":/pictures/button-download.svg");
     }
     return {};
 }
@@ -43,6 +57,17 @@ QSize naturalSize(Picture picture)
         return {20, 20};
     case Picture::ApplicationIcon:
         return {256, 256};
+    case Picture::WebLink:
+    case Picture::TwitterLink:
+    case Picture::FacebookLink:
+        return {32, 32};
+    case Picture::SupportHelp:
+        return {192, 192};
+    case Picture::SupportCall:
+        return {128, 128};
+    case Picture::FlathubButton:
+    case Picture::DownloadButton:
+        return {150, 40};
     }
     return {};
 }

@@ -17,6 +17,13 @@ enum class Picture
     ShareLink, ///< first link button of the result screen, 20 x 20
     CommunityLink, ///< second link button of the result screen, 20 x 20
     ApplicationIcon, ///< 256 x 256
+    WebLink, ///< about pane: the home page button, 32 x 32
+    TwitterLink, ///< about pane, 32 x 32
+    FacebookLink, ///< about pane, 32 x 32
+    SupportHelp, ///< support pane (iconsupport), 192 x 192
+    SupportCall, ///< support pane (imgview_callicon), 128 x 128
+    FlathubButton, ///< other-apps card button for an application on Flathub, 150 x 40
+    DownloadButton, ///< other-apps card button for one downloaded from its own page, 150 x 40
 };
 
 /// The resource path of `picture`.

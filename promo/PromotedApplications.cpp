@@ -99,19 +99,25 @@ QList<PromotedApplication> buildEntries()
 
 } // namespace
 
-PromotedApplications::PromotedApplications(QString applicationsDir)
+PromotedApplications::PromotedApplications(QString applicationsDir, QString flatpakDir)
     : m_applicationsDir(std::move(applicationsDir))
+    , m_flatpakDir(std::move(flatpakDir))
 { }
 
 PromotedApplications& PromotedApplications::shared()
 {
-    static PromotedApplications instance;
+    static PromotedApplications instance(defaultApplicationsDir(), defaultFlatpakApplicationsDir());
     return instance;
 }
 
 QString PromotedApplications::defaultApplicationsDir()
 {
     return QStringLiteral("/usr/share/applications");
+}
+
+QString PromotedApplications::defaultFlatpakApplicationsDir()
+{
+    return QStringLiteral("/var/lib/flatpak/exports/share/applications");
 }
 
 const QList<PromotedApplication>& PromotedApplications::entries()
@@ -132,8 +138,10 @@ void PromotedApplications::checkInstalled()
 {
     m_installed.fill(false);
     for (const PromotedApplication& app : entries()) {
-        const QString path = m_applicationsDir + u'/' + app.desktopId + u".desktop";
-        m_installed[static_cast<size_t>(app.number - 1)] = QFileInfo::exists(path);
+        const QString file = u'/' + app.desktopId + u".desktop";
+        const bool installed = QFileInfo::exists(m_applicationsDir + file)
+            || (!m_flatpakDir.isEmpty() && QFileInfo::exists(m_flatpakDir + file));
+        m_installed[static_cast<size_t>(app.number - 1)] = installed;
     }
 }
 

@@ -15,7 +15,7 @@ struct PromotedApplication
     QString iconPath;
     QString apppath; ///< the project's home page
     QString category;
-    QString desktopId; ///< installed means APPLICATIONS_DIR/desktopId.desktop exists
+    QString desktopId; ///< installed means desktopId.desktop exists in an applications folder
     bool isappStore = false; ///< offered on Flathub; selects the card's button picture
 };
 
@@ -27,13 +27,18 @@ public:
     /// Entries 7, 3 and 2: the recommendation candidates A, B and C, in priority order.
     static constexpr std::array<int, 3> candidates {7, 3, 2};
 
-    /// Only desktop files directly in `applicationsDir` count; a per-user copy elsewhere does
-    /// not, so the check matches what every user of the machine has.
-    explicit PromotedApplications(QString applicationsDir = defaultApplicationsDir());
+    /// Only desktop files directly in `applicationsDir` or in the system-wide Flatpak exports
+    /// `flatpakDir` (none when empty) count; a per-user copy elsewhere does not, so the check
+    /// matches what every user of the machine has.
+    explicit PromotedApplications(
+        QString applicationsDir = defaultApplicationsDir(), QString flatpakDir = QString());
 
-    /// The process-wide instance, looking at the system's applications folder.
+    /// The process-wide instance, looking at the system's applications folder and the
+    /// system-wide Flatpak exports.
     static PromotedApplications& shared();
+
     static QString defaultApplicationsDir();
+    static QString defaultFlatpakApplicationsDir();
 
     /// All 23 entries, in number order.
     static const QList<PromotedApplication>& entries();
@@ -54,8 +59,10 @@ public:
     static QString topRatedKey(int candidateIndex);
 
     QString applicationsDir() const { return m_applicationsDir; }
+    QString flatpakDir() const { return m_flatpakDir; }
 
 private:
     QString m_applicationsDir;
+    QString m_flatpakDir;
     std::array<bool, 23> m_installed {};
 };

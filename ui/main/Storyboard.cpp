@@ -33,6 +33,16 @@ QObject* Storyboard::instantiateController(const QString& identifier) const
     return it == m_factories.cend() ? nullptr : (*it)();
 }
 
+QObject* Storyboard::sharedController(const QString& identifier)
+{
+    if (QObject* made = m_shared.value(identifier))
+        return made;
+    QObject* made = instantiateController(identifier);
+    if (made)
+        m_shared.insert(identifier, made);
+    return made;
+}
+
 void Storyboard::registerController(const QString& identifier, Factory factory)
 {
     m_factories.insert(identifier, std::move(factory));

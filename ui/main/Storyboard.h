@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
-
-class QObject;
 
 /// Makes the application's window and screen controllers by identifier ("ViewController",
 /// "shredderFilesvc", "mainWindowController", ...). Every call makes a new controller; the
@@ -31,9 +30,20 @@ public:
         return typed;
     }
 
+    /// The one controller of `identifier` for the whole process, made on first use and kept
+    /// until the process ends; null for an unknown identifier.
+    QObject* sharedController(const QString& identifier);
+
+    template<typename T>
+    T* sharedController(const QString& identifier)
+    {
+        return qobject_cast<T*>(sharedController(identifier));
+    }
+
     void registerController(const QString& identifier, Factory factory);
     bool hasController(const QString& identifier) const { return m_factories.contains(identifier); }
 
 private:
     QHash<QString, Factory> m_factories;
+    QHash<QString, QPointer<QObject>> m_shared;
 };

@@ -1,8 +1,12 @@
 #include "mainContainerVc.h"
 
+#include "LanguageTable.h"
 #include "NotificationCenter.h"
+#include "SharedState.h"
 #include "Storyboard.h"
 #include "ViewController.h"
+#include "WindowController.h"
+#include "buttoncursor.h"
 #include "shredderFilesvc.h"
 #include "shredderResultVC.h"
 #include "shreddingFilesVC.h"
@@ -35,10 +39,59 @@ void mainContainerVc::loadView()
     pin->setContentsMargins(0, 0, 0, 0);
     pin->setSpacing(0);
     layout->addWidget(m_customview);
+
+    // Over the home screen's free top-right corner; the other screens keep their corner.
+    m_btnUtilityKit = new buttoncursor(this);
+    m_btnUtilityKit->setObjectName(QStringLiteral("btnUtilityKit"));
+    m_btnUtilityKit->setFlat(true);
+    connect(m_btnUtilityKit, &QAbstractButton::clicked, this, &mainContainerVc::btnUtilityKitClicked);
+}
+
+void mainContainerVc::resizeEvent(QResizeEvent* event)
+{
+    BaseViewController::resizeEvent(event);
+    placeUtilityKitButton();
+}
+
+void mainContainerVc::placeUtilityKitButton()
+{
+    if (!m_btnUtilityKit)
+        return;
+    m_btnUtilityKit->setVisible(m_currentContentView && m_currentContentView == m_vc);
+    m_btnUtilityKit->adjustSize();
+    m_btnUtilityKit->move(width() - m_btnUtilityKit->width() - 16, 10);
+    m_btnUtilityKit->raise();
+}
+
+void mainContainerVc::btnUtilityKitClicked()
+{
+    if (auto* panel = Storyboard::mainStoryboard().sharedController<WindowController>(
+            QStringLiteral("UtilityKitWindow")))
+        panel->showWindow();
+}
+
+bool mainContainerVc::canAddFiles() const
+{
+    if (!m_currentContentView)
+        return false;
+    if (m_currentContentView == m_vc)
+        return true;
+    return m_currentContentView == m_listvc && !SharedState::instance().isAddingFiles;
+}
+
+void mainContainerVc::addFiles()
+{
+    if (!canAddFiles())
+        return;
+    if (m_currentContentView == m_vc)
+        m_vc->btnAddFiles();
+    else
+        m_listvc->btnAddMoreFiles();
 }
 
 void mainContainerVc::viewDidLoad()
 {
+    m_btnUtilityKit->setText(localizedText(QStringLiteral("IDS_KQ_300")));
     gotoHome();
     auto& center = NotificationCenter::defaultCenter();
     center.addObserver(QStringLiteral("showData"), this, [this](const Notification&) { updateUi(); });
@@ -71,6 +124,7 @@ void mainContainerVc::switchTo(const QString& identifier, QPointer<T>& slot)
     m_customview->layout()->addWidget(controller);
     controller->show();
     m_currentContentView = controller;
+    placeUtilityKitButton();
 }
 
 void mainContainerVc::gotoHome()

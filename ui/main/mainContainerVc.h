@@ -8,6 +8,8 @@
 
 #include <QPointer>
 
+class buttoncursor;
+
 /// The main window's content: holds the current screen in `customview` and swaps screens when
 /// "GotoHome", "showData", "ShredData" or "ShredComplete" is posted. Each switch makes a fresh
 /// screen; the one it replaces in its slot is destroyed.
@@ -24,6 +26,13 @@ public:
     void ShredData();
     void result();
 
+    /// Shows the other-apps window.
+    void btnUtilityKitClicked();
+    /// Whether the screen on show takes more files (home, or the files list), and adds them
+    /// the way that screen's own button does.
+    bool canAddFiles() const;
+    void addFiles();
+
     QWidget* customview() const { return m_customview; }
     QWidget* currentContentView() const { return m_currentContentView; }
     ViewController* vc() const { return m_vc; }
@@ -34,12 +43,15 @@ public:
 protected:
     void loadView() override;
     void viewDidLoad() override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     template<typename T>
     void switchTo(const QString& identifier, QPointer<T>& slot);
+    void placeUtilityKitButton();
 
     QWidget* m_customview = nullptr;
+    buttoncursor* m_btnUtilityKit = nullptr;
     QPointer<QWidget> m_currentContentView;
     QPointer<ViewController> m_vc;
     QPointer<shredderFilesvc> m_listvc;

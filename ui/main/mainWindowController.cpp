@@ -2,12 +2,9 @@
 
 #include "Pictures.h"
 #include "mainContainerVc.h"
-#include "shreddingFilesVC.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QShortcut>
-#include <QScreen>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(mainWindowController* controller)
@@ -17,9 +14,23 @@ MainWindow::MainWindow(mainWindowController* controller)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The controller hides the window; the close itself is not carried out.
-    m_controller->windowShouldClose();
+    // The controller hides the window (or quits); the close itself is not carried out.
     event->ignore();
+    m_controller->closeRequested();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        emit m_controller->visibilityChanged(true);
+}
+
+void MainWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        emit m_controller->visibilityChanged(false);
 }
 
 mainWindowController::mainWindowController(QObject* parent)
@@ -56,13 +67,6 @@ QWidget* mainWindowController::window()
         layout->setContentsMargins(0, 0, 0, 0);
         m_content = new mainContainerVc(m_window);
         layout->addWidget(m_content->view());
-        // With the window hidden on close, this is how the application ends (menus come later).
-        auto* quit = new QShortcut(QKeySequence::Quit, m_window);
-        connect(quit, &QShortcut::activated, qApp, [] {
-            // A run has no stop; quitting now would leave a file half overwritten, unreported.
-            if (!shreddingFilesVC::isRunActive())
-                QCoreApplication::quit();
-        });
     }
     return m_window;
 }
@@ -70,6 +74,22 @@ QWidget* mainWindowController::window()
 void mainWindowController::windowDidLoad()
 {
     showWindow();
+}
+
+void mainWindowController::setMenuBar(QMenuBar* menuBar)
+{
+    window();
+    delete m_menuBar;
+    m_menuBar = menuBar;
+    m_window->layout()->setMenuBar(menuBar);
+}
+
+void mainWindowController::closeRequested()
+{
+    if (m_closeHandler)
+        m_closeHandler();
+    else
+        windowShouldClose();
 }
 
 bool mainWindowController::windowShouldClose()
@@ -80,7 +100,9 @@ bool mainWindowController::windowShouldClose()
 
 void mainWindowController::showWindow()
 {
-    window()->show();
+    if (window()->isMinimized())
+        m_window->showNormal();
+    m_window->show();
     m_window->raise();
     m_window->activateWindow();
 }

@@ -1,0 +1,23 @@
+#include "DesktopNotification.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QSystemTrayIcon>
+
+void DesktopNotification::send(const QString& summary, const QString& body, QSystemTrayIcon* tray)
+{
+    if (tray) {
+        tray->showMessage(summary, body, QSystemTrayIcon::Information);
+        return;
+    }
+    QDBusMessage notify
+        = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify << QStringLiteral("Corvane") << uint(0) << QStringLiteral("corvane") << summary << body
+           << QStringList()
+           << QVariantMap {{QStringLiteral("desktop-entry"), QStringLiteral("corvane")}} << int(-1);
+    // Nothing waits for the answer: a missing service must not hold up the window.
+    QDBusConnection::sessionBus().asyncCall(notify);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "WindowController.h"
+
+class Storyboard;
+class utilityKitvc;
+
+/// The other-apps window. Its content is the process-wide `utilityKitvc`.
+class UtilityKitWindow : public WindowController
+{
+    Q_OBJECT
+
+public:
+    explicit UtilityKitWindow(QObject* parent = nullptr);
+
+    /// Registers "UtilityKitWindow" and "utilityKitvc" with `storyboard`.
+    static void registerControllers(Storyboard& storyboard);
+
+    utilityKitvc* contentViewController() const { return m_content; }
+
+protected:
+    QWidget* loadWindow() override;
+    void windowDidLoad() override;
+
+private:
+    utilityKitvc* m_content = nullptr;
+};

@@ -1,0 +1,220 @@
+#include "CustomScroller.h"
+#include "LanguageTable.h"
+#include "PromotedApplications.h"
+#include "Storyboard.h"
+#include "TempTree.h"
+#include "UrlCatcher.h"
+#include "UtilityKitWindow.h"
+#include "buttoncursor.h"
+#include "collectionView_cell.h"
+#include "mainContainerVc.h"
+#include "utilityKitvc.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+QStringList names(std::initializer_list<const char*> items)
+{
+    QStringList list;
+    for (const char* item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+} // namespace
+
+class TestOtherApps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void orderingsArePermutations();
+    void installedEntriesAreSkipped_data();
+    void installedEntriesAreSkipped();
+    void cardButtonOpensItsOwnPageAfterAReorder();
+    void cardsSitTwoPerRowWithEqualInsets();
+    void mainWindowButtonOpensTheOnePanel();
+
+private:
+    void showPanel(int ordering);
+
+    TempTree m_system;
+    TempTree m_flatpak;
+    TempTree m_user;
+    std::unique_ptr<PromotedApplications> m_applications;
+    UtilityKitWindow* m_window = nullptr;
+    utilityKitvc* m_panel = nullptr;
+    int m_nextOrdering = 0;
+};
+
+void TestOtherApps::initTestCase()
+{
+    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    UtilityKitWindow::registerControllers(Storyboard::mainStoryboard());
+    m_applications = std::make_unique<PromotedApplications>(m_system.path(), m_flatpak.path());
+    m_window = Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(
+        QStringLiteral("UtilityKitWindow"));
+    QVERIFY(m_window);
+    m_window->window();
+    m_panel = m_window->contentViewController();
+    QVERIFY(m_panel);
+    m_panel->setPromotedApplications(m_applications.get());
+    m_panel->setOrderingDraw([this] { return m_nextOrdering; });
+}
+
+void TestOtherApps::init()
+{
+    for (const TempTree* dir : {&m_system, &m_flatpak, &m_user}) {
+        for (const QString& name : QDir(dir->path()).entryList(QDir::Files))
+            QFile::remove(dir->path() + u'/' + name);
+    }
+}
+
+void TestOtherApps::showPanel(int ordering)
+{
+    m_nextOrdering = ordering;
+    m_window->window()->hide();
+    m_window->showWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window->window()));
+}
+
+void TestOtherApps::orderingsArePermutations()
+{
+    const auto& orderings = utilityKitvc::orderings();
+    QSet<QList<int>> distinct;
+    for (const utilityKitvc::Ordering& ordering : orderings) {
+        QList<int> sorted(ordering.begin(), ordering.end());
+        distinct.insert(sorted);
+        std::sort(sorted.begin(), sorted.end());
+        for (int i = 0; i < 23; ++i)
+            QCOMPARE(sorted.at(i), i + 1);
+    }
+    QCOMPARE(distinct.size(), 10);
+    QCOMPARE(orderings.front().front(), 1);
+    QCOMPARE(orderings.front().back(), 23);
+}
+
+void TestOtherApps::installedEntriesAreSkipped_data()
+{
+    QTest::addColumn<int>("ordering");
+    QTest::addColumn<QStringList>("installed"); // folder:entry, folder one of system, flatpak, user
+    QTest::addColumn<QList<int>>("expectedFirst");
+    QTest::addColumn<int>("expectedCount");
+
+    QTest::newRow("nothing installed, ordering 1")
+        << 0 << QStringList() << QList<int> {1, 2, 3, 4} << 23;
+    QTest::newRow("2 and 5 installed, ordering 1")
+        << 0 << names({"system:2", "system:5"}) << QList<int> {1, 3, 4, 6, 7} << 21;
+    QTest::newRow("a system-wide Flatpak counts")
+        << 1 << names({"flatpak:6", "system:16"}) << QList<int> {20, 13, 22} << 21;
+    QTest::newRow("a per-user copy does not")
+        << 1 << names({"user:6"}) << QList<int> {6, 16, 20} << 23;
+    QStringList everything;
+    for (int n = 1; n <= 23; ++n)
+        everything << QStringLiteral("system:%1").arg(n);
+    QTest::newRow("everything installed") << 4 << everything << QList<int>() << 0;
+}
+
+void TestOtherApps::installedEntriesAreSkipped()
+{
+    QFETCH(int, ordering);
+    QFETCH(QStringList, installed);
+    QFETCH(QList<int>, expectedFirst);
+    QFETCH(int, expectedCount);
+
+    for (const QString& item : installed) {
+        const QString folder = item.section(u':', 0, 0);
+        const int number = item.section(u':', 1).toInt();
+        TempTree& dir = folder == u"system" ? m_system : folder == u"flatpak" ? m_flatpak : m_user;
+        QVERIFY(!dir.writeFile(
+                        PromotedApplications::entry(number)->desktopId + QStringLiteral(".desktop"),
+                        "[Desktop Entry]\n")
+                     .isEmpty());
+    }
+    showPanel(ordering);
+
+    const QList<QVariantMap>& cards = m_panel->allappsDic();
+    QCOMPARE(cards.size(), expectedCount);
+    for (qsizetype i = 0; i < expectedFirst.size(); ++i)
+        QCOMPARE(cards.at(i).value(QStringLiteral("Title")).toString(),
+            PromotedApplications::entry(expectedFirst.at(i))->title);
+    // The grid shows exactly those cards, the heading even when there are none.
+    int shown = 0;
+    for (collectionView_cell* cell : m_panel->cells())
+        shown += cell->isVisible() ? 1 : 0;
+    QCOMPARE(shown, expectedCount);
+    QVERIFY(m_panel->lblotherapps()->isVisible());
+    QCOMPARE(m_panel->lblotherapps()->text(), QStringLiteral("Other Apps we think you may Love:"));
+    if (expectedCount > 0) {
+        collectionView_cell* first = m_panel->cells().first();
+        QCOMPARE(
+            first->lbltitle()->text(), cards.first().value(QStringLiteral("Title")).toString());
+        QVERIFY(!first->imgview()->pixmap().isNull());
+        QVERIFY(!first->btnappstore()->icon().isNull());
+    }
+}
+
+void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
+{
+    UrlCatcher catcher(QStringLiteral("https"));
+
+    showPanel(1); // 6, 16, 20, ...
+    QTest::mouseClick(m_panel->cells().at(1)->btnappstore(), Qt::LeftButton);
+    showPanel(0); // 1, 2, 3, ...: the same widgets now show other cards
+    QTest::mouseClick(m_panel->cells().at(1)->btnappstore(), Qt::LeftButton);
+    QTest::mouseClick(m_panel->cells().at(0)->btnappstore(), Qt::LeftButton);
+
+    QCOMPARE(catcher.opened,
+        QList<QUrl>({QUrl(PromotedApplications::entry(16)->apppath),
+            QUrl(PromotedApplications::entry(2)->apppath),
+            QUrl(PromotedApplications::entry(1)->apppath)}));
+}
+
+void TestOtherApps::cardsSitTwoPerRowWithEqualInsets()
+{
+    showPanel(0);
+    QScrollArea* scroll = m_panel->scrollview();
+    QVERIFY(qobject_cast<CustomScroller*>(scroll->verticalScrollBar()));
+    // 1180 across the grid: 100 free on each side.
+    m_window->window()->resize(1180 + scroll->verticalScrollBar()->sizeHint().width(), 700);
+    QTRY_COMPARE(scroll->viewport()->width(), 1180);
+    QTRY_COMPARE(m_panel->space(), 100.0);
+    const QList<collectionView_cell*> cells = m_panel->cells();
+    QCOMPARE(cells.at(0)->geometry(), QRect(100, 10, 430, 220));
+    QCOMPARE(cells.at(1)->geometry().right() + 1, 1180 - 100);
+    QCOMPARE(cells.at(2)->geometry().topLeft(), QPoint(100, 230));
+    // 23 cards in 12 rows, with the bottom inset below the last.
+    QCOMPARE(scroll->widget()->height(), 10 + 12 * 220 + 20);
+    QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
+}
+
+void TestOtherApps::mainWindowButtonOpensTheOnePanel()
+{
+    m_window->window()->close();
+    QVERIFY(!m_window->window()->isVisible());
+    mainContainerVc container;
+    container.resize(900, 600);
+    container.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&container));
+    auto* button = container.findChild<buttoncursor*>(QStringLiteral("btnUtilityKit"));
+    QVERIFY(button);
+    QVERIFY(button->isVisible()); // the home screen is on show
+    QCOMPARE(button->text(), localizedText(QStringLiteral("IDS_KQ_300")));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(m_window->window()->isVisible());
+    QCOMPARE(Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(
+                 QStringLiteral("UtilityKitWindow")),
+        m_window);
+}
+
+QTEST_MAIN(TestOtherApps)
+#include "tst_otherapps.moc"

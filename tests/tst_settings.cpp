@@ -1,0 +1,510 @@
+#include "AppDelegate.h"
+#include "ApplicationMenu.h"
+#include "Bundle.h"
+#include "LanguageTable.h"
+#include "LaunchOnStartup.h"
+#include "LoginItems.h"
+#include "NotificationCenter.h"
+#include "SUUpdater.h"
+#include "Storyboard.h"
+#include "TempTree.h"
+#include "UrlCatcher.h"
+#include "UserDefaults.h"
+#include "aboutVc.h"
+#include "generalVC.h"
+#include "mainWindowController.h"
+#include "settingsWindowController.h"
+#include "tabViewSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDBusConnection>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QStringList names(std::initializer_list<const char*> items)
+{
+    QStringList list;
+    for (const char* item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+QString entryFor(const QString& program)
+{
+    return QStringLiteral("[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n")
+        .arg(program);
+}
+
+// Stands in for the desktop's notification service on a private session bus.
+class NotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList summaries;
+
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&,
+        const QStringList&, const QVariantMap&, int)
+    {
+        summaries << summary;
+        return uint(summaries.size());
+    }
+};
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void menuCommandsOpenTheRequestedTab();
+    void loginCheckboxKeepsAutostartInLine_data();
+    void loginCheckboxKeepsAutostartInLine();
+    void execLinesAreReadAsTheDesktopDoes_data();
+    void execLinesAreReadAsTheDesktopDoes();
+    void unwritableFolderChangesOnlyTheStoredChoice();
+    void launchReappliesTheStoredChoice_data();
+    void launchReappliesTheStoredChoice();
+    void autoUpdateCheckboxStoresItsKey();
+    void versionLineFollowsTheFormat_data();
+    void versionLineFollowsTheFormat();
+    void aboutPaneShowsOnlyWhatThisBuildHas();
+    void checkForUpdatesSaysThereIsNoSource();
+    void shredEndingWhileAwayNotifies();
+    void closingTheWindowWithATrayHidesIt();
+    void closingTheWindowWithoutATrayQuits();
+
+private:
+    QString autostart() const { return m_config.path(QStringLiteral("autostart")); }
+    QStringList autostartFiles() const
+    {
+        return QDir(autostart()).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name);
+    }
+    settingsWindowController* settings() const
+    {
+        return Storyboard::mainStoryboard().sharedController<settingsWindowController>(
+            QStringLiteral("settingsWindowController"));
+    }
+
+    TempTree m_config;
+    std::unique_ptr<AppDelegate> m_delegate;
+    QProcess m_bus;
+};
+
+void TestSettings::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    // A session bus of our own, before anything asks for one: the notification test talks to
+    // it, and nothing reaches the machine's desktop.
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (!daemon.isEmpty()) {
+        m_bus.start(daemon,
+            {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                QStringLiteral("--print-address")});
+        if (m_bus.waitForReadyRead(5000))
+            qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_delegate = std::make_unique<AppDelegate>(nullptr, [] { return true; });
+    m_delegate->applicationWillFinishLaunching();
+    m_delegate->applicationDidFinishLaunching();
+    QVERIFY(languageStrings().has_value());
+}
+
+void TestSettings::init()
+{
+    QDir(autostart()).removeRecursively();
+    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+}
+
+void TestSettings::cleanupTestCase()
+{
+    m_delegate.reset();
+    m_bus.kill();
+    m_bus.waitForFinished();
+}
+
+void TestSettings::menuCommandsOpenTheRequestedTab()
+{
+    ApplicationMenu* menu = m_delegate->menu();
+    // The menu bar is the window's, with the titles of the language table.
+    QMenuBar* bar = mainWindowController::shared().menuBar();
+    QVERIFY(bar);
+    QCOMPARE(bar->actions().size(), 4);
+    QCOMPARE(
+        m_delegate->menuitem_checkforupdates()->text(), localizedText(QStringLiteral("IDS_KQ_1")));
+    QCOMPARE(m_delegate->menuitem_showCorvane()->text(), localizedText(QStringLiteral("IDS_KQ_3")));
+    QVERIFY(menu->quit()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    QVERIFY(m_delegate->validateMenuItem(menu->about()));
+
+    // Add Files follows the screen on show: home takes files, the result screen does not.
+    auto* file = bar->findChild<QMenu*>(QStringLiteral("menuFile"));
+    QVERIFY(file);
+    emit file->aboutToShow();
+    QVERIFY(menu->addFiles()->isEnabled());
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    emit file->aboutToShow();
+    QVERIFY(!menu->addFiles()->isEnabled());
+    QVERIFY(menu->quit()->isEnabled());
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+
+    menu->about()->trigger();
+    QWidget* window = settings()->window();
+    QVERIFY(window->isVisible());
+    QTabWidget* tabs = settings()->contentViewController()->tabView();
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(1), localizedText(QStringLiteral("IDS_KQ_98")));
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(tabViewSettings::requestedTab(), 0);
+    QCOMPARE(window->windowTitle(), localizedText(QStringLiteral("IDS_KQ_36")));
+
+    // About, close, then Preferences: the request was used up, so General.
+    window->close();
+    QVERIFY(!window->isVisible());
+    menu->preferences()->trigger();
+    QVERIFY(window->isVisible());
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(settings()->window(), window); // the same window, kept
+
+    // About while the window is up on General still turns to About.
+    menu->about()->trigger();
+    QCOMPARE(tabs->currentIndex(), 1);
+    tabs->setCurrentIndex(2);
+    menu->preferences()->trigger();
+    QCOMPARE(tabs->currentIndex(), 0);
+    window->close();
+}
+
+void TestSettings::loginCheckboxKeepsAutostartInLine_data()
+{
+    QTest::addColumn<QStringList>("entries"); // file name=program; APP is this executable
+    QTest::addColumn<bool>("switchOn");
+    QTest::addColumn<QStringList>("expectedFiles");
+    QTest::addColumn<int>("expectedOurs");
+
+    QTest::newRow("on, empty list") << QStringList() << true << names({"corvane.desktop"}) << 1;
+    QTest::newRow("on, three unrelated: ours comes after them")
+        << names({"a.desktop=/bin/sh", "b.desktop=sh", "c.desktop=/bin/true"}) << true
+        << names({"a.desktop", "b.desktop", "c.desktop", "corvane.desktop"}) << 1;
+    QTest::newRow("on, already there: nothing added")
+        << names({"mine.desktop=APP"}) << true << names({"mine.desktop"}) << 1;
+    QTest::newRow("on, our name taken by another program")
+        << names({"corvane.desktop=/bin/sh"}) << true
+        << names({"corvane-2.desktop", "corvane.desktop"}) << 1;
+    QTest::newRow("on, an entry whose program is gone does not count")
+        << names({"old.desktop=/nonexistent/corvane"}) << true
+        << names({"corvane.desktop", "old.desktop"}) << 1;
+    QTest::newRow("off, two of ours: the second goes")
+        << names({"a-ours.desktop=APP", "b-ours.desktop=APP", "z.desktop=/bin/sh"}) << false
+        << names({"a-ours.desktop", "z.desktop"}) << 1;
+    QTest::newRow("off, none of ours: nothing removed")
+        << names({"a.desktop=/bin/sh", "gone.desktop=/nonexistent/x"}) << false
+        << names({"a.desktop", "gone.desktop"}) << 0;
+}
+
+void TestSettings::loginCheckboxKeepsAutostartInLine()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(bool, switchOn);
+    QFETCH(QStringList, expectedFiles);
+    QFETCH(int, expectedOurs);
+
+    const QString app = QCoreApplication::applicationFilePath();
+    for (const QString& entry : entries) {
+        const QString name = entry.section(u'=', 0, 0);
+        const QString program = entry.section(u'=', 1);
+        QVERIFY(!m_config
+                     .writeFile(QStringLiteral("autostart/") + name,
+                         entryFor(program == u"APP" ? u'"' + app + u'"' : program).toUtf8())
+                     .isEmpty());
+    }
+
+    m_delegate->btnPreferences();
+    auto* general
+        = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
+    QVERIFY(general);
+    general->checkboxAutolaunch()->setChecked(!switchOn);
+    general->checkboxAutolaunch()->click();
+
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("startloginstatus")),
+        std::optional<qint64>(switchOn ? 1 : 0));
+    QCOMPARE(autostartFiles(), expectedFiles);
+    const LoginItems items;
+    const std::optional<QList<LoginItem>> listed = items.snapshot();
+    QVERIFY(listed);
+    int ours = 0;
+    for (const LoginItem& item : *listed) {
+        ours += items.pointsAtApplication(item) ? 1 : 0;
+    }
+    QCOMPARE(ours, expectedOurs);
+
+    // Switching on twice never makes a second entry.
+    if (switchOn) {
+        general->checkboxAutolaunch()->setChecked(false);
+        general->checkboxAutolaunch()->click();
+        QCOMPARE(autostartFiles(), expectedFiles);
+    }
+    settings()->window()->close();
+}
+
+void TestSettings::execLinesAreReadAsTheDesktopDoes_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QString>("program");
+
+    QTest::newRow("bare") << QStringLiteral("/usr/bin/corvane %F")
+                          << QStringLiteral("/usr/bin/corvane");
+    QTest::newRow("quoted with a space")
+        << QStringLiteral("\"/opt/my apps/corvane\" --x") << QStringLiteral("/opt/my apps/corvane");
+    QTest::newRow("escaped quote inside")
+        << QStringLiteral("\"/opt/a\\\\\"b/corvane\"") << QStringLiteral("/opt/a\"b/corvane");
+    // \s becomes a space before the quoting is read, so unquoted it still ends the program.
+    QTest::newRow("string-level space escape")
+        << QStringLiteral("/opt/x\\sy") << QStringLiteral("/opt/x");
+    QTest::newRow("string-level escape, quoted")
+        << QStringLiteral("\"/opt/x\\sy\" %U") << QStringLiteral("/opt/x y");
+    QTest::newRow("unterminated quote") << QStringLiteral("\"/opt/corvane") << QString();
+}
+
+void TestSettings::execLinesAreReadAsTheDesktopDoes()
+{
+    QFETCH(QString, exec);
+    QFETCH(QString, program);
+    QCOMPARE(LoginItems::execProgram(exec), program);
+}
+
+void TestSettings::unwritableFolderChangesOnlyTheStoredChoice()
+{
+    // A plain file where the autostart folder should be: nothing can be written there.
+    QVERIFY(!m_config.writeFile(QStringLiteral("autostart"), "not a folder").isEmpty());
+    m_delegate->btnPreferences();
+    auto* general
+        = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
+    general->checkboxAutolaunch()->setChecked(false);
+    general->checkboxAutolaunch()->click();
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("startloginstatus")),
+        std::optional<qint64>(1));
+    QVERIFY(QFileInfo(autostart()).isFile());
+    QCOMPARE(TempTree::readFile(autostart()), QByteArray("not a folder"));
+    QFile::remove(autostart());
+    settings()->window()->close();
+}
+
+void TestSettings::launchReappliesTheStoredChoice_data()
+{
+    QTest::addColumn<QVariant>("stored"); // invalid: no value at all
+    QTest::addColumn<bool>("startsWithEntry");
+    QTest::addColumn<int>("expectedEntries");
+
+    QTest::newRow("1 adds exactly one") << QVariant(qint64(1)) << false << 1;
+    QTest::newRow("1 keeps the one there") << QVariant(qint64(1)) << true << 1;
+    QTest::newRow("0 removes it") << QVariant(qint64(0)) << true << 0;
+    QTest::newRow("2 leaves it") << QVariant(qint64(2)) << true << 1;
+    QTest::newRow("2 adds nothing") << QVariant(qint64(2)) << false << 0;
+    QTest::newRow("a string leaves it") << QVariant(QStringLiteral("1")) << false << 0;
+    QTest::newRow("missing leaves it") << QVariant() << true << 1;
+}
+
+void TestSettings::launchReappliesTheStoredChoice()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(bool, startsWithEntry);
+    QFETCH(int, expectedEntries);
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.removeObjectForKey(QStringLiteral("startloginstatus"));
+    if (stored.typeId() == QMetaType::LongLong)
+        defaults.setInteger(QStringLiteral("startloginstatus"), stored.toLongLong());
+    else if (stored.isValid())
+        defaults.setString(QStringLiteral("startloginstatus"), stored.toString());
+    if (startsWithEntry)
+        QVERIFY(LoginItems().insertApplicationItem());
+
+    m_delegate->applicationDidFinishLaunching();
+    QCOMPARE(autostartFiles().size(), expectedEntries);
+    // The checkbox shows 1 as on and every other integer as off.
+    auto* general = qobject_cast<BaseViewController*>(
+        Storyboard::mainStoryboard().instantiateController(QStringLiteral("generalVC")));
+    std::unique_ptr<BaseViewController> owner(general);
+    general->view();
+    const bool on = stored.typeId() == QMetaType::LongLong && stored.toLongLong() == 1;
+    QCOMPARE(qobject_cast<generalVC*>(general)->checkboxAutolaunch()->isChecked(), on);
+}
+
+void TestSettings::autoUpdateCheckboxStoresItsKey()
+{
+    m_delegate->btnPreferences();
+    auto* general
+        = qobject_cast<generalVC*>(settings()->contentViewController()->tabView()->widget(0));
+    QCheckBox* box = general->checkbox_autoUpdate();
+    for (bool on : {false, true}) {
+        box->setChecked(!on);
+        box->click();
+        QCOMPARE(
+            UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("_checkforUpdate_")),
+            std::optional<qint64>(on ? 1 : 0));
+    }
+    QVERIFY(autostartFiles().isEmpty()); // the other box's business
+    settings()->window()->close();
+}
+
+void TestSettings::versionLineFollowsTheFormat_data()
+{
+    QTest::addColumn<QVariant>("format"); // invalid: no table at all
+    QTest::addColumn<QString>("expected");
+
+    const QString version = QStringLiteral(CORVANE_VERSION);
+    QTest::newRow("placeholder at the end")
+        << QVariant(QStringLiteral("Version %@")) << u"Version " + version;
+    QTest::newRow("placeholder inside")
+        << QVariant(QStringLiteral("v%@ (GPL)")) << u'v' + version + u" (GPL)";
+    QTest::newRow("no placeholder")
+        << QVariant(QStringLiteral("Release build")) << QStringLiteral("Release build");
+    QTest::newRow("no table") << QVariant() << QString();
+}
+
+void TestSettings::versionLineFollowsTheFormat()
+{
+    QFETCH(QVariant, format);
+    QFETCH(QString, expected);
+
+    QCOMPARE(Bundle::mainBundle().shortVersionString(), QStringLiteral(CORVANE_VERSION));
+    if (format.isValid())
+        setLanguageStrings(QVariantMap {{QStringLiteral("IDS_KQ_49"), format}});
+    else
+        setLanguageStrings(std::nullopt);
+    aboutVc pane;
+    pane.view();
+    QCOMPARE(pane.findChild<QLabel*>(QStringLiteral("lblversion"))->text(), expected);
+}
+
+void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
+{
+    aboutVc pane;
+    pane.view();
+    // This build sets no web or social address: their buttons are hidden, not dead.
+    const QVariantMap info = Bundle::mainBundle().infoDictionary();
+    for (const char* name : {"btnWeb", "btnTwitter", "btnFacebook"}) {
+        auto* button = pane.findChild<QAbstractButton*>(QString::fromLatin1(name));
+        QVERIFY2(button, name);
+        QVERIFY2(button->isHidden(), name);
+    }
+    QVERIFY(info.contains(QStringLiteral("CorvaneWebURL")));
+    QVERIFY(info.value(QStringLiteral("CorvaneWebURL")).toString().isEmpty());
+
+    // The shipped pages are there, and each button opens its own one.
+    UrlCatcher catcher(QStringLiteral("file"));
+    const QList<std::pair<const char*, QString>> pages {
+        {"btnprivacypolicy", QStringLiteral("privacy.html")},
+        {"btnEULA", QStringLiteral("license.html")},
+        {"btnuninstallinstruction", QStringLiteral("uninstall.html")}};
+    for (const auto& [name, page] : pages) {
+        auto* button = pane.findChild<QAbstractButton*>(QString::fromLatin1(name));
+        QVERIFY2(button && !button->isHidden(), name);
+        button->click();
+        QVERIFY(!catcher.opened.isEmpty());
+        const QString path = catcher.opened.last().toLocalFile();
+        QCOMPARE(QFileInfo(path).fileName(), page);
+        QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
+    }
+    QCOMPARE(catcher.opened.size(), 3);
+    QVERIFY(QFileInfo::exists(aboutVc::documentationFolder() + QStringLiteral("/LICENSE")));
+}
+
+void TestSettings::checkForUpdatesSaysThereIsNoSource()
+{
+    QVERIFY(SUUpdater::feedURL().isEmpty());
+    m_delegate->menu()->checkForUpdates()->trigger();
+    Alert* alert = m_delegate->updater()->alert();
+    QVERIFY(alert);
+    QTRY_VERIFY(alert->isVisible());
+    QCOMPARE(alert->messageText(), localizedText(QStringLiteral("IDS_KQ_311")));
+    alert->buttons().first()->click();
+    QTRY_VERIFY(!alert->isVisible());
+}
+
+void TestSettings::shredEndingWhileAwayNotifies()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        QSKIP("no private session bus (dbus-daemon missing)");
+    NotificationService service;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+        QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+    QWidget* window = mainWindowController::shared().window();
+    m_delegate->btnShowWindow();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    window->hide();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    QTRY_COMPARE(service.summaries, QStringList {localizedText(QStringLiteral("IDS_KQ_313"))});
+    QTest::qWait(200); // the run seen with the window up sent nothing
+    QCOMPARE(service.summaries.size(), 1);
+
+    bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+    bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+}
+
+void TestSettings::closingTheWindowWithATrayHidesIt()
+{
+    QWidget* window = mainWindowController::shared().window();
+    m_delegate->btnShowWindow();
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->close());
+    QVERIFY(!window->isVisible());
+    QSystemTrayIcon* tray = m_delegate->trayIcon();
+    QVERIFY(tray);
+    QVERIFY(tray->isVisible());
+    QStringList commands;
+    for (QAction* action : tray->contextMenu()->actions()) {
+        if (!action->isSeparator())
+            commands << action->objectName();
+    }
+    QCOMPARE(commands,
+        names({"menuitem_showCorvane", "menuitem_preferences", "menuitem_about",
+            "menuitem_checkforupdates", "menuitem_quit"}));
+
+    // Clicking the icon is the reopen: the window comes back and the icon goes.
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(window->isVisible());
+    QVERIFY(!tray->isVisible());
+}
+
+void TestSettings::closingTheWindowWithoutATrayQuits()
+{
+    AppDelegate withoutTray(nullptr, [] { return false; });
+    withoutTray.applicationDidFinishLaunching();
+    QWidget* window = mainWindowController::shared().window();
+    QVERIFY(window->isVisible());
+    // The real event loop: a quit ends it with 0, the guard timer with 7.
+    QTimer::singleShot(0, window, [window] { window->close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!withoutTray.trayIcon());
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"

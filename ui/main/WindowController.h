@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+/// Owns one top-level window, made on first use. Closing the window hides it; the controller
+/// and the window stay, so the next showWindow() brings back the same window.
+class WindowController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WindowController(QObject* parent = nullptr);
+    ~WindowController() override;
+
+    /// Makes the window (running windowDidLoad once) and returns it.
+    QWidget* window();
+    bool isWindowLoaded() const { return m_window != nullptr; }
+    /// Shows the window, raised and active.
+    virtual void showWindow();
+
+protected:
+    /// Builds the window; called once.
+    virtual QWidget* loadWindow() = 0;
+    virtual void windowDidLoad() { }
+
+private:
+    QPointer<QWidget> m_window;
+};

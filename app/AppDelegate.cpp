@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "Alert.h"
 #include "ApplicationMenu.h"
 #include "DesktopNotification.h"
 #include "LanguageTable.h"
@@ -21,7 +22,9 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent)
@@ -162,12 +165,53 @@ void AppDelegate::checkForUpdates()
 
 void AppDelegate::requestQuit()
 {
-    // A run has no stop; quitting now would leave a file half overwritten, unreported.
-    if (shreddingFilesVC::isRunActive())
+    // Quitting in the middle of a run would cut a file off mid-write: ask first.
+    if (shreddingFilesVC::isRunActive()) {
+        askToStopTheRun();
         return;
+    }
     // Not quit(): it first asks every window to close, and the main window answers a close by
     // hiding, which would call the quit off.
     QCoreApplication::exit(0);
+}
+
+void AppDelegate::askToStopTheRun()
+{
+    if (m_stopAlert)
+        return;
+    mainWindowController& controller = mainWindowController::shared();
+    controller.showWindow();
+    m_stopAlert = new Alert(controller.window());
+    m_stopAlert->setMessageText(localizedText(QStringLiteral("IDS_KQ_255")));
+    m_stopAlert->setInformativeText(localizedText(QStringLiteral("IDS_KQ_256")));
+    QPushButton* keep = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_258")));
+    QPushButton* stop = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_257")));
+    m_stopAlert->setDefaultButton(keep);
+    m_stopAlert->setEscapeButton(keep);
+    const auto close = [alert = m_stopAlert] {
+        alert->endSheet();
+        alert->deleteLater();
+    };
+    connect(keep, &QAbstractButton::clicked, m_stopAlert, close);
+    connect(stop, &QAbstractButton::clicked, this, [this, close] {
+        close();
+        stopRunAndQuit();
+    });
+    m_stopAlert->beginSheetModal(controller.window());
+}
+
+void AppDelegate::stopRunAndQuit()
+{
+    shreddingFilesVC::stopActiveRun();
+    // The run ends after the chunk being written, keeping that file; only then is it safe to go.
+    auto* waiting = new QTimer(this);
+    connect(waiting, &QTimer::timeout, this, [waiting] {
+        if (shreddingFilesVC::isRunActive())
+            return;
+        waiting->stop();
+        QCoreApplication::exit(0);
+    });
+    waiting->start(20);
 }
 
 void AppDelegate::mainWindowWillClose()

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "Alert.h"
+
 #include <QAction>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
+
 
 class ApplicationMenu;
 
@@ -43,7 +46,11 @@ public:
     void checkForUpdates();
     /// Quits, unless a shred is running (stopping it halfway would leave a file half
     /// overwritten). Every Quit command of the application comes here.
+    /// Quits; while a shred runs, first asks whether to stop it (the file being overwritten is
+    /// then kept) and quits once it has stopped.
     void requestQuit();
+    /// The question shown while a run is asked to quit; null when none is up.
+    Alert* stopAlert() const { return m_stopAlert; }
     /// Arguments handed over by a later start of the application.
     void handleArguments(const QStringList& arguments);
 
@@ -55,6 +62,9 @@ public:
     QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
 
 private:
+    void askToStopTheRun();
+    void stopRunAndQuit();
+
     void installMenus();
     /// Enables the items of `menu` as the delegate and the screen on show allow.
     void validateMenu(QMenu* menu);
@@ -71,4 +81,5 @@ private:
     ApplicationMenu* m_menu = nullptr;
     QSystemTrayIcon* m_trayIcon = nullptr;
     std::function<bool()> m_trayAvailable;
+    QPointer<Alert> m_stopAlert;
 };

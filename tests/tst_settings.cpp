@@ -10,6 +10,8 @@
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UserDefaults.h"
+#include "SharedState.h"
+#include "shreddingFilesVC.h"
 #include "aboutVc.h"
 #include "generalVC.h"
 #include "mainWindowController.h"
@@ -94,6 +96,7 @@ private slots:
     void shredEndingWhileAwayNotifies();
     void closingTheWindowWithATrayHidesIt();
     void closingTheWindowWithoutATrayQuits();
+    void quittingDuringARunAsksAndKeepsTheFile();
 
 private:
     QString autostart() const { return m_config.path(QStringLiteral("autostart")); }
@@ -504,6 +507,44 @@ void TestSettings::closingTheWindowWithoutATrayQuits()
     QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!withoutTray.trayIcon());
+}
+
+void TestSettings::quittingDuringARunAsksAndKeepsTheFile()
+{
+    TempTree tree;
+    const QString big = tree.makeAllocatedFile(QStringLiteral("big"), 4LL << 30);
+    if (big.isEmpty())
+        QSKIP("no room for a 4 GiB file in the temporary folder");
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 2);
+    SharedState& state = SharedState::instance();
+    state.resetLists();
+    ItemRef item = makeTopLevelItem(FileDirectory::fromUrl(QUrl::fromLocalFile(big)), 0);
+    item->state = true;
+    state.arrFileList.append(item);
+    state.totalSelectedFiles = 1;
+    mainWindowController::shared().showWindow();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    // 0xFF at its start: the first pass is under way.
+    QTRY_VERIFY_WITH_TIMEOUT([&] {
+        QFile file(big);
+        return file.open(QIODevice::ReadOnly) && file.read(1) == QByteArray(1, '\xff');
+    }(), 20000);
+
+    m_delegate->requestQuit();
+    QTRY_VERIFY(m_delegate->stopAlert() && m_delegate->stopAlert()->isVisible());
+    m_delegate->stopAlert()->buttons().at(0)->click(); // keep shredding
+    QTRY_VERIFY(!m_delegate->stopAlert());
+    QVERIFY(shreddingFilesVC::isRunActive());
+
+    m_delegate->requestQuit();
+    QTRY_VERIFY(m_delegate->stopAlert());
+    QPushButton* stop = m_delegate->stopAlert()->buttons().at(1);
+    QTimer::singleShot(0, stop, [stop] { stop->click(); });
+    QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!shreddingFilesVC::isRunActive());
+    QVERIFY(TempTree::exists(big)); // stopped in its pass: kept, never unlinked
+    state.resetLists();
 }
 
 QTEST_MAIN(TestSettings)

@@ -101,9 +101,8 @@ private slots:
     void overwriteRefusesWhatIsNotAPlainFile();
 
     void folderTreeNotifiesThenErasesEverything();
-    void missingPathDoesNothing();
-    void emptyFolderIsRemovedWithoutNotification();
-    void abortBeforeStartLeavesEverything();
+    void noFileToEraseNotifiesNothing_data();
+    void noFileToEraseNotifiesNothing();
     void pauseHoldsBetweenFilesAndAbortWaitsForResume();
     void perFileDelayIsApplied();
 
@@ -249,38 +248,32 @@ void TestEngine::folderTreeNotifiesThenErasesEverything()
     QVERIFY(report.pathRemoved);
 }
 
-void TestEngine::missingPathDoesNothing()
+void TestEngine::noFileToEraseNotifiesNothing_data()
 {
-    TempTree tree;
-    ProgressRecorder progress;
-    m_engine.shredFile(tree.path(QStringLiteral("missing")), 1);
-    QVERIFY(progress.all().isEmpty());
-    QVERIFY(m_engine.lastReport().pathMissing);
-    QVERIFY(!m_engine.lastReport().succeeded());
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing path") << QStringLiteral("missing");
+    QTest::newRow("empty folders, removed") << QStringLiteral("empty");
+    QTest::newRow("aborted before the start, all kept") << QStringLiteral("aborted");
 }
 
-void TestEngine::emptyFolderIsRemovedWithoutNotification()
+void TestEngine::noFileToEraseNotifiesNothing()
 {
+    QFETCH(QString, kind);
     TempTree tree;
-    const QString empty = tree.makeDir(QStringLiteral("empty/inner"));
+    const QString file = kind == u"aborted" ? tree.writeFile(QStringLiteral("f/a"), "secret") : QString();
+    if (kind == u"empty")
+        tree.makeDir(QStringLiteral("f/inner"));
+    m_engine.setBFileShreddingOperationAborted(kind == u"aborted");
     ProgressRecorder progress;
-    m_engine.shredFile(tree.path(QStringLiteral("empty")), 1);
+    const ShredReport report = m_engine.shredFile(tree.path(QStringLiteral("f")), 1);
     QVERIFY(progress.all().isEmpty());
-    QVERIFY(!TempTree::exists(empty));
-    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("empty"))));
-    QCOMPARE(m_engine.lastReport().entriesRemoved, 2);
-}
-
-void TestEngine::abortBeforeStartLeavesEverything()
-{
-    TempTree tree;
-    const QString file = tree.writeFile(QStringLiteral("f/a"), "secret");
-    m_engine.setBFileShreddingOperationAborted(true);
-    ProgressRecorder progress;
-    m_engine.shredFile(tree.path(QStringLiteral("f")), 1);
-    QVERIFY(progress.all().isEmpty());
-    QCOMPARE(TempTree::readFile(file), QByteArray("secret"));
-    QVERIFY(m_engine.lastReport().aborted);
+    QCOMPARE(report.pathMissing, kind == u"missing");
+    QCOMPARE(report.aborted, kind == u"aborted");
+    QCOMPARE(report.succeeded(), kind == u"empty");
+    QCOMPARE(report.entriesRemoved, kind == u"empty" ? 2 : 0);
+    QCOMPARE(TempTree::exists(tree.path(QStringLiteral("f"))), kind == u"aborted");
+    if (!file.isEmpty())
+        QCOMPARE(TempTree::readFile(file), QByteArray("secret"));
 }
 
 void TestEngine::pauseHoldsBetweenFilesAndAbortWaitsForResume()

@@ -121,12 +121,6 @@ qint64 compareBlocks(const QByteArray& image, const SecretFile& file, qint64 len
     return compared;
 }
 
-QByteArray readWhole(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestErasure : public QObject
@@ -217,11 +211,11 @@ void TestErasure::toolTellsWhereOverwritingCannotReach()
         QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(note))), qPrintable(err));
     QVERIFY2(out.contains(warning >= 0 ? u"; 1 with a warning."_s : u"; 0 with a warning."_s), qPrintable(out));
     if (!after.isEmpty())
-        QCOMPARE(readWhole(mount + u"/copy"), secret); // the copy outside the selection is untouched
+        QCOMPARE(TempTree::readFile(mount + u"/copy"), secret); // the copy outside the selection is untouched
 
     // The verdict is honest both ways: warned files really keep their secret somewhere.
     QVERIFY2(image.unmount(), qPrintable(image.error()));
-    QCOMPARE(readWhole(image.imagePath()).contains(marker), secretLeft);
+    QCOMPARE(TempTree::readFile(image.imagePath()).contains(marker), secretLeft);
 }
 
 void TestErasure::toolLeavesNoTraceOnDisk_data()
@@ -271,7 +265,7 @@ void TestErasure::toolLeavesNoTraceOnDisk()
 
     // Where the secrets lie, checked against the raw image so a misread map cannot pass below.
     {
-        const QByteArray raw = readWhole(image.imagePath());
+        const QByteArray raw = TempTree::readFile(image.imagePath());
         QVERIFY(!raw.isEmpty());
         for (SecretFile& file : files) {
             QString error;
@@ -302,7 +296,7 @@ void TestErasure::toolLeavesNoTraceOnDisk()
     QVERIFY(!TempTree::exists(top));
     QVERIFY2(image.unmount(), qPrintable(image.error()));
 
-    const QByteArray raw = readWhole(image.imagePath());
+    const QByteArray raw = TempTree::readFile(image.imagePath());
     QVERIFY(!raw.isEmpty());
     const QByteArray word = finalPatternWord(method);
     for (const SecretFile& file : files) {

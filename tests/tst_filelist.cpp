@@ -96,14 +96,6 @@ QStringList childNames(const QModelIndex& parent)
     return names;
 }
 
-// With CORVANE_SCREENSHOT_DIR set, the list is saved there to be looked at by a person.
-void saveShot(QWidget& widget, const char* name)
-{
-    const QString dir = qEnvironmentVariable("CORVANE_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        widget.grab().save(dir + u'/' + QString::fromLatin1(name) + QStringLiteral(".png"));
-}
-
 } // namespace
 
 /// Receives what QDesktopServices would hand to the desktop, so no test opens a real window.
@@ -460,7 +452,6 @@ private slots:
 
         SharedState::instance().isAddingFiles = true;
         list.model.reload();
-        saveShot(list.view, "filelist-pending");
         // The rows look busy: no state, no size, no buttons.
         QCOMPARE(child.data(Qt::CheckStateRole).toInt(), off);
         QCOMPARE(child.data(FileListModel::SizeTextRole).toString(), QString());
@@ -527,7 +518,6 @@ private slots:
         QCOMPARE(list.delegate.hoveredIndex(), first);
         QVERIFY(!list.blank(first, reveal));
         QVERIFY(list.blank(second, secondReveal));
-        saveShot(list.view, "filelist-hover");
 
         // The buttons' tool tips say what they do.
         for (const auto& [rect, key] :

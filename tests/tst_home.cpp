@@ -124,14 +124,6 @@ QStringList pendingPaths()
     return paths;
 }
 
-// With CORVANE_SCREENSHOT_DIR set, what the user would see is saved there for a person to check.
-void saveShot(QWidget& widget, const QString& name)
-{
-    const QString dir = qEnvironmentVariable("CORVANE_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        QVERIFY(widget.grab().save(dir + u'/' + name + QStringLiteral(".png")));
-}
-
 /// The view the file dialog shows now (list or details); both share one selection.
 QAbstractItemView* visibleView(QFileDialog* dialog)
 {
@@ -293,8 +285,6 @@ private slots:
         QDragEnterEvent enter(QPoint(10, 10), actions, &mime, Qt::LeftButton, modifiers);
         QApplication::sendEvent(screen.drop(), &enter);
         const bool lit = screen.frame()->isHighlighted();
-        if (lit)
-            saveShot(screen.container, QStringLiteral("home-drag-hover"));
         QDragLeaveEvent leave;
         QApplication::sendEvent(screen.drop(), &leave);
         QCOMPARE(lit, accepted);

@@ -13,20 +13,13 @@
 #include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
+#include <QScopeGuard>
 #include <QTest>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-double allocatedBytes(const QString& path)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return static_cast<double>(st.st_blocks) * 512.0;
-}
 
 QUrl fileUrl(const QString& path)
 {
@@ -188,21 +181,17 @@ void TestListBuilding::dropWithOneReadOnlyPath()
     const QString view = tree.makeDir(QStringLiteral("view"));
 
     // Root may write anything writable on disk, so the fault is a read-only mount (EROFS).
-    struct Unmount
-    {
-        QString target;
-        ~Unmount()
-        {
-            if (!target.isEmpty())
-                LoopImage::unmountPath(target);
-        }
-    } unmount;
+    QString mounted;
+    const auto unmount = qScopeGuard([&mounted] {
+        if (!mounted.isEmpty())
+            LoopImage::unmountPath(mounted);
+    });
     QString readOnly;
     if (canDropPrivileges()) {
         QString error;
         if (!LoopImage::bindReadOnly(source, view, &error))
             QSKIP(qPrintable(u"no read-only bind mount: " + error));
-        unmount.target = view;
+        mounted = view;
         readOnly = view + QStringLiteral("/locked.txt");
     } else {
         readOnly = source + QStringLiteral("/locked.txt");
@@ -320,7 +309,7 @@ void TestListBuilding::folderTotal()
     double expected = 0;
     for (const QString& relative : counted) {
         const QString path = tree.writeFile(u"top/" + relative, TempTree::incompressible(4096));
-        expected += allocatedBytes(path);
+        expected += TempTree::allocatedSize(path);
     }
     // Present in every row and never counted: no file of their own below the folder.
     tree.makeDir(QStringLiteral("top/empty"));

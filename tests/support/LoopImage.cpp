@@ -154,9 +154,14 @@ bool LoopImage::unmount()
     return !m_mounted;
 }
 
+bool LoopImage::bind(const QString& source, const QString& target, QString* error)
+{
+    return run(QStringLiteral("mount"), {QStringLiteral("--bind"), source, target}, error);
+}
+
 bool LoopImage::bindReadOnly(const QString& source, const QString& target, QString* error)
 {
-    if (!run(QStringLiteral("mount"), {QStringLiteral("--bind"), source, target}, error))
+    if (!bind(source, target, error))
         return false;
     if (!run(QStringLiteral("mount"),
             {QStringLiteral("-o"), QStringLiteral("remount,bind,ro"), target}, error)) {

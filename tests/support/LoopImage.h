@@ -31,7 +31,8 @@ public:
 
     /// Unmounts (after syncing) so the raw image can be searched; false on failure.
     bool unmount();
-    /// Mounts `source` again at `target` read-only (a bind mount) for a read-only fault.
+    /// Mounts `source` again at `target` (a bind mount), writable or read-only.
+    static bool bind(const QString& source, const QString& target, QString* error);
     static bool bindReadOnly(const QString& source, const QString& target, QString* error);
     static bool unmountPath(const QString& target);
     /// Why an image of `fsType` cannot be made here (not root, no kernel support, no mkfs), or

@@ -137,6 +137,31 @@ std::optional<EntryStat> DirectoryHandle::stat(const QByteArray& name, int* erro
     return statAt(m_fd, name.constData(), 0, error);
 }
 
+bool DirectoryHandle::addOwnerWrite(const QByteArray& name, const EntryStat& expected, int* error) const
+{
+    // O_PATH needs no permission on the file; the change goes through the descriptor's own
+    // /proc link, so it reaches the file that was checked and nothing a link points to.
+    const int fd = ::openat(m_fd, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    const std::optional<EntryStat> st = statDescriptor(fd, error);
+    bool done = false;
+    if (!st || !st->sameFileAs(expected) || !S_ISREG(st->mode)) {
+        if (st)
+            *error = ESTALE;
+    } else {
+        QByteArray link("/proc/self/fd/");
+        link += QByteArray::number(fd);
+        done = ::chmod(link.constData(), (st->mode & 07777) | S_IWUSR) == 0;
+        if (!done)
+            *error = errno;
+    }
+    ::close(fd);
+    return done;
+}
+
 std::optional<EntryStat> DirectoryHandle::statSelf(int* error) const
 {
     return statDescriptor(m_fd, error);

@@ -64,6 +64,9 @@ public:
     std::optional<std::vector<QByteArray>> names(int* error) const;
     /// The entry `name` itself (a link is described, not followed).
     std::optional<EntryStat> stat(const QByteArray& name, int* error) const;
+    /// Gives the owner write permission on the regular file `name`, which must still be
+    /// `expected`; never through a link swapped in meanwhile. False and `error` set otherwise.
+    bool addOwnerWrite(const QByteArray& name, const EntryStat& expected, int* error) const;
     /// The folder itself.
     std::optional<EntryStat> statSelf(int* error) const;
     /// The file open at `fd`.

@@ -1,6 +1,7 @@
 #include "ShredRun.h"
 
 #include "DirectoryHandle.h"
+#include "PathText.h"
 #include "ZPHShred.h"
 
 #include <QFile>
@@ -110,44 +111,55 @@ void ShredRun::plan()
     emit planned(files, bytes);
 }
 
+void ShredRun::walkTree(const QByteArray& path, const EntryVisitor& visit)
+{
+    const QByteArray native = PathText::withoutTrailingSlashes(path);
+    int err = 0;
+    const DirectoryHandle parent = DirectoryHandle::open(PathText::parentOf(native), &err);
+    const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
+    const std::optional<EntryStat> top = parent.isValid() ? parent.stat(name, &err) : std::nullopt;
+    if (!top)
+        return;
+    if (!S_ISDIR(top->mode)) {
+        visit(parent, name, native, *top);
+        return;
+    }
+    const std::function<void(const DirectoryHandle&, const QByteArray&, const EntryStat&)> walk
+        = [&](const DirectoryHandle& dir, const QByteArray& folder, const EntryStat& root) {
+        const auto names = dir.names(&err);
+        for (const QByteArray& entryName : names.value_or(std::vector<QByteArray>())) {
+            const std::optional<EntryStat> entry = dir.stat(entryName, &err);
+            if (!entry || !entry->onSameMountAs(root))
+                continue;
+            const QByteArray entryPath = PathText::join(folder, entryName);
+            if (!S_ISDIR(entry->mode)) {
+                visit(dir, entryName, entryPath, *entry);
+                continue;
+            }
+            const DirectoryHandle child = dir.openChild(entryName, &err);
+            if (child.isValid())
+                walk(child, entryPath, root);
+        }
+    };
+    const DirectoryHandle dir = parent.openChild(name, &err);
+    std::optional<EntryStat> root = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
+    if (!root)
+        return;
+    root->mountRoot = false;
+    walk(dir, native, *root);
+}
+
 quint64 ShredRun::plannedTreeBytes(const QByteArray& path, qint64* files) const
 {
     // The same walk the engine makes: regular files with one link, never across a mount.
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
-        return 0;
-    if (S_ISREG(st.st_mode)) {
-        *files += 1;
-        return plannedBytes(quint64(st.st_size), m_nPassType);
-    }
-    if (!S_ISDIR(st.st_mode))
-        return 0;
-    int err = 0;
-    const std::function<quint64(const DirectoryHandle&, const EntryStat&)> walk
-        = [&](const DirectoryHandle& dir, const EntryStat& root) -> quint64 {
-        quint64 total = 0;
-        const auto names = dir.names(&err);
-        for (const QByteArray& name : names.value_or(std::vector<QByteArray>())) {
-            const std::optional<EntryStat> entry = dir.stat(name, &err);
-            if (!entry || !entry->onSameMountAs(root))
-                continue;
-            if (S_ISREG(entry->mode) && entry->links == 1) {
-                *files += 1;
-                total += plannedBytes(entry->size, m_nPassType);
-            } else if (S_ISDIR(entry->mode)) {
-                const DirectoryHandle child = dir.openChild(name, &err);
-                if (child.isValid())
-                    total += walk(child, root);
-            }
+    quint64 total = 0;
+    walkTree(path, [&](const DirectoryHandle&, const QByteArray&, const QByteArray&, const EntryStat& entry) {
+        if (S_ISREG(entry.mode) && entry.links == 1) {
+            *files += 1;
+            total += plannedBytes(entry.size, m_nPassType);
         }
-        return total;
-    };
-    const DirectoryHandle dir = DirectoryHandle::open(path, &err);
-    std::optional<EntryStat> root = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
-    if (!root)
-        return 0;
-    root->mountRoot = false;
-    return walk(dir, *root);
+    });
+    return total;
 }
 
 void ShredRun::fail(const QByteArray& path, ShredFailure::Kind kind, int error)

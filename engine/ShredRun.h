@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DirectoryHandle.h"
 #include "ShredObserver.h"
 #include "ShredReport.h"
 #include "ShredTarget.h"
@@ -8,6 +9,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -36,6 +38,12 @@ public:
 
     /// Bytes a run writes over `length` bytes of file with `nPassType`'s passes.
     static quint64 plannedBytes(quint64 length, int nPassType);
+    /// Walks `path` as the engine does (never through a link, never onto another mount) and
+    /// calls `visit` for every entry that is not a folder, with the folder it is in, its name,
+    /// its whole path and what it is.
+    using EntryVisitor = std::function<void(const DirectoryHandle& folder, const QByteArray& name,
+                                            const QByteArray& path, const EntryStat& entry)>;
+    static void walkTree(const QByteArray& path, const EntryVisitor& visit);
 
 signals:
     /// Before the first file: what the run will write, passes included.

@@ -329,6 +329,11 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
         addFailure(display, Kind::HardLinks, 0, quint64(st->links));
         return FileOutcome::Failed;
     }
+    if (m_force && !(st->mode & S_IWUSR) && (st->owner == ::geteuid() || ::geteuid() == 0)
+        && !dir.addOwnerWrite(name, *st, &err)) {
+        addFailure(display, Kind::OpenFailed, err);
+        return FileOutcome::Failed;
+    }
     if (const std::optional<ShredFailure> why = whyNotRemovable(dir, *st)) {
         // Overwriting a file that then cannot be unlinked would leave a wrecked file behind.
         addFailure(display, why->kind, why->error);
@@ -488,8 +493,11 @@ ZPHShred::Walk ZPHShred::walkFolder(const DirectoryHandle& dir, const QString& d
         } else if (S_ISDIR(st->mode)) {
             const DirectoryHandle sub = dir.openChild(name, &err);
             const std::optional<EntryStat> opened = sub.isValid() ? sub.statSelf(&err) : std::nullopt;
-            if (!opened || !opened->sameFileAs(*st))
+            if (!opened || !opened->sameFileAs(*st)) {
+                // Whatever is below was not reached (out of descriptors, no permission): say so.
+                addFailure(child, Kind::FolderUnreadable, opened ? ESTALE : err);
                 continue;
+            }
             if (walkFolder(sub, child, nPassType, root) == Walk::Stop)
                 return Walk::Stop;
         }

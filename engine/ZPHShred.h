@@ -81,6 +81,9 @@ public:
     using ReadFunction = std::function<ssize_t(int fd, void* buffer, size_t length, off_t offset)>;
     void setReadFunctionForTesting(ReadFunction read) { m_read = std::move(read); }
 
+    /// Gives write permission to files of this user that lack it before overwriting them.
+    void setForceWritable(bool force) { m_force = force; }
+
     /// Told of each file's passes and bytes; set it only while no shred runs.
     void setObserver(ShredObserver* observer) { m_observer = observer; }
 
@@ -134,6 +137,7 @@ private:
     std::atomic<int> m_perFileDelayMs{10};
     std::atomic<bool> m_stopRequested{false};
     bool m_verify = false;
+    bool m_force = false;
     ReadFunction m_read;
     ShredObserver* m_observer = nullptr;
     StorageAssessment m_assessment;

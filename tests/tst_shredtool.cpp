@@ -31,10 +31,18 @@ struct ToolRun
 
 // Runs the tool with `args`; as uid/gid 65534 when `unprivileged`. A tool that waited for
 // input or hung would not finish: standard input stays an open pipe that is never written.
-ToolRun runTool(const QStringList& args, bool unprivileged = false, const QString& workingDir = {})
+ToolRun runTool(const QStringList& args, bool unprivileged = false, const QString& workingDir = {},
+                const QByteArray& input = {})
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
+    if (!input.isEmpty()) {
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        QObject::connect(&process, &QProcess::started, &process, [&] {
+            process.write(input);
+            process.closeWriteChannel();
+        });
+    }
     const QStringList asNobody {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, kTool};
     process.start(unprivileged ? u"setpriv"_s : kTool, unprivileged ? asNobody + args : args);
     const bool finished = process.waitForFinished(30000);
@@ -98,6 +106,10 @@ private slots:
     void readOnlyMountIsRefusedAndKept();
     void linksFifosAndHardLinks();
     void argumentsReachTheEngineAsBytes();
+    void gnuManners_data();
+    void gnuManners();
+    void versionToAFullDiskFails();
+    void treeDeeperThanPathMaxIsCountedRight();
     void signalStopsAndKeepsTheFileInProgress_data();
     void signalStopsAndKeepsTheFileInProgress();
 };
@@ -112,16 +124,21 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
         QTest::newRow(name) << QString::fromLatin1(args).split(u' ', Qt::SkipEmptyParts) << exitCode
                             << QString::fromLatin1(message);
     };
-    row("no arguments", "", 2, "no path given");
-    row("only options", "--verbose --method 2", 2, "no path given");
-    row("unknown option", "--force FILE", 2, "unknown option '--force'");
+    row("no arguments", "", 2, "missing operand");
+    row("only options", "--verbose --method 2", 2, "missing operand");
+    row("unknown option", "--frobnicate FILE", 2, "unrecognized option '--frobnicate'");
+    row("unknown short option", "-vx FILE", 2, "invalid option -- 'x'");
+    row("ambiguous prefix", "--ver FILE", 2, "option '--ver' is ambiguous; possibilities: '--verbose' '--verify' '--version'");
+    row("value to a flag", "--quiet=1 FILE", 2, "option '--quiet' doesn't allow an argument");
     row("method 0, separate word", "--method 0 FILE", 2, "invalid method '0'");
     row("empty method", "--method= FILE", 2, "invalid method ''");
     row("one bad method of two", "--method=9 --method=1 FILE", 2, "invalid method '9'");
-    row("method without value", "FILE --method", 2, "'--method' needs a value");
+    row("method without value", "FILE --method", 2, "option '--method' requires an argument");
+    row("short method without value", "FILE -vm", 2, "option requires an argument -- 'm'");
     row("path taken as the method", "--method FILE", 2, "invalid method");
-    row("-h with a path", "FILE -h", 0, "Usage: corvane-shred [--method 1|2|3]");
-    row("version with a path", "--version FILE", 0, "corvane-shred " CORVANE_VERSION "\n");
+    row("names with --files0-from", "--files0-from=- FILE", 2, "file operands cannot be combined with --files0-from");
+    row("-h with a path", "FILE -h", 0, "Usage: corvane-shred [OPTION]... [--] PATH...");
+    row("version with a path", "--vers FILE", 0, "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
 }
 
 void TestShredTool::usageHelpAndVersionEraseNothing()
@@ -174,8 +191,8 @@ void TestShredTool::erasesTreesWithEachMethod()
     QStringList listed = run.out.split(u'\n', Qt::SkipEmptyParts);
     listed.removeLast();
     listed.sort();
-    const QStringList verbose {u"erased single.txt"_s, u"erased top/.hidden"_s,
-        u"erased top/a.bin"_s, u"erased top/sub/empty-file"_s, u"erased top/sub/new?line é"_s};
+    const QStringList verbose {u"erased 'single.txt'"_s, u"erased 'top/.hidden'"_s,
+        u"erased 'top/a.bin'"_s, u"erased 'top/sub/empty-file'"_s, u"erased 'top/sub/new'$'\\n''line é'"_s};
     QCOMPARE(listed, args.contains(u"--verbose") ? verbose : QStringList());
 }
 
@@ -229,7 +246,7 @@ void TestShredTool::refusedPathsAreKeptOthersErased()
     const ToolRun run = runTool(args);
     VERIFY_RUN(run, 1);
     for (const QString& name : refused) {
-        QVERIFY2(run.err.contains(u"corvane-shred: refused '"_s + tree.path(name) + u"/': "),
+        QVERIFY2(run.err.contains(u"corvane-shred: cannot erase '"_s + tree.path(name) + u"/': refused: "),
             qPrintable(run.err));
         QCOMPARE(TempTree::exists(tree.path(name + u"/keep.txt")), name != u"gone");
     }
@@ -263,8 +280,8 @@ void TestShredTool::unwritableItemsOfAnotherUserAreKept()
         && TempTree::readFile(inLockedDir) == "root's data");
     QCOMPARE(TempTree::readFile(stranded), QByteArray("nobody's data"));
     QVERIFY(!TempTree::exists(mine));
-    for (const QString& line : QStringList {u"refused '"_s + locked + u"': it is not writable\n",
-             u"refused '"_s + lockedDir + u"': ", u"'"_s + stranded + u"': not erased: "})
+    for (const QString& line : QStringList {u"cannot erase '"_s + locked + u"': refused: it is not writable\n",
+             u"cannot erase '"_s + lockedDir + u"': refused: ", u"cannot erase '"_s + stranded + u"': not erased: "})
         QVERIFY2(run.err.contains(u"corvane-shred: "_s + line), qPrintable(run.err));
     QCOMPARE(run.err.count(u'\n'), 3);
     QCOMPARE(summaryOf(run.out), (QList<int> {1, 0, 1, 4, 1, 2}));
@@ -286,7 +303,7 @@ void TestShredTool::readOnlyMountIsRefusedAndKept()
     VERIFY_RUN(run, 1);
     QCOMPARE(TempTree::readFile(file), QByteArray("read-only data"));
     QVERIFY2(
-        run.err.contains(u"refused '"_s + onMount + u"': it is not writable"), qPrintable(run.err));
+        run.err.contains(u"cannot erase '"_s + onMount + u"': refused: it is not writable"), qPrintable(run.err));
     QCOMPARE(summaryOf(run.out).value(5), 2);
 }
 
@@ -324,7 +341,7 @@ void TestShredTool::linksFifosAndHardLinks()
     // Each kept name is reported once, with the reason.
     for (const QString& name : {hard, hardTop}) {
         QVERIFY2(
-            run.err.contains(u"corvane-shred: '"_s + name + u"': not erased: "), qPrintable(run.err));
+            run.err.contains(u"corvane-shred: cannot erase '"_s + name + u"': not erased: "), qPrintable(run.err));
     }
     QVERIFY2(run.err.contains(u"hard links") && run.err.count(u'\n') == 2, qPrintable(run.err));
     // Other entries: four in sel, sel itself and the link and FIFO given at the top.
@@ -355,6 +372,98 @@ void TestShredTool::argumentsReachTheEngineAsBytes()
     QVERIFY(::lstat(invalid.constData(), &st) != 0);
     QCOMPARE(TempTree::readFile(tree.path(u"bad\uFFFD"_s)), QByteArray("data"));
     QCOMPARE(TempTree::readFile(tree.path(u"keep"_s)), QByteArray("data"));
+}
+
+void TestShredTool::gnuManners_data()
+{
+    // In a folder holding "dir/a", "dir/sub/b", "odd" (a name with a newline) and "own" (a
+    // read-only file of uid 65534's): the arguments, the exit status, what standard output and
+    // error must hold, and the names that must be left.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QStringList>("left");
+    const QStringList all {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s, u"own"_s};
+    QTest::newRow("combined short options, quiet") << QStringList {u"-vqm3"_s, u"dir"_s} << false << QByteArray()
+        << 0 << u"erased 'dir/a'\n"_s << QString() << QStringList {u"odd\nname"_s, u"own"_s};
+    QTest::newRow("unique prefixes") << QStringList {u"--verb"_s, u"--meth=2"_s, u"--"_s, u"own"_s} << false
+        << QByteArray() << 0 << u"erased 'own'"_s << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+    QTest::newRow("dry run touches nothing") << QStringList {u"--dry-run"_s, u"dir"_s, u"odd\nname"_s} << false
+        << QByteArray() << 0 << u"would erase 'odd'$'\\n''name'\n"_s << QString() << all;
+    QTest::newRow("names from standard input") << QStringList {u"-v"_s, u"--files0-from=-"_s} << false
+        << QByteArray("odd\nname\0dir/sub/b\0", 19) << 0 << u"erased 'odd'$'\\n''name'"_s << QString()
+        << QStringList {u"dir/a"_s, u"own"_s};
+    QTest::newRow("an empty name in the list") << QStringList {u"--files0-from=-"_s} << false
+        << QByteArray("own\0\0dir", 8) << 1 << QString() << u"'-':2: invalid zero-length file name"_s << all;
+    QTest::newRow("a path twice and inside itself") << QStringList {u"dir"_s, u"dir/"_s, u"dir/sub"_s} << false
+        << QByteArray() << 0 << u"; 3 of 3 paths removed;"_s << QString() << QStringList {u"odd\nname"_s, u"own"_s};
+    QTest::newRow("dot and dot-dot") << QStringList {u"."_s, u"dir/.."_s} << false << QByteArray() << 1
+        << QString() << u"refusing to remove '.' or '..' directory: skipping 'dir/..'"_s << all;
+    QTest::newRow("read-only file of one's own") << QStringList {u"own"_s} << true << QByteArray() << 1
+        << QString() << u"cannot erase 'own': refused: it is not writable"_s << all;
+    QTest::newRow("... with --force") << QStringList {u"-f"_s, u"own"_s} << true << QByteArray() << 0
+        << u"1 of 1 path removed"_s << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+}
+
+void TestShredTool::gnuManners()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, unprivileged);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QStringList, left);
+    if (unprivileged && !toolRunsUnprivileged())
+        QSKIP("needs root, setpriv and a build folder uid 65534 can reach");
+    TempTree tree;
+    const QStringList all {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s, u"own"_s};
+    for (const QString& name : all)
+        tree.writeFile(name, "data");
+    QVERIFY(setOwnerAndMode(tree.path(), 65534, 0755) && setOwnerAndMode(tree.path(u"own"_s), 65534, 0400));
+    const ToolRun run = runTool(args, unprivileged, tree.path(), input);
+    VERIFY_RUN(run, exitCode);
+    QVERIFY2(run.out.contains(out), qPrintable(run.out));
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
+    for (const QString& name : all)
+        QVERIFY2(TempTree::exists(tree.path(name)) == left.contains(name), qPrintable(name));
+}
+
+void TestShredTool::versionToAFullDiskFails()
+{
+    QProcess process;
+    process.setStandardOutputFile(u"/dev/full"_s);
+    process.start(kTool, {u"--version"_s});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().contains("write error"));
+}
+
+void TestShredTool::treeDeeperThanPathMaxIsCountedRight()
+{
+    // 31 levels of 200-byte names, a file in each: deeper than PATH_MAX, so only a walk through
+    // open folders reaches the bottom, and every count must come from that walk.
+    TempTree tree;
+    int fd = ::open(QFile::encodeName(tree.makeDir(u"top"_s)).constData(), O_RDONLY | O_DIRECTORY);
+    const QByteArray name(200, 'd');
+    for (int level = 0; level < 31 && fd >= 0; ++level) {
+        QVERIFY(::mkdirat(fd, name.constData(), 0700) == 0);
+        const int next = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        const int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0600);
+        QVERIFY(file >= 0 && ::write(file, "x", 1) == 1);
+        ::close(file);
+    }
+    ::close(fd);
+    const ToolRun run = runTool({u"-v"_s, u"top"_s}, false, tree.path());
+    VERIFY_RUN(run, 0);
+    QCOMPARE(run.out.count(u"erased '"_s), 31);
+    QCOMPARE(summaryOf(run.out).value(0), 31);
+    QVERIFY(!TempTree::exists(tree.path(u"top"_s)));
 }
 
 void TestShredTool::signalStopsAndKeepsTheFileInProgress_data()

@@ -1,13 +1,23 @@
 #include "ShredCommand.h"
 
 #include "ErasureTexts.h"
+#include "DirectoryHandle.h"
+#include "PathText.h"
+#include "ShellQuote.h"
+#include "ShredArguments.h"
+#include "StorageAssessment.h"
 #include "LanguageTable.h"
 #include "PathChecks.h"
 #include "ShredRun.h"
 #include "SizeText.h"
 #include "ZPHShred.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +28,7 @@ namespace {
 
 const QByteArray kProgramName = QByteArrayLiteral("corvane-shred");
 const QByteArray kShortUsage
-    = QByteArrayLiteral("Usage: corvane-shred [--method 1|2|3] [--verify] [--verbose] [--] PATH...");
+    = QByteArrayLiteral("Usage: corvane-shred [OPTION]... [--] PATH...");
 // Back to the start of the line and erase it, so a progress line is redrawn in place.
 const QByteArray kClearLine = QByteArrayLiteral("\r\033[K");
 // A remaining-time estimate needs this much rate behind it.
@@ -37,7 +47,7 @@ QByteArray shown(QByteArray bytes)
 
 QByteArray quoted(const QByteArray& path)
 {
-    return '\'' + shown(path) + '\'';
+    return ShellQuote::quoted(path);
 }
 
 QByteArray quoted(const QString& path)
@@ -74,22 +84,30 @@ QByteArray ShredCommand::usage()
             "\n"
             "Overwrites every regular file under each PATH in place, then removes the PATH.\n"
             "\n"
-            "  --method N   1: one pass of zero bytes (the default)\n"
-            "               2: one pass of 0xFF bytes\n"
-            "               3: three passes: zero bytes, 0xFF bytes, then 84 02 96 49 repeated\n"
-            "  --verify     read every file back after its last pass, bypassing the page cache;\n"
-            "               a file that does not hold the pattern is kept and reported\n"
-            "  --verbose    print \"erased PATH\" for every erased file, and a warning for each\n"
-            "               file whose old contents may remain\n"
-            "  -h, --help   show this help and exit\n"
-            "  --version    show the version and exit\n"
-            "  --           every argument after it is a PATH\n"
+            "  -m, --method=N        1: one pass of zero bytes (the default)\n"
+            "                        2: one pass of 0xFF bytes\n"
+            "                        3: three passes: zeros, 0xFF, then 84 02 96 49 repeated\n"
+            "      --verify          read every file back after its last pass, bypassing the\n"
+            "                        page cache; a file that does not hold the pattern is kept\n"
+            "  -f, --force           give write permission to your own files that lack it\n"
+            "      --dry-run         list what would be erased, refused or warned about, and\n"
+            "                        touch nothing\n"
+            "      --files0-from=F   erase the NUL-separated names in file F ('-' for\n"
+            "                        standard input) instead of PATHs\n"
+            "  -v, --verbose         print \"erased 'PATH'\" for every erased file, and a warning\n"
+            "                        for each file whose old contents may remain\n"
+            "  -q, --quiet           print no summary when everything was erased\n"
+            "  -h, --help            show this help and exit\n"
+            "      --version         show the version and exit\n"
+            "  --                    every argument after it is a PATH\n"
+            "\n"
+            "Long options may be shortened to any unique prefix; short ones may be combined.\n"
             "\n"
             "Symbolic links are removed, never followed. A file with other hard links is left\n"
-            "alone. The file-system root, folders directly under it, the home folder, virtual\n"
-            "file systems, paths the user may not write and paths named Desktop, Documents,\n"
-            "Downloads, Movies, Music, Pictures, Public, Users, System, Library, Applications\n"
-            "or the login name are refused.\n"
+            "alone. '.' and '..', the file-system root, folders directly under it, the home\n"
+            "folder, virtual file systems, paths the user may not write and paths named\n"
+            "Desktop, Documents, Downloads, Movies, Music, Pictures, Public, Users, System,\n"
+            "Library, Applications or the login name are refused.\n"
             "\n"
             "Overwriting in place cannot reach old copies on copy-on-write, data-journalling,\n"
             "log-structured, network or overlay storage, nor in extents shared with another\n"
@@ -115,73 +133,82 @@ int ShredCommand::usageError(const QByteArray& message)
 
 int ShredCommand::run(const QList<QByteArray>& arguments)
 {
-    // Options may come anywhere before "--"; every argument is taken as the bytes it is.
-    QList<QByteArray> paths;
-    bool help = false;
-    bool version = false;
-    bool optionsEnded = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QByteArray& argument = arguments.at(i);
-        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
-            paths.append(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "-h" || argument == "--help") {
-            help = true;
-        } else if (argument == "--version") {
-            version = true;
-        } else if (argument == "--verbose") {
-            m_verbose = true;
-        } else if (argument == "--verify") {
-            m_verify = true;
-        } else if (argument == "--method" || argument.startsWith("--method=")) {
-            QByteArray value;
-            if (argument.startsWith("--method=")) {
-                value = argument.mid(9);
-            } else if (i + 1 < arguments.size()) {
-                value = arguments.at(++i);
-            } else {
-                return usageError("option '--method' needs a value");
-            }
-            if (value != "1" && value != "2" && value != "3")
-                return usageError("invalid method '" + shown(value) + "': use 1, 2 or 3");
-            m_method = value.toInt();
-        } else {
-            return usageError("unknown option '" + shown(argument) + "'");
-        }
-    }
-
+    ShredArguments args = ShredArguments::parse(arguments);
+    if (!args.error.isEmpty())
+        return usageError(args.error);
     // Help and version never erase, whatever else is on the line.
-    if (help) {
-        std::fwrite(usage().constData(), 1, size_t(usage().size()), m_out);
-        std::fflush(m_out);
-        return AllErased;
+    if (args.help)
+        return writeOut(usage()) ? AllErased : NotAllErased;
+    if (args.version)
+        return writeOut(versionText()) ? AllErased : NotAllErased;
+    if (!args.files0From.isEmpty()) {
+        const bool fromInput = args.files0From == "-";
+        FILE* list = fromInput ? stdin : std::fopen(args.files0From.constData(), "rbe");
+        if (!list) {
+            writeLine(m_err, kProgramName + ": cannot open " + quoted(args.files0From)
+                                 + " for reading: " + std::strerror(errno));
+            return NotAllErased;
+        }
+        const bool read = args.readFiles0(list);
+        if (!fromInput)
+            std::fclose(list);
+        if (!read) {
+            writeLine(m_err, kProgramName + ": " + args.error);
+            return NotAllErased;
+        }
+    } else if (args.paths.isEmpty()) {
+        return usageError("missing operand");
     }
-    if (version) {
-        writeLine(m_out, kProgramName + ' ' + CORVANE_VERSION);
-        return AllErased;
-    }
-    if (paths.isEmpty())
-        return usageError("no path given");
+    m_method = args.method;
+    m_verbose = args.verbose;
+    m_verify = args.verify;
+    m_quiet = args.quiet;
+    m_dryRun = args.dryRun;
     if (!languageStrings())
         setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
 
-    m_progressShown = ::isatty(fileno(m_err)) == 1;
+    m_progressShown = !m_dryRun && ::isatty(fileno(m_err)) == 1;
     m_engine.setPerFileDelayMs(0);
     m_engine.setStopRequested(false);
-    m_pathCount = int(paths.size());
-    for (const QByteArray& path : paths) {
+    m_engine.setForceWritable(args.force);
+    m_pathCount = int(args.paths.size());
+    QList<QByteArray> done;
+    for (const QByteArray& path : std::as_const(args.paths)) {
         ++m_pathIndex;
         if (s_stopSignal)
             break;
+        const QByteArray last = PathText::withoutTrailingSlashes(path).mid(PathText::withoutTrailingSlashes(path).lastIndexOf('/') + 1);
+        if (last == "." || last == "..") {
+            ++m_totals.refused;
+            writeLine(m_err, kProgramName + ": refusing to remove '.' or '..' directory: skipping " + quoted(path));
+            continue;
+        }
+        // Already erased with an earlier argument that held it: done, not missing.
+        const QByteArray absolute = absolutePath(path);
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0 && errno == ENOENT
+            && std::any_of(done.cbegin(), done.cend(), [&](const QByteArray& earlier) {
+                   return absolute == earlier || absolute.startsWith(PathText::join(earlier, QByteArray()));
+               })) {
+            ++m_totals.pathsRemoved;
+            continue;
+        }
+        if (args.force)
+            addOwnerWrite(path);
         // Checked right before erasing, so the verdict is as fresh as it can be.
         const PathCheck check = checkNativePath(path);
         if (!check.accepted()) {
             ++m_totals.refused;
-            writeLine(m_err, kProgramName + ": refused " + quoted(path) + ": " + check.reason().toLocal8Bit());
+            writeLine(m_err, kProgramName + ": cannot erase " + quoted(path) + ": refused: "
+                                 + check.reason().toLocal8Bit());
             continue;
         }
-        erasePath(path);
+        if (m_dryRun) {
+            listPath(path);
+        } else {
+            erasePath(path);
+            done.append(absolute);
+        }
     }
     clearProgress();
     if (!m_stoppedFile.isEmpty()) {
@@ -190,12 +217,81 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     } else if (s_stopSignal) {
         writeLine(m_err, kProgramName + ": stopped; the paths not reached were left untouched");
     }
-    writeLine(m_out, summary());
+    const bool allRemoved = m_dryRun ? m_totals.refused == 0 : m_totals.pathsRemoved == m_pathCount;
+    const bool written = (m_quiet && allRemoved && !s_stopSignal) || writeOut(summary() + '\n');
     if (const int signal = s_stopSignal)
         return 128 + signal;
-    if (m_totals.pathsRemoved != m_pathCount)
+    if (!allRemoved || !written)
         return NotAllErased;
     return m_totals.warned > 0 ? ErasedWithWarnings : AllErased;
+}
+
+QByteArray ShredCommand::versionText()
+{
+    return kProgramName + " (Corvane) " CORVANE_VERSION "\n"
+           "Copyright (C) 2026 The Corvane developers.\n"
+           "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
+bool ShredCommand::writeOut(const QByteArray& text)
+{
+    clearProgress();
+    // A full disk or a closed pipe on standard output is an error, as for any GNU tool.
+    const bool ok = std::fwrite(text.constData(), 1, size_t(text.size()), m_out) == size_t(text.size())
+        && std::fflush(m_out) == 0;
+    if (!ok)
+        writeLine(m_err, kProgramName + ": write error: " + std::strerror(errno));
+    return ok;
+}
+
+QByteArray ShredCommand::absolutePath(const QByteArray& path)
+{
+    const QByteArray joined = path.startsWith('/') ? path : PathText::join(QFile::encodeName(QDir::currentPath()), path);
+    return QFile::encodeName(QDir::cleanPath(QFile::decodeName(joined)));
+}
+
+void ShredCommand::addOwnerWrite(const QByteArray& path)
+{
+    // As shred -f: a file of this user that only lacks write permission gets it.
+    const QByteArray native = PathText::withoutTrailingSlashes(path);
+    int err = 0;
+    const DirectoryHandle parent = DirectoryHandle::open(PathText::parentOf(native), &err);
+    const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
+    const std::optional<EntryStat> st = parent.isValid() ? parent.stat(name, &err) : std::nullopt;
+    if (st && S_ISREG(st->mode) && !(st->mode & S_IWUSR) && (st->owner == ::geteuid() || ::geteuid() == 0))
+        parent.addOwnerWrite(name, *st, &err);
+}
+
+void ShredCommand::listPath(const QByteArray& path)
+{
+    // What a run would do, told without touching anything.
+    StorageAssessment assessment;
+    ShredRun::walkTree(path, [&](const DirectoryHandle& folder, const QByteArray& name, const QByteArray& file,
+                                 const EntryStat& entry) {
+        if (!S_ISREG(entry.mode)) {
+            ++m_totals.otherEntries;
+            writeOut("would remove " + quoted(file) + '\n');
+            return;
+        }
+        if (entry.links > 1) {
+            ++m_totals.notErased;
+            writeLine(m_err, kProgramName + ": cannot erase " + quoted(file) + ": "
+                                 + ErasureTexts::failureText({{}, ShredFailure::Kind::HardLinks, 0, quint64(entry.links)})
+                                       .toLocal8Bit());
+            return;
+        }
+        ++m_totals.files;
+        m_totals.bytes += entry.size;
+        writeOut("would erase " + quoted(file) + '\n');
+        const StorageVerdict verdict = assessment.assessAt(folder.fd(), name);
+        if (verdict.hasWarning()) {
+            ++m_totals.warned;
+            writeLine(m_err, kProgramName + ": warning: " + quoted(file) + ": "
+                                 + ErasureTexts::verdictText(verdict).toLocal8Bit());
+        }
+    });
 }
 
 void ShredCommand::erasePath(const QByteArray& path)
@@ -239,7 +335,7 @@ void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& re
     if (result.outcome != ShredFileResult::Outcome::Erased)
         return;
     if (m_verbose)
-        writeLine(m_out, "erased " + shown(QFile::encodeName(file)));
+        writeOut("erased " + quoted(file) + '\n');
     if (result.verdict.hasWarning()) {
         ++m_totals.warned;
         ++m_warnedByReason[int(result.verdict.mainReason())];
@@ -259,14 +355,14 @@ void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
         m_stoppedFile = report.stoppedPath;
     for (const ShredFailure& failure : report.failures) {
         ++m_totals.notErased;
-        writeLine(m_err, kProgramName + ": " + quoted(failure.path) + ": "
+        writeLine(m_err, kProgramName + ": cannot erase " + quoted(failure.path) + ": "
                              + ErasureTexts::failureText(failure).toLocal8Bit());
     }
     if (report.succeeded() && report.pathRemoved) {
         ++m_totals.pathsRemoved;
     } else if (report.succeeded()) {
         ++m_totals.notErased;
-        writeLine(m_err, kProgramName + ": " + quoted(path) + ": "
+        writeLine(m_err, kProgramName + ": cannot erase " + quoted(path) + ": "
                              + ErasureTexts::failureText({{}, ShredFailure::Kind::StillThere}).toLocal8Bit());
     }
     if (!m_verbose) {
@@ -288,6 +384,14 @@ void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
 
 QByteArray ShredCommand::summary() const
 {
+    if (m_dryRun) {
+        return QStringLiteral("Would erase %1 (%2) and remove %3; %4 not erased; %5 refused; %6 with a warning.")
+            .arg(counted(m_totals.files, "file", "files"), sizeText(double(m_totals.bytes)),
+                 counted(m_totals.otherEntries, "other entry", "other entries"),
+                 QString::number(m_totals.notErased), QString::number(m_totals.refused),
+                 QString::number(m_totals.warned))
+            .toLocal8Bit();
+    }
     const QString text
         = QStringLiteral("Erased %1 (%2) and %3; %4 of %5 removed; %6 not erased; %7 refused; %8 "
                          "with a warning.")

@@ -56,6 +56,13 @@ private:
     };
 
     int usageError(const QByteArray& message);
+    static QByteArray versionText();
+    /// Writes to standard output; false (and a message) when it cannot, as on a full disk.
+    bool writeOut(const QByteArray& text);
+    static QByteArray absolutePath(const QByteArray& path);
+    void addOwnerWrite(const QByteArray& path);
+    /// --dry-run: what erasing `path` would do, touching nothing.
+    void listPath(const QByteArray& path);
     void erasePath(const QByteArray& path);
     void reportPath(const QByteArray& path, const ShredReport& report);
     void onFileFinished(const QString& file, const ShredFileResult& result);
@@ -75,6 +82,8 @@ private:
     int m_method = 1;
     bool m_verbose = false;
     bool m_verify = false;
+    bool m_quiet = false;
+    bool m_dryRun = false;
     Totals m_totals;
     QList<StorageReason> m_notesTold;
     QString m_stoppedFile;

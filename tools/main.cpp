@@ -1,9 +1,11 @@
 #include "ShredCommand.h"
+#include "SystemLog.h"
 #include "ZPHShred.h"
 
 #include <QCoreApplication>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <cstdio>
 
 namespace {
@@ -31,6 +33,15 @@ int main(int argc, char* argv[])
     QCoreApplication app(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("corvane-shred"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+
+    // A command-line tool reports on its own output; the system log is the window's habit.
+    SystemLog::setForwardToSyslog(false);
+    // A deep tree holds one descriptor per level while it is erased.
+    rlimit files {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     ZPHShred& engine = sharedShredEngine();
     g_stopFlag = engine.stopFlag();

@@ -117,9 +117,10 @@ std::unique_ptr<ListBuilder::ScanHandle> ListBuilder::startScan(
     auto shared = std::make_shared<ScanHandle::Shared>();
     // The worker reads its own copy; arrPendingItems belongs to the GUI thread.
     QList<FileDirectory> records = SharedState::instance().arrPendingItems;
+    const quint64 generation = SharedState::instance().listGeneration;
 
     dispatchGlobal([shared, records = std::move(records), firstTag, reload = std::move(reload),
-                       completion = std::move(completion)] {
+                       completion = std::move(completion), generation] {
         FolderScanner scanner(firstTag, &shared->stopped);
         for (qsizetype i = 0; i < records.size(); ++i) {
             ItemRef item = scanner.buildTopLevelItem(records.at(i));
@@ -127,10 +128,12 @@ std::unique_ptr<ListBuilder::ScanHandle> ListBuilder::startScan(
                 break;
             // The item is complete here and the worker keeps no reference to it, so the GUI
             // thread never sees a half-built subtree.
-            dispatchMain([shared, item = std::move(item), i, reload] {
-                if (shared->stopped)
-                    return;
+            dispatchMain([shared, item = std::move(item), i, reload, generation] {
                 SharedState& state = SharedState::instance();
+                // A list cleared or replaced since the scan began is not this scan's list:
+                // its items must never land in it, where they could be erased by mistake.
+                if (shared->stopped || state.listGeneration != generation)
+                    return;
                 if (i < state.arrPendingItems.size()) {
                     FileDirectory& record = state.arrPendingItems[i];
                     if (record.url == item->data.url && record.file && item->data.file)

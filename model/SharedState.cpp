@@ -10,4 +10,5 @@ void SharedState::resetLists()
 {
     arrFileList.clear();
     arrPendingItems.clear();
+    ++listGeneration;
 }

@@ -56,8 +56,11 @@ public:
     /// The tab the settings window opens on.
     std::atomic<int> requestedSettingsTab {0};
 
-    /// Empties arrFileList and arrPendingItems (the result screen's Home). GUI thread only.
+    /// Empties arrFileList and arrPendingItems (the result screen's Home) and starts a new list
+    /// generation. GUI thread only.
     void resetLists();
+    /// Which list the tree is: a scan started for an earlier one never adds to it.
+    std::atomic<quint64> listGeneration {0};
 
 private:
     SharedState() = default;

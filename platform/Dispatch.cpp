@@ -1,9 +1,11 @@
 #include "Dispatch.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 void dispatchMain(std::function<void()> fn)
@@ -13,7 +15,14 @@ void dispatchMain(std::function<void()> fn)
 
 void dispatchGlobal(std::function<void()> fn)
 {
-    QThreadPool::globalInstance()->start(std::move(fn));
+    // A pool of our own: Qt's raster engine fills shapes on the global pool, and long jobs
+    // there make the GUI thread wait for a thread while it paints.
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool(QCoreApplication::instance());
+        made->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        return made;
+    }();
+    pool->start(std::move(fn));
 }
 
 void performAfter(double seconds, std::function<void()> fn)

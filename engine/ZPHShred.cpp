@@ -475,12 +475,31 @@ ZPHShred::Walk ZPHShred::visitFile(const DirectoryHandle& dir, const QByteArray&
                                                                                 : Walk::Continue;
 }
 
-ZPHShred::Walk ZPHShred::walkFolder(const DirectoryHandle& dir, const QString& display,
+namespace {
+
+// The folder above `child` again, if it is still `expected`. Folders are let go while the run
+// is below them, so the depth of a tree never runs the process out of descriptors.
+DirectoryHandle reopenParent(const DirectoryHandle& child, const EntryStat& expected, int* err)
+{
+    DirectoryHandle parent = child.openChild("..", err);
+    const std::optional<EntryStat> st = parent.isValid() ? parent.statSelf(err) : std::nullopt;
+    if (!st || !st->sameFileAs(expected)) {
+        if (st)
+            *err = ESTALE; // moved while the run was below it
+        return {};
+    }
+    return parent;
+}
+
+} // namespace
+
+ZPHShred::Walk ZPHShred::walkFolder(DirectoryHandle& dir, const QString& display,
                                     int nPassType, const EntryStat& root)
 {
     int err = 0;
+    const std::optional<EntryStat> self = dir.statSelf(&err);
     const std::optional<std::vector<QByteArray>> names = dir.names(&err);
-    if (!names)
+    if (!self || !names)
         return Walk::Continue; // reported by the final removal, which cannot read it either
     for (const QByteArray& name : *names) {
         const std::optional<EntryStat> st = dir.stat(name, &err);
@@ -491,21 +510,28 @@ ZPHShred::Walk ZPHShred::walkFolder(const DirectoryHandle& dir, const QString& d
             if (visitFile(dir, name, child, nPassType, root) == Walk::Stop)
                 return Walk::Stop;
         } else if (S_ISDIR(st->mode)) {
-            const DirectoryHandle sub = dir.openChild(name, &err);
+            DirectoryHandle sub = dir.openChild(name, &err);
             const std::optional<EntryStat> opened = sub.isValid() ? sub.statSelf(&err) : std::nullopt;
             if (!opened || !opened->sameFileAs(*st)) {
-                // Whatever is below was not reached (out of descriptors, no permission): say so.
+                // Whatever is below was not reached (no permission, say): say so.
                 addFailure(child, Kind::FolderUnreadable, opened ? ESTALE : err);
                 continue;
             }
-            if (walkFolder(sub, child, nPassType, root) == Walk::Stop)
+            dir = DirectoryHandle();
+            const Walk walked = walkFolder(sub, child, nPassType, root);
+            if (walked == Walk::Stop)
                 return Walk::Stop;
+            dir = reopenParent(sub, *self, &err);
+            if (!dir.isValid()) {
+                addFailure(display, Kind::FolderUnreadable, err);
+                return Walk::Stop;
+            }
         }
     }
     return Walk::Continue;
 }
 
-bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& name,
+bool ZPHShred::removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
                                const QString& display, const EntryStat& root)
 {
     int err = 0;
@@ -530,9 +556,10 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
         ++m_report.entriesRemoved;
         return true;
     }
-    const DirectoryHandle dir = parent.openChild(name, &err);
+    const std::optional<EntryStat> parentSelf = parent.statSelf(&err);
+    DirectoryHandle dir = parent.openChild(name, &err);
     const std::optional<EntryStat> opened = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
-    if (!opened || !opened->sameFileAs(*st)) {
+    if (!parentSelf || !opened || !opened->sameFileAs(*st)) {
         addFailure(display, Kind::FolderUnreadable, err);
         return false;
     }
@@ -541,9 +568,15 @@ bool ZPHShred::removeLeftovers(const DirectoryHandle& parent, const QByteArray& 
         addFailure(display, Kind::FolderUnreadable, err);
         return false;
     }
+    parent = DirectoryHandle();
     bool emptied = true;
     for (const QByteArray& child : *names)
         emptied = removeLeftovers(dir, child, joinDisplay(display, child), root) && emptied;
+    parent = dir.isValid() ? reopenParent(dir, *parentSelf, &err) : DirectoryHandle();
+    if (!parent.isValid()) {
+        addFailure(display, Kind::FolderUnreadable, err);
+        return false;
+    }
     if (!emptied)
         return false;
     if (::unlinkat(parent.fd(), name.constData(), AT_REMOVEDIR) != 0) {
@@ -576,7 +609,7 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
     const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
 
     int err = 0;
-    const DirectoryHandle parent = native.isEmpty() ? DirectoryHandle() : DirectoryHandle::open(folder, &err);
+    DirectoryHandle parent = native.isEmpty() ? DirectoryHandle() : DirectoryHandle::open(folder, &err);
     const std::optional<EntryStat> st =
         parent.isValid() && !name.isEmpty() && name != "." && name != ".." ? parent.stat(name, &err)
                                                                            : std::nullopt;
@@ -608,7 +641,7 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
         if (visitFile(parent, name, top, nPassType, *st) == Walk::Stop)
             return lastReport();
     } else {
-        const DirectoryHandle dir = parent.openChild(name, &err);
+        DirectoryHandle dir = parent.openChild(name, &err);
         const std::optional<EntryStat> opened = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
         if (!opened || !opened->sameFileAs(*st)) {
             addFailure(top, Kind::FolderUnreadable, err);

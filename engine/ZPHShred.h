@@ -115,7 +115,9 @@ private:
     /// One entry of the work: pause, abort, pacing, notification, then the shred.
     Walk visitFile(const DirectoryHandle& dir, const QByteArray& name, const QString& display,
                    int nPassType, const EntryStat& root);
-    Walk walkFolder(const DirectoryHandle& dir, const QString& display, int nPassType,
+    /// `dir` is let go while the walk is below it and opened again after; on Stop it may be
+    /// closed.
+    Walk walkFolder(DirectoryHandle& dir, const QString& display, int nPassType,
                     const EntryStat& root);
     FileOutcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
                            const QString& display, int nPassType, const EntryStat& root);
@@ -126,7 +128,8 @@ private:
     bool verifyFile(const DirectoryHandle& dir, const QByteArray& name, const EntryStat& st,
                     quint64 length, qint32 value, ShredFailure::Kind* kind, int* error);
     FileOutcome finishFile(const QString& display, ShredFileResult result);
-    bool removeLeftovers(const DirectoryHandle& parent, const QByteArray& name,
+    /// Like walkFolder, lets `parent` go while below it.
+    bool removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
                          const QString& display, const EntryStat& root);
     void addFailure(const QString& path, ShredFailure::Kind kind, int error = 0, quint64 detail = 0);
     bool stopBetweenFiles();

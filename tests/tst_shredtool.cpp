@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,7 +110,8 @@ private slots:
     void gnuManners_data();
     void gnuManners();
     void versionToAFullDiskFails();
-    void treeDeeperThanPathMaxIsCountedRight();
+    void deepTreesAreErasedAndCounted_data();
+    void deepTreesAreErasedAndCounted();
     void signalStopsAndKeepsTheFileInProgress_data();
     void signalStopsAndKeepsTheFileInProgress();
 };
@@ -442,14 +444,26 @@ void TestShredTool::versionToAFullDiskFails()
     QVERIFY(process.readAllStandardError().contains("write error"));
 }
 
-void TestShredTool::treeDeeperThanPathMaxIsCountedRight()
+void TestShredTool::deepTreesAreErasedAndCounted_data()
 {
-    // 31 levels of 200-byte names, a file in each: deeper than PATH_MAX, so only a walk through
-    // open folders reaches the bottom, and every count must come from that walk.
+    QTest::addColumn<int>("levels");
+    QTest::addColumn<int>("nameLength");
+    QTest::addColumn<int>("descriptors"); // the tool's hard limit; 0 leaves it alone
+    // Only a walk through open folders reaches below PATH_MAX, and every count must come from it.
+    QTest::newRow("deeper than PATH_MAX") << 31 << 200 << 0;
+    // One descriptor a level would run out long before the bottom.
+    QTest::newRow("more levels than descriptors") << 300 << 1 << 64;
+}
+
+void TestShredTool::deepTreesAreErasedAndCounted()
+{
+    QFETCH(int, levels);
+    QFETCH(int, nameLength);
+    QFETCH(int, descriptors);
     TempTree tree;
     int fd = ::open(QFile::encodeName(tree.makeDir(u"top"_s)).constData(), O_RDONLY | O_DIRECTORY);
-    const QByteArray name(200, 'd');
-    for (int level = 0; level < 31 && fd >= 0; ++level) {
+    const QByteArray name(nameLength, 'd');
+    for (int level = 0; level < levels && fd >= 0; ++level) {
         QVERIFY(::mkdirat(fd, name.constData(), 0700) == 0);
         const int next = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY);
         ::close(fd);
@@ -459,10 +473,20 @@ void TestShredTool::treeDeeperThanPathMaxIsCountedRight()
         ::close(file);
     }
     ::close(fd);
-    const ToolRun run = runTool({u"-v"_s, u"top"_s}, false, tree.path());
-    VERIFY_RUN(run, 0);
-    QCOMPARE(run.out.count(u"erased '"_s), 31);
-    QCOMPARE(summaryOf(run.out).value(0), 31);
+    QProcess process;
+    process.setWorkingDirectory(tree.path());
+    process.setChildProcessModifier([descriptors] {
+        if (descriptors > 0) {
+            const rlimit limit {rlim_t(descriptors), rlim_t(descriptors)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    });
+    process.start(kTool, {u"-v"_s, u"top"_s});
+    QVERIFY(process.waitForFinished(60000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    QCOMPARE(out.count(u"erased '"_s), levels);
+    QCOMPARE(summaryOf(out).value(0), levels);
     QVERIFY(!TempTree::exists(tree.path(u"top"_s)));
 }
 

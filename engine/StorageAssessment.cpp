@@ -213,6 +213,18 @@ StorageVerdict StorageAssessment::assessAt(int dirFd, const QByteArray& name)
     return here.get() >= 0 ? assessDescriptor(here.get()) : StorageVerdict();
 }
 
+StorageVerdict StorageAssessment::assessListedFile(const QByteArray& nativePath, dev_t device,
+                                                   std::optional<quint64> mountId)
+{
+    if (m_quick) {
+        // No open at all once the file system is known.
+        const auto it = m_fileSystems.constFind(keyOf(device, mountId));
+        if (it != m_fileSystems.cend() && it->kind == FileSystemFacts::Kind::Ext)
+            return it->verdict;
+    }
+    return assessPath(nativePath);
+}
+
 StorageVerdict StorageAssessment::assessPath(const QByteArray& nativePath)
 {
     const qsizetype slash = nativePath.lastIndexOf('/');
@@ -228,11 +240,16 @@ StorageVerdict StorageAssessment::assessPath(const QByteArray& nativePath)
     return folder.get() >= 0 ? assessAt(folder.get(), name) : StorageVerdict();
 }
 
+quint64 StorageAssessment::keyOf(dev_t device, std::optional<quint64> mountId)
+{
+    // The top bit keeps mount ids and device numbers apart.
+    return mountId ? *mountId | (quint64(1) << 63) : quint64(device);
+}
+
 const StorageAssessment::FileSystemFacts&
 StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId)
 {
-    // The top bit keeps mount ids and device numbers apart.
-    const quint64 key = mountId ? *mountId | (quint64(1) << 63) : quint64(device);
+    const quint64 key = keyOf(device, mountId);
     auto it = m_fileSystems.find(key);
     if (it == m_fileSystems.end())
         it = m_fileSystems.insert(key, learnFileSystem(fd, device, mountId));

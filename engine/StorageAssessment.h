@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <optional>
+
+#include <optional>
 #include <sys/types.h>
 
 /// Tells, file by file, whether overwriting in place reaches the old contents: from the file
@@ -26,6 +28,14 @@ public:
     StorageVerdict assessAt(int dirFd, const QByteArray& name);
     /// assessAt() for a whole path.
     StorageVerdict assessPath(const QByteArray& nativePath);
+    /// assessPath() for a regular file whose device and mount the caller has just read.
+    StorageVerdict assessListedFile(const QByteArray& nativePath, dev_t device,
+                                    std::optional<quint64> mountId);
+
+    /// For building a list: on ext2/3/4, whose per-file flags (+j, inline data) are rare, a file
+    /// is judged by its file system alone, without being opened. The check right before the
+    /// first pass always looks at the file itself.
+    void setQuickForListing(bool quick) { m_quick = quick; }
 
     /// Where sysfs and the mount table are read; "/sys" and "/proc/self/mountinfo" unless a test
     /// says otherwise. Clears what was learnt.
@@ -46,6 +56,7 @@ private:
         bool mayShareExtents = false; ///< the file's extents may be shared
     };
 
+    static quint64 keyOf(dev_t device, std::optional<quint64> mountId);
     const FileSystemFacts& factsFor(int fd, dev_t device, std::optional<quint64> mountId);
     FileSystemFacts learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId);
     /// Whether the mount `mountId` (or, unknown, of `device`) journals file data.
@@ -62,4 +73,5 @@ private:
     QString m_sysfs;
     QString m_mountInfo;
     QHash<quint64, FileSystemFacts> m_fileSystems;
+    bool m_quick = false;
 };

@@ -34,8 +34,11 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
     // Folders report no allocated size of their own.
     data.size = data.isFolder ? 0.0 : static_cast<double>(st.stx_blocks) * 512.0;
     data.length = st.stx_size;
-    if (assessment && S_ISREG(st.stx_mode))
-        data.verdict = assessment->assessPath(native);
+    if (assessment && S_ISREG(st.stx_mode)) {
+        data.verdict = assessment->assessListedFile(
+            native, makedev(st.stx_dev_major, st.stx_dev_minor),
+            (st.stx_mask & STATX_MNT_ID) ? std::optional<quint64>(st.stx_mnt_id) : std::nullopt);
+    }
     data.mimeTypeName = Filedata::mimeTypeNameFor(path, st.stx_mode);
     data.url = url;
     // Who the item is, so a shred later refuses anything that took its place.

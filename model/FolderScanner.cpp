@@ -55,7 +55,10 @@ bool isRegularFile(unsigned char type, const QString& path)
 FolderScanner::FolderScanner(qint64 firstTag, const std::atomic<bool>* stop)
     : m_nextTag(firstTag)
     , m_stop(stop)
-{ }
+{
+    // A list of 100,000 files must not open each of them; the run looks at every file again.
+    m_assessment.setQuickForListing(true);
+}
 
 bool FolderScanner::isStopped() const
 {

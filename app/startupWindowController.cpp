@@ -22,8 +22,8 @@ QWidget* startupWindowController::loadWindow()
 {
     auto* window = new QWidget;
     window->setObjectName(QStringLiteral("startupWindow"));
-    window->setMinimumSize(560, 560);
-    window->resize(600, 640);
+    // As tall as its content: the newsletter box is there only in some builds.
+    window->setMinimumWidth(600);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     window->installEventFilter(this);

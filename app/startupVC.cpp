@@ -51,6 +51,7 @@ SYFlatButton* flatButton(QWidget* parent, const char* name, bool primary)
     auto* button = new SYFlatButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setMinimumSize(120, 34);
+    button->setCursor(Qt::PointingHandCursor);
     if (primary)
         ScreenStyle::stylePrimaryButton(button);
     else
@@ -103,7 +104,11 @@ void startupVC::loadView()
                                                    : "lblkqpoint3";
         auto* row = new QHBoxLayout;
         auto* bullet = new QLabel(QStringLiteral("\u2713"), this);
-        bullet->setStyleSheet(u"color: " + ScreenStyle::accentColor().name() + u';');
+        // The accent is a dark violet: lightened on a dark window so the marks stay legible.
+        const bool dark = palette().color(QPalette::Window).lightness() < 128;
+        const QColor mark
+            = dark ? ScreenStyle::accentColor().lighter(170) : ScreenStyle::accentColor();
+        bullet->setStyleSheet(u"color: " + mark.name() + u';');
         bullet->setAlignment(Qt::AlignTop);
         *point = label(this, name);
         row->addWidget(bullet);

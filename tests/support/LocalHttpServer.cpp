@@ -2,21 +2,11 @@
 
 #include <QTcpSocket>
 
-QByteArray LocalHttpServer::Request::header(const QByteArray& name) const
-{
-    for (const auto& [key, value] : headers) {
-        if (key == name.toLower())
-            return value;
-    }
-    return {};
-}
-
 LocalHttpServer::LocalHttpServer(QObject* parent)
     : QObject(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            ++m_connections;
             socket->setParent(this);
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -68,11 +58,8 @@ void LocalHttpServer::readFrom(QTcpSocket* socket)
             const qsizetype colon = lines.at(i).indexOf(':');
             if (colon < 0)
                 continue;
-            const QByteArray name = lines.at(i).left(colon).trimmed().toLower();
-            const QByteArray value = lines.at(i).mid(colon + 1).trimmed();
-            request.headers.append({name, value});
-            if (name == "content-length")
-                length = value.toLongLong();
+            if (lines.at(i).left(colon).trimmed().toLower() == "content-length")
+                length = lines.at(i).mid(colon + 1).trimmed().toLongLong();
         }
         if (buffer.size() < headEnd + 4 + length)
             break;

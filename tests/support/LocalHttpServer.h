@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QUrl>
-#include <utility>
 
 /// A small HTTP/1.1 server on 127.0.0.1 for network tests: it records every request and
 /// answers each with the status and body the test set, or never answers at all.
@@ -18,9 +17,7 @@ public:
     {
         QByteArray method;
         QByteArray target; ///< path and query, exactly as sent
-        QList<std::pair<QByteArray, QByteArray>> headers; ///< names lower-cased
         QByteArray body;
-        QByteArray header(const QByteArray& name) const;
     };
 
     explicit LocalHttpServer(QObject* parent = nullptr);
@@ -36,7 +33,6 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
 
     const QList<Request>& requests() const { return m_requests; }
-    int connections() const { return m_connections; }
 
     /// A port on 127.0.0.1 where nothing listens (bound a moment ago, then closed).
     static quint16 deadPort();
@@ -49,7 +45,6 @@ private:
 
     QTcpServer m_server;
     QList<Request> m_requests;
-    int m_connections = 0;
     int m_status = 200;
     QByteArray m_body;
     bool m_silent = false;

@@ -129,6 +129,7 @@ void AppDelegate::showWelcomeWindow()
     // Nothing else could bring a windowless process back: closing the window leaves, and the
     // next launch shows it again.
     welcome->setCloseHandler([this] { requestQuit(); });
+    m_welcome = welcome;
     welcome->window(); // loading it shows it
     if (startupVC* content = welcome->contentViewController())
         connect(content, &startupVC::mainWindowRequested, this, &AppDelegate::showMainWindow,
@@ -385,19 +386,16 @@ void AppDelegate::shredDidComplete()
 
 void AppDelegate::handleArguments(const QStringList& arguments)
 {
-    if (!firstRunDone()) {
-        // Until the welcome window is left there is no main window to take them: that window
-        // comes forward instead.
-        if (auto* welcome = Storyboard::mainStoryboard().sharedController<startupWindowController>(
-                QStringLiteral("startupWindowController"));
-            welcome && welcome->isWindowLoaded())
-            welcome->showWindow();
+    // Until the welcome window is left there is no main window to take them: that window comes
+    // forward instead.
+    if (m_welcome && !firstRunDone()) {
+        m_welcome->showWindow();
         if (!arguments.isEmpty())
             qInfo("Ignoring %lld handed-over paths: the welcome window is on show",
                 static_cast<long long>(arguments.size()));
         return;
     }
-    btnShowWindow();
+    mainWindowController::shared().showWindow();
     if (arguments.isEmpty())
         return;
     // Taken like a drop, and only where a drop is taken: on the home screen. A list being

@@ -17,6 +17,7 @@ class QSystemTrayIcon;
 class QTimer;
 class SUUpdater;
 class UsageAnalytics;
+class startupWindowController;
 
 /// The application's start-up and the commands that reach the application as a whole: the
 /// menus, the tray icon, the settings and other-apps windows, and quitting.
@@ -80,7 +81,9 @@ public:
     void requestQuit();
     /// The question shown while a run is asked to quit; null when none is up.
     Alert* stopAlert() const { return m_stopAlert; }
-    /// Arguments handed over by a later start of the application.
+    /// Arguments handed over by a later start of the application: the reopen. While this
+    /// launch's welcome window waits for Get Started, that window comes forward instead and the
+    /// paths are dropped.
     void handleArguments(const QStringList& arguments);
 
     ApplicationMenu* menu() const { return m_menu; }
@@ -118,6 +121,7 @@ private:
     QPointer<Alert> m_stopAlert;
     const Bundle* m_bundle = &Bundle::mainBundle();
     UsageAnalytics* m_analytics = nullptr;
+    QPointer<startupWindowController> m_welcome; ///< shown by this launch, until it is left
     QTimer* m_updateTimer = nullptr;
     UpdateCall m_scheduledUpdateCall = UpdateCall::None;
 };

@@ -4,6 +4,7 @@
 #include "ConfiguredEndpoint.h"
 #include "PropertyList.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -80,8 +81,10 @@ UsageAnalytics::UsageAnalytics(Configuration configuration, Sources sources, QOb
 
 UsageAnalytics& UsageAnalytics::shared()
 {
+    // Owned by the application, so its requests end before the application does.
     static UsageAnalytics* instance = new UsageAnalytics(
-        Configuration::fromInfoDictionary(Bundle::mainBundle().infoDictionary()));
+        Configuration::fromInfoDictionary(Bundle::mainBundle().infoDictionary()),
+        QCoreApplication::instance());
     return *instance;
 }
 

@@ -10,12 +10,15 @@
 #include "Pictures.h"
 #include "SUUpdater.h"
 #include "Storyboard.h"
+#include "UsageAnalytics.h"
 #include "UserDefaults.h"
 #include "UtilityKitWindow.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "settingsWindowController.h"
 #include "shreddingFilesVC.h"
+#include "startupVC.h"
+#include "startupWindowController.h"
 #include "tabViewSettings.h"
 
 #include <QAction>
@@ -23,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -31,8 +35,22 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     , m_menu(new ApplicationMenu(this))
     , m_trayAvailable(trayAvailable ? std::move(trayAvailable)
                                     : [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
+    , m_analytics(&UsageAnalytics::shared())
+    , m_updateTimer(new QTimer(this))
 {
+    m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
+    m_updateTimer->setSingleShot(true);
+    m_updateTimer->setInterval(5000);
+    connect(m_updateTimer, &QTimer::timeout, this, [this] {
+        const UpdateCall call = m_scheduledUpdateCall;
+        m_scheduledUpdateCall = UpdateCall::None;
+        if (call == UpdateCall::CheckForUpdate)
+            checkForUpdate();
+        else if (call == UpdateCall::AutoInstallUpdates)
+            autoInstallUpdates();
+    });
     settingsWindowController::registerControllers(Storyboard::mainStoryboard());
+    startupWindowController::registerControllers(Storyboard::mainStoryboard());
     UtilityKitWindow::registerControllers(Storyboard::mainStoryboard());
     m_menuitem_showCorvane = m_menu->showCorvane();
     m_menuitem_checkforupdates = m_menu->checkForUpdates();
@@ -63,8 +81,11 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationWillFinishLaunching()
 {
-    m_updater = new SUUpdater(this);
-    // The usage events are prepared here once they exist.
+    if (!m_updater)
+        m_updater = new SUUpdater(this);
+    m_updater->setAutomaticallyChecksForUpdates(false);
+    m_updater->setAutomaticallyDownloadsUpdates(false);
+    m_analytics->prepareAnalytics();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -76,15 +97,110 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_menuitem_showCorvane)
         m_menuitem_showCorvane->setText(localizedText(QStringLiteral("IDS_KQ_3")));
 
-    // The first-run welcome window and the update schedule come in here; for now every launch
-    // opens the main window.
-    installMenus();
-    mainWindowController::shared().showWindow();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (!firstRunDone()) {
+        // The main window waits until the welcome window is left; no update call this time.
+        m_analytics->sendAnalyticsEvent(QStringLiteral("install"), QStringLiteral("install"));
+        showWelcomeWindow();
+        defaults.setString(QStringLiteral("lastVersion"), m_bundle->shortVersionString());
+    } else {
+        detectUpgrade();
+        showMainWindow();
+        scheduleUpdateCall();
+    }
 
     applyLaunchAtLogin();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
     if (!defaults.contains(QStringLiteral("Algomethod")))
         defaults.setInteger(QStringLiteral("Algomethod"), 1);
+}
+
+bool AppDelegate::firstRunDone()
+{
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    return defaults.integerForKey(QStringLiteral("firstrun")).has_value();
+}
+
+void AppDelegate::showWelcomeWindow()
+{
+    auto* welcome = Storyboard::mainStoryboard().sharedController<startupWindowController>(
+        QStringLiteral("startupWindowController"));
+    if (!welcome)
+        return;
+    // Nothing else could bring a windowless process back: closing the window leaves, and the
+    // next launch shows it again.
+    welcome->setCloseHandler([this] { requestQuit(); });
+    m_welcome = welcome;
+    welcome->window(); // loading it shows it
+    if (startupVC* content = welcome->contentViewController())
+        connect(content, &startupVC::mainWindowRequested, this, &AppDelegate::showMainWindow,
+            Qt::UniqueConnection);
+}
+
+void AppDelegate::showMainWindow()
+{
+    installMenus();
+    mainWindowController::shared().showWindow();
+}
+
+bool AppDelegate::isUpgrade(const QString& last, const QString& current)
+{
+    if (last.toLower() == current)
+        return false;
+    // A plain decimal number and nothing else: "1.2.3", "inf" or "0x1" are no version numbers.
+    static const QRegularExpression decimal(QRegularExpression::anchoredPattern(
+        QStringLiteral("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?")));
+    bool lastIsNumber = false;
+    bool currentIsNumber = false;
+    const float lastValue = last.toFloat(&lastIsNumber);
+    const float currentValue = current.toFloat(&currentIsNumber);
+    return lastIsNumber && currentIsNumber && decimal.match(last).hasMatch()
+        && decimal.match(current).hasMatch() && lastValue < currentValue;
+}
+
+void AppDelegate::detectUpgrade()
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const std::optional<QString> last = defaults.stringForKey(QStringLiteral("lastVersion"));
+    const QString current = m_bundle->shortVersionString();
+    if (!last || !isUpgrade(*last, current))
+        return;
+    defaults.setString(QStringLiteral("lastVersion"), current);
+    m_analytics->sendAnalyticsEvent(QStringLiteral("kqupdated"), current);
+}
+
+void AppDelegate::scheduleUpdateCall()
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QString key = QStringLiteral("_checkforUpdate_");
+    std::optional<qint64> mode = defaults.integerForKey(key);
+    if (!mode) {
+        defaults.setInteger(key, 1);
+        mode = 1;
+    }
+    if (*mode == 0)
+        m_scheduledUpdateCall = UpdateCall::CheckForUpdate;
+    else if (*mode == 1)
+        m_scheduledUpdateCall = UpdateCall::AutoInstallUpdates;
+    else
+        return;
+    m_updateTimer->start();
+}
+
+void AppDelegate::checkForUpdate()
+{
+    if (!m_updater)
+        return;
+    m_updater->setAutomaticallyChecksForUpdates(true);
+    m_updater->checkForUpdatesInBackground();
+}
+
+void AppDelegate::autoInstallUpdates()
+{
+    if (!m_updater)
+        return;
+    m_updater->setAutomaticallyChecksForUpdates(true);
+    m_updater->setAutomaticallyDownloadsUpdates(true);
+    m_updater->checkForUpdatesInBackground();
 }
 
 void AppDelegate::installMenus()
@@ -122,6 +238,8 @@ void AppDelegate::btnAbout()
 
 void AppDelegate::btnShowWindow()
 {
+    if (!firstRunDone())
+        return;
     mainWindowController::shared().showWindow();
 }
 
@@ -145,6 +263,8 @@ void AppDelegate::validateMenu(QMenu* menu)
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
 {
+    if (!firstRunDone())
+        return true;
     QWidget* window = mainWindowController::shared().window();
     if (!hasVisibleWindows || !window->isVisible() || window->isMinimized()) {
         if (window->isMinimized())
@@ -266,7 +386,16 @@ void AppDelegate::shredDidComplete()
 
 void AppDelegate::handleArguments(const QStringList& arguments)
 {
-    btnShowWindow();
+    // Until the welcome window is left there is no main window to take them: that window comes
+    // forward instead.
+    if (m_welcome && !firstRunDone()) {
+        m_welcome->showWindow();
+        if (!arguments.isEmpty())
+            qInfo("Ignoring %lld handed-over paths: the welcome window is on show",
+                static_cast<long long>(arguments.size()));
+        return;
+    }
+    mainWindowController::shared().showWindow();
     if (arguments.isEmpty())
         return;
     // Taken like a drop, and only where a drop is taken: on the home screen. A list being

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Alert.h"
+#include "Bundle.h"
 
 #include <QAction>
 #include <QObject>
@@ -13,7 +14,10 @@ class ApplicationMenu;
 
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 class SUUpdater;
+class UsageAnalytics;
+class startupWindowController;
 
 /// The application's start-up and the commands that reach the application as a whole: the
 /// menus, the tray icon, the settings and other-apps windows, and quitting.
@@ -26,21 +30,47 @@ public:
     explicit AppDelegate(QObject* parent = nullptr, std::function<bool()> trayAvailable = {});
     ~AppDelegate() override;
 
-    /// Before the event loop starts: makes the updater.
+    /// The update call a launch schedules 5 seconds ahead.
+    enum class UpdateCall { None, CheckForUpdate, AutoInstallUpdates };
+
+    /// Before the event loop starts: makes the updater (automatic checks and downloads off),
+    /// then prepares the usage events.
     void applicationWillFinishLaunching();
-    /// Loads the language table, shows the main window with its menus, re-applies the launch
-    /// at login choice and sets the defaults.
+    /// Loads the language table, then shows the welcome window on a first launch or the main
+    /// window with its menus on any later one (telling the usage counter about an install or
+    /// upgrade, and scheduling the update call), re-applies the launch at login choice and sets
+    /// the defaults.
     void applicationDidFinishLaunching();
+
+    /// The one whose Info.plist gives the version compared at launch; the main bundle unless
+    /// a test says otherwise. It must outlive the delegate.
+    void setBundle(const Bundle* bundle) { m_bundle = bundle; }
+    /// The usage events' sender; the process-wide one unless a test says otherwise.
+    void setAnalytics(UsageAnalytics* analytics) { m_analytics = analytics; }
+
+    /// Whether `current` is a newer version than `last`: both whole single-precision decimal
+    /// numbers, compared as numbers (1.5 is above 1.10), and `last` not equal to `current`
+    /// once lower-cased.
+    static bool isUpgrade(const QString& last, const QString& current);
+    /// The update call scheduled by the last launch and not yet made.
+    UpdateCall scheduledUpdateCall() const { return m_scheduledUpdateCall; }
+    /// Scheduled update mode 0: an update check in the background.
+    void checkForUpdate();
+    /// Scheduled update mode 1: checks, downloads and installs by itself.
+    void autoInstallUpdates();
+    /// Shows the main window with its menus: from launch, or once the welcome window is left.
+    void showMainWindow();
 
     /// Shows the settings window on the tab last requested (General unless About asked).
     void btnPreferences();
     /// Shows the settings window on the About tab.
     void btnAbout();
-    /// Makes the main window visible and brings it to the front.
+    /// Makes the main window visible and brings it to the front, once the welcome window is left.
     void btnShowWindow();
     /// Every command of the delegate stays available.
     bool validateMenuItem(const QAction* item) const;
-    /// The tray icon was clicked, or the application was started again: shows the main window.
+    /// The tray icon was clicked, or the application was started again: shows the main window,
+    /// or does nothing while the welcome window has not been left.
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     /// A user-started look for updates.
     void checkForUpdates();
@@ -51,7 +81,9 @@ public:
     void requestQuit();
     /// The question shown while a run is asked to quit; null when none is up.
     Alert* stopAlert() const { return m_stopAlert; }
-    /// Arguments handed over by a later start of the application.
+    /// Arguments handed over by a later start of the application: the reopen. While this
+    /// launch's welcome window waits for Get Started, that window comes forward instead and the
+    /// paths are dropped.
     void handleArguments(const QStringList& arguments);
 
     ApplicationMenu* menu() const { return m_menu; }
@@ -74,6 +106,11 @@ private:
     void showTrayIcon();
     /// "startloginstatus": 1 adds the login item, 0 removes it, anything else leaves it be.
     void applyLaunchAtLogin();
+    /// "firstrun" holds an integer: the welcome window has been left once.
+    static bool firstRunDone();
+    void showWelcomeWindow();
+    void detectUpgrade();
+    void scheduleUpdateCall();
 
     QPointer<QAction> m_menuitem_showCorvane;
     QPointer<QAction> m_menuitem_checkforupdates;
@@ -82,4 +119,9 @@ private:
     QSystemTrayIcon* m_trayIcon = nullptr;
     std::function<bool()> m_trayAvailable;
     QPointer<Alert> m_stopAlert;
+    const Bundle* m_bundle = &Bundle::mainBundle();
+    UsageAnalytics* m_analytics = nullptr;
+    QPointer<startupWindowController> m_welcome; ///< shown by this launch, until it is left
+    QTimer* m_updateTimer = nullptr;
+    UpdateCall m_scheduledUpdateCall = UpdateCall::None;
 };

@@ -20,6 +20,15 @@ QString SUUpdater::feedURL()
     return Bundle::mainBundle().infoDictionary().value(QStringLiteral("SUFeedURL")).toString();
 }
 
+void SUUpdater::checkForUpdatesInBackground()
+{
+    ++m_backgroundChecks;
+    if (feedURL().isEmpty())
+        return;
+    // Reading a feed comes with the updater itself; a build with a feed address needs it.
+    qInfo("Update feed %s is not read by this version", qPrintable(feedURL()));
+}
+
 void SUUpdater::checkForUpdates(QWidget* window)
 {
     // Reading the feed and installing come with the updater itself; until a build carries a

@@ -1,0 +1,25 @@
+#include "ConfiguredEndpoint.h"
+
+#include <QHostAddress>
+
+QUrl ConfiguredEndpoint::fromText(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
+        return {};
+    const QString scheme = url.scheme().toLower();
+    if (scheme == u"https" || (scheme == u"http" && isLoopbackHost(url.host())))
+        return url;
+    qWarning("Refusing the configured address %s: only https, or http to a loopback address",
+        qPrintable(url.toDisplayString(QUrl::RemoveQuery)));
+    return {};
+}
+
+bool ConfiguredEndpoint::isLoopbackHost(const QString& host)
+{
+    // An address literal only: a name could resolve anywhere.
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}

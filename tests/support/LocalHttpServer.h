@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+#include <QUrl>
+
+/// A small HTTP/1.1 server on 127.0.0.1 for network tests: it records every request and
+/// answers each with the status and body the test set, or never answers at all.
+class LocalHttpServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Request
+    {
+        QByteArray method;
+        QByteArray target; ///< path and query, exactly as sent
+        QByteArray body;
+    };
+
+    explicit LocalHttpServer(QObject* parent = nullptr);
+
+    /// Listens on 127.0.0.1 at a free port; false when it cannot.
+    bool listen();
+    quint16 port() const { return m_server.serverPort(); }
+    /// http://127.0.0.1:PORT followed by `path`.
+    QUrl url(const QString& path = QString()) const;
+
+    void setResponse(int status, QByteArray body);
+    /// Requests are read and recorded but never answered, the connection left open.
+    void setSilent(bool silent) { m_silent = silent; }
+
+    const QList<Request>& requests() const { return m_requests; }
+
+    /// A port on 127.0.0.1 where nothing listens (bound a moment ago, then closed).
+    static quint16 deadPort();
+
+signals:
+    void requestReceived();
+
+private:
+    void readFrom(QTcpSocket* socket);
+
+    QTcpServer m_server;
+    QList<Request> m_requests;
+    int m_status = 200;
+    QByteArray m_body;
+    bool m_silent = false;
+};

@@ -1,0 +1,341 @@
+#include "AppDelegate.h"
+#include "Bundle.h"
+#include "LocalHttpServer.h"
+#include "SUUpdater.h"
+#include "Storyboard.h"
+#include "TempTree.h"
+#include "UsageAnalytics.h"
+#include "UserDefaults.h"
+#include "mainWindowController.h"
+#include "startupVC.h"
+#include "startupWindowController.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The inodes of this process's IPv4 and IPv6 sockets, listening or not.
+QSet<QByteArray> networkSocketInodes()
+{
+    QSet<QByteArray> inet;
+    for (const char* table : {"tcp", "tcp6", "udp", "udp6"}) {
+        QFile file(u"/proc/self/net/"_s + QLatin1StringView(table));
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : file.readAll().split('\n').mid(1))
+                inet.insert(line.simplified().split(' ').value(9));
+        }
+    }
+    QSet<QByteArray> mine;
+    for (const QString& fd :
+        QDir(u"/proc/self/fd"_s).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        // readlink itself: Qt would resolve "socket:[N]" as if it were a path.
+        char link[64] = {};
+        if (::readlink(qPrintable(u"/proc/self/fd/"_s + fd), link, sizeof link - 1) < 0)
+            continue;
+        const QByteArray target(link);
+        if (target.startsWith("socket:[") && inet.contains(target.mid(8).chopped(1)))
+            mine.insert(target);
+    }
+    return mine;
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void firstLaunchShowsOnlyTheWelcomeWindow();
+    void closingTheWelcomeWindowQuits();
+    void getStartedLeadsToTheMainWindowForGood();
+    void upgradeIsToldOnce_data();
+    void upgradeIsToldOnce();
+    void updateModeSchedulesOneCall_data();
+    void updateModeSchedulesOneCall();
+    void unconfiguredBuildOpensNoSocket();
+
+private:
+    /// A launch of a new delegate, as main() does it, with `version` as the current version.
+    std::unique_ptr<AppDelegate> launch(const QString& version);
+    /// Whether the server holds `expected` requests in all after a short wait (events are sent
+    /// asynchronously, and one too many must have time to arrive).
+    bool settlesAt(qsizetype expected);
+
+    TempTree m_home;
+    LocalHttpServer m_server;
+    std::unique_ptr<UsageAnalytics> m_analytics;
+    std::unique_ptr<Bundle> m_bundle;
+    std::unique_ptr<AppDelegate> m_first;
+};
+
+void TestStartup::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path(u"config"_s)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path(u"data"_s)));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QVERIFY(m_server.listen());
+    UsageAnalytics::Sources sources = UsageAnalytics::Sources::system();
+    sources.procNetRoute = m_home.path(u"none"_s);
+    sources.sysClassNet = m_home.makeDir(u"net"_s);
+    m_home.writeFile(u"net/eth0/address"_s, "02:00:00:00:00:01\n");
+    sources.osRelease = {m_home.writeFile(u"os-release"_s, "VERSION_ID=\"12\"\n")};
+    m_analytics = std::make_unique<UsageAnalytics>(
+        UsageAnalytics::Configuration {m_server.url(u"/collect"_s), u"UA-TEST-1"_s}, sources);
+}
+
+std::unique_ptr<AppDelegate> TestStartup::launch(const QString& version)
+{
+    m_home.writeFile(u"bundle/Info.plist"_s,
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>CFBundleShortVersionString</key><string>"
+            + version.toUtf8() + "</string></dict></plist>\n");
+    m_bundle = std::make_unique<Bundle>(m_home.path(u"bundle"_s));
+    auto delegate = std::make_unique<AppDelegate>(nullptr, [] { return true; });
+    delegate->setBundle(m_bundle.get());
+    delegate->setAnalytics(m_analytics.get());
+    delegate->applicationWillFinishLaunching();
+    delegate->applicationDidFinishLaunching();
+    return delegate;
+}
+
+bool TestStartup::settlesAt(qsizetype expected)
+{
+    QTest::qWait(300);
+    (void)QTest::qWaitFor([&] { return m_server.requests().size() >= expected; }, 5000);
+    return m_server.requests().size() == expected;
+}
+
+void TestStartup::firstLaunchShowsOnlyTheWelcomeWindow()
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    QVERIFY(!QFile::exists(defaults.filePath()));
+    m_first = launch(u"1.1"_s);
+
+    QVERIFY(settlesAt(1));
+    const QList<LocalHttpServer::Request> requests = m_server.requests();
+    QCOMPARE(requests.first().method, QByteArray("POST"));
+    QCOMPARE(requests.first().target, QByteArray("/collect"));
+    QCOMPARE(requests.first().body,
+        QByteArray("v=1&tid=UA-TEST-1&cid=02:00:00:00:00:01&t=event&ec=install&ea=install"
+                   "&el=_02:00:00:00:00:01&pa=click&pal=&pr1id=&pr1nm=12.0.0"));
+
+    QStringList visible;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible())
+            visible << window->objectName();
+    }
+    QCOMPARE(visible, QStringList {u"startupWindow"_s});
+    QCOMPARE(defaults.stringForKey(u"lastVersion"_s), std::optional<QString>(u"1.1"_s));
+    QCOMPARE(defaults.integerForKey(u"Algomethod"_s), std::optional<qint64>(1));
+    QVERIFY(!defaults.contains(u"firstrun"_s));
+    QVERIFY(!defaults.contains(u"_checkforUpdate_"_s));
+    QCOMPARE(m_first->scheduledUpdateCall(), AppDelegate::UpdateCall::None);
+    QVERIFY(!m_first->findChild<QTimer*>(u"updateTimer"_s)->isActive());
+    QVERIFY(!m_first->updater()->automaticallyChecksForUpdates());
+
+    // The Show command and a reopen leave the main window alone until Get Started.
+    m_first->btnShowWindow();
+    QVERIFY(m_first->applicationShouldHandleReopen(false));
+    m_first->handleArguments({m_home.path(u"data"_s)});
+    for (QWidget* window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible() || window->objectName() == u"startupWindow",
+            qPrintable(window->objectName()));
+}
+
+void TestStartup::closingTheWelcomeWindowQuits()
+{
+    auto* welcome = Storyboard::mainStoryboard().sharedController<startupWindowController>(
+        u"startupWindowController"_s);
+    QVERIFY(welcome && welcome->isWindowLoaded());
+    QWidget* window = welcome->window();
+    QTimer::singleShot(0, window, [window] { window->close(); });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!UserDefaults::standardUserDefaults().contains(u"firstrun"_s));
+}
+
+void TestStartup::getStartedLeadsToTheMainWindowForGood()
+{
+    auto* welcome = Storyboard::mainStoryboard().sharedController<startupWindowController>(
+        u"startupWindowController"_s);
+    QVERIFY(welcome && welcome->contentViewController());
+    auto* getStarted
+        = welcome->contentViewController()->findChild<QAbstractButton*>(u"btnGetstarted"_s);
+    QVERIFY(getStarted);
+    getStarted->click();
+    QVERIFY(!welcome->window()->isVisible());
+    QWidget* main = mainWindowController::shared().window();
+    QVERIFY(main->isVisible());
+    QVERIFY(mainWindowController::shared().menuBar());
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"firstrun"_s),
+        std::optional<qint64>(1));
+
+    // Closed, the main window comes back through the Show command now.
+    main->hide();
+    m_first->btnShowWindow();
+    QVERIFY(main->isVisible());
+
+    // The next launch goes straight to the main window, and the same version tells nothing.
+    m_first.reset();
+    std::unique_ptr<AppDelegate> next = launch(u"1.1"_s);
+    QVERIFY(main->isVisible());
+    QVERIFY(!welcome->window()->isVisible());
+    QVERIFY(settlesAt(1));
+}
+
+void TestStartup::upgradeIsToldOnce_data()
+{
+    QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("sent");
+
+    QTest::newRow("1.0 to 1.1") << QVariant(u"1.0"_s) << u"1.1"_s << true;
+    QTest::newRow("1.10 to 1.5 is a single-number rise") << QVariant(u"1.10"_s) << u"1.5"_s << true;
+    QTest::newRow("1.2.3 to 1.2.4 is no number") << QVariant(u"1.2.3"_s) << u"1.2.4"_s << false;
+    QTest::newRow("2.0 to 1.9, a downgrade") << QVariant(u"2.0"_s) << u"1.9"_s << false;
+    QTest::newRow("ABC and abc are equal") << QVariant(u"ABC"_s) << u"abc"_s << false;
+    QTest::newRow("nothing stored") << QVariant() << u"1.1"_s << false;
+    QTest::newRow("an integer is no version") << QVariant(qint64(1)) << u"1.1"_s << false;
+}
+
+void TestStartup::upgradeIsToldOnce()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QString, current);
+    QFETCH(bool, sent);
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(u"firstrun"_s, 1);
+    defaults.removeObjectForKey(u"lastVersion"_s);
+    if (stored.typeId() == QMetaType::QString)
+        defaults.setString(u"lastVersion"_s, stored.toString());
+    else if (stored.isValid())
+        defaults.setInteger(u"lastVersion"_s, stored.toLongLong());
+    const qsizetype before = m_server.requests().size();
+
+    std::unique_ptr<AppDelegate> delegate = launch(current);
+    QVERIFY(settlesAt(before + (sent ? 1 : 0)));
+    const QList<LocalHttpServer::Request> requests = m_server.requests();
+    if (sent) {
+        QCOMPARE(requests.last().body, m_analytics->eventBody(u"kqupdated"_s, current));
+        QVERIFY(requests.last().body.contains(
+            QByteArray("&ec=kqupdated&ea=" + current.toUtf8() + "&el=")));
+        QCOMPARE(defaults.stringForKey(u"lastVersion"_s), std::optional<QString>(current));
+        // Told once: the next launch of the same version is quiet.
+        delegate = launch(current);
+        QVERIFY(settlesAt(before + 1));
+    } else if (stored.typeId() == QMetaType::QString) {
+        QCOMPARE(
+            defaults.stringForKey(u"lastVersion"_s), std::optional<QString>(stored.toString()));
+    } else {
+        QCOMPARE(defaults.contains(u"lastVersion"_s), stored.isValid());
+    }
+}
+
+void TestStartup::updateModeSchedulesOneCall_data()
+{
+    QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
+    QTest::addColumn<int>("expectedCall");
+    QTest::addColumn<QVariant>("storedAfter");
+    QTest::addColumn<bool>("wait"); // for the call itself, 5 s on
+
+    const int none = int(AppDelegate::UpdateCall::None);
+    const int check = int(AppDelegate::UpdateCall::CheckForUpdate);
+    const int install = int(AppDelegate::UpdateCall::AutoInstallUpdates);
+    QTest::newRow("0 checks") << QVariant(qint64(0)) << check << QVariant(qint64(0)) << true;
+    QTest::newRow("1 installs") << QVariant(qint64(1)) << install << QVariant(qint64(1)) << true;
+    QTest::newRow("7 does nothing and stays")
+        << QVariant(qint64(7)) << none << QVariant(qint64(7)) << false;
+    QTest::newRow("missing becomes 1") << QVariant() << install << QVariant(qint64(1)) << false;
+    QTest::newRow("a string becomes 1")
+        << QVariant(u"0"_s) << install << QVariant(qint64(1)) << false;
+}
+
+void TestStartup::updateModeSchedulesOneCall()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, expectedCall);
+    QFETCH(QVariant, storedAfter);
+    QFETCH(bool, wait);
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(u"firstrun"_s, 1);
+    defaults.removeObjectForKey(u"_checkforUpdate_"_s);
+    if (stored.typeId() == QMetaType::QString)
+        defaults.setString(u"_checkforUpdate_"_s, stored.toString());
+    else if (stored.isValid())
+        defaults.setInteger(u"_checkforUpdate_"_s, stored.toLongLong());
+
+    std::unique_ptr<AppDelegate> delegate = launch(u"1.1"_s);
+    QCOMPARE(int(delegate->scheduledUpdateCall()), expectedCall);
+    auto* timer = delegate->findChild<QTimer*>(u"updateTimer"_s);
+    QCOMPARE(timer->isActive(), expectedCall != int(AppDelegate::UpdateCall::None));
+    QCOMPARE(timer->interval(), 5000);
+    QCOMPARE(defaults.integerForKey(u"_checkforUpdate_"_s),
+        std::optional<qint64>(storedAfter.toLongLong()));
+    QVERIFY(!delegate->updater()->automaticallyChecksForUpdates()); // not before 5 s
+    if (!wait)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(delegate->updater()->backgroundChecks(), 1, 8000);
+    QVERIFY(clock.elapsed() > 4500);
+    QVERIFY(delegate->updater()->automaticallyChecksForUpdates());
+    QCOMPARE(delegate->updater()->automaticallyDownloadsUpdates(),
+        expectedCall == int(AppDelegate::UpdateCall::AutoInstallUpdates));
+}
+
+void TestStartup::unconfiguredBuildOpensNoSocket()
+{
+    // The build as it comes from the source has no address at all.
+    UsageAnalytics& shared = UsageAnalytics::shared();
+    QVERIFY(!shared.configuration().isEnabled());
+    const QVariantMap info = Bundle::mainBundle().infoDictionary();
+    for (const char* key : {"CorvaneAnalyticsURL", "CorvaneAnalyticsTrackingID",
+             "CorvaneNewsletterURL", "CorvaneNewsletterKey"}) {
+        QVERIFY2(info.contains(QLatin1StringView(key)), key);
+        QVERIFY2(info.value(QLatin1StringView(key)).toString().isEmpty(), key);
+    }
+
+    const QSet<QByteArray> before = networkSocketInodes();
+    QVERIFY(!before.isEmpty()); // the test's own server: the count sees sockets
+    // Looked at on every turn of the event loop: a connection may come and go within it.
+    QSet<QByteArray> seen;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] { seen.unite(networkSocketInodes()); });
+    watch.start(0);
+    UserDefaults::standardUserDefaults().setInteger(u"firstrun"_s, 1);
+    UserDefaults::standardUserDefaults().setString(u"lastVersion"_s, u"0.0"_s);
+    {
+        AppDelegate delegate(nullptr, [] { return true; });
+        delegate.applicationWillFinishLaunching();
+        delegate.applicationDidFinishLaunching(); // an upgrade to this build's version
+        shared.sendAnalyticsEvent(u"install"_s, u"install"_s);
+        startupVC welcome;
+        welcome.view();
+        QVERIFY(!welcome.newsletter());
+        QTest::qWait(300);
+        QCOMPARE(UserDefaults::standardUserDefaults().stringForKey(u"lastVersion"_s),
+            std::optional<QString>(Bundle::mainBundle().shortVersionString()));
+    }
+    watch.stop();
+    seen.unite(networkSocketInodes());
+    QCOMPARE(seen, before);
+    QCOMPARE(Bundle::mainBundle().shortVersionString(), QStringLiteral(CORVANE_SHORT_VERSION));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

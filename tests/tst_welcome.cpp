@@ -1,0 +1,326 @@
+#include "Alert.h"
+#include "LanguageTable.h"
+#include "LocalHttpServer.h"
+#include "LoginItems.h"
+#include "NewsletterSubscription.h"
+#include "PromotedApplications.h"
+#include "TempTree.h"
+#include "UrlCatcher.h"
+#include "UserDefaults.h"
+#include "startupVC.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kKey = u"K3y-0f-ten"_s;
+
+template <typename T = QWidget> T* child(const QObject* parent, const char* name)
+{
+    return parent->findChild<T*>(QLatin1StringView(name));
+}
+
+QString text(const startupVC& view, const char* name)
+{
+    return child<QLabel>(&view, name)->text();
+}
+
+} // namespace
+
+class TestWelcome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void recommendsTheFirstCandidateNotInstalled_data();
+    void recommendsTheFirstCandidateNotInstalled();
+    void newsletterShowsOnlyWithAService();
+    void emailMustMatchAsAWhole_data();
+    void emailMustMatchAsAWhole();
+    void subscribeAnswersWithTheServicesAlert_data();
+    void subscribeAnswersWithTheServicesAlert();
+    void getStartedStoresTheLoginChoice_data();
+    void getStartedStoresTheLoginChoice();
+
+private:
+    /// A welcome view in a window of its own, shown, with the newsletter at `server`.
+    std::unique_ptr<QWidget> showWelcome(startupVC*& view);
+
+    TempTree m_home;
+    TempTree m_applications;
+    std::unique_ptr<PromotedApplications> m_promoted;
+    LocalHttpServer m_server;
+};
+
+void TestWelcome::initTestCase()
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path(u"config"_s)));
+    QApplication::setQuitOnLastWindowClosed(false);
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
+    QVERIFY(languageStrings());
+    m_promoted = std::make_unique<PromotedApplications>(m_applications.path());
+    startupVC::setPromotedApplications(m_promoted.get());
+    QVERIFY(m_server.listen());
+}
+
+void TestWelcome::init()
+{
+    startupVC::setNewsletterConfiguration(
+        NewsletterSubscription::Configuration {m_server.url(u"/news/add.php/"_s), kKey});
+}
+
+void TestWelcome::cleanup()
+{
+    QDir(m_applications.path()).removeRecursively();
+    QDir().mkpath(m_applications.path());
+    QDir(m_home.path(u"config/autostart"_s)).removeRecursively();
+}
+
+std::unique_ptr<QWidget> TestWelcome::showWelcome(startupVC*& view)
+{
+    auto window = std::make_unique<QWidget>();
+    view = new startupVC(window.get());
+    view->view();
+    window->resize(600, 640);
+    window->show();
+    return window;
+}
+
+void TestWelcome::recommendsTheFirstCandidateNotInstalled_data()
+{
+    QTest::addColumn<QList<int>>("installed"); // entry numbers
+    QTest::addColumn<int>("recommended"); // entry number, 0 for none
+    QTest::addColumn<QString>("topRatedKey");
+
+    QTest::newRow("nothing installed: A") << QList<int> {} << 7 << u"IDS_KQ_43"_s;
+    QTest::newRow("A installed: B") << QList<int> {7} << 3 << u"IDS_KQ_44"_s;
+    QTest::newRow("A and B installed: C") << QList<int> {7, 3} << 2 << u"IDS_KQ_45"_s;
+    QTest::newRow("B only installed: still A") << QList<int> {3} << 7 << u"IDS_KQ_43"_s;
+    QTest::newRow("A and C installed: B") << QList<int> {7, 2} << 3 << u"IDS_KQ_44"_s;
+    QTest::newRow("others do not matter") << QList<int> {1, 4, 5, 6, 8} << 7 << u"IDS_KQ_43"_s;
+    QTest::newRow("all three installed: our own box") << QList<int> {7, 3, 2} << 0 << QString();
+}
+
+void TestWelcome::recommendsTheFirstCandidateNotInstalled()
+{
+    QFETCH(QList<int>, installed);
+    QFETCH(int, recommended);
+    QFETCH(QString, topRatedKey);
+
+    for (int number : installed)
+        m_applications.writeFile(PromotedApplications::entry(number)->desktopId + u".desktop"_s,
+            "[Desktop Entry]\nType=Application\n");
+    // A per-user copy never counts.
+    m_applications.writeFile(u"user/"_s + PromotedApplications::entry(7)->desktopId + u".desktop"_s,
+        "[Desktop Entry]\n");
+
+    startupVC* view = nullptr;
+    const std::unique_ptr<QWidget> window = showWelcome(view);
+    QVERIFY(!child<QLabel>(view, "imgview")->pixmap().isNull());
+    QCOMPARE(text(*view, "lblkqpoint3"), localizedText(u"IDS_KQ_78"_s));
+    const PromotedApplication* entry = PromotedApplications::entry(recommended);
+    QCOMPARE(text(*view, "lblAppname"), entry ? entry->title : QString());
+    QCOMPARE(text(*view, "lbltoprated"), localizedText(topRatedKey));
+    QCOMPARE(text(*view, "lblThankuforDownload"),
+        localizedText(entry ? u"IDS_KQ_84"_s : u"IDS_KQ_85"_s));
+    QCOMPARE(view->apppath(), entry ? entry->apppath : QString());
+    QCOMPARE(child(view, "btnAppstore")->isVisible(), entry != nullptr);
+    QCOMPARE(child(view, "Corvaneinfobox")->isVisible(), entry == nullptr);
+    if (entry) {
+        UrlCatcher catcher(u"https"_s);
+        child<QAbstractButton>(view, "btnAppstore")->click();
+        QCOMPARE(catcher.opened, QList<QUrl> {QUrl(entry->apppath)});
+    }
+}
+
+void TestWelcome::newsletterShowsOnlyWithAService()
+{
+    startupVC* view = nullptr;
+    std::unique_ptr<QWidget> window = showWelcome(view);
+    QVERIFY(child<QWidget>(view, "newsletterBox")->isVisible());
+    QCOMPARE(child<QAbstractButton>(view, "btnSubscribe")->text(), localizedText(u"IDS_KQ_80"_s));
+
+    // The build's own configuration: no service, so no box and nothing to send with.
+    startupVC::setNewsletterConfiguration(std::nullopt);
+    window = showWelcome(view);
+    QVERIFY(!child<QWidget>(view, "newsletterBox")->isVisible());
+    QVERIFY(!view->newsletter());
+}
+
+void TestWelcome::emailMustMatchAsAWhole_data()
+{
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("two letters after the last dot") << u"ann@example.co"_s << true;
+    QTest::newRow("plus, percent, dots") << u"a.b%c+d@mail.example.org"_s << true;
+    QTest::newRow("one letter after the last dot") << u"ann@example.c"_s << false;
+    QTest::newRow("no dot after the @") << u"ann@example"_s << false;
+    QTest::newRow("space inside") << u"an n@example.com"_s << false;
+    QTest::newRow("leading space") << u" ann@example.com"_s << false;
+    QTest::newRow("trailing space") << u"ann@example.com "_s << false;
+    QTest::newRow("digit at the end") << u"ann@example.c0m"_s << false;
+    QTest::newRow("two @") << u"a@b@example.com"_s << false;
+    QTest::newRow("non-ASCII") << u"ännä@example.com"_s << false;
+}
+
+void TestWelcome::emailMustMatchAsAWhole()
+{
+    QFETCH(QString, email);
+    QFETCH(bool, valid);
+    QCOMPARE(startupVC::isValidEmail(email), valid);
+}
+
+void TestWelcome::subscribeAnswersWithTheServicesAlert_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("reply"); // "DEAD": no server, "SILENT": no answer
+    QTest::addColumn<QString>("message"); // key; empty: no alert
+    QTest::addColumn<QString>("informative");
+
+    const QString email = u"ann+news@example.org"_s;
+    QTest::newRow("empty") << QString() << QByteArray() << u"IDS_KQ_86"_s
+                           << localizedText(u"IDS_KQ_87"_s);
+    QTest::newRow("not an address")
+        << u"ann"_s << QByteArray() << u"IDS_KQ_88"_s << localizedText(u"IDS_KQ_87"_s);
+    QTest::newRow("leading space is not trimmed")
+        << u" "_s + email << QByteArray() << u"IDS_KQ_88"_s << localizedText(u"IDS_KQ_87"_s);
+    QTest::newRow("0: subscribed")
+        << email << QByteArray("0") << u"IDS_KQ_89"_s << localizedText(u"IDS_KQ_90"_s);
+    QTest::newRow("1, a bare number: already there")
+        << email << QByteArray("1") << u"IDS_KQ_91"_s << localizedFormat(u"IDS_KQ_92"_s, email);
+    QTest::newRow("2 with white space: server problem")
+        << email << QByteArray(" 2\n") << u"IDS_KQ_93"_s << localizedText(u"IDS_KQ_94"_s);
+    QTest::newRow("3: nothing") << email << QByteArray("3") << QString() << QString();
+    QTest::newRow("text: nothing") << email << QByteArray("\"0\"") << QString() << QString();
+    QTest::newRow("not JSON: nothing") << email << QByteArray("OK") << QString() << QString();
+    QTest::newRow("a fraction: nothing") << email << QByteArray("0.5") << QString() << QString();
+    QTest::newRow("an array: nothing") << email << QByteArray("[0]") << QString() << QString();
+    QTest::newRow("dead port: nothing") << email << QByteArray("DEAD") << QString() << QString();
+    QTest::newRow("silence past the timeout: nothing")
+        << email << QByteArray("SILENT") << QString() << QString();
+}
+
+void TestWelcome::subscribeAnswersWithTheServicesAlert()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, message);
+    QFETCH(QString, informative);
+
+    const bool dead = reply == "DEAD";
+    if (dead)
+        startupVC::setNewsletterConfiguration(NewsletterSubscription::Configuration {
+            QUrl(u"http://127.0.0.1:%1/news/add.php/"_s.arg(LocalHttpServer::deadPort())), kKey});
+    m_server.setSilent(reply == "SILENT");
+    m_server.setResponse(200, reply);
+    const qsizetype before = m_server.requests().size();
+
+    startupVC* view = nullptr;
+    const std::unique_ptr<QWidget> window = showWelcome(view);
+    view->newsletter()->setTimeout(300);
+    QSignalSpy finished(view->newsletter(), &NewsletterSubscription::finished);
+    auto* field = child<QLineEdit>(view, "txtfield");
+    QTest::keyClicks(field, typed);
+    QCOMPARE(field->text(), typed);
+    child<QAbstractButton>(view, "btnSubscribe")->click();
+
+    const bool sends = startupVC::isValidEmail(typed);
+    if (sends) {
+        QVERIFY(finished.wait(10000));
+        if (!dead) {
+            QCOMPARE(m_server.requests().size(), before + 1);
+            const LocalHttpServer::Request& request = m_server.requests().last();
+            QCOMPARE(request.method, QByteArray("GET"));
+            QCOMPARE(request.target,
+                "/news/add.php/?nl=3&nk=" + kKey.toUtf8().toBase64()
+                    + "&ne=" + typed.toUtf8().toBase64() + "&nn=");
+        }
+    } else {
+        QCOMPARE(m_server.requests().size(), before);
+    }
+    m_server.setSilent(false);
+
+    if (message.isEmpty()) {
+        QTest::qWait(50);
+        QVERIFY(!view->alert());
+        QCOMPARE(field->text(), typed); // the address stays for another try
+        return;
+    }
+    QTRY_VERIFY(view->alert() && view->alert()->isVisible());
+    Alert* alert = view->alert();
+    QCOMPARE(alert->messageText(), localizedText(message));
+    QCOMPARE(alert->informativeText(), informative);
+    QCOMPARE(alert->buttons().size(), 1);
+    QCOMPARE(alert->buttons().first()->text(), localizedText(u"IDS_KQ_12"_s));
+    alert->buttons().first()->click();
+    QTRY_VERIFY(!view->alert());
+    QVERIFY(field->text().isEmpty());
+}
+
+void TestWelcome::getStartedStoresTheLoginChoice_data()
+{
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<bool>("entryBefore");
+
+    QTest::newRow("off removes our entry") << false << true;
+    QTest::newRow("off with none") << false << false;
+    QTest::newRow("on adds one") << true << false;
+    QTest::newRow("on keeps the one there") << true << true;
+}
+
+void TestWelcome::getStartedStoresTheLoginChoice()
+{
+    QFETCH(bool, checked);
+    QFETCH(bool, entryBefore);
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.removeObjectForKey(u"firstrun"_s);
+    defaults.removeObjectForKey(u"startloginstatus"_s);
+    const LoginItems items;
+    if (entryBefore)
+        QVERIFY(items.insertApplicationItem());
+
+    startupVC* view = nullptr;
+    const std::unique_ptr<QWidget> window = showWelcome(view);
+    auto* box = child<QCheckBox>(view, "btncheckbox");
+    QVERIFY(!box->isChecked());
+    // The label is the box's text: clicking it toggles the box.
+    if (checked)
+        QTest::mouseClick(child<QLabel>(view, "lbllaunchatstartup"), Qt::LeftButton);
+    QCOMPARE(box->isChecked(), checked);
+
+    bool firstRunWhenAsked = true;
+    int asked = 0;
+    connect(view, &startupVC::mainWindowRequested, this, [&] {
+        ++asked;
+        firstRunWhenAsked = defaults.contains(u"firstrun"_s);
+        QVERIFY(!window->isVisible()); // closed first
+    });
+    child<QAbstractButton>(view, "btnGetstarted")->click();
+    QCOMPARE(asked, 1);
+    QVERIFY(!firstRunWhenAsked);
+    QCOMPARE(defaults.integerForKey(u"firstrun"_s), std::optional<qint64>(1));
+    QCOMPARE(defaults.integerForKey(u"startloginstatus"_s), std::optional<qint64>(checked ? 1 : 0));
+    int ours = 0;
+    for (const LoginItem& item : items.snapshot().value_or(QList<LoginItem>()))
+        ours += items.pointsAtApplication(item) ? 1 : 0;
+    QCOMPARE(ours, checked ? 1 : 0);
+}
+
+QTEST_MAIN(TestWelcome)
+#include "tst_welcome.moc"

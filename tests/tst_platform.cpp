@@ -36,7 +36,7 @@ void TestPlatform::initTestCase()
 void TestPlatform::bundleCarriesVersionAndLanguageTable()
 {
     const Bundle& bundle = Bundle::mainBundle();
-    QCOMPARE(bundle.shortVersionString(), QStringLiteral(CORVANE_VERSION));
+    QCOMPARE(bundle.shortVersionString(), QStringLiteral(CORVANE_SHORT_VERSION));
     QVERIFY(!bundle.pathForResource(QStringLiteral("English"), QStringLiteral("plist")).isEmpty());
     QVERIFY(bundle.pathForResource(QStringLiteral("French"), QStringLiteral("plist")).isEmpty());
     QVERIFY(bundle.pathForResource(QString(), QStringLiteral("plist")).isEmpty());

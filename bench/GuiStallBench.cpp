@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvane-bench-gui: runs the real main window (offscreen) through a scan of a large temporary
 // tree and a shred of part of it, while a timer on the GUI thread records how late it fires.
 // Prints the longest GUI-thread stall during each phase. Works only inside its own temporary

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvane-bench-list: how the files list copes with a large tree. Builds a tree of N entries
 // (folders of files) in a temporary folder it removes at the end, scans it with the
 // application's list building, shows it in the real tree view, model and row delegate in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvane-bench-scan: builds a tree of N entries in a temporary folder it removes at the end,
 // runs the application's real list building on it (drop acceptance of the top folders, then the
 // scan with its hand-overs to the GUI thread), watches the GUI thread for stalls meanwhile, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvane-bench-shred: times the shredding engine against dd and GNU shred, inside a
 // temporary folder it makes and removes itself, and prints the figures and their ratios.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "PathText.h"
 
 QString PathText::join(const QString& folder, const QString& name)

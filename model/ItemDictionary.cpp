@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ItemDictionary.h"
 
 ItemRef makeTopLevelItem(const FileDirectory& data, qint64 tag)

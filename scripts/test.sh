@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Corvane with its tests and runs the whole suite.
 # CORVANE_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan).
 set -euo pipefail

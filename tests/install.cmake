@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs into a temporary root and checks what lands there.
 corvane_add_test(tst_install SOURCES tst_install.cpp LABELS install TIMEOUT 600)
 target_compile_definitions(tst_install PRIVATE

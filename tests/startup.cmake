@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The start-up sequence, the welcome window with its newsletter, and the usage events. The
 # network tests talk only to a server on 127.0.0.1 that each test starts.
 corvane_add_test(tst_startup SOURCES tst_startup.cpp

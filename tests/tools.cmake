@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 corvane_add_test(tst_shredtool SOURCES tst_shredtool.cpp LIBS corvane_engine corvane_model LABELS tools)
 add_dependencies(tst_shredtool corvane-shred)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "NewsletterSubscription.h"
 #include "PropertyList.h"
 #include "TempTree.h"

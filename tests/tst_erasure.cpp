@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ErasureTexts.h"
 #include "LanguageTable.h"
 #include "LoopImage.h"

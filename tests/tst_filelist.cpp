@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileListModel.h"
 #include "FileRevealer.h"
 #include "LanguageTable.h"

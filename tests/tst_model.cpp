@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileDirectory.h"
 #include "ItemDictionary.h"
 #include "SharedState.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Nautilus menu item "Shred with Corvane" for selected local files and folders.
 
 It only opens them in Corvane's files list, as a drop would; Corvane asks before erasing.

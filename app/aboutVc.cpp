@@ -4,6 +4,7 @@
 #include "Bundle.h"
 #include "LanguageTable.h"
 #include "Pictures.h"
+#include "WebAddress.h"
 #include "buttoncursor.h"
 
 #include <QCoreApplication>
@@ -141,14 +142,7 @@ void aboutVc::openShippedPage(const QString& fileName)
 
 void aboutVc::openConfiguredAddress(const QString& infoKey)
 {
-    const QString address = Bundle::mainBundle().infoDictionary().value(infoKey).toString();
-    const QUrl url(address, QUrl::StrictMode);
-    if (address.isEmpty() || !url.isValid() || url.scheme().isEmpty())
-        return;
-    if (QDesktopServices::openUrl(url)) {
-        std::printf("default browser was successfully opened\n");
-        std::fflush(stdout);
-    }
+    WebAddress::open(Bundle::mainBundle().infoDictionary().value(infoKey).toString());
 }
 
 void aboutVc::btnUninstallInstructions()

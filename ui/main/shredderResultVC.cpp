@@ -13,13 +13,12 @@
 #include "SharedState.h"
 #include "SizeText.h"
 #include "UserDefaults.h"
+#include "WebAddress.h"
 #include "ui_shredderResultVC.h"
 
-#include <QDesktopServices>
 #include <QStyle>
 #include <QUrl>
 
-#include <cstdio>
 #include <sys/statvfs.h>
 
 namespace {
@@ -201,13 +200,7 @@ void shredderResultVC::btnHome()
 
 void shredderResultVC::openAddress(const QString& address)
 {
-    const QUrl url(address, QUrl::StrictMode);
-    if (address.isEmpty() || !url.isValid() || url.scheme().isEmpty())
-        return;
-    if (QDesktopServices::openUrl(url)) {
-        std::printf("default browser was successfully opened\n");
-        std::fflush(stdout);
-    }
+    WebAddress::open(address);
 }
 
 void shredderResultVC::btnTweet()

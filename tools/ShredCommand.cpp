@@ -178,7 +178,8 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         ++m_pathIndex;
         if (s_stopSignal)
             break;
-        const QByteArray last = PathText::withoutTrailingSlashes(path).mid(PathText::withoutTrailingSlashes(path).lastIndexOf('/') + 1);
+        const QByteArray trimmed = PathText::withoutTrailingSlashes(path);
+        const QByteArray last = trimmed.mid(trimmed.lastIndexOf('/') + 1);
         if (last == "." || last == "..") {
             ++m_totals.refused;
             writeLine(m_err, kProgramName + ": refusing to remove '.' or '..' directory: skipping " + quoted(path));

@@ -79,6 +79,14 @@ DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept
     return *this;
 }
 
+DirectoryHandle DirectoryHandle::duplicate(int* error) const
+{
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        *error = errno;
+    return DirectoryHandle(fd);
+}
+
 DirectoryHandle DirectoryHandle::open(const QByteArray& path, int* error)
 {
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

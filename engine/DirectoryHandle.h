@@ -53,6 +53,9 @@ public:
     /// Opens the folder `name` inside this one, refusing a symbolic link.
     DirectoryHandle openChild(const QByteArray& name, int* error) const;
 
+    /// A second handle on the same open folder, which stays usable once this one is closed.
+    DirectoryHandle duplicate(int* error) const;
+
     bool isValid() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
 

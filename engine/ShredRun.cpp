@@ -79,6 +79,8 @@ void ShredRun::run()
         if (!process(target))
             break;
     }
+    flushBatch();
+    m_engine.setHoldBatchAcrossCalls(false);
     m_engine.setObserver(nullptr);
     emit bytesWritten(m_done);
     m_running = false;
@@ -174,6 +176,11 @@ bool ShredRun::process(const ShredTarget& target)
         m_report.stopped = m_report.stopped || m_engine.stopRequested();
         return false;
     }
+    // Listed files share batches across targets; anything else starts from an empty batch, so
+    // a folder's removal finds its files gone and a path's report holds only its own files.
+    if (target.kind != ShredTarget::Kind::ListedFile && !flushBatch())
+        return false;
+    m_engine.setHoldBatchAcrossCalls(target.kind == ShredTarget::Kind::ListedFile);
     switch (target.kind) {
     case ShredTarget::Kind::Path:
     case ShredTarget::Kind::ListedFile: {
@@ -200,6 +207,8 @@ bool ShredRun::process(const ShredTarget& target)
             if (!process(child))
                 return false;
         }
+        if (!flushBatch())
+            return false;
         // A folder kept because of something reported below it needs no line of its own;
         // one kept although everything in it was checked is reported, never implied erased.
         if (!removeIfEmpty(target) && target.fullyChecked && m_report.failures.size() == reportedBefore)
@@ -207,6 +216,12 @@ bool ShredRun::process(const ShredTarget& target)
         break;
     }
     }
+    return !ended();
+}
+
+bool ShredRun::flushBatch()
+{
+    m_report.merge(m_engine.flushBatch());
     return !ended();
 }
 

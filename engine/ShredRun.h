@@ -68,6 +68,8 @@ private:
     /// False once the run must end (stopped or aborted).
     bool process(const ShredTarget& target);
     bool removeIfEmpty(const ShredTarget& folder);
+    /// Finishes the listed files waiting in the engine's batch; false once the run must end.
+    bool flushBatch();
     void fail(const QByteArray& path, ShredFailure::Kind kind, int error = 0);
     bool ended() const { return m_report.stopped || m_report.aborted; }
 

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -66,6 +67,12 @@ void fillWords(std::vector<char>& buffer, size_t length, quint32 word, bool rand
 }
 
 } // namespace
+
+ZPHShred::~ZPHShred()
+{
+    for (const PendingFile& file : m_batch)
+        ::close(file.fd);
+}
 
 ZPHShred& sharedShredEngine()
 {
@@ -144,7 +151,7 @@ void ZPHShred::sendNotificationToUpdate(const QString& sScanSection, qint32 coun
 
 ZPHShred::PassResult ZPHShred::overwriteDescriptor(int fd, quint64 length, qint32 value,
                                                    bool randomWrite, ShredFailure::Kind* kind,
-                                                   int* error)
+                                                   int* error, bool sync)
 {
     const size_t chunk = size_t(std::min<quint64>(length, kMaxChunk));
     std::vector<char> buffer(chunk);
@@ -184,8 +191,8 @@ ZPHShred::PassResult ZPHShred::overwriteDescriptor(int fd, quint64 length, qint3
         if (m_stopRequested && offset < length)
             return PassResult::Stopped;
     }
-    // The pass counts only once it is on the disk.
-    if (::fdatasync(fd) != 0)
+    // The pass counts only once it is on the disk; a batch makes it durable for all its files.
+    if (sync && ::fdatasync(fd) != 0)
         return fail(Kind::SyncFailed, errno);
     return PassResult::Done;
 }
@@ -346,6 +353,8 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
     result.length = st->size;
     result.allocated = st->allocated;
     quint64 covered = overwriteLength(st->size);
+    if (m_batching && covered <= kBatchFileBytes)
+        return enqueue(dir, name, display, *st, values, result);
     if (m_observer)
         m_observer->onFileStarted(display, covered, int(values.size()));
     for (qsizetype pass = 0; pass < values.size(); ++pass) {
@@ -422,6 +431,207 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
     return finishFile(display, result);
 }
 
+int ZPHShred::batchFileLimit() const
+{
+    // Each waiting file holds a descriptor, and so may its folder: stay well inside the limit.
+    rlimit files {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+        return kBatchFiles;
+    const rlim_t spare = files.rlim_cur > 128 ? (files.rlim_cur - 128) / 2 : 1;
+    return int(std::clamp<rlim_t>(spare, 1, kBatchFiles));
+}
+
+ZPHShred::FileOutcome ZPHShred::enqueue(const DirectoryHandle& dir, const QByteArray& name,
+                                        const QString& display, const EntryStat& st,
+                                        const QList<qint32>& values, ShredFileResult result)
+{
+    if (!m_batch.empty() && m_batch.front().st.device != st.device) {
+        // One sync must cover every file of a batch: never two file systems in one.
+        if (flushPending() == Walk::Stop)
+            return FileOutcome::Stop;
+    }
+    const int fd = ::openat(dir.fd(), name.constData(),
+                            O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int openErr = errno;
+        SystemLog::log("Could not Open File!!");
+        addFailure(display, Kind::OpenFailed, openErr);
+        return finishFile(display, result);
+    }
+    int err = 0;
+    const std::optional<EntryStat> open = DirectoryHandle::statDescriptor(fd, &err);
+    if (!open || !open->sameFileAs(st) || !S_ISREG(open->mode) || open->links != 1) {
+        // The batch must write the very file that was examined, and nothing else.
+        ::close(fd);
+        SystemLog::log("Could not Open File!!");
+        addFailure(display, Kind::ChangedWhileErasing);
+        return finishFile(display, result);
+    }
+    // Judged on the very file about to be written, as late as possible.
+    result.verdict = m_assessment.assessDescriptor(fd);
+
+    std::shared_ptr<const DirectoryHandle> folder;
+    const std::optional<EntryStat> folderStat = dir.statSelf(&err);
+    if (!m_batch.empty() && m_batchDirSource == dir.fd() && folderStat
+        && folderStat->sameFileAs(m_batchDirStat)) {
+        folder = m_batch.back().dir;
+    } else {
+        DirectoryHandle copy = dir.duplicate(&err);
+        if (!copy.isValid() || !folderStat) {
+            ::close(fd);
+            addFailure(display, Kind::OpenFailed, err);
+            return finishFile(display, result);
+        }
+        folder = std::make_shared<const DirectoryHandle>(std::move(copy));
+        m_batchDirSource = dir.fd();
+        m_batchDirStat = *folderStat;
+    }
+
+    PendingFile file;
+    file.dir = std::move(folder);
+    file.name = name;
+    file.display = display;
+    file.st = st;
+    file.fd = fd;
+    file.covered = overwriteLength(std::max(open->size, st.size));
+    file.values = values;
+    file.result = result;
+    m_batchBytes += file.covered * quint64(values.size());
+    m_batch.push_back(std::move(file));
+    if (m_observer)
+        m_observer->onFileStarted(display, m_batch.back().covered, int(values.size()));
+    if (int(m_batch.size()) >= batchFileLimit() || m_batchBytes >= kBatchBytes)
+        return flushPending() == Walk::Stop ? FileOutcome::Stop : FileOutcome::Deferred;
+    return FileOutcome::Deferred;
+}
+
+void ZPHShred::failPending(PendingFile& file, ShredFailure::Kind kind, int error)
+{
+    // Never unlinked: what did not get every pass on the disk stays, and the report says so.
+    file.failed = true;
+    if (file.fd >= 0 && ::close(file.fd) != 0)
+        SystemLog::log("Could Not Close File!!");
+    file.fd = -1;
+    addFailure(file.display, kind, error);
+    finishFile(file.display, file.result);
+}
+
+ZPHShred::Walk ZPHShred::flushPending()
+{
+    std::vector<PendingFile> batch;
+    batch.swap(m_batch);
+    m_batchBytes = 0;
+    m_batchDirSource = -1;
+    if (batch.empty())
+        return Walk::Continue;
+
+    const qsizetype passes = batch.front().values.size();
+    bool stopped = false;
+    for (qsizetype pass = 0; pass < passes && !stopped; ++pass) {
+        if (m_observer)
+            m_observer->onPassStarted(int(pass + 1), int(passes));
+        int anyOpen = -1;
+        for (PendingFile& file : batch) {
+            if (file.failed)
+                continue;
+            if (m_stopRequested) {
+                stopped = true;
+                break;
+            }
+            int err = 0;
+            const std::optional<EntryStat> now = DirectoryHandle::statDescriptor(file.fd, &err);
+            if (!now || now->links != 1) {
+                failPending(file, Kind::ChangedWhileErasing, err);
+                continue;
+            }
+            file.covered = overwriteLength(std::max(now->size, file.st.size));
+            Kind why = Kind::WriteFailed;
+            const PassResult done = overwriteDescriptor(file.fd, file.covered, file.values.at(pass),
+                                                        false, &why, &err, false);
+            if (done == PassResult::Stopped) {
+                stopped = true;
+                break;
+            }
+            if (done == PassResult::Failed) {
+                failPending(file, why, err);
+                continue;
+            }
+            anyOpen = file.fd;
+        }
+        if (stopped)
+            break;
+        // One flush of the drive's cache for the whole pass; then each file's own sync collects
+        // a write-back error that belongs to it, and costs little once nothing is dirty.
+        if (anyOpen >= 0 && ::syncfs(anyOpen) != 0)
+            SystemLog::log("syncfs failed: %s", std::strerror(errno));
+        for (PendingFile& file : batch) {
+            if (!file.failed && ::fdatasync(file.fd) != 0)
+                failPending(file, Kind::SyncFailed, errno);
+        }
+    }
+
+    if (stopped) {
+        for (PendingFile& file : batch) {
+            if (file.failed)
+                continue;
+            {
+                std::lock_guard lock(m_reportMutex);
+                m_report.stopped = true;
+                if (m_report.stoppedPath.isEmpty())
+                    m_report.stoppedPath = file.display;
+            }
+            file.result.outcome = ShredFileResult::Outcome::Stopped;
+            failPending(file, Kind::Stopped, 0);
+        }
+        return Walk::Stop;
+    }
+
+    bool unlinkFailed = false;
+    for (PendingFile& file : batch) {
+        if (file.failed)
+            continue;
+        ::close(file.fd);
+        file.fd = -1;
+        int err = 0;
+        if (m_verify) {
+            Kind why = Kind::VerifyMismatch;
+            if (!verifyFile(*file.dir, file.name, file.st, file.covered, file.values.last(), &why, &err)) {
+                failPending(file, why, err);
+                continue;
+            }
+        }
+        const std::optional<EntryStat> last = file.dir->stat(file.name, &err);
+        if (!last || !last->sameFileAs(file.st) || last->size > file.covered) {
+            failPending(file, Kind::ChangedWhileErasing, 0);
+            continue;
+        }
+        if (m_beforeUnlink)
+            m_beforeUnlink(file.display);
+        if (::unlinkat(file.dir->fd(), file.name.constData(), 0) != 0) {
+            const int unlinkErr = errno;
+            SystemLog::log("Cannnot removeFile: %s", QFile::encodeName(file.display).constData());
+            // The rest of the batch is overwritten already: it is still unlinked, then the run ends.
+            unlinkFailed = true;
+            failPending(file, Kind::UnlinkFailed, unlinkErr);
+            continue;
+        }
+        file.result.outcome = ShredFileResult::Outcome::Erased;
+        finishFile(file.display, file.result);
+    }
+    return unlinkFailed ? Walk::Stop : Walk::Continue;
+}
+
+ShredReport ZPHShred::flushBatch()
+{
+    {
+        std::lock_guard lock(m_reportMutex);
+        m_report = ShredReport();
+        m_failedPaths.clear();
+    }
+    flushPending();
+    return lastReport();
+}
+
 ZPHShred::FileOutcome ZPHShred::finishFile(const QString& display, ShredFileResult result)
 {
     const bool erased = result.outcome == ShredFileResult::Outcome::Erased;
@@ -461,6 +671,9 @@ void ZPHShred::setReportFlag(bool ShredReport::*flag)
 ZPHShred::Walk ZPHShred::visitFile(const DirectoryHandle& dir, const QByteArray& name,
                                    const QString& display, int nPassType, const EntryStat& root)
 {
+    // A pause leaves nothing half done: the files already in hand are finished first.
+    if (m_bPauseFileShreddingOperation && flushPending() == Walk::Stop)
+        return Walk::Stop;
     waitWhilePaused();
     if (m_bFileShreddingOperationAborted) {
         setReportFlag(&ShredReport::aborted);
@@ -639,7 +852,10 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
 
     if (!S_ISDIR(st->mode)) {
         // The handed entry itself; a file bind-mounted here is the root of its own mount.
-        if (visitFile(parent, name, top, nPassType, *st) == Walk::Stop)
+        const Walk visited = visitFile(parent, name, top, nPassType, *st);
+        if (!m_holdBatch && flushPending() == Walk::Stop)
+            return lastReport();
+        if (visited == Walk::Stop)
             return lastReport();
     } else {
         DirectoryHandle dir = parent.openChild(name, &err);
@@ -651,7 +867,9 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
         // The selection's own mount: the folder may itself be a mount point.
         EntryStat root = *opened;
         root.mountRoot = false;
-        if (walkFolder(dir, top, nPassType, root) == Walk::Stop) {
+        // The files must be gone before their folders can go.
+        const Walk walked = walkFolder(dir, top, nPassType, root);
+        if (flushPending() == Walk::Stop || walked == Walk::Stop) {
             std::lock_guard lock(m_reportMutex);
             if (!m_report.aborted && !m_report.stopped)
                 m_report.failures.append({top, Kind::NotReached});

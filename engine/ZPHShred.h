@@ -14,8 +14,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 /// A file as it was seen when it was listed: the run refuses anything else under its name.
 struct FileIdentity
@@ -34,6 +36,8 @@ class ZPHShred
 {
 public:
     ZPHShred() = default;
+    /// Files still waiting in a batch are closed untouched.
+    ~ZPHShred();
     ZPHShred(const ZPHShred&) = delete;
     ZPHShred& operator=(const ZPHShred&) = delete;
 
@@ -88,6 +92,21 @@ public:
     /// Told of each file's passes and bytes; set it only while no shred runs.
     void setObserver(ShredObserver* observer) { m_observer = observer; }
 
+    /// Small files are overwritten in batches: each pass is written to every file of the batch,
+    /// then made durable once for all of them, and only after the last pass is durable are they
+    /// unlinked. Each file still gets every pass on the disk before its next pass and before its
+    /// unlink, and one whose write or sync fails is kept and reported. On by default.
+    void setBatching(bool on) { m_batching = on; }
+    /// Lets a batch outlive shredFile() for a lone file, so many listed files share batches;
+    /// flushBatch() must then end it. Set it only while no shred runs.
+    void setHoldBatchAcrossCalls(bool hold) { m_holdBatch = hold; }
+    /// Finishes the files waiting in the batch; the report holds what happened to them.
+    ShredReport flushBatch();
+    /// The largest file (after rounding to blocks) that goes into a batch.
+    static constexpr quint64 kBatchFileBytes = 1024 * 1024;
+    static constexpr quint64 kBatchBytes = 64 * 1024 * 1024;
+    static constexpr int kBatchFiles = 512;
+
     /// Pause before each file, 10 ms by default; 0 for none.
     int perFileDelayMs() const { return m_perFileDelayMs; }
     void setPerFileDelayMs(int ms) { m_perFileDelayMs = ms; }
@@ -108,7 +127,7 @@ public:
     static quint64 overwriteLength(quint64 size);
 
 private:
-    enum class FileOutcome { Erased, RemovedUnwritten, Failed, Stop };
+    enum class FileOutcome { Erased, RemovedUnwritten, Failed, Stop, Deferred };
     enum class Walk { Continue, Stop };
     enum class PassResult { Done, Failed, Stopped };
 
@@ -122,9 +141,31 @@ private:
                     const EntryStat& root);
     FileOutcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
                            const QString& display, int nPassType, const EntryStat& root);
-    /// Writes one pass; on failure `kind` and `error` say why.
+    /// Writes one pass, and with `sync` makes it durable; on failure `kind` and `error` say why.
     PassResult overwriteDescriptor(int fd, quint64 length, qint32 value, bool randomWrite,
-                                   ShredFailure::Kind* kind, int* error);
+                                   ShredFailure::Kind* kind, int* error, bool sync = true);
+
+    /// A small file opened for a batch, waiting for its passes.
+    struct PendingFile
+    {
+        std::shared_ptr<const DirectoryHandle> dir;
+        QByteArray name;
+        QString display;
+        EntryStat st;
+        int fd = -1;
+        quint64 covered = 0;
+        QList<qint32> values;
+        ShredFileResult result;
+        bool failed = false;
+    };
+    /// Opens a small file and adds it to the batch, flushing the batch first when it is on
+    /// another file system and after when it is full.
+    FileOutcome enqueue(const DirectoryHandle& dir, const QByteArray& name, const QString& display,
+                        const EntryStat& st, const QList<qint32>& values, ShredFileResult result);
+    /// Writes, syncs and unlinks the batch; Stop when the run must end.
+    Walk flushPending();
+    void failPending(PendingFile& file, ShredFailure::Kind kind, int error);
+    int batchFileLimit() const;
     /// Reads the file back past the page cache and compares it with `value`.
     bool verifyFile(const DirectoryHandle& dir, const QByteArray& name, const EntryStat& st,
                     quint64 length, qint32 value, ShredFailure::Kind* kind, int* error);
@@ -142,6 +183,13 @@ private:
     std::atomic<bool> m_stopRequested{false};
     bool m_verify = false;
     bool m_force = false;
+    bool m_batching = true;
+    bool m_holdBatch = false;
+    std::vector<PendingFile> m_batch;
+    quint64 m_batchBytes = 0;
+    // The folder the last batched file came from, so files of one folder share one handle.
+    int m_batchDirSource = -1;
+    EntryStat m_batchDirStat;
     ReadFunction m_read;
     ShredObserver* m_observer = nullptr;
     StorageAssessment m_assessment;

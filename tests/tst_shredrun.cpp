@@ -73,11 +73,11 @@ void TestShredRun::progressCountsEveryPassInBytes()
     QCOMPARE(planned.first().at(0).toLongLong(), 2);
     QCOMPARE(planned.first().at(1).toULongLong(), expected);
     QCOMPARE(written.last().first().toULongLong(), expected);
-    QList<int> firstFilePasses;
-    for (qsizetype i = 0; i < passes.size(); ++i)
-        firstFilePasses << passStarted.at(i).first().toInt();
-    QCOMPARE(firstFilePasses, passes);
-    QCOMPARE(passStarted.size(), 2 * passes.size());
+    // Both small files share one batch, which goes through each pass once.
+    QList<int> told;
+    for (const QList<QVariant>& pass : passStarted)
+        told << pass.first().toInt();
+    QCOMPARE(told, passes);
     QCOMPARE(finished.size(), 1);
     QVERIFY(finished.first().first().value<ShredReport>().succeeded());
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("d"))));

@@ -180,7 +180,7 @@ void ShredBench::makePatternSource(const QString& path, quint32 word) const
     finishFile(fd, path, true);
 }
 
-quint64 ShredBench::makeTree(const QString& root, QStringList* relativeFiles) const
+quint64 ShredBench::makeTree(const QString& root, int count, QStringList* relativeFiles) const
 {
     requireInside(root);
     static const QStringList folders{
@@ -195,7 +195,7 @@ quint64 ShredBench::makeTree(const QString& root, QStringList* relativeFiles) co
     }
     relativeFiles->clear();
     quint64 total = 0;
-    for (int i = 0; i < m_options.smallFiles; ++i) {
+    for (int i = 0; i < count; ++i) {
         // 1 KiB to 12 KiB, spread evenly and the same on every run.
         const quint64 size = 1024 + (quint64(i) * 2654435761ull) % (11 * 1024 + 1);
         const QString relative =
@@ -461,11 +461,12 @@ void ShredBench::benchLargeVerifyVsDd()
 void ShredBench::benchAssessmentShare()
 {
     const QString root = inWork(QStringLiteral("tree"));
-    std::fprintf(stderr, "storage assessment of %d small files...\n", m_options.smallFiles);
+    const int count = m_options.smallFiles.first();
+    std::fprintf(stderr, "storage assessment of %d small files...\n", count);
     QStringList files;
     std::vector<double> shares;
     for (int i = 0; i < m_options.repeatSmall; ++i) {
-        const quint64 totalBytes = makeTree(root, &files);
+        const quint64 totalBytes = makeTree(root, count, &files);
         // The same judgement the engine makes before each file's first pass, alone.
         StorageAssessment assessment;
         const auto start = Clock::now();
@@ -478,26 +479,26 @@ void ShredBench::benchAssessmentShare()
     }
     const double share = median(shares);
     std::printf("storage assessment of %d small files: %.1f%% of the run (target < 5%%)\n",
-                m_options.smallFiles, share * 100);
+                count, share * 100);
     std::fflush(stdout);
     if (share >= 0.05)
         m_missed.append(QStringLiteral("assessment share (%1%)").arg(share * 100, 0, 'f', 1));
 }
 
-void ShredBench::benchSmallFiles()
+void ShredBench::benchSmallFiles(int count)
 {
     const QString root = inWork(QStringLiteral("tree"));
-    std::fprintf(stderr, "%d small files...\n", m_options.smallFiles);
+    std::fprintf(stderr, "%d small files...\n", count);
     QStringList files;
     quint64 totalBytes = 0;
     const Pair pair = timePairs(
         m_options.repeatSmall,
         [&] {
-            totalBytes = makeTree(root, &files);
+            totalBytes = makeTree(root, count, &files);
             return timeEngine(root, 1, files.size(), totalBytes);
         },
         [&] {
-            totalBytes = makeTree(root, &files);
+            totalBytes = makeTree(root, count, &files);
             // One shred for all the files, split only where execve's argument room ends.
             const QStringList head{QStringLiteral("-n0"), QStringLiteral("-z"),
                                    QStringLiteral("--remove=unlink"), QStringLiteral("--")};
@@ -528,10 +529,25 @@ void ShredBench::benchSmallFiles()
                 std::fprintf(stderr, "  shred ran in %zu chunks\n", chunks.size());
             return total;
         });
-    report(QStringLiteral("%1 small files (%2 MiB)")
-               .arg(m_options.smallFiles)
-               .arg(double(totalBytes) / kMiB, 0, 'f', 1),
-           QStringLiteral("engine"), QStringLiteral("shred"), pair, 1.5, false);
+    const QString label = QStringLiteral("%1 small files (%2 MiB)")
+                              .arg(count)
+                              .arg(double(totalBytes) / kMiB, 0, 'f', 1);
+    report(label, QStringLiteral("engine"), QStringLiteral("shred"), pair, 0.5, false);
+
+    // What removing the same tree costs without erasing anything: the floor of any eraser.
+    std::vector<double> removal;
+    for (int i = 0; i < m_options.repeatSmall; ++i) {
+        makeTree(root, count, &files);
+        requireInside(root);
+        ::sync();
+        removal.push_back(timeCommand(QStringLiteral("rm"), {QStringLiteral("-rf"), QStringLiteral("--"), root}));
+        if (!pathGone(root))
+            fail(QStringLiteral("rm -rf left %1 behind").arg(root));
+    }
+    const double rm = median(removal);
+    std::printf("%s: rm -rf %.2f s (engine %.1fx, shred %.1fx of it)\n", qPrintable(label), rm,
+                median(pair.engine) / rm, median(pair.reference) / rm);
+    std::fflush(stdout);
 }
 
 void ShredBench::reportMemory()
@@ -548,17 +564,23 @@ void ShredBench::run()
 {
     std::fprintf(stderr, "work folder %s; dd %s, shred %s\n", qPrintable(m_workDir),
                  qPrintable(m_dd), qPrintable(m_shred));
-    std::printf("settings: %llu MiB file x%d, %d small files x%d\n",
+    QStringList counts;
+    for (const int count : m_options.smallFiles)
+        counts.append(QString::number(count));
+    std::printf("settings: %llu MiB file x%d, %s small files x%d\n",
                 (unsigned long long)m_options.sizeMiB, m_options.repeatLarge,
-                m_options.smallFiles, m_options.repeatSmall);
+                qPrintable(counts.join(QStringLiteral(" and "))), m_options.repeatSmall);
     std::fflush(stdout);
     m_baselineRssKiB = maxRssKiB();
 
-    benchLargeMethod1VsDd();
-    benchLargeMethod3VsDd();
-    benchLargeMethod1VsShred();
-    benchLargeVerifyVsDd();
-    benchSmallFiles();
+    if (!m_options.smallOnly) {
+        benchLargeMethod1VsDd();
+        benchLargeMethod3VsDd();
+        benchLargeMethod1VsShred();
+        benchLargeVerifyVsDd();
+    }
+    for (const int count : m_options.smallFiles)
+        benchSmallFiles(count);
     benchAssessmentShare();
     reportMemory();
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,8 @@ public:
 struct BenchOptions
 {
     quint64 sizeMiB = 1024;   ///< size of the large file
-    int smallFiles = 3000;    ///< files in the small-file tree
+    QList<int> smallFiles{3000, 30000}; ///< the small-file trees, one figure each
+    bool smallOnly = false;   ///< skip the large file
     int repeatLarge = 1;      ///< timed pairs on the large file
     int repeatSmall = 3;      ///< timed pairs on the small-file tree
 };
@@ -49,7 +51,7 @@ private:
 
     void makeLargeFile(const QString& path) const;
     void makePatternSource(const QString& path, quint32 word) const;
-    quint64 makeTree(const QString& root, QStringList* relativeFiles) const;
+    quint64 makeTree(const QString& root, int count, QStringList* relativeFiles) const;
     void removeIfPresent(const QString& path) const;
 
     double timeEngine(const QString& path, int method, qint64 files, quint64 bytes, bool verify = false);
@@ -69,7 +71,7 @@ private:
     void benchLargeMethod3VsDd();
     void benchLargeMethod1VsShred();
     void benchLargeVerifyVsDd();
-    void benchSmallFiles();
+    void benchSmallFiles(int count);
     /// The storage assessment's share of erasing the small-file tree.
     void benchAssessmentShare();
     void reportMemory();

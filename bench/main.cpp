@@ -58,23 +58,26 @@ int main(int argc, char** argv)
     const QCommandLineOption sizeOption(QStringLiteral("size-mib"),
         QStringLiteral("Size of the large file in MiB (default 1024)."), QStringLiteral("N"));
     const QCommandLineOption filesOption(QStringLiteral("small-files"),
-        QStringLiteral("Number of small files (default 3000)."), QStringLiteral("N"));
+        QStringLiteral("Number of small files (default: 3000, then 30000)."), QStringLiteral("N"));
+    const QCommandLineOption smallOnlyOption(QStringLiteral("small-only"),
+        QStringLiteral("Only the small-file figures."));
     const QCommandLineOption repeatOption(QStringLiteral("repeat"),
         QStringLiteral("Timed pairs per figure; the median is reported (default 1 for the large "
                        "file, 3 for the small files)."),
         QStringLiteral("N"));
     const QCommandLineOption quickOption(QStringLiteral("quick"),
         QStringLiteral("Quick run: 64 MiB and 300 small files."));
-    parser.addOptions({dirOption, sizeOption, filesOption, repeatOption, quickOption});
+    parser.addOptions({dirOption, sizeOption, filesOption, repeatOption, quickOption, smallOnlyOption});
     parser.process(app);
 
     BenchOptions options;
     if (parser.isSet(quickOption)) {
         options.sizeMiB = 64;
-        options.smallFiles = 300;
+        options.smallFiles = {300};
     }
+    options.smallOnly = parser.isSet(smallOnlyOption);
     qint64 size = qint64(options.sizeMiB);
-    qint64 files = options.smallFiles;
+    qint64 files = 1;
     qint64 repeat = 0;
     if (!positiveInt(parser, sizeOption, &size) || !positiveInt(parser, filesOption, &files)
         || !positiveInt(parser, repeatOption, &repeat))
@@ -84,7 +87,8 @@ int main(int argc, char** argv)
         return 1;
     }
     options.sizeMiB = quint64(size);
-    options.smallFiles = int(files);
+    if (parser.isSet(filesOption))
+        options.smallFiles = {int(files)};
     if (repeat > 0)
         options.repeatLarge = options.repeatSmall = int(std::min<qint64>(repeat, 1000));
 

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libplist-dev libplist++-dev libsodium-dev
-    e2fsprogs util-linux coreutils btrfs-progs xfsprogs dbus-daemon
+    e2fsprogs util-linux coreutils btrfs-progs xfsprogs dbus-daemon strace
     xvfb xauth xdotool imagemagick
     openbox trayer  # a window manager and a tray host for checking menus and the tray by hand
     # manual pages, the Debian package and the checks of what gets installed

@@ -2,6 +2,7 @@
 #include "ErasureTexts.h"
 #include "LanguageTable.h"
 #include "LoopImage.h"
+#include "ProgramRun.h"
 #include "TempTree.h"
 #include "ZPHShred.h"
 
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTest>
 #include <fcntl.h>
@@ -134,6 +136,8 @@ private slots:
     void toolLeavesNoTraceOnDisk_data();
     void toolLeavesNoTraceOnDisk();
     void largeFileIsOverwrittenToItsEnd();
+    void batchedPassesReachTheDiskInOrder();
+    void fileFailingInABatchIsKeptAndTheRestErased();
 };
 
 void TestErasure::toolTellsWhereOverwritingCannotReach_data()
@@ -361,6 +365,110 @@ void TestErasure::largeFileIsOverwrittenToItsEnd()
     }
     file.close();
     QVERIFY(QFile::remove(path));
+}
+
+void TestErasure::batchedPassesReachTheDiskInOrder()
+{
+    const QString strace = QStandardPaths::findExecutable(u"strace"_s);
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    TempTree tree;
+    constexpr int kFiles = 60;
+    for (int i = 0; i < kFiles; ++i)
+        tree.writeFile(u"top/%1/file%2"_s.arg(i % 3 ? u"sub"_s : u"."_s).arg(i), QByteArray(100 + i * 97, 's'));
+    const QString log = tree.path(u"trace"_s);
+    const ProgramRun run = ProgramRun::run(
+        strace, {u"-f"_s, u"-qq"_s, u"-o"_s, log, u"-e"_s,
+                 u"trace=openat,pwrite64,close,syncfs,fdatasync,fsync,unlinkat"_s, kTool, u"-m"_s,
+                 u"3"_s, tree.path(u"top"_s)});
+    if (run.exitCode != 0 && TempTree::readFile(log).isEmpty())
+        QSKIP(qPrintable(u"strace cannot trace here: "_s + QString::fromLocal8Bit(run.err)));
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(!TempTree::exists(tree.path(u"top"_s)));
+
+    // Replays the calls: a pass starts with a write at offset 0; it may start, and the file may
+    // be unlinked, only once a sync covering the file followed its previous write.
+    struct FileState
+    {
+        int passes = 0;
+        bool dirty = false;
+        bool unlinked = false;
+    };
+    QHash<QString, FileState> files;
+    QHash<int, QString> open;
+    static const QRegularExpression call(uR"re(^\d+\s+(\w+)\((\d+)(?:, "([^"]*)")?(.*)\) += (-?\d+))re"_s);
+    QString problems;
+    const QStringList lines = QString::fromLocal8Bit(TempTree::readFile(log)).split(u'\n');
+    for (const QString& line : lines) {
+        const QRegularExpressionMatch m = call.match(line);
+        if (!m.hasMatch() || m.captured(5).toInt() < 0)
+            continue;
+        const QString name = m.captured(1);
+        const int fd = m.captured(2).toInt();
+        if (name == u"openat" && m.captured(4).contains(u"O_WRONLY"_s) && m.captured(3).startsWith(u"file"_s)) {
+            open[m.captured(5).toInt()] = m.captured(3);
+        } else if (name == u"close") {
+            open.remove(fd);
+        } else if (name == u"pwrite64" && open.contains(fd)) {
+            FileState& file = files[open[fd]];
+            if (m.captured(4).endsWith(u", 0"_s)) {
+                if (file.dirty)
+                    problems += open[fd] + u": pass %1 began before pass %2 was synced\n"_s.arg(file.passes + 1).arg(file.passes);
+                ++file.passes;
+            }
+            file.dirty = true;
+        } else if (name == u"syncfs") {
+            for (FileState& file : files)
+                file.dirty = false;
+        } else if ((name == u"fdatasync" || name == u"fsync") && open.contains(fd)) {
+            files[open[fd]].dirty = false;
+        } else if (name == u"unlinkat" && m.captured(3).startsWith(u"file"_s)) {
+            FileState& file = files[m.captured(3)];
+            if (file.dirty || file.passes != 3)
+                problems += m.captured(3) + u": unlinked after %1 passes, last one %2\n"_s.arg(file.passes).arg(file.dirty ? u"unsynced"_s : u"synced"_s);
+            file.unlinked = true;
+        }
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems));
+    QCOMPARE(files.size(), kFiles);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QVERIFY2(it->unlinked, qPrintable(it.key()));
+}
+
+void TestErasure::fileFailingInABatchIsKeptAndTheRestErased()
+{
+    if (const QString why = LoopImage::unavailable(u"ext4"_s); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    LoopImage image(32, u"ext4"_s, QString(), {u"-b"_s, u"4096"_s});
+    QVERIFY2(image.isMounted(), qPrintable(image.error()));
+    const QString top = image.mountPoint() + u"/top"_s;
+    QVERIFY(QDir().mkpath(top));
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+        const QByteArray secret = u"CORVANE-SECRET-%1;"_s.arg(i, 5, 10, QChar(u'0')).toLatin1();
+        QFile out(top + u"/f%1"_s.arg(i));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(secret.repeated(1 + i % 180)) > 0);
+    }
+    // The only file longer than the tool may write (ulimit -f below): its second block fails
+    // with EFBIG in the middle of whichever batch it falls into.
+    const QString kept = top + u"/kept"_s;
+    {
+        QFile out(kept);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray("KEPT-").repeated(1000)) == 5000);
+    }
+    ::sync();
+    QVERIFY(TempTree::readFile(image.imagePath()).contains("CORVANE-SECRET-01999;"));
+
+    const ProgramRun run = ProgramRun::run(
+        u"sh"_s, {u"-c"_s, u"trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$1\""_s, kTool, top}, {}, {}, 120000);
+    QVERIFY2(run.exitCode == 1, QByteArray(run.err + '\n' + run.out).constData());
+    QVERIFY2(run.err.contains(QByteArray(QByteArray("cannot erase '") + QFile::encodeName(kept) + '\'')), run.err.constData());
+    QVERIFY2(run.out.startsWith("Erased 2000 files"), run.out.constData());
+    QCOMPARE(QDir(top).entryList(QDir::Files | QDir::Hidden), QStringList{u"kept"_s});
+    QVERIFY2(image.unmount(), qPrintable(image.error()));
+    const QByteArray raw = TempTree::readFile(image.imagePath());
+    QVERIFY(!raw.contains("CORVANE-SECRET-"));
+    QVERIFY(raw.contains("KEPT-KEPT-")); // beyond the first block, never written: kept as it was
 }
 
 QTEST_GUILESS_MAIN(TestErasure)

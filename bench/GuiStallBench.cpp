@@ -146,15 +146,12 @@ int main(int argc, char* argv[])
     watch.reset();
     QElapsedTimer phase;
     phase.start();
+    // A drop shows the files list, whose own scan is the one measured.
     ListBuilder::acceptDroppedPaths({scanRoot});
-    bool scanned = false;
-    state.isAddingFiles = true;
-    auto scan = ListBuilder::startScan(0, [] {}, [&scanned](qint64) { scanned = true; });
-    if (!waitFor([&] { return scanned; }, 600000)) {
-        std::fprintf(stderr, "the scan did not finish\n");
+    if (!state.isAddingFiles || !waitFor([&] { return !state.isAddingFiles; }, 600000)) {
+        std::fprintf(stderr, "the scan did not start or did not finish\n");
         return 1;
     }
-    state.isAddingFiles = false;
     const double scanSeconds = phase.elapsed() / 1000.0;
     const double scanStall = watch.worstMs();
     std::printf("scan of %d files with the window up: %.2f s; longest GUI stall %.1f ms (target < 50 ms)\n",
@@ -163,12 +160,17 @@ int main(int argc, char* argv[])
     // Phase 2: shred the second tree through the real progress screen.
     state.resetLists();
     ListBuilder::acceptDroppedPaths({shredRoot});
-    scanned = false;
-    scan = ListBuilder::startScan(0, [] {}, [&scanned](qint64) { scanned = true; });
-    if (!waitFor([&] { return scanned; }, 600000))
+    if (!state.isAddingFiles || !waitFor([&] { return !state.isAddingFiles; }, 600000)) {
+        std::fprintf(stderr, "the second scan did not start or did not finish\n");
         return 1;
+    }
     qint64 files = 0;
     checkAll(state.arrFileList, files);
+    if (files != shredFiles / 100 * 100) {
+        std::fprintf(stderr, "the list holds %lld files, not the %d of the shred tree\n",
+                     static_cast<long long>(files), shredFiles / 100 * 100);
+        return 1;
+    }
     state.totalSelectedFiles = files;
     watch.reset();
     phase.restart();
@@ -185,6 +187,11 @@ int main(int argc, char* argv[])
                 static_cast<long long>(files), shredSeconds,
                 static_cast<long long>(state.deletedFilesCount.load()), gone ? "gone" : "NOT gone",
                 shredStall);
-    std::printf("targets: %s\n", scanStall < 50 && shredStall < 50 && gone ? "all met" : "NOT met");
+    // The screens wait 1 s before the run and 1 s before the result, and the engine 10 ms
+    // before each file: what is left is ours.
+    const double overheadMs = (shredSeconds - 2.0 - 0.010 * double(files)) * 1000.0 / double(files);
+    std::printf("overhead per file beyond the design's pauses: %.2f ms (target < 1 ms)\n", overheadMs);
+    std::printf("targets: %s\n",
+                scanStall < 50 && shredStall < 50 && overheadMs < 1 && gone ? "all met" : "NOT met");
     return gone ? 0 : 1;
 }

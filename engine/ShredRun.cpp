@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +83,7 @@ void ShredRun::run()
     }
     flushBatch();
     m_engine.setHoldBatchAcrossCalls(false);
+    removeListedFolders();
     m_engine.setObserver(nullptr);
     emit bytesWritten(m_done);
     m_running = false;
@@ -176,9 +179,9 @@ bool ShredRun::process(const ShredTarget& target)
         m_report.stopped = m_report.stopped || m_engine.stopRequested();
         return false;
     }
-    // Listed files share batches across targets; anything else starts from an empty batch, so
-    // a folder's removal finds its files gone and a path's report holds only its own files.
-    if (target.kind != ShredTarget::Kind::ListedFile && !flushBatch())
+    // Listed files share batches across targets and folders; a path's report holds only its
+    // own files, so a path starts from an empty batch.
+    if (target.kind == ShredTarget::Kind::Path && !flushBatch())
         return false;
     m_engine.setHoldBatchAcrossCalls(target.kind == ShredTarget::Kind::ListedFile);
     switch (target.kind) {
@@ -202,21 +205,34 @@ bool ShredRun::process(const ShredTarget& target)
             fail(target.path, ShredFailure::Kind::FolderNoLongerEmpty);
         break;
     case ShredTarget::Kind::ListedFolder: {
-        const qsizetype reportedBefore = m_report.failures.size();
         for (const ShredTarget& child : target.children) {
             if (!process(child))
                 return false;
         }
-        if (!flushBatch())
-            return false;
-        // A folder kept because of something reported below it needs no line of its own;
-        // one kept although everything in it was checked is reported, never implied erased.
-        if (!removeIfEmpty(target) && target.fullyChecked && m_report.failures.size() == reportedBefore)
-            fail(target.path, ShredFailure::Kind::FolderStillHolds);
+        // Removed once the batches holding its files are done, children before parents.
+        m_listedFolders.append(&target);
         break;
     }
     }
     return !ended();
+}
+
+void ShredRun::removeListedFolders()
+{
+    const QList<const ShredTarget*> folders = std::exchange(m_listedFolders, {});
+    if (ended())
+        return;
+    for (const ShredTarget* folder : folders) {
+        if (removeIfEmpty(*folder) || !folder->fullyChecked)
+            continue;
+        // A folder kept because of something reported below it needs no line of its own;
+        // one kept although everything in it was checked is reported, never implied erased.
+        const QString below = display(folder->path) + u'/';
+        const bool explained = std::any_of(m_report.failures.cbegin(), m_report.failures.cend(),
+                                           [&](const ShredFailure& f) { return f.path.startsWith(below); });
+        if (!explained)
+            fail(folder->path, ShredFailure::Kind::FolderStillHolds);
+    }
 }
 
 bool ShredRun::flushBatch()

@@ -70,6 +70,7 @@ private:
     bool removeIfEmpty(const ShredTarget& folder);
     /// Finishes the listed files waiting in the engine's batch; false once the run must end.
     bool flushBatch();
+    void removeListedFolders();
     void fail(const QByteArray& path, ShredFailure::Kind kind, int error = 0);
     bool ended() const { return m_report.stopped || m_report.aborted; }
 
@@ -88,6 +89,7 @@ private:
 
     // Run state, touched only by the run's thread.
     ShredReport m_report;
+    QList<const ShredTarget*> m_listedFolders;
     quint64 m_done = 0;
     quint64 m_fileStart = 0;
     quint64 m_fileEnd = 0;

@@ -10,6 +10,7 @@
 #include "SYFlatButton.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
+#include "Strings.h"
 #include "TempTree.h"
 #include "UnprivilegedChild.h"
 #include "ViewController.h"
@@ -37,14 +38,6 @@ namespace {
 
 const QString showData = QStringLiteral("showData");
 const QString cannotAdded = QStringLiteral("cannotadded");
-
-QStringList names(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* name : list)
-        out.append(QString::fromUtf8(name));
-    return out;
-}
 
 /// Records every "showData" and "cannotadded" posted while it lives.
 class NotificationLog

@@ -8,6 +8,7 @@
 #include "NotificationCenter.h"
 #include "SUUpdater.h"
 #include "Storyboard.h"
+#include "Strings.h"
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UserDefaults.h"
@@ -37,14 +38,6 @@
 #include <QTimer>
 
 namespace {
-
-QStringList names(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list << QString::fromUtf8(item);
-    return list;
-}
 
 QString entryFor(const QString& program)
 {

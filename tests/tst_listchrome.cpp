@@ -149,26 +149,23 @@ void TestListChrome::wheelDoesNotScroll()
 
 void TestListChrome::selectedRowIsDarkGrey_data()
 {
-    QTest::addColumn<bool>("selected");
     QTest::addColumn<bool>("active");
-    QTest::newRow("selected") << true << true;
-    QTest::newRow("selected, window inactive") << true << false;
-    QTest::newRow("not selected") << false << true;
+    QTest::newRow("window active") << true;
+    QTest::newRow("window inactive") << false;
 }
 
+// The palette's highlight must not show through, and the text must stay readable on the grey.
 void TestListChrome::selectedRowIsDarkGrey()
 {
-    QFETCH(bool, selected);
     QFETCH(bool, active);
 
     QStandardItemModel model;
     model.appendRow(new QStandardItem(QStringLiteral("MMMM MMMM")));
     QStyleOptionViewItem option;
     option.rect = QRect(0, 0, 240, 24);
-    option.state = QStyle::State_Enabled;
-    option.state.setFlag(QStyle::State_Selected, selected);
+    option.state = QStyle::State_Enabled | QStyle::State_Selected;
     option.state.setFlag(QStyle::State_Active, active);
-    option.palette.setColor(QPalette::Highlight, Qt::blue); // must not show through
+    option.palette.setColor(QPalette::Highlight, Qt::blue);
     option.palette.setColor(QPalette::Inactive, QPalette::Highlight, Qt::blue);
     option.font.setPixelSize(16);
 
@@ -180,18 +177,16 @@ void TestListChrome::selectedRowIsDarkGrey()
 
     const QColor grey(Qt::darkGray);
     int ink = 0;
-    int blue = 0;
     for (int y = 0; y < row.height(); ++y) {
         for (int x = 0; x < row.width(); ++x) {
             const QColor c = row.pixelColor(x, y);
+            QVERIFY(c != QColor(Qt::blue));
             ink += c != grey && c != QColor(Qt::white);
-            blue += c == QColor(Qt::blue);
         }
     }
-    for (const QPoint corner : {QPoint(0, 0), QPoint(239, 0), QPoint(0, 23), QPoint(239, 23)})
-        QCOMPARE(row.pixelColor(corner) == grey, selected);
+    QCOMPARE(row.pixelColor(0, 0), grey);
+    QCOMPARE(row.pixelColor(239, 23), grey);
     QVERIFY2(ink > 20, "the text was covered");
-    QCOMPARE(blue, 0);
 }
 
 QTEST_MAIN(TestListChrome)

@@ -20,6 +20,7 @@
 #include "outlinviewClass.h"
 #include "shredderFilesvc.h"
 #include "shredderResultVC.h"
+#include "shreddingFilesVC.h"
 #include "tblcell_shredderFiles.h"
 
 #include <QCheckBox>
@@ -31,6 +32,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -199,8 +201,17 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QTest::keyClicks(field, word);
     QVERIFY(shred->isEnabled());
     QTest::mouseClick(shred, Qt::LeftButton);
+    const QPointer<shreddingFilesVC> progress = container.shreeddingvc();
+    QVERIFY(progress);
+    QCOMPARE(progress->methodindex(), 3);
 
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 30000);
+    // The progress screen showed the totals before it was replaced: every byte of every pass.
+    QVERIFY(progress);
+    QCOMPARE(progress->findChild<QLabel*>(QStringLiteral("lblcountDeleted"))->text(),
+             localizedText(QStringLiteral("IDS_KQ_109")) + QStringLiteral(" 4 / 4"));
+    auto* bar = progress->findChild<QProgressBar*>();
+    QCOMPARE(bar->value(), bar->maximum());
     for (const QString& file : erased)
         QVERIFY2(!TempTree::exists(file), qPrintable(file));
     QVERIFY(!TempTree::exists(link));
@@ -211,8 +222,10 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblTotalsize"))->text(), sizeText(erasedSize));
     QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"))->text(),
              localizedText(QStringLiteral("IDS_KQ_37")));
+    QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
+    QVERIFY(result->findChild<QLabel*>(QStringLiteral("lblAvailableSize"))->text().endsWith(
+        QStringLiteral(" free on your system disk")));
 
-    const QPointer<shredderResultVC> oldResult = result;
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnHome")), Qt::LeftButton);
     QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
     QVERIFY(SharedState::instance().arrFileList.isEmpty());

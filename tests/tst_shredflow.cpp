@@ -19,7 +19,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
-#include <QProgressBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -60,11 +59,9 @@ class TestShredFlow : public QObject
 private slots:
     void initTestCase();
     void init();
-    void checkedTreeIsShreddedAndReported();
     void notErasedItemsAreReportedNotHidden();
     void changedOrMountedItemsAreNeverErased();
     void checkedFolderThatStaysIsReported();
-    void stoppedRunKeepsTheFileInProgress();
     void resultScreenShowsTheRecommendation();
 
 private:
@@ -115,53 +112,6 @@ void TestShredFlow::runShred(mainContainerVc& container)
     NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
     QVERIFY(container.shreeddingvc());
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 20000);
-}
-
-void TestShredFlow::checkedTreeIsShreddedAndReported()
-{
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 3);
-    TempTree tree;
-    const QStringList files{
-        tree.writeFile(QStringLiteral("top/a.txt"), QByteArray(10000, 'a')),
-        tree.writeFile(QStringLiteral("top/.hidden"), "h"),
-        tree.writeFile(QStringLiteral("top/sub/b.bin"), QByteArray(5000, 'b')),
-        tree.writeFile(QStringLiteral("single.txt"), "single"),
-    };
-    tree.makeDir(QStringLiteral("top/empty"));
-    double expectedSize = 0;
-    for (const QString& file : files)
-        expectedSize += TempTree::allocatedSize(file);
-    buildCheckedTree({tree.path(QStringLiteral("top")), tree.path(QStringLiteral("single.txt"))});
-    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
-
-    mainContainerVc container;
-    container.view();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
-    const QPointer<shreddingFilesVC> progress = container.shreeddingvc();
-    QVERIFY(progress);
-    QCOMPARE(progress->methodindex(), 3);
-    QCOMPARE(labelText(progress, "lblsizeDeleted"), QStringLiteral("0 bytes"));
-    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 20000);
-
-    for (const QString& file : files)
-        QVERIFY2(!TempTree::exists(file), qPrintable(file));
-    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top"))));
-    const SharedState& state = SharedState::instance();
-    QCOMPARE(state.deletedFilesCount.load(), 4);
-    QCOMPARE(state.deletedFilesSize.load(), expectedSize);
-    QVERIFY(state.notErasedItems.isEmpty());
-    // The progress screen showed the totals before it was replaced.
-    QVERIFY(progress);
-    QCOMPARE(labelText(progress, "lblcountDeleted"),
-             localizedText(QStringLiteral("IDS_KQ_109")) + QStringLiteral(" 4 / 4"));
-    // Bytes over all passes: every byte planned was written.
-    QCOMPARE(progress->findChild<QProgressBar*>()->value(), progress->findChild<QProgressBar*>()->maximum());
-
-    shredderResultVC* result = container.resultvc();
-    QCOMPARE(labelText(result, "lblTotalsize"), sizeText(expectedSize));
-    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_37")));
-    QVERIFY(labelText(result, "lblAvailableSize").endsWith(QStringLiteral(" free on your system disk")));
-    QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
 }
 
 void TestShredFlow::notErasedItemsAreReportedNotHidden()
@@ -251,35 +201,6 @@ void TestShredFlow::checkedFolderThatStaysIsReported()
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
     QVERIFY(notErasedReason(top));
     QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
-}
-
-void TestShredFlow::stoppedRunKeepsTheFileInProgress()
-{
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 2);
-    TempTree tree;
-    const QString big = tree.makeAllocatedFile(QStringLiteral("top/big"), 4LL << 30);
-    if (big.isEmpty())
-        QSKIP("no room for a 4 GiB file in the temporary folder");
-    const QString later = tree.writeFile(QStringLiteral("top/z-later"), "later");
-    buildCheckedTree({tree.path(QStringLiteral("top"))});
-
-    mainContainerVc container;
-    container.view();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
-    // The second method writes 0xFF: once the big file starts with it, its first pass is under way.
-    QTRY_VERIFY_WITH_TIMEOUT([&] {
-        QFile file(big);
-        return file.open(QIODevice::ReadOnly) && file.read(1) == QByteArray(1, '\xff');
-    }(), 20000);
-    // What quitting during a run does once the user agrees to stop it.
-    shreddingFilesVC::stopActiveRun();
-    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 20000);
-
-    QVERIFY(TempTree::exists(big)); // stopped in its pass: kept, never unlinked
-    QCOMPARE(notErasedReason(big), std::optional(localizedText(QStringLiteral("IDS_KQ_224"))));
-    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
-    // The order of a folder's entries is the file system's: the other file may have come first.
-    QCOMPARE(SharedState::instance().deletedFilesCount.load(), TempTree::exists(later) ? 0 : 1);
 }
 
 // The choice itself is tested in tst_promo; here, that the screen shows it and stores the next.

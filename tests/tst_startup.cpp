@@ -50,6 +50,16 @@ QSet<QByteArray> networkSocketInodes()
     return mine;
 }
 
+// Stores `value` under `key` as the type it holds; an invalid value removes the key.
+void store(UserDefaults& defaults, const QString& key, const QVariant& value)
+{
+    defaults.removeObjectForKey(key);
+    if (value.typeId() == QMetaType::QString)
+        defaults.setString(key, value.toString());
+    else if (value.isValid())
+        defaults.setInteger(key, value.toLongLong());
+}
+
 } // namespace
 
 class TestStartup : public QObject
@@ -220,11 +230,7 @@ void TestStartup::upgradeIsToldOnce()
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setInteger(u"firstrun"_s, 1);
-    defaults.removeObjectForKey(u"lastVersion"_s);
-    if (stored.typeId() == QMetaType::QString)
-        defaults.setString(u"lastVersion"_s, stored.toString());
-    else if (stored.isValid())
-        defaults.setInteger(u"lastVersion"_s, stored.toLongLong());
+    store(defaults, u"lastVersion"_s, stored);
     const qsizetype before = m_server.requests().size();
 
     std::unique_ptr<AppDelegate> delegate = launch(current);
@@ -274,11 +280,7 @@ void TestStartup::updateModeSchedulesOneCall()
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     defaults.setInteger(u"firstrun"_s, 1);
-    defaults.removeObjectForKey(u"_checkforUpdate_"_s);
-    if (stored.typeId() == QMetaType::QString)
-        defaults.setString(u"_checkforUpdate_"_s, stored.toString());
-    else if (stored.isValid())
-        defaults.setInteger(u"_checkforUpdate_"_s, stored.toLongLong());
+    store(defaults, u"_checkforUpdate_"_s, stored);
 
     std::unique_ptr<AppDelegate> delegate = launch(u"1.1"_s);
     QCOMPARE(int(delegate->scheduledUpdateCall()), expectedCall);

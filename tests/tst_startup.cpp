@@ -330,6 +330,7 @@ void TestStartup::unconfiguredBuildOpensNoSocket()
         startupVC welcome;
         welcome.view();
         QVERIFY(!welcome.newsletter());
+        QVERIFY(welcome.findChild<QWidget*>(u"newsletterBox"_s)->isHidden());
         QTest::qWait(300);
         QCOMPARE(UserDefaults::standardUserDefaults().stringForKey(u"lastVersion"_s),
             std::optional<QString>(Bundle::mainBundle().shortVersionString()));

@@ -19,6 +19,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -197,6 +198,9 @@ void TestShredFlow::checkedFolderThatStaysIsReported()
     mainContainerVc container;
     container.view();
     runShred(container);
+    // Every byte planned for the listed file was written.
+    auto* bar = container.shreeddingvc()->findChild<QProgressBar*>();
+    QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
     QVERIFY(notErasedReason(top));

@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CustomScroller.h"
 #include "CustomTextFieldCell.h"
 #include "Editing.h"
 
@@ -16,44 +15,11 @@ class TestControls : public QObject
     Q_OBJECT
 
 private slots:
-    void scrollerKnobGeometry_data();
-    void scrollerKnobGeometry();
     void textIsCentredVertically_data();
     void textIsCentredVertically();
     void editingKeysWinOverWindowShortcuts_data();
     void editingKeysWinOverWindowShortcuts();
 };
-
-void TestControls::scrollerKnobGeometry_data()
-{
-    QTest::addColumn<Qt::Orientation>("orientation");
-    QTest::addColumn<QSize>("size");
-
-    QTest::newRow("vertical, 15 wide") << Qt::Vertical << QSize(15, 300);
-    QTest::newRow("vertical, 20 wide") << Qt::Vertical << QSize(20, 300);
-    QTest::newRow("horizontal") << Qt::Horizontal << QSize(300, 24);
-}
-
-void TestControls::scrollerKnobGeometry()
-{
-    QFETCH(Qt::Orientation, orientation);
-    QFETCH(QSize, size);
-
-    CustomScroller scroller(orientation);
-    scroller.setRange(0, 100);
-    scroller.setPageStep(100);
-    scroller.resize(size);
-    const QRectF knob = scroller.knobRect();
-    if (orientation == Qt::Vertical) {
-        QCOMPARE(knob.x(), 3.0);
-        QCOMPARE(knob.width(), 9.0);
-        QVERIFY(knob.height() > 20);
-    } else {
-        QCOMPARE(knob.y(), 4.0);
-        QCOMPARE(knob.height(), 20.0);
-        QVERIFY(knob.width() > 20);
-    }
-}
 
 void TestControls::textIsCentredVertically_data()
 {

@@ -206,7 +206,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(progress->methodindex(), 3);
 
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 30000);
-    // The progress screen showed the totals before it was replaced: every byte of every pass.
+    // The progress screen showed the totals before it was replaced.
     QVERIFY(progress);
     QCOMPARE(progress->findChild<QLabel*>(QStringLiteral("lblcountDeleted"))->text(),
              localizedText(QStringLiteral("IDS_KQ_109")) + QStringLiteral(" 4 / 4"));

@@ -485,7 +485,6 @@ void TestSettings::quittingDuringARunAsksAndKeepsTheFile()
     UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 2);
     SharedState& state = SharedState::instance();
     state.resetLists();
-    state.notErasedItems.clear();
     ItemRef item = makeTopLevelItem(FileDirectory::fromUrl(QUrl::fromLocalFile(big)), 0);
     item->state = true;
     state.arrFileList.append(item);

@@ -1,4 +1,2 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-corvane_add_test(tst_notificationcenter SOURCES tst_notificationcenter.cpp LIBS corvane_platform)
-corvane_add_test(tst_userdefaults SOURCES tst_userdefaults.cpp LIBS corvane_platform)
 corvane_add_test(tst_platform SOURCES tst_platform.cpp LIBS corvane_platform)

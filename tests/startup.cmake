@@ -5,5 +5,3 @@ corvane_add_test(tst_startup SOURCES tst_startup.cpp
     LIBS corvane_app Qt6::Widgets Qt6::Network LABELS gui TIMEOUT 120)
 corvane_add_test(tst_welcome SOURCES tst_welcome.cpp
     LIBS corvane_app Qt6::Widgets Qt6::Network LABELS gui TIMEOUT 120)
-corvane_add_test(tst_analytics SOURCES tst_analytics.cpp
-    LIBS corvane_app Qt6::Network LABELS app TIMEOUT 120)

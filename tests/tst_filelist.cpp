@@ -5,13 +5,14 @@
 #include "ListBuilder.h"
 #include "SharedState.h"
 #include "SizeText.h"
+#include "Strings.h"
 #include "TempTree.h"
+#include "UrlCatcher.h"
 #include "outlinviewClass.h"
 #include "tblcell_shredderFiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QDBusConnection>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
@@ -26,14 +27,6 @@ using Tester = QAbstractItemModelTester;
 constexpr int off = Qt::Unchecked;
 constexpr int mixed = Qt::PartiallyChecked;
 constexpr int on = Qt::Checked;
-
-QStringList paths(std::initializer_list<const char*> names)
-{
-    QStringList list;
-    for (const char* name : names)
-        list.append(QString::fromUtf8(name));
-    return list;
-}
 
 // Makes `entries` in `tree` ("top/sub/" a folder, "top/a" a file of one byte) and scans their
 // top-level names into arrFileList the way the list screen does.
@@ -99,18 +92,6 @@ QStringList childNames(const QModelIndex& parent)
 
 } // namespace
 
-/// Receives what QDesktopServices would hand to the desktop, so no test opens a real window.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 /// `entries` scanned into the list and shown through the model (watched by the model tester),
 /// the real tree view and the row delegate.
 struct ListFixture
@@ -170,12 +151,11 @@ class TestFileList : public QObject
 {
     Q_OBJECT
 
-    UrlCatcher m_urls;
+    UrlCatcher m_urls {QStringLiteral("file")};
 
 private slots:
     void initTestCase()
     {
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_urls, "open");
         setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
         QVERIFY(!localizedText(QStringLiteral("IDS_KQ_112")).isEmpty());
     }
@@ -184,12 +164,11 @@ private slots:
     {
         SharedState::instance().resetLists();
         SharedState::instance().isAddingFiles = false;
-        m_urls.urls.clear();
+        m_urls.opened.clear();
     }
 
     void cleanupTestCase()
     {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         SharedState::instance().resetLists();
     }
 
@@ -203,23 +182,23 @@ private slots:
         QTest::addColumn<qint64>("files");
         QTest::addColumn<qint64>("selected");
 
-        const QStringList tree = paths({"top/a", "top/b", "top/sub/c", "f.txt"});
+        const QStringList tree = names({"top/a", "top/b", "top/sub/c", "f.txt"});
         QTest::newRow("one file checked: folder mixed")
-            << tree << paths({"top/a"}) << "top" << mixed << 4LL << 1LL;
+            << tree << names({"top/a"}) << "top" << mixed << 4LL << 1LL;
         QTest::newRow("all files checked: folder on")
-            << tree << paths({"top/a", "top/b", "top/sub/c"}) << "top" << on << 4LL << 3LL;
+            << tree << names({"top/a", "top/b", "top/sub/c"}) << "top" << on << 4LL << 3LL;
         QTest::newRow("folder's own state is neither shown nor counted")
-            << tree << paths({"top"}) << "top" << off << 4LL << 0LL;
+            << tree << names({"top"}) << "top" << off << 4LL << 0LL;
         QTest::newRow("deep file checked: its folder on")
-            << tree << paths({"top/sub/c", "f.txt"}) << "top/sub" << on << 4LL << 2LL;
+            << tree << names({"top/sub/c", "f.txt"}) << "top/sub" << on << 4LL << 2LL;
         QTest::newRow("deep file checked: top mixed")
-            << tree << paths({"top/sub/c"}) << "top" << mixed << 4LL << 1LL;
-        QTest::newRow("top-level file") << tree << paths({"f.txt"}) << "f.txt" << on << 4LL << 1LL;
-        const QStringList empties = paths({"top/a", "top/e1/", "top/e2/"});
+            << tree << names({"top/sub/c"}) << "top" << mixed << 4LL << 1LL;
+        QTest::newRow("top-level file") << tree << names({"f.txt"}) << "f.txt" << on << 4LL << 1LL;
+        const QStringList empties = names({"top/a", "top/e1/", "top/e2/"});
         QTest::newRow("empty folders are entries, not files")
-            << empties << paths({"top/a", "top/e1"}) << "top" << mixed << 1LL << 1LL;
+            << empties << names({"top/a", "top/e1"}) << "top" << mixed << 1LL << 1LL;
         QTest::newRow("empty folder shows its own state")
-            << empties << paths({"top/e2"}) << "top/e2" << on << 1LL << 0LL;
+            << empties << names({"top/e2"}) << "top/e2" << on << 1LL << 0LL;
     }
 
     void rowsShowWhatLiesBelow()
@@ -268,17 +247,17 @@ private slots:
 
         const QStringList none;
         const QStringList all
-            = paths({"top", "top/a", "top/b", "top/sub", "top/sub/c", "top/sub/e"});
+            = names({"top", "top/a", "top/b", "top/sub", "top/sub/c", "top/sub/e"});
         QTest::newRow("folder box ends on: subtree checked") << none << "top" << on << all << on;
         QTest::newRow("folder box ends off: subtree unchecked")
             << all << "top" << off << none << off;
         QTest::newRow("file flips whatever the box shows")
-            << none << "top/a" << off << paths({"top/a"}) << on;
-        QTest::newRow("checked file flips off") << paths({"top/a"}) << "top/a" << on << none << off;
+            << none << "top/a" << off << names({"top/a"}) << on;
+        QTest::newRow("checked file flips off") << names({"top/a"}) << "top/a" << on << none << off;
         QTest::newRow("empty folder toggles only itself")
-            << none << "top/sub/e" << on << paths({"top/sub/e"}) << on;
+            << none << "top/sub/e" << on << names({"top/sub/e"}) << on;
         QTest::newRow("sub-folder leaves ancestors' stored state")
-            << none << "top/sub" << on << paths({"top/sub", "top/sub/c", "top/sub/e"}) << on;
+            << none << "top/sub" << on << names({"top/sub", "top/sub/c", "top/sub/e"}) << on;
     }
 
     void toggle()
@@ -290,7 +269,7 @@ private slots:
         QFETCH(int, rowAfter);
 
         TempTree tree;
-        QVERIFY(populate(tree, paths({"top/a", "top/b", "top/sub/c", "top/sub/e/"})));
+        QVERIFY(populate(tree, names({"top/a", "top/b", "top/sub/c", "top/sub/e/"})));
         const QHash<QString, ItemRef> items = itemsByPath(tree);
         for (const QString& path : checkedBefore)
             items.value(path)->state = true;
@@ -319,7 +298,7 @@ private slots:
     // Hand-overs, checking, sorting and removal, with the model tester and a view watching.
     void modelThroughChanges()
     {
-        ListFixture list(paths({"one/a", "one/sub/b", "one/sub/d", "one/sub/e/", "two/c"}));
+        ListFixture list(names({"one/a", "one/sub/b", "one/sub/d", "one/sub/e/", "two/c"}));
         QVERIFY(list.ready);
         const TempTree& tree = list.tree;
         const QHash<QString, ItemRef> items = itemsByPath(tree);
@@ -432,7 +411,7 @@ private slots:
     // Real clicks on the boxes; while a scan runs the rows refuse every change.
     void checkBoxClicks()
     {
-        ListFixture list(paths({"top/a", "top/b"}));
+        ListFixture list(names({"top/a", "top/b"}));
         QVERIFY(list.ready);
         const TempTree& tree = list.tree;
         const QModelIndex top = list.model.index(0, 0);
@@ -475,7 +454,7 @@ private slots:
 
         // A mixed box checks everything; a checked one unchecks everything.
         list.click(topBox.center());
-        QCOMPARE(checkedPaths(tree), (paths({"top", "top/a", "top/b"})));
+        QCOMPARE(checkedPaths(tree), (names({"top", "top/a", "top/b"})));
         QCOMPARE(SharedState::instance().totalSelectedFiles.load(), qint64(2));
         list.click(topBox.center());
         QCOMPARE(checkedPaths(tree), QStringList {});
@@ -492,7 +471,7 @@ private slots:
 
     void rowButtons()
     {
-        ListFixture list(paths({"t0/a", "t1/b"}));
+        ListFixture list(names({"t0/a", "t1/b"}));
         QVERIFY(list.ready);
         const QModelIndex first = list.model.index(0, 0);
         const QModelIndex second = list.model.index(1, 0);
@@ -569,7 +548,7 @@ private slots:
             FileRevealer::reveal(path, none);
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("none"));
-        QCOMPARE(m_urls.urls,
+        QCOMPARE(m_urls.opened,
             opened.isEmpty() ? QList<QUrl> {} : QList<QUrl> {QUrl::fromLocalFile(opened)});
     }
 };

@@ -8,8 +8,8 @@
 #include "NotificationCenter.h"
 #include "OpenPanel.h"
 #include "SYFlatButton.h"
-#include "ScreenStyle.h"
 #include "SharedState.h"
+#include "Strings.h"
 #include "TempTree.h"
 #include "UnprivilegedChild.h"
 #include "ViewController.h"
@@ -37,14 +37,6 @@ namespace {
 
 const QString showData = QStringLiteral("showData");
 const QString cannotAdded = QStringLiteral("cannotadded");
-
-QStringList names(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* name : list)
-        out.append(QString::fromUtf8(name));
-    return out;
-}
 
 /// Records every "showData" and "cannotadded" posted while it lives.
 class NotificationLog
@@ -160,13 +152,6 @@ bool pickInDialog(QFileDialog* dialog, const QString& folder, const QStringList&
             view->visualRect(index).center());
     }
     return view->selectionModel()->selectedRows().size() == names.size();
-}
-
-bool isStroke(QRgb pixel, const QColor& colour)
-{
-    return std::abs(qRed(pixel) - colour.red()) <= 3
-        && std::abs(qGreen(pixel) - colour.green()) <= 3
-        && std::abs(qBlue(pixel) - colour.blue()) <= 3;
 }
 
 } // namespace
@@ -487,64 +472,6 @@ private slots:
         next->setAccessoryView(orphan);
         delete next;
         QVERIFY(!orphan);
-    }
-
-    void dashedFrame_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<bool>("highlighted");
-        QTest::newRow("small") << QSize(300, 200) << qreal(1) << false;
-        QTest::newRow("large") << QSize(900, 700) << qreal(1) << false;
-        QTest::newRow("high dpi") << QSize(400, 300) << qreal(2) << false;
-        QTest::newRow("highlighted") << QSize(300, 200) << qreal(1) << true;
-    }
-
-    // The dashes keep their length, gap and width at any size; the highlight takes the accent.
-    void dashedFrame()
-    {
-        QFETCH(QSize, size);
-        QFETCH(qreal, ratio);
-        QFETCH(bool, highlighted);
-        DashedView view;
-        view.resize(size);
-        view.setHighlighted(highlighted);
-        QPixmap pixmap(size * ratio);
-        pixmap.setDevicePixelRatio(ratio);
-        pixmap.fill(Qt::white);
-        view.render(&pixmap, {}, {}, QWidget::DrawChildren);
-        const QImage image = pixmap.toImage();
-        const QColor colour = highlighted ? ScreenStyle::accentColor() : DashedView::strokeColor();
-        // The inside is left alone, or takes a light shade of the accent.
-        const QColor inside = image.pixelColor(image.width() / 2, image.height() / 2);
-        QCOMPARE(inside != QColor(Qt::white), highlighted);
-        QVERIFY(!highlighted || inside.blue() > inside.green());
-
-        const int dash = qRound(DashedView::dashLength * ratio);
-        const int gap = qRound(DashedView::gapLength * ratio);
-        const int width = qRound(DashedView::lineWidth * ratio);
-        const int middle = width / 2; // the middle row of the top stroke
-        // Along the top edge, counted from the corner, the dashes are dash long and gap apart with
-        // crisp ends; across, the whole width is drawn, inside the view, and no more.
-        for (int x = dash + gap; x + dash + gap < image.width() - width; x += dash + gap) {
-            for (const int on : {x, x + dash - 1})
-                QVERIFY2(
-                    isStroke(image.pixel(on, middle), colour), qPrintable(QString::number(on)));
-            for (const int off : {x + dash, x + dash + gap - 1})
-                QVERIFY2(
-                    !isStroke(image.pixel(off, middle), colour), qPrintable(QString::number(off)));
-            for (int y = 0; y < width; ++y)
-                QVERIFY(isStroke(image.pixel(x + dash / 2, y), colour));
-            QCOMPARE(image.pixelColor(x + dash / 2, width), inside);
-        }
-        // Every corner is drawn, square: its whole width-by-width square is stroke.
-        const int w = image.width() - 1;
-        const int h = image.height() - 1;
-        for (const QPoint corner : {QPoint(0, 0), QPoint(w, 0), QPoint(0, h), QPoint(w, h)}) {
-            const QPoint inner(corner.x() == 0 ? width - 1 : w - width + 1,
-                corner.y() == 0 ? width - 1 : h - width + 1);
-            QVERIFY(isStroke(image.pixel(corner), colour) && isStroke(image.pixel(inner), colour));
-        }
     }
 
     // Open with Corvane (runs last: it makes the process-wide main window).

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileDirectory.h"
 #include "ItemDictionary.h"
+#include "LanguageTable.h"
 #include "SharedState.h"
+#include "SizeText.h"
 #include "TempTree.h"
 
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QTest>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -36,12 +39,23 @@ class TestModel : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanupTestCase();
+
     void sharedStateResetKeepsCounters();
     void unreadableItemHasNoAttributes_data();
     void unreadableItemHasNoAttributes();
     void attributesOfTheItemItself_data();
     void attributesOfTheItemItself();
     void itemsKeepTheirUrls();
+    void loadFromFolder_data();
+    void loadFromFolder();
+    void realTableCoversEveryKey();
+    void formatKeysKeepPlaceholders_data();
+    void formatKeysKeepPlaceholders();
+    void lookupFallbacks();
+    void sizeText_data();
+    void sizeText();
 };
 
 void TestModel::sharedStateResetKeepsCounters()
@@ -174,6 +188,158 @@ void TestModel::itemsKeepTheirUrls()
     QCOMPARE(child->url1, listed);
     QCOMPARE(child->data.url, std::optional<QUrl>(normal));
     QVERIFY(!child->hasMainParent());
+}
+
+void TestModel::init()
+{
+    setLanguageStrings(std::nullopt);
+}
+
+void TestModel::cleanupTestCase()
+{
+    setLanguageStrings(std::nullopt);
+}
+
+void TestModel::loadFromFolder_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no resource at all
+    QTest::addColumn<bool>("loads");
+
+    QTest::newRow("no resource") << QByteArray() << false;
+    QTest::newRow("garbage") << QByteArray("\x00\x01not a plist at all\xff", 21) << false;
+    QTest::newRow("array at top level")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                      "<array><string>IDS_KQ_1</string></array></plist>")
+        << false;
+    QTest::newRow("dictionary") << QByteArray(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+        "<dict><key>IDS_KQ_1</key><string>Hello</string>"
+        "<key>IDS_KQ_2</key><integer>7</integer></dict></plist>")
+                                << true;
+}
+
+void TestModel::loadFromFolder()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, loads);
+
+    TempTree tree;
+    QVERIFY(tree.isValid());
+    if (!content.isEmpty())
+        QVERIFY(!tree.writeFile(QStringLiteral("English.plist"), content).isEmpty());
+
+    const std::optional<QVariantMap> table
+        = loadPlistDictionary(QStringLiteral("English"), Bundle(tree.path()));
+    QCOMPARE(table.has_value(), loads);
+    // Without a table every text is empty, not the key.
+    setLanguageStrings(table);
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_1")), loads ? QStringLiteral("Hello") : QString());
+    if (loads)
+        QCOMPARE(table->size(), 2);
+}
+
+void TestModel::realTableCoversEveryKey()
+{
+    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    QVERIFY2(languageStrings().has_value(), "the bundled English table did not load");
+
+    QFile keys(QStringLiteral(CORVANE_TEST_DATA_DIR "/language_keys.txt"));
+    QVERIFY2(keys.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(keys.fileName()));
+    int checked = 0;
+    QStringList missing;
+    while (!keys.atEnd()) {
+        const QString key = QString::fromUtf8(keys.readLine()).trimmed();
+        if (key.isEmpty() || key.startsWith(u'#'))
+            continue;
+        ++checked;
+        if (localizedText(key).isEmpty())
+            missing.append(key);
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u", ")));
+    QVERIFY(checked > 0);
+}
+
+void TestModel::formatKeysKeepPlaceholders_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("placeholder");
+
+    QTest::newRow("confirmation word") << QStringLiteral("IDS_KQ_27") << QStringLiteral("%@");
+    QTest::newRow("free space") << QStringLiteral("IDS_KQ_46") << QStringLiteral("%@");
+    QTest::newRow("version") << QStringLiteral("IDS_KQ_49") << QStringLiteral("%@");
+    QTest::newRow("already subscribed") << QStringLiteral("IDS_KQ_92") << QStringLiteral("%@");
+    QTest::newRow("files count") << QStringLiteral("IDS_KQ_16")
+                                 << QStringLiteral("__FILES__COUNT__");
+    QTest::newRow("one file count")
+        << QStringLiteral("IDS_KQ_116") << QStringLiteral("__FILES__COUNT__");
+}
+
+void TestModel::formatKeysKeepPlaceholders()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, placeholder);
+
+    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    const QString text = localizedText(key);
+    // The callers replace exactly one occurrence.
+    QCOMPARE(text.count(placeholder), 1);
+    if (placeholder == u"%@")
+        QCOMPARE(text.count(u'%'), 1);
+}
+
+void TestModel::lookupFallbacks()
+{
+    QVariantMap table;
+    table.insert(QStringLiteral("IDS_KQ_1"), QStringLiteral("Check for Updates..."));
+    table.insert(QStringLiteral("IDS_KQ_2"), qint64(42));
+    table.insert(QStringLiteral("IDS_KQ_3"), QVariantList {QStringLiteral("not a string")});
+    table.insert(QStringLiteral("IDS_KQ_4"), QString());
+    setLanguageStrings(table);
+
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_1")), QStringLiteral("Check for Updates..."));
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_2")), QString());
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_3")), QString());
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_4")), QString());
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_5")), QString());
+    QCOMPARE(localizedText(QStringLiteral("ids_kq_1")), QString());
+
+    // A format fills its placeholder; a missing format gives nothing, not the bare argument.
+    table.insert(QStringLiteral("IDS_KQ_49"), QStringLiteral("Version %@"));
+    setLanguageStrings(table);
+    QCOMPARE(localizedFormat(QStringLiteral("IDS_KQ_49"), QStringLiteral("1.2")), QStringLiteral("Version 1.2"));
+    QCOMPARE(localizedFormat(QStringLiteral("IDS_KQ_5"), QStringLiteral("1.2")), QString());
+}
+
+void TestModel::sizeText_data()
+{
+    QTest::addColumn<double>("bytes");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("negative") << -5.0 << QStringLiteral("0 bytes");
+    QTest::newRow("zero") << 0.0 << QStringLiteral("0 bytes");
+    QTest::newRow("one byte, no singular") << 1.0 << QStringLiteral("1 bytes");
+    QTest::newRow("fraction truncated") << 999.9 << QStringLiteral("999 bytes");
+    QTest::newRow("one kilobyte") << 1000.0 << QStringLiteral("1.0 KB");
+    QTest::newRow("1.05 as a float is below 1.05") << 1050.0 << QStringLiteral("1.0 KB");
+    QTest::newRow("decimal, not binary units") << 1536.0 << QStringLiteral("1.5 KB");
+    QTest::newRow("just under the rounding edge") << 999949.0 << QStringLiteral("999.9 KB");
+    QTest::newRow("unit chosen before rounding") << 999950.0 << QStringLiteral("1000.0 KB");
+    QTest::newRow("one megabyte") << 1000000.0 << QStringLiteral("1.0 MB");
+    QTest::newRow("megabytes") << 1234567.0 << QStringLiteral("1.2 MB");
+    QTest::newRow("gigabytes") << 5000000000.0 << QStringLiteral("5.0 GB");
+    QTest::newRow("no unit above GB") << 1500000000000.0 << QStringLiteral("1500.0 GB");
+    // 999,999.999 rounds to 1,000,000 as a float, so the megabyte step sees exactly 1000;
+    // double intermediates would give "1000.0 MB".
+    QTest::newRow("float intermediate crosses into GB") << 999999999.0 << QStringLiteral("1.0 GB");
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN()
+                                  << QStringLiteral("0 bytes");
+}
+
+void TestModel::sizeText()
+{
+    QFETCH(double, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(::sizeText(bytes), expected);
 }
 
 QTEST_GUILESS_MAIN(TestModel)

@@ -3,6 +3,7 @@
 #include "LanguageTable.h"
 #include "PromotedApplications.h"
 #include "Storyboard.h"
+#include "Strings.h"
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UtilityKitWindow.h"
@@ -17,18 +18,6 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTest>
-
-namespace {
-
-QStringList names(std::initializer_list<const char*> items)
-{
-    QStringList list;
-    for (const char* item : items)
-        list << QString::fromUtf8(item);
-    return list;
-}
-
-} // namespace
 
 class TestOtherApps : public QObject
 {

@@ -8,7 +8,6 @@
 #include "UnprivilegedChild.h"
 #include "ViewController.h"
 #include "mainContainerVc.h"
-#include "mainWindowController.h"
 #include "shredderFilesvc.h"
 #include "shredderResultVC.h"
 #include "shreddingFilesVC.h"
@@ -92,7 +91,6 @@ private slots:
     void initTestCase();
     void storyboardRefusesUnknownOrMistypedScreens();
     void eachNotificationSwapsInAFreshScreen();
-    void closingTheWindowOnlyHidesIt();
     void secondStartHandsItsArgumentsOver();
     void socketOfAnotherUserGetsNothing();
     void fallbackFolderMustBePrivate_data();
@@ -168,23 +166,6 @@ void TestScreenFlow::eachNotificationSwapsInAFreshScreen()
     // Screens held out of the container (the last progress screen among them) go with it too.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(center.observerCount(), observers);
-}
-
-void TestScreenFlow::closingTheWindowOnlyHidesIt()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    mainWindowController controller;
-    controller.windowDidLoad();
-    QWidget* window = controller.window();
-    QVERIFY(window->isVisible());
-    QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
-    QVERIFY(!window->close()); // refused as a close, carried out as a hide
-    QVERIFY(!window->isVisible());
-    QVERIFY(controller.contentViewController()->vc());
-    controller.showWindow();
-    QVERIFY(window->isVisible());
-    QCoreApplication::processEvents();
-    QCOMPARE(quitting.count(), 0);
 }
 
 void TestScreenFlow::secondStartHandsItsArgumentsOver()

@@ -188,7 +188,13 @@ bool ShredRun::process(const ShredTarget& target)
     case ShredTarget::Kind::Path:
     case ShredTarget::Kind::ListedFile: {
         emit pathShown(display(target.path));
+        const quint64 started = m_filesStarted;
         ShredReport report = m_engine.shredNativePath(target.path, m_nPassType, target.identity);
+        if (target.kind == ShredTarget::Kind::ListedFile && m_filesStarted == started) {
+            // A link removed, or a file refused before its first pass: the bar still moves on.
+            m_done += plannedBytes(target.length, m_nPassType);
+            emit bytesWritten(m_done);
+        }
         if (report.pathMissing)
             report.failures.append({display(target.path), ShredFailure::Kind::Missing});
         m_report.merge(report);
@@ -269,6 +275,7 @@ bool ShredRun::removeIfEmpty(const ShredTarget& folder)
 
 void ShredRun::onFileStarted(const QString& path, quint64 bytesPerPass, int passes)
 {
+    ++m_filesStarted;
     m_fileStart = m_done;
     m_fileEnd = m_done + bytesPerPass * quint64(passes);
     emit fileStarted(path, passes);

@@ -91,6 +91,7 @@ private:
     ShredReport m_report;
     QList<const ShredTarget*> m_listedFolders;
     quint64 m_done = 0;
+    quint64 m_filesStarted = 0;
     quint64 m_fileStart = 0;
     quint64 m_fileEnd = 0;
     QElapsedTimer m_sinceProgress;

@@ -500,7 +500,9 @@ ZPHShred::FileOutcome ZPHShred::enqueue(const DirectoryHandle& dir, const QByteA
     m_batch.push_back(std::move(file));
     if (m_observer)
         m_observer->onFileStarted(display, m_batch.back().covered, int(values.size()));
-    if (int(m_batch.size()) >= batchFileLimit() || m_batchBytes >= kBatchBytes)
+    if (m_batch.size() == 1)
+        m_batchLimit = batchFileLimit();
+    if (int(m_batch.size()) >= m_batchLimit || m_batchBytes >= kBatchBytes)
         return flushPending() == Walk::Stop ? FileOutcome::Stop : FileOutcome::Deferred;
     return FileOutcome::Deferred;
 }

@@ -187,6 +187,7 @@ private:
     bool m_holdBatch = false;
     std::vector<PendingFile> m_batch;
     quint64 m_batchBytes = 0;
+    int m_batchLimit = kBatchFiles; // read from the descriptor limit as each batch starts
     // The folder the last batched file came from, so files of one folder share one handle.
     int m_batchDirSource = -1;
     EntryStat m_batchDirStat;

@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "UpdateSession.h"
+
+#include "Appcast.h"
+#include "ArchiveUnpacker.h"
+#include "ConfiguredEndpoint.h"
+#include "UpdateDownload.h"
+#include "UpdateInstaller.h"
+#include "UpdateSignature.h"
+
+#include <QDir>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+
+namespace {
+
+// A feed lists releases, not their contents; a megabyte is far more than any needs.
+constexpr qint64 maxFeedBytes = 1 << 20;
+constexpr qint64 maxArchiveBytes = qint64(512) << 20;
+
+} // namespace
+
+UpdateSession::UpdateSession(Configuration configuration, QObject* parent)
+    : QObject(parent)
+    , m_configuration(std::move(configuration))
+    , m_network(new QNetworkAccessManager(this))
+{
+    // The feed and the archive are what the user was told about, never a cached copy.
+    m_network->setCache(nullptr);
+}
+
+UpdateSession::~UpdateSession()
+{
+    cancel();
+}
+
+bool UpdateSession::isConfigured() const
+{
+    return ConfiguredEndpoint::isAllowed(m_configuration.feedUrl)
+        && m_configuration.publicKey.size() == 32;
+}
+
+void UpdateSession::checkForUpdates()
+{
+    cancel();
+    m_download = new UpdateDownload(m_network, this);
+    connect(m_download, &UpdateDownload::finished, this, &UpdateSession::feedArrived);
+    UpdateDownload::Limits limits;
+    limits.maxLength = maxFeedBytes;
+    limits.stallTimeoutMs = m_configuration.stallTimeoutMs;
+    QNetworkRequest request(m_configuration.feedUrl);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    m_download->start(request, QString(), limits);
+}
+
+void UpdateSession::feedArrived(const UpdateError& error)
+{
+    const QByteArray feed = m_download->data();
+    m_download->deleteLater();
+    m_download = nullptr;
+    if (error) {
+        fail(error);
+        return;
+    }
+    QList<AppcastItem> items;
+    if (UpdateError parsed = Appcast::parse(feed, m_configuration.feedUrl, &items)) {
+        fail(parsed);
+        return;
+    }
+    const std::optional<AppcastItem> newest
+        = Appcast::newestAbove(items, m_configuration.runningVersion);
+    if (newest)
+        emit updateFound(*newest);
+    else
+        emit noUpdateFound();
+}
+
+QNetworkRequest UpdateSession::requestFor(const AppcastItem& item) const
+{
+    QNetworkRequest request(item.url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    return request;
+}
+
+void UpdateSession::downloadUpdate(const AppcastItem& item, const QNetworkRequest& request)
+{
+    cancel();
+    discardStagedUpdate();
+    if (item.length <= 0 || item.length > maxArchiveBytes) {
+        fail({UpdateError::Kind::LengthMismatch,
+            QStringLiteral("the feed announces %1 bytes").arg(item.length)});
+        return;
+    }
+    // Private to the user (0700), so nobody else can swap the archive between check and unpack.
+    if (!QDir().mkpath(m_configuration.stagingRoot)) {
+        fail({UpdateError::Kind::Install, m_configuration.stagingRoot + u": cannot be made"});
+        return;
+    }
+    m_folder = std::make_unique<QTemporaryDir>(m_configuration.stagingRoot + u"/update-XXXXXX");
+    if (!m_folder->isValid()) {
+        const QString why = m_folder->errorString();
+        m_folder.reset();
+        fail({UpdateError::Kind::Install, m_configuration.stagingRoot + u": " + why});
+        return;
+    }
+    m_download = new UpdateDownload(m_network, this);
+    connect(m_download, &UpdateDownload::progress, this, &UpdateSession::downloadProgress);
+    connect(m_download, &UpdateDownload::finished, this,
+        [this, item](const UpdateError& error) { archiveArrived(item, error); });
+    UpdateDownload::Limits limits;
+    limits.exactLength = item.length;
+    limits.stallTimeoutMs = m_configuration.stallTimeoutMs;
+    m_download->start(request, m_folder->filePath(QStringLiteral("update.archive")), limits);
+}
+
+void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& error)
+{
+    m_download->deleteLater();
+    m_download = nullptr;
+    if (error) {
+        fail(error);
+        return;
+    }
+    const QString archive = m_folder->filePath(QStringLiteral("update.archive"));
+    // Not one byte of an archive is looked into before its signature holds.
+    if (!UpdateSignature::verifyFile(archive, item.edSignature, m_configuration.publicKey)) {
+        fail({UpdateError::Kind::BadSignature, item.url.toDisplayString(QUrl::RemoveUserInfo)});
+        return;
+    }
+    const QString tree = m_folder->filePath(QStringLiteral("tree"));
+    UpdateError unpacked;
+    if (!QDir().mkdir(tree))
+        unpacked = {UpdateError::Kind::Install, tree + u": cannot be made"};
+    if (!unpacked)
+        unpacked = ArchiveUnpacker::unpack(archive, tree);
+    if (!unpacked)
+        unpacked = UpdateInstaller::checkTree(tree);
+    if (unpacked) {
+        fail(unpacked);
+        return;
+    }
+    QFile::remove(archive);
+    m_staged = true;
+    emit updateStaged(item);
+}
+
+void UpdateSession::cancel()
+{
+    if (m_download) {
+        m_download->abort();
+        m_download->deleteLater();
+        m_download = nullptr;
+        if (!m_staged)
+            m_folder.reset();
+    }
+}
+
+QString UpdateSession::stagedTree() const
+{
+    return m_staged && m_folder ? m_folder->filePath(QStringLiteral("tree")) : QString();
+}
+
+void UpdateSession::discardStagedUpdate()
+{
+    m_staged = false;
+    m_folder.reset();
+}
+
+void UpdateSession::fail(const UpdateError& error)
+{
+    if (!m_staged)
+        m_folder.reset();
+    emit failed(error);
+}

@@ -116,9 +116,10 @@ void SUUpdater::checkForUpdates(QWidget* window)
         shown->showReady(m_item);
         return;
     }
-    if (m_session->isBusy() && m_automaticDownload) {
-        // An automatic download is under way: the user now watches it.
+    if (m_downloading) {
+        // A download is under way, perhaps an automatic one: the user now watches it.
         m_automaticDownload = false;
+        m_userStarted = true;
         shown->showProgress(m_item, 0, m_item.length);
         return;
     }
@@ -136,10 +137,18 @@ UpdateWindow* SUUpdater::window(QWidget* parent)
         connect(m_window, &UpdateWindow::restartRequested, this, &SUUpdater::relaunchRequested);
         connect(m_window, &UpdateWindow::cancelRequested, this, [this] {
             m_userStarted = false;
+            m_downloading = false;
             m_session->cancel();
         });
     }
     return m_window;
+}
+
+QString SUUpdater::displayedVersion() const
+{
+    // The same kind of number the feed's short version is shown as.
+    const QString version = m_bundle.shortVersionString();
+    return version.isEmpty() ? m_session->configuration().runningVersion : version;
 }
 
 bool SUUpdater::installable() const
@@ -150,7 +159,7 @@ bool SUUpdater::installable() const
 void SUUpdater::updateFound(const AppcastItem& item)
 {
     m_item = item;
-    const QString running = m_session->configuration().runningVersion;
+    const QString running = displayedVersion();
     if (m_userStarted) {
         window()->showUpdateAvailable(item, running, installable());
         return;
@@ -170,7 +179,7 @@ void SUUpdater::updateFound(const AppcastItem& item)
 void SUUpdater::noUpdateFound()
 {
     if (m_userStarted)
-        window()->showUpToDate(m_session->configuration().runningVersion);
+        window()->showUpToDate(displayedVersion());
     m_userStarted = false;
 }
 
@@ -182,6 +191,7 @@ void SUUpdater::updateFailed(const UpdateError& error)
         window()->showError(textFor(error));
     m_userStarted = false;
     m_automaticDownload = false;
+    m_downloading = false;
 }
 
 void SUUpdater::startDownload(bool automatic)
@@ -196,6 +206,7 @@ void SUUpdater::startDownload(bool automatic)
         m_userStarted = true;
         window()->showProgress(m_item, 0, m_item.length);
     }
+    m_downloading = true;
     m_session->downloadUpdate(m_item, request);
 }
 
@@ -205,6 +216,7 @@ void SUUpdater::updateStaged(const AppcastItem& item)
         qPrintable(item.displayVersion()));
     const bool automatic = m_automaticDownload;
     m_automaticDownload = false;
+    m_downloading = false;
     m_userStarted = false;
     if (automatic) {
         if (m_delegate)

@@ -86,6 +86,7 @@ private:
     void updateStaged(const AppcastItem& item);
     void startDownload(bool automatic);
     bool installable() const;
+    QString displayedVersion() const;
     UpdateWindow* window(QWidget* parent = nullptr);
 
     const Bundle& m_bundle;
@@ -97,6 +98,7 @@ private:
     AppcastItem m_item;           ///< the newer version last found
     bool m_userStarted = false;   ///< the check under way shows its answers in the window
     bool m_automaticDownload = false;
+    bool m_downloading = false;
     bool m_automaticallyChecks = false;
     bool m_automaticallyDownloads = false;
     int m_backgroundChecks = 0;

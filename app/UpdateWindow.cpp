@@ -53,6 +53,8 @@ UpdateWindow::UpdateWindow(QWidget* parent)
     layout->addWidget(m_message);
     layout->addWidget(m_notes, 1);
     layout->addWidget(m_progress);
+    // Takes the height the notes leave when they are hidden, so the texts stay together.
+    layout->addStretch();
     layout->addLayout(buttons);
     setMinimumWidth(440);
 

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <archive.h>
 #include <archive_entry.h>
 #include <memory>
@@ -85,7 +86,11 @@ UpdateError ArchiveUnpacker::unpack(const QString& archivePath, const QString& d
         ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS
             | ARCHIVE_EXTRACT_NO_OVERWRITE);
 
-    const QString root = QDir(destination).absolutePath();
+    // Without links: libarchive refuses to write through any link on the way, the user's own
+    // (a ~/.cache that is a link) included.
+    const QString root = QFileInfo(destination).canonicalFilePath();
+    if (root.isEmpty())
+        return {UpdateError::Kind::Install, destination + u": missing"};
     qint64 bytes = 0;
     int entries = 0;
     for (;;) {

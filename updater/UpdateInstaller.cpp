@@ -163,7 +163,11 @@ UpdateError UpdateInstaller::install(const QString& tree) const
         }
         const bool exists = ::lstat(native(to).constData(), &existing) == 0;
         if (S_ISDIR(source.st_mode)) {
-            if (exists && !S_ISDIR(existing.st_mode)) {
+            // A folder the user replaced by a link to a folder (a ~/.local/share kept elsewhere)
+            // is used as it is.
+            struct stat followed {};
+            const bool isFolder = ::stat(native(to).constData(), &followed) == 0 && S_ISDIR(followed.st_mode);
+            if (exists && !isFolder) {
                 discard();
                 return {UpdateError::Kind::Install, to + u": not a folder"};
             }

@@ -124,7 +124,8 @@ void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& e
     const QString archive = m_folder->filePath(QStringLiteral("update.archive"));
     // Not one byte of an archive is looked into before its signature holds.
     if (!UpdateSignature::verifyFile(archive, item.edSignature, m_configuration.publicKey)) {
-        fail({UpdateError::Kind::BadSignature, item.url.toDisplayString(QUrl::RemoveUserInfo)});
+        fail({UpdateError::Kind::BadSignature,
+            u"the signature does not match " + item.url.toDisplayString(QUrl::RemoveUserInfo)});
         return;
     }
     const QString tree = m_folder->filePath(QStringLiteral("tree"));

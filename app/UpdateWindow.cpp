@@ -77,10 +77,19 @@ void UpdateWindow::present(const QString& heading, const QString& message, const
     m_secondaryAction = secondaryAction;
     m_notes->hide();
     m_progress->hide();
-    adjustSize();
+    fitContents();
     show();
     raise();
     activateWindow();
+}
+
+void UpdateWindow::fitContents()
+{
+    // The layout learns of shown and hidden parts only when activated; sized before that, the
+    // window would keep the height of the step before.
+    layout()->activate();
+    const int fitted = isVisible() ? width() : qMax(480, minimumSizeHint().width());
+    resize(fitted, qMax(minimumSizeHint().height(), heightForWidth(fitted)));
 }
 
 void UpdateWindow::act(Action action)
@@ -137,7 +146,7 @@ void UpdateWindow::showUpdateAvailable(
     if (!notes.isEmpty()) {
         m_notes->setHtml(notes);
         m_notes->show();
-        adjustSize();
+        fitContents();
     }
 }
 

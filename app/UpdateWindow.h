@@ -46,6 +46,7 @@ private:
     void present(const QString& heading, const QString& message, const QString& primary,
         Action primaryAction, const QString& secondary, Action secondaryAction);
     void act(Action action);
+    void fitContents();
 
     QLabel* m_heading;
     QLabel* m_message;

@@ -124,6 +124,7 @@ private slots:
     void refusedUpdateChangesNothing_data();
     void refusedUpdateChangesNothing();
     void interruptedSwapIsCompletedAtNextStart();
+    void staleDownloadFoldersAreRemoved();
     void systemPrefixDownloadsNothing();
     void modeZeroAsksAndNeverQuits();
     // Last: it runs the event loop to its end, as a real quit does.
@@ -404,6 +405,27 @@ void TestUpdater::interruptedSwapIsCompletedAtNextStart()
         QVERIFY2(!line.contains(u".corvane-"_s), qPrintable(line));
     // A journal line that climbs out of the prefix is not followed.
     QVERIFY(!QFile::exists(outside() + u"/escaped"_s));
+}
+
+void TestUpdater::staleDownloadFoldersAreRemoved()
+{
+    const QString old = m_tree->makeDir(u"cache/corvane/update-Old123"_s);
+    m_tree->writeFile(u"cache/corvane/update-Old123/tree/bin/corvane"_s, "left by a crash");
+    const QString recent = m_tree->makeDir(u"cache/corvane/update-New123"_s);
+    const QString other = m_tree->makeDir(u"cache/corvane/not-ours"_s);
+    for (const QString& path : {old, other}) {
+        const timespec twoDaysAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 2 * 86400, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), twoDaysAgo, 0), 0);
+    }
+    publish(archive(u"good"_s), u"0.2.0"_s);
+    auto updater = makeUpdater();
+    updater->setAutomaticallyDownloadsUpdates(true);
+    QSignalSpy staged(updater->session(), &UpdateSession::updateStaged);
+    updater->checkForUpdatesInBackground();
+    QTRY_COMPARE_WITH_TIMEOUT(staged.size(), 1, 10000);
+    QVERIFY(!QFileInfo::exists(old));
+    QVERIFY(QFileInfo::exists(recent));
+    QVERIFY(QFileInfo::exists(other));
 }
 
 void TestUpdater::systemPrefixDownloadsNothing()

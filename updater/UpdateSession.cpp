@@ -8,6 +8,7 @@
 #include "UpdateInstaller.h"
 #include "UpdateSignature.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
@@ -96,6 +97,7 @@ void UpdateSession::downloadUpdate(const AppcastItem& item, const QNetworkReques
         fail({UpdateError::Kind::Install, m_configuration.stagingRoot + u": cannot be made"});
         return;
     }
+    removeStaleFolders();
     m_folder = std::make_unique<QTemporaryDir>(m_configuration.stagingRoot + u"/update-XXXXXX");
     if (!m_folder->isValid()) {
         const QString why = m_folder->errorString();
@@ -111,6 +113,20 @@ void UpdateSession::downloadUpdate(const AppcastItem& item, const QNetworkReques
     limits.exactLength = item.length;
     limits.stallTimeoutMs = m_configuration.stallTimeoutMs;
     m_download->start(request, m_folder->filePath(QStringLiteral("update.archive")), limits);
+}
+
+void UpdateSession::removeStaleFolders() const
+{
+    // Left by a run that ended before it could install (killed, crashed, power cut). A day's
+    // age keeps clear of a download another Corvane of this user may have under way.
+    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
+    const QFileInfoList folders = QDir(m_configuration.stagingRoot)
+                                      .entryInfoList({QStringLiteral("update-*")},
+                                          QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    for (const QFileInfo& folder : folders) {
+        if (folder.lastModified().toUTC() < dayAgo)
+            QDir(folder.filePath()).removeRecursively();
+    }
 }
 
 void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& error)

@@ -69,6 +69,7 @@ private:
     void feedArrived(const UpdateError& error);
     void archiveArrived(const AppcastItem& item, const UpdateError& error);
     void fail(const UpdateError& error);
+    void removeStaleFolders() const;
 
     Configuration m_configuration;
     QNetworkAccessManager* m_network;

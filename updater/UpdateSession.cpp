@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -129,6 +130,27 @@ void UpdateSession::removeStaleFolders() const
     }
 }
 
+namespace {
+
+/// The slow part, on a worker thread: it touches nothing but the files it is given.
+UpdateError verifyAndUnpack(const QString& archive, const QString& tree, const QByteArray& signature,
+    const QByteArray& publicKey, const QString& source)
+{
+    // Not one byte of an archive is looked into before its signature holds.
+    if (!UpdateSignature::verifyFile(archive, signature, publicKey))
+        return {UpdateError::Kind::BadSignature, u"the signature does not match " + source};
+    if (!QDir().mkdir(tree))
+        return {UpdateError::Kind::Install, tree + u": cannot be made"};
+    if (UpdateError error = ArchiveUnpacker::unpack(archive, tree))
+        return error;
+    if (UpdateError error = UpdateInstaller::checkTree(tree))
+        return error;
+    QFile::remove(archive);
+    return UpdateError::none();
+}
+
+} // namespace
+
 void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& error)
 {
     m_download->deleteLater();
@@ -137,28 +159,21 @@ void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& e
         fail(error);
         return;
     }
-    const QString archive = m_folder->filePath(QStringLiteral("update.archive"));
-    // Not one byte of an archive is looked into before its signature holds.
-    if (!UpdateSignature::verifyFile(archive, item.edSignature, m_configuration.publicKey)) {
-        fail({UpdateError::Kind::BadSignature,
-            u"the signature does not match " + item.url.toDisplayString(QUrl::RemoveUserInfo)});
-        return;
-    }
-    const QString tree = m_folder->filePath(QStringLiteral("tree"));
-    UpdateError unpacked;
-    if (!QDir().mkdir(tree))
-        unpacked = {UpdateError::Kind::Install, tree + u": cannot be made"};
-    if (!unpacked)
-        unpacked = ArchiveUnpacker::unpack(archive, tree);
-    if (!unpacked)
-        unpacked = UpdateInstaller::checkTree(tree);
-    if (unpacked) {
-        fail(unpacked);
-        return;
-    }
-    QFile::remove(archive);
-    m_staged = true;
-    emit updateStaged(item);
+    m_unpacking = new QFutureWatcher<UpdateError>(this);
+    connect(m_unpacking, &QFutureWatcherBase::finished, this, [this, item] {
+        const UpdateError result = m_unpacking->result();
+        m_unpacking->deleteLater();
+        m_unpacking = nullptr;
+        if (result) {
+            fail(result);
+            return;
+        }
+        m_staged = true;
+        emit updateStaged(item);
+    });
+    m_unpacking->setFuture(QtConcurrent::run(verifyAndUnpack,
+        m_folder->filePath(QStringLiteral("update.archive")), m_folder->filePath(QStringLiteral("tree")),
+        item.edSignature, m_configuration.publicKey, item.url.toDisplayString(QUrl::RemoveUserInfo)));
 }
 
 void UpdateSession::cancel()
@@ -167,9 +182,16 @@ void UpdateSession::cancel()
         m_download->abort();
         m_download->deleteLater();
         m_download = nullptr;
-        if (!m_staged)
-            m_folder.reset();
     }
+    if (m_unpacking) {
+        // The worker writes into the folder: it must be done before the folder goes.
+        m_unpacking->disconnect(this);
+        m_unpacking->waitForFinished();
+        m_unpacking->deleteLater();
+        m_unpacking = nullptr;
+    }
+    if (!m_staged)
+        m_folder.reset();
 }
 
 QString UpdateSession::stagedTree() const

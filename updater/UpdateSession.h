@@ -6,6 +6,7 @@
 #include "UpdateError.h"
 
 #include <QByteArray>
+#include <QFutureWatcher>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
@@ -17,7 +18,8 @@ class QTemporaryDir;
 
 /// The steps of one update, each reported by a signal on the thread that owns the session:
 /// read the feed and pick the newest version above the running one; download its archive into
-/// a private folder; check its signature; only then unpack it, ready to install.
+/// a private folder; check its signature; only then unpack it, ready to install. The check and
+/// the unpacking run on a worker thread, so the window stays responsive.
 class UpdateSession : public QObject
 {
     Q_OBJECT
@@ -41,7 +43,7 @@ public:
     /// Takes effect with the next check or download.
     void setStallTimeout(int milliseconds) { m_configuration.stallTimeoutMs = milliseconds; }
     /// A check or a download is under way.
-    bool isBusy() const { return m_download != nullptr; }
+    bool isBusy() const { return m_download || m_unpacking; }
 
     /// Reads the feed: updateFound(), noUpdateFound() or failed() follows.
     void checkForUpdates();
@@ -74,6 +76,7 @@ private:
     Configuration m_configuration;
     QNetworkAccessManager* m_network;
     QPointer<UpdateDownload> m_download;
+    QPointer<QFutureWatcher<UpdateError>> m_unpacking; ///< signature check and unpacking, on a worker
     std::unique_ptr<QTemporaryDir> m_folder; ///< the download under way or the staged update
     bool m_staged = false;
 };

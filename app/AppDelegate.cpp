@@ -26,10 +26,12 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <cstdio>
 
 AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent)
@@ -38,7 +40,12 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
                                     : [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
     , m_analytics(&UsageAnalytics::shared())
     , m_updateTimer(new QTimer(this))
+    , m_terminateTimer(new QTimer(this))
 {
+    m_terminateTimer->setObjectName(QStringLiteral("terminateTimer"));
+    m_terminateTimer->setSingleShot(true);
+    m_terminateTimer->setInterval(5000);
+    connect(m_terminateTimer, &QTimer::timeout, this, &AppDelegate::callTerminate);
     m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
     m_updateTimer->setSingleShot(true);
     m_updateTimer->setInterval(5000);
@@ -82,8 +89,10 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationWillFinishLaunching()
 {
-    if (!m_updater)
-        m_updater = new SUUpdater(this);
+    if (!m_updater) {
+        m_updater = new SUUpdater(*m_bundle, this);
+        connect(m_updater, &SUUpdater::relaunchRequested, this, &AppDelegate::callTerminate);
+    }
     m_updater->setAutomaticallyChecksForUpdates(false);
     m_updater->setAutomaticallyDownloadsUpdates(false);
     m_analytics->prepareAnalytics();
@@ -199,9 +208,41 @@ void AppDelegate::autoInstallUpdates()
 {
     if (!m_updater)
         return;
+    m_updater->setDelegate(this);
     m_updater->setAutomaticallyChecksForUpdates(true);
     m_updater->setAutomaticallyDownloadsUpdates(true);
     m_updater->checkForUpdatesInBackground();
+}
+
+void AppDelegate::willDownloadUpdate(SUUpdater*, const AppcastItem&, QNetworkRequest&)
+{
+    std::printf("download hoga\n");
+    std::fflush(stdout);
+}
+
+void AppDelegate::didDownloadUpdate(SUUpdater*, const AppcastItem&)
+{
+    m_terminateTimer->start();
+    std::printf("download hua\n");
+    std::fflush(stdout);
+}
+
+QStringList AppDelegate::relaunchArguments(const QString& program)
+{
+    return {QStringLiteral("-c"), QStringLiteral("sleep 4; exec \"$0\""), program};
+}
+
+void AppDelegate::callTerminate()
+{
+    if (shreddingFilesVC::isRunActive()) {
+        m_terminateTimer->start();
+        return;
+    }
+    const QString program
+        = m_updater ? m_updater->executablePath() : QCoreApplication::applicationFilePath();
+    if (!QProcess::startDetached(QStringLiteral("/bin/sh"), relaunchArguments(program)))
+        qWarning("Could not start the shell that restarts Corvane");
+    requestQuit();
 }
 
 void AppDelegate::installMenus()

@@ -3,6 +3,7 @@
 
 #include "Alert.h"
 #include "Bundle.h"
+#include "SUUpdaterDelegate.h"
 
 #include <QAction>
 #include <QObject>
@@ -22,7 +23,7 @@ class startupWindowController;
 
 /// The application's start-up and the commands that reach the application as a whole: the
 /// menus, the tray icon, the settings and other-apps windows, and quitting.
-class AppDelegate : public QObject
+class AppDelegate : public QObject, public SUUpdaterDelegate
 {
     Q_OBJECT
 
@@ -59,6 +60,19 @@ public:
     void checkForUpdate();
     /// Scheduled update mode 1: checks, downloads and installs by itself.
     void autoInstallUpdates();
+    /// Writes "download hoga".
+    void willDownloadUpdate(SUUpdater* updater, const AppcastItem& item, QNetworkRequest& request) override;
+    /// Schedules callTerminate() 5 seconds later, then writes "download hua".
+    void didDownloadUpdate(SUUpdater* updater, const AppcastItem& item) override;
+    /// Restarts into the update: starts a shell that runs the program again 4 seconds later,
+    /// then quits, which installs what the updater has staged. While a shred runs it waits
+    /// another 5 seconds instead: a run is never cut short for an update.
+    void callTerminate();
+    /// The shell's arguments: the program's path is the shell's $0, never part of the command
+    /// text, so no character in it can change the command.
+    static QStringList relaunchArguments(const QString& program);
+    /// Runs callTerminate() once a download is reported; for tests to watch and fire.
+    QTimer* terminateTimer() const { return m_terminateTimer; }
     /// Shows the main window with its menus: from launch, or once the welcome window is left.
     void showMainWindow();
 
@@ -124,5 +138,6 @@ private:
     UsageAnalytics* m_analytics = nullptr;
     QPointer<startupWindowController> m_welcome; ///< shown by this launch, until it is left
     QTimer* m_updateTimer = nullptr;
+    QTimer* m_terminateTimer = nullptr;
     UpdateCall m_scheduledUpdateCall = UpdateCall::None;
 };

@@ -31,6 +31,11 @@ void LocalHttpServer::setResponse(int status, QByteArray body)
     m_body = std::move(body);
 }
 
+void LocalHttpServer::setRoute(const QByteArray& path, QByteArray body, int status, qint64 stallAfter)
+{
+    m_routes.insert(path, Route{status, std::move(body), stallAfter});
+}
+
 quint16 LocalHttpServer::deadPort()
 {
     QTcpServer probe;
@@ -67,7 +72,20 @@ void LocalHttpServer::readFrom(QTcpSocket* socket)
         request.body = buffer.mid(headEnd + 4, length);
         buffer.remove(0, headEnd + 4 + length);
         m_requests.append(request);
-        if (!m_silent) {
+        const qsizetype query = request.target.indexOf('?');
+        const QByteArray path = query < 0 ? request.target : request.target.left(query);
+        if (!m_silent && m_routes.contains(path)) {
+            const Route& route = m_routes.value(path);
+            socket->write("HTTP/1.1 " + QByteArray::number(route.status) + " Answer\r\n"
+                + "Content-Type: application/octet-stream\r\nContent-Length: "
+                + QByteArray::number(route.body.size()) + "\r\nConnection: close\r\n\r\n");
+            if (route.stallAfter >= 0) {
+                socket->write(route.body.left(route.stallAfter));
+            } else {
+                socket->write(route.body);
+                socket->disconnectFromHost();
+            }
+        } else if (!m_silent) {
             socket->write("HTTP/1.1 " + QByteArray::number(m_status) + " Answer\r\n"
                 + "Content-Type: application/json\r\nContent-Length: "
                 + QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n" + m_body);

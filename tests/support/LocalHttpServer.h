@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTcpServer>
@@ -30,6 +31,10 @@ public:
     QUrl url(const QString& path = QString()) const;
 
     void setResponse(int status, QByteArray body);
+    /// Answers requests for `path` (the target without its query) with `body`, as
+    /// application/octet-stream, instead of the response set above. With `stallAfter` at 0 or
+    /// more, sends the headers (announcing the whole body) and that many bytes, then nothing more.
+    void setRoute(const QByteArray& path, QByteArray body, int status = 200, qint64 stallAfter = -1);
     /// Requests are read and recorded but never answered, the connection left open.
     void setSilent(bool silent) { m_silent = silent; }
 
@@ -44,7 +49,15 @@ signals:
 private:
     void readFrom(QTcpSocket* socket);
 
+    struct Route
+    {
+        int status = 200;
+        QByteArray body;
+        qint64 stallAfter = -1;
+    };
+
     QTcpServer m_server;
+    QHash<QByteArray, Route> m_routes;
     QList<Request> m_requests;
     int m_status = 200;
     QByteArray m_body;

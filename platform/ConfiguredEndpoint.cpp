@@ -8,14 +8,19 @@ QUrl ConfiguredEndpoint::fromText(const QString& text)
     if (text.isEmpty())
         return {};
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
-        return {};
-    const QString scheme = url.scheme().toLower();
-    if (scheme == u"https" || (scheme == u"http" && isLoopbackHost(url.host())))
+    if (isAllowed(url))
         return url;
     qWarning("Refusing the configured address %s: only https, or http to a loopback address",
-        qPrintable(url.toDisplayString(QUrl::RemoveQuery)));
+        qPrintable(url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo)));
     return {};
+}
+
+bool ConfiguredEndpoint::isAllowed(const QUrl& url)
+{
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    return scheme == u"https" || (scheme == u"http" && isLoopbackHost(url.host()));
 }
 
 bool ConfiguredEndpoint::isLoopbackHost(const QString& host)

@@ -13,9 +13,6 @@
 
 FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessment)
 {
-    FileDirectory record;
-    record.url = url;
-
     // "dir/link/" would make statx follow the link; the record must describe the link itself.
     const QString path = url.isLocalFile() ? PathText::withoutTrailingSlashes(url.toLocalFile()) : QString();
     const QByteArray native = QFile::encodeName(path);
@@ -27,9 +24,19 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
         // A debug line only: the record still goes into the tree, without attributes.
         std::printf("Error reading file attributes\n");
         std::fflush(stdout);
+        FileDirectory record;
+        record.url = url;
         return record;
     }
 
+    return fromStatx(url, st, native, path, assessment);
+}
+
+FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st, const QByteArray& native,
+                                       const QString& name, StorageAssessment* assessment)
+{
+    FileDirectory record;
+    record.url = url;
     Filedata data;
     data.isFolder = S_ISDIR(st.stx_mode);
     // Folders report no allocated size of their own.
@@ -40,7 +47,7 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
             native, makedev(st.stx_dev_major, st.stx_dev_minor),
             (st.stx_mask & STATX_MNT_ID) ? std::optional<quint64>(st.stx_mnt_id) : std::nullopt);
     }
-    data.mimeTypeName = Filedata::mimeTypeNameFor(path, st.stx_mode);
+    data.mimeTypeName = Filedata::mimeTypeNameFor(name, st.stx_mode);
     data.url = url;
     // Who the item is, so a shred later refuses anything that took its place.
     data.device = makedev(st.stx_dev_major, st.stx_dev_minor);

@@ -4,6 +4,7 @@
 #include "Filedata.h"
 
 class StorageAssessment;
+struct statx;
 
 #include <QUrl>
 #include <optional>
@@ -26,4 +27,8 @@ struct FileDirectory
     /// without `file`. Safe to call from any thread. With `assessment`, a regular file's storage
     /// verdict is filled in too.
     static FileDirectory fromUrl(const QUrl& url, StorageAssessment* assessment = nullptr);
+    /// The record of the item at `nativePath`, named `name`, from attributes already read with
+    /// statx (without following a link); lets a folder's listing stat entries relative to it.
+    static FileDirectory fromStatx(const QUrl& url, const struct statx& st, const QByteArray& nativePath,
+                                   const QString& name, StorageAssessment* assessment = nullptr);
 };

@@ -7,51 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <dirent.h>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
-
-namespace {
-
-// One folder's listing, names packed into a single buffer: a folder of 100,000 entries then
-// costs one allocation instead of 100,000 while its sub-folders are listed.
-struct Listing
-{
-    std::string names; // each name followed by '\0'
-    std::vector<unsigned char> types; // d_type of each name
-};
-
-// The whole listing is read before anything below is listed, so only one folder is open at a
-// time however deep the tree goes. False when the folder cannot be listed at all.
-bool readListing(const QString& path, Listing* listing)
-{
-    int error = 0;
-    const DirectoryHandle dir = DirectoryHandle::open(QFile::encodeName(path), &error);
-    if (!dir.isValid())
-        return false;
-    const bool complete = dir.forEachEntry(
-        [listing](const char* name, unsigned char type) {
-            listing->names.append(name);
-            listing->names.push_back('\0');
-            listing->types.push_back(type);
-        },
-        &error);
-    // A read error after some entries still shows what could be read.
-    return complete || !listing->types.empty();
-}
-
-bool isRegularFile(unsigned char type, const QString& path)
-{
-    if (type != DT_UNKNOWN)
-        return type == DT_REG;
-    // Some file systems leave the type out of the listing.
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-
-} // namespace
 
 FolderScanner::FolderScanner(qint64 firstTag, const std::atomic<bool>* stop)
     : m_nextTag(firstTag)
@@ -96,44 +57,91 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
 double FolderScanner::listFolder(
     ItemDictionary& item, const QString& listedPath, const QString& path)
 {
-    Listing listing;
-    if (!readListing(path, &listing))
-        return 0; // unreadable: no children, and not marked empty
-    if (listing.types.empty()) {
-        item.data.isemptyFolder = true;
-        return 0;
-    }
-
     // The listed form only differs when the top-level URL was not normal ("a/./b", "a/").
     const bool listedIsNormal = listedPath == path;
+    const QByteArray nativePath = QFile::encodeName(path);
+    struct Subfolder
+    {
+        qsizetype index;
+        QString listed;
+        QString path;
+    };
+    std::vector<Subfolder> subfolders;
     double total = 0;
-    item.arrpath.reserve(qsizetype(listing.types.size()));
-    const char* name = listing.names.data();
-    for (const unsigned char type : listing.types) {
+    {
+        // Entries are read relative to the open folder, which is let go before going deeper, so
+        // only one folder is open at a time however deep the tree goes.
+        int error = 0;
+        const DirectoryHandle dir = DirectoryHandle::open(nativePath, &error);
+        if (!dir.isValid())
+            return 0; // unreadable: no children, and not marked empty
+        // Names packed into one buffer: a folder of 100,000 entries costs one allocation.
+        std::string packed;
+        std::vector<size_t> starts;
+        const bool complete = dir.forEachEntry(
+            [&](const char* name, unsigned char) {
+                starts.push_back(packed.size());
+                packed.append(name);
+                packed.push_back('\0');
+            },
+            &error);
+        // A read error after some entries still shows what could be read.
+        if (!complete && starts.empty())
+            return 0;
+        if (starts.empty()) {
+            item.data.isemptyFolder = true;
+            return 0;
+        }
+        item.arrpath.reserve(qsizetype(starts.size()));
+        for (const size_t start : starts) {
+            if (isStopped())
+                return total;
+            const QByteArray name = QByteArray::fromRawData(packed.data() + start,
+                                                            qsizetype(std::strlen(packed.data() + start)));
+            const QString fileName = QFile::decodeName(name);
+            const QString childPath = PathText::join(path, fileName);
+            const QUrl url = QUrl::fromLocalFile(childPath);
+            struct statx st;
+            FileDirectory record;
+            if (::statx(dir.fd(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                        STATX_BASIC_STATS | STATX_MNT_ID, &st)
+                == 0) {
+                record = FileDirectory::fromStatx(url, st, PathText::join(nativePath, name), fileName,
+                                                  &m_assessment);
+            } else {
+                // A debug line only: the record still goes into the tree, without attributes.
+                std::printf("Error reading file attributes\n");
+                std::fflush(stdout);
+                record.url = url;
+            }
+            QString listedChild = listedIsNormal ? QString() : QString(listedPath + u'/' + fileName);
+            item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : QUrl::fromLocalFile(listedChild)));
+            if (!record.file)
+                continue;
+            // Another mounted file system below the folder is shown but never entered.
+            const bool otherMount = record.file->isMountRoot
+                || (item.data.file && record.file->mountId != item.data.file->mountId);
+            if (record.file->isFolder && !otherMount) {
+                subfolders.push_back({item.arrpath.size() - 1,
+                                      listedIsNormal ? childPath : std::move(listedChild), childPath});
+            } else if (S_ISREG(st.stx_mode)) {
+                total += record.file->size;
+            }
+        }
+    }
+
+    // Tags go in listing order, each folder's items right after it.
+    qsizetype next = 0;
+    const auto tagUpTo = [&](qsizetype end) {
+        for (; next < end; ++next)
+            item.arrpath[next]->tag = m_nextTag++;
+    };
+    for (const Subfolder& sub : subfolders) {
         if (isStopped())
             return total;
-        const qsizetype nameLength = qsizetype(std::char_traits<char>::length(name));
-        const QString fileName = QFile::decodeName(QByteArray::fromRawData(name, nameLength));
-        name += nameLength + 1;
-
-        const QString childPath = PathText::join(path, fileName);
-        const QUrl url = QUrl::fromLocalFile(childPath);
-        const QString listedChild
-            = listedIsNormal ? childPath : QString(listedPath + u'/' + fileName);
-        const FileDirectory record = FileDirectory::fromUrl(url, &m_assessment);
-        ItemRef child = makeChildItem(
-            record, m_nextTag++, listedIsNormal ? url : QUrl::fromLocalFile(listedChild));
-        item.arrpath.append(child);
-
-        if (!record.file)
-            continue;
-        // Another mounted file system below the folder is shown but never entered.
-        const bool otherMount = record.file->isMountRoot
-            || (item.data.file && record.file->mountId != item.data.file->mountId);
-        if (record.file->isFolder && !otherMount)
-            total += listFolder(*child, listedChild, childPath);
-        else if (isRegularFile(type, childPath))
-            total += record.file->size;
+        tagUpTo(sub.index + 1);
+        total += listFolder(*item.arrpath[sub.index], sub.listed, sub.path);
     }
+    tagUpTo(item.arrpath.size());
     return total;
 }

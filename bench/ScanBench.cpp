@@ -2,7 +2,7 @@
 // corvane-bench-scan: builds a tree of N entries in a temporary folder it removes at the end,
 // runs the application's real list building on it (drop acceptance of the top folders, then the
 // scan with its hand-overs to the GUI thread), watches the GUI thread for stalls meanwhile, and
-// compares the time with `find` over the same folders.
+// compares the time with `find` over the same folders, for each tree size asked for in turn.
 
 #include "ItemDictionary.h"
 #include "ListBuilder.h"
@@ -153,38 +153,8 @@ qint64 countItems(const ItemRef& item)
 
 } // namespace
 
-int main(int argc, char** argv)
+static int benchOnce(QCoreApplication& app, const QString& parent, qint64 items)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("corvane-bench-scan"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Times Corvane's list building on a tree it makes in a temporary folder, which it "
-        "removes at the end, against find over the same tree."));
-    parser.addHelpOption();
-    const QCommandLineOption itemsOption(QStringLiteral("items"),
-        QStringLiteral("Entries in the tree below the top folders (default 100000)."),
-        QStringLiteral("N"), QStringLiteral("100000"));
-    const QCommandLineOption dirOption(QStringLiteral("dir"),
-        QStringLiteral("Existing folder to make the temporary folder in (default: $TMPDIR or "
-                       "/tmp)."),
-        QStringLiteral("DIR"));
-    parser.addOption(itemsOption);
-    parser.addOption(dirOption);
-    parser.process(app);
-
-    bool ok = false;
-    const qint64 items = parser.value(itemsOption).toLongLong(&ok);
-    if (!ok || items < 1) {
-        std::fprintf(stderr, "--items needs a whole number of at least 1\n");
-        return 2;
-    }
-
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-
-    const QString parent = parser.isSet(dirOption) ? parser.value(dirOption) : QDir::tempPath();
     QTemporaryDir root(parent + QStringLiteral("/corvane-bench-scan-XXXXXX"));
     if (!root.isValid()) {
         std::fprintf(stderr, "cannot make a temporary folder in %s\n", qPrintable(parent));
@@ -303,8 +273,8 @@ int main(int argc, char** argv)
     const double ratio = findSeconds > 0 ? scanSeconds / findSeconds : 0;
     const double kibPerItem = double(peakAfter - peakBefore) / double(items);
     const double stallMs = double(longestStallNs) / 1e6;
-    std::printf("targets: ratio <= 3.0 %s, <= 1.5 KiB per item %s, GUI stall < 50 ms %s\n",
-        ratio <= 3.0 ? "met" : "MISSED", kibPerItem <= 1.5 ? "met" : "MISSED",
+    std::printf("targets: ratio <= 1.5 %s, < 1 KiB per item %s, GUI stall < 50 ms %s\n",
+        ratio <= 1.5 ? "met" : "MISSED", kibPerItem < 1.0 ? "met" : "MISSED",
         stallMs < 50 ? "met" : "MISSED");
     std::printf("longest GUI stall during scan: %.1f ms (target < 50 ms)\n", stallMs);
     std::printf("scan %lld items: %.3f s; find: %.3f s; ratio %.2f; %.2f KiB per item\n",
@@ -315,3 +285,48 @@ int main(int argc, char** argv)
     state.resetLists();
     return countsMatch && sizesMatch ? 0 : 1;
 }
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-bench-scan"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Times Corvane's list building on a tree it makes in a temporary folder, which it "
+        "removes at the end, against find over the same tree."));
+    parser.addHelpOption();
+    const QCommandLineOption itemsOption(QStringLiteral("items"),
+        QStringLiteral("Entries in the tree below the top folders; a comma-separated list runs "
+                       "each size in turn (default 10000,100000,1000000)."),
+        QStringLiteral("N"), QStringLiteral("10000,100000,1000000"));
+    const QCommandLineOption dirOption(QStringLiteral("dir"),
+        QStringLiteral("Existing folder to make the temporary folder in (default: $TMPDIR or "
+                       "/tmp)."),
+        QStringLiteral("DIR"));
+    parser.addOption(itemsOption);
+    parser.addOption(dirOption);
+    parser.process(app);
+
+    QList<qint64> sizes;
+    for (const QString& text : parser.value(itemsOption).split(u',')) {
+        bool ok = false;
+        const qint64 items = text.trimmed().toLongLong(&ok);
+        if (!ok || items < 1) {
+            std::fprintf(stderr, "--items needs whole numbers of at least 1\n");
+            return 2;
+        }
+        sizes.append(items);
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    const QString parent = parser.isSet(dirOption) ? parser.value(dirOption) : QDir::tempPath();
+    int status = 0;
+    for (const qint64 items : sizes) {
+        status = std::max(status, benchOnce(app, parent, items));
+        if (status > 1)
+            break;
+    }
+    return status;
+}
+

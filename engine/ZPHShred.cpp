@@ -174,7 +174,9 @@ ZPHShred::PassResult ZPHShred::overwriteDescriptor(int fd, quint64 length, qint3
         // Start the write-back of this chunk now and drop chunks already on disk from the page
         // cache: the disk works while we write, and a large file never fills memory with the
         // pattern. Waiting on a range also collects its write-back error, so any error counts.
-        ::sync_file_range(fd, off_t(offset), off_t(n), SYNC_FILE_RANGE_WRITE);
+        // A batch's files are written back together by its sync instead.
+        if (sync)
+            ::sync_file_range(fd, off_t(offset), off_t(n), SYNC_FILE_RANGE_WRITE);
         if (offset >= kWriteBehind) {
             const off_t behind = off_t(offset - kWriteBehind);
             if (::sync_file_range(fd, behind, off_t(n),
@@ -562,12 +564,20 @@ ZPHShred::Walk ZPHShred::flushPending()
         }
         if (stopped)
             break;
-        // One flush of the drive's cache for the whole pass; then each file's own sync collects
-        // a write-back error that belongs to it, and costs little once nothing is dirty.
-        if (anyOpen >= 0 && ::syncfs(anyOpen) != 0)
+        // One write-back and one flush of the drive's cache for the whole pass. Each file's
+        // own wait then collects a write-back error that belongs to it; it writes nothing more
+        // and, unlike fdatasync, does not flush the drive's cache once per file.
+        const bool synced = anyOpen >= 0 && ::syncfs(anyOpen) == 0;
+        if (anyOpen >= 0 && !synced)
             SystemLog::log("syncfs failed: %s", std::strerror(errno));
         for (PendingFile& file : batch) {
-            if (!file.failed && ::fdatasync(file.fd) != 0)
+            if (file.failed)
+                continue;
+            const int waited = synced ? ::sync_file_range(file.fd, 0, 0,
+                                                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE
+                                                              | SYNC_FILE_RANGE_WAIT_AFTER)
+                                      : ::fdatasync(file.fd);
+            if (waited != 0)
                 failPending(file, Kind::SyncFailed, errno);
         }
     }

@@ -502,9 +502,14 @@ ZPHShred::FileOutcome ZPHShred::enqueue(const DirectoryHandle& dir, const QByteA
     m_batch.push_back(std::move(file));
     if (m_observer)
         m_observer->onFileStarted(display, m_batch.back().covered, int(values.size()));
-    if (m_batch.size() == 1)
+    if (m_batch.size() == 1) {
         m_batchLimit = batchFileLimit();
-    if (int(m_batch.size()) >= m_batchLimit || m_batchBytes >= kBatchBytes)
+        m_batchAge.start();
+    }
+    // A batch that fills slowly (the window pauses before each file) is finished after a
+    // moment anyway, so progress and the files erased so far never lag far behind.
+    if (int(m_batch.size()) >= m_batchLimit || m_batchBytes >= kBatchBytes
+        || m_batchAge.elapsed() >= kBatchAgeMs)
         return flushPending() == Walk::Stop ? FileOutcome::Stop : FileOutcome::Deferred;
     return FileOutcome::Deferred;
 }

@@ -6,6 +6,7 @@
 #include "ShredReport.h"
 #include "StorageAssessment.h"
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QString>
 
@@ -106,6 +107,8 @@ public:
     static constexpr quint64 kBatchFileBytes = 1024 * 1024;
     static constexpr quint64 kBatchBytes = 64 * 1024 * 1024;
     static constexpr int kBatchFiles = 512;
+    /// How long the first file of a batch may wait for the batch to fill.
+    static constexpr qint64 kBatchAgeMs = 250;
 
     /// Pause before each file, 10 ms by default; 0 for none.
     int perFileDelayMs() const { return m_perFileDelayMs; }
@@ -188,6 +191,7 @@ private:
     std::vector<PendingFile> m_batch;
     quint64 m_batchBytes = 0;
     int m_batchLimit = kBatchFiles; // read from the descriptor limit as each batch starts
+    QElapsedTimer m_batchAge;
     // The folder the last batched file came from, so files of one folder share one handle.
     int m_batchDirSource = -1;
     EntryStat m_batchDirStat;

@@ -25,6 +25,7 @@ private slots:
     void verificationCatchesWhatTheDiskReturns_data();
     void verificationCatchesWhatTheDiskReturns();
     void listedFoldersGoOnlyWhenLeftEmpty();
+    void progressKeepsUpWhenFilesArePaced();
 
 private:
     ZPHShred m_engine;
@@ -35,6 +36,13 @@ namespace {
 ShredTarget pathTarget(const QString& path)
 {
     return ShredTarget::make(ShredTarget::Kind::Path, QFile::encodeName(path));
+}
+
+FileIdentity identity(const QString& path)
+{
+    struct stat st;
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino)};
 }
 
 } // namespace
@@ -190,11 +198,6 @@ void TestShredRun::listedFoldersGoOnlyWhenLeftEmpty()
     const QString checked = tree.writeFile(QStringLiteral("top/checked"), "x");
     tree.writeFile(QStringLiteral("top/unchecked"), "y");
     tree.makeDir(QStringLiteral("top/empty"));
-    const auto identity = [](const QString& path) {
-        struct stat st;
-        ::lstat(QFile::encodeName(path).constData(), &st);
-        return FileIdentity{quint64(st.st_dev), quint64(st.st_ino)};
-    };
     ShredTarget top = ShredTarget::make(ShredTarget::Kind::ListedFolder, QFile::encodeName(tree.path(QStringLiteral("top"))),
                                         identity(tree.path(QStringLiteral("top"))));
     top.children << ShredTarget::make(ShredTarget::Kind::ListedFile, QFile::encodeName(checked), identity(checked), 1)
@@ -209,6 +212,28 @@ void TestShredRun::listedFoldersGoOnlyWhenLeftEmpty()
     // The unchecked file keeps its folder, and that is no failure: the user kept it.
     QVERIFY(TempTree::exists(tree.path(QStringLiteral("top/unchecked"))));
     QVERIFY(report.failures.isEmpty());
+}
+
+void TestShredRun::progressKeepsUpWhenFilesArePaced()
+{
+    // The window pauses 10 ms before each file: a batch must not hold the bar back for long.
+    TempTree tree;
+    QList<ShredTarget> targets;
+    constexpr int kFiles = 60;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString file = tree.writeFile(QStringLiteral("f%1").arg(i), "secret");
+        targets << ShredTarget::make(ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
+    }
+    m_engine.setPerFileDelayMs(10);
+    ShredRun run(m_engine, targets, 1, false);
+    quint64 written = 0;
+    QList<quint64> writtenWhenStarted;
+    connect(&run, &ShredRun::bytesWritten, this, [&](quint64 done) { written = done; });
+    connect(&run, &ShredRun::fileStarted, this, [&] { writtenWhenStarted << written; });
+    run.run();
+    QCOMPARE(writtenWhenStarted.size(), kFiles);
+    QVERIFY2(writtenWhenStarted.at(kFiles * 2 / 3) > 0, "no byte written while two thirds of the files were started");
+    QCOMPARE(written, quint64(kFiles) * 4096);
 }
 
 QTEST_GUILESS_MAIN(TestShredRun)

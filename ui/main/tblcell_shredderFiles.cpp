@@ -48,6 +48,23 @@ QFont pathFont(const QFont& base)
     return font;
 }
 
+// Fusion outlines a check box in a shade of the window colour, which in a dark palette is no
+// lighter than the list's base: an unchecked box vanished into the row. There the outline is
+// taken from between text and base instead, which shows against the row whatever the theme.
+QPalette checkBoxPalette(const QPalette& palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    if (base.lightness() >= text.lightness())
+        return palette;
+    const auto mix = [](int a, int b) { return (a * 3 + b * 2) / 5; };
+    QPalette adjusted(palette);
+    adjusted.setColor(QPalette::Window,
+        QColor(mix(text.red(), base.red()), mix(text.green(), base.green()),
+            mix(text.blue(), base.blue())));
+    return adjusted;
+}
+
 QPalette::ColorGroup colorGroupOf(const QStyleOptionViewItem& option)
 {
     if (!(option.state & QStyle::State_Enabled))
@@ -223,7 +240,7 @@ void tblcell_shredderFiles::paint(
 
     QStyleOptionButton check;
     check.rect = layout.check;
-    check.palette = option.palette;
+    check.palette = checkBoxPalette(option.palette);
     check.direction = option.direction;
     check.fontMetrics = option.fontMetrics;
     if (pending) {
@@ -267,14 +284,16 @@ void tblcell_shredderFiles::paint(
 
     painter->setFont(option.font);
     painter->setPen(titleColor);
-    painter->drawText(layout.title, int(leading),
+    // The texts are elided to their width; not clipping keeps glyphs that reach past the font's
+    // ascent or descent whole (an underscore clipped away reads as a space).
+    painter->drawText(layout.title, int(leading) | Qt::TextDontClip,
         option.fontMetrics.elidedText(
             index.data(Qt::DisplayRole).toString(), Qt::ElideRight, layout.title.width()));
 
     const QFont smallFont = pathFont(option.font);
     painter->setFont(smallFont);
     painter->setPen(mutedColor);
-    painter->drawText(layout.path, int(leading),
+    painter->drawText(layout.path, int(leading) | Qt::TextDontClip,
         QFontMetrics(smallFont).elidedText(
             index.data(FileListModel::PathRole).toString(), Qt::ElideMiddle, layout.path.width()));
 

@@ -30,11 +30,18 @@ QColor ScreenStyle::accentPressedColor()
     return QColor(0x36, 0x2c, 0x7a);
 }
 
+QColor ScreenStyle::accentTextColor(const QPalette& palette)
+{
+    // The accent is a dark violet: on a dark window it is lightened so text in it stays legible.
+    return palette.color(QPalette::Window).lightness() < 128 ? accentColor().lighter(200)
+                                                            : accentColor();
+}
+
 void ScreenStyle::styleAppName(QLabel* label)
 {
     scaleFont(label, 1.0, QFont::DemiBold);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, accentColor());
+    palette.setColor(QPalette::WindowText, accentTextColor(palette));
     label->setPalette(palette);
 }
 

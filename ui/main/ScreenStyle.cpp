@@ -37,6 +37,23 @@ QColor ScreenStyle::accentTextColor(const QPalette& palette)
                                                             : accentColor();
 }
 
+QPalette ScreenStyle::checkBoxPalette(const QPalette& palette)
+{
+    // Fusion outlines a check box in a shade of the window colour, which in a dark palette is
+    // no lighter than the base the box is filled with: an unchecked box vanished. There the
+    // outline is taken from between text and base instead, which shows whatever the theme.
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    if (base.lightness() >= text.lightness())
+        return palette;
+    const auto mix = [](int a, int b) { return (a * 3 + b * 2) / 5; };
+    QPalette adjusted(palette);
+    adjusted.setColor(QPalette::Window,
+        QColor(mix(text.red(), base.red()), mix(text.green(), base.green()),
+            mix(text.blue(), base.blue())));
+    return adjusted;
+}
+
 void ScreenStyle::styleAppName(QLabel* label)
 {
     scaleFont(label, 1.0, QFont::DemiBold);

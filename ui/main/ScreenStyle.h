@@ -18,6 +18,9 @@ public:
     /// The accent for text on `palette`'s window.
     static QColor accentTextColor(const QPalette& palette);
 
+    /// `palette` for drawing a check box, with an outline that shows in dark palettes too.
+    static QPalette checkBoxPalette(const QPalette& palette);
+
     static void styleAppName(QLabel* label);
     static void styleTitle(QLabel* label);
     static void styleCaption(QLabel* label);

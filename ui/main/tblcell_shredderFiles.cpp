@@ -3,6 +3,7 @@
 
 #include "FileListModel.h"
 #include "LanguageTable.h"
+#include "ScreenStyle.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -46,23 +47,6 @@ QFont pathFont(const QFont& base)
     else if (base.pixelSize() > 0)
         font.setPixelSize(qMax(8, base.pixelSize() * 85 / 100));
     return font;
-}
-
-// Fusion outlines a check box in a shade of the window colour, which in a dark palette is no
-// lighter than the list's base: an unchecked box vanished into the row. There the outline is
-// taken from between text and base instead, which shows against the row whatever the theme.
-QPalette checkBoxPalette(const QPalette& palette)
-{
-    const QColor base = palette.color(QPalette::Base);
-    const QColor text = palette.color(QPalette::Text);
-    if (base.lightness() >= text.lightness())
-        return palette;
-    const auto mix = [](int a, int b) { return (a * 3 + b * 2) / 5; };
-    QPalette adjusted(palette);
-    adjusted.setColor(QPalette::Window,
-        QColor(mix(text.red(), base.red()), mix(text.green(), base.green()),
-            mix(text.blue(), base.blue())));
-    return adjusted;
 }
 
 QPalette::ColorGroup colorGroupOf(const QStyleOptionViewItem& option)
@@ -240,7 +224,7 @@ void tblcell_shredderFiles::paint(
 
     QStyleOptionButton check;
     check.rect = layout.check;
-    check.palette = checkBoxPalette(option.palette);
+    check.palette = ScreenStyle::checkBoxPalette(option.palette);
     check.direction = option.direction;
     check.fontMetrics = option.fontMetrics;
     if (pending) {

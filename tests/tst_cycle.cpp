@@ -445,6 +445,12 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
     QVERIFY(!result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
     QCOMPARE(labelText(result, "lblNotErased"), localizedText(QStringLiteral("IDS_KQ_201")));
+    // Without the illustration the summary keeps the width of the window's column: the
+    // headline is not broken over two lines.
+    auto* headline = result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"));
+    QTRY_VERIFY(headline->isVisible() && headline->height() > 0);
+    QVERIFY2(headline->height() < 2 * headline->fontMetrics().lineSpacing(),
+        qPrintable(QString::number(headline->width())));
     auto* details = result->findChild<SYFlatButton*>(QStringLiteral("btnShowNotErased"));
     QTest::mouseClick(details, Qt::LeftButton);
     QTRY_VERIFY(result->notErasedDialog() && result->notErasedDialog()->isVisible());
@@ -452,6 +458,8 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QCOMPARE(list->topLevelItemCount(), 1);
     QCOMPARE(list->topLevelItem(0)->text(0), shared);
     QVERIFY(list->topLevelItem(0)->text(1).contains(QStringLiteral("hard links")));
+    // The whole reason shows.
+    QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(list->topLevelItem(0)->text(1)));
     result->notErasedDialog()->close();
 }
 

@@ -129,11 +129,11 @@ struct ListFixture
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
     }
 
-    // `rect` (viewport coordinates) of `index`'s row painted alone on white.
-    QImage paint(const QModelIndex& index, const QRect& rect)
+    // `rect` (viewport coordinates) of `index`'s row painted alone on `background`.
+    QImage paint(const QModelIndex& index, const QRect& rect, const QColor& background = Qt::white)
     {
         QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
+        image.fill(background);
         QPainter painter(&image);
         delegate.paint(&painter, option(index), index);
         return image.copy(rect);
@@ -146,6 +146,30 @@ struct ListFixture
         return !rect.isEmpty() && paint(index, rect) == white;
     }
 };
+
+QPalette listPalette(QRgb window, QRgb base, QRgb text)
+{
+    QPalette palette(QColor::fromRgb(window), QColor::fromRgb(window));
+    palette.setColor(QPalette::Base, QColor::fromRgb(base));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(role, QColor::fromRgb(text));
+    return palette;
+}
+
+// Pixels of `image` that stand out from `background` (a channel more than `by` away).
+int inkPixels(const QImage& image, const QColor& background, int by)
+{
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            ink += std::abs(pixel.red() - background.red()) > by
+                || std::abs(pixel.green() - background.green()) > by
+                || std::abs(pixel.blue() - background.blue()) > by;
+        }
+    }
+    return ink;
+}
 
 class TestFileList : public QObject
 {
@@ -524,6 +548,37 @@ private slots:
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(list.view.viewport(), &leave);
         QVERIFY(!list.delegate.hoveredIndex().isValid());
+    }
+
+    void rowsReadable_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << listPalette(0xefefef, 0xffffff, 0x000000);
+        QTest::newRow("dark") << listPalette(0x323232, 0x242424, 0xeeeeec);
+    }
+
+    // An unchecked box shows its frame against the list in any palette, and glyphs that reach
+    // below the font's descent are not cut off: underscores in a path must not read as spaces.
+    void rowsReadable()
+    {
+        QFETCH(QPalette, palette);
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        ListFixture list(names({"________/a", "        /a"}));
+        QVERIFY(list.ready);
+        list.view.setPalette(palette);
+        list.view.expandAll();
+        const QColor base = palette.color(QPalette::Base);
+        int ink[2] = {};
+        for (int row = 0; row < 2; ++row) {
+            const QModelIndex top = list.model.index(row, 0);
+            const QModelIndex child = list.model.index(0, 0, top);
+            QCOMPARE(child.data(Qt::CheckStateRole).toInt(), off);
+            const QStyleOptionViewItem option = list.option(child);
+            QVERIFY2(inkPixels(list.paint(child, list.delegate.checkBoxRect(option), base), base, 40) > 0,
+                "the unchecked box does not show");
+            ink[top.data().toString().startsWith(u'_') ? 0 : 1] = inkPixels(list.paint(child, option.rect, base), base, 60);
+        }
+        QVERIFY2(ink[0] - ink[1] >= 16, qPrintable(QStringLiteral("underscores add %1 pixels").arg(ink[0] - ink[1])));
     }
 
     void revealFallsBack_data()

@@ -8,6 +8,7 @@
 #include "NotificationCenter.h"
 #include "OpenPanel.h"
 #include "SYFlatButton.h"
+#include "ScreenStyle.h"
 #include "SharedState.h"
 #include "Strings.h"
 #include "TempTree.h"
@@ -31,6 +32,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -154,6 +156,20 @@ bool pickInDialog(QFileDialog* dialog, const QString& folder, const QStringList&
     return view->selectionModel()->selectedRows().size() == names.size();
 }
 
+// WCAG relative luminance and contrast ratio.
+double luminance(const QColor& color)
+{
+    const auto linear = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 } // namespace
 
 class TestHome : public QObject
@@ -176,6 +192,30 @@ private slots:
     {
         // Screens released with deleteLater() go now, so no test sees another's leftovers.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void appNameReadable_data()
+    {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<QColor>("text");
+        QTest::newRow("light") << QColor(0xef, 0xef, 0xef) << QColor(Qt::black);
+        QTest::newRow("dark") << QColor(0x32, 0x32, 0x32) << QColor(0xee, 0xee, 0xec);
+        QTest::newRow("black") << QColor(Qt::black) << QColor(Qt::white);
+    }
+
+    // The brand line above every screen is text in the accent colour; it must read as text
+    // (WCAG AA, 4.5:1) on light and dark windows alike.
+    void appNameReadable()
+    {
+        QFETCH(QColor, window);
+        QFETCH(QColor, text);
+        QLabel label;
+        QPalette palette(window, window);
+        palette.setColor(QPalette::WindowText, text);
+        label.setPalette(palette);
+        ScreenStyle::styleAppName(&label);
+        QVERIFY2(contrast(label.palette().color(QPalette::WindowText), window) >= 4.5,
+            qPrintable(label.palette().color(QPalette::WindowText).name()));
     }
 
     void drag_data()
@@ -439,6 +479,9 @@ private slots:
         QVERIFY(alert->isWindow() && alert->parentWidget() == &window);
         QCOMPARE(QApplication::activeModalWidget(), alert.data());
         QVERIFY(std::abs(alert->geometry().center().x() - window.geometry().center().x()) <= 2);
+        // It goes with its window, also when the window manager places the window late.
+        window.move(window.pos() + QPoint(120, 40));
+        QTRY_VERIFY((alert->geometry().center() - window.geometry().center()).manhattanLength() <= 3);
         QVERIFY(second->geometry().right() < first->geometry().left());
         QVERIFY(first->geometry().right() > alert->width() * 3 / 4);
 

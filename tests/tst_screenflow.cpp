@@ -8,6 +8,7 @@
 #include "UnprivilegedChild.h"
 #include "ViewController.h"
 #include "mainContainerVc.h"
+#include "mainWindowController.h"
 #include "shredderFilesvc.h"
 #include "shredderResultVC.h"
 #include "shreddingFilesVC.h"
@@ -97,6 +98,7 @@ private slots:
     void fallbackFolderMustBePrivate();
     void streamsFromAPeer_data();
     void streamsFromAPeer();
+    void everyScreenFitsTheSmallestWindow();
 
 private:
     TempTree m_config;
@@ -344,6 +346,22 @@ void TestScreenFlow::streamsFromAPeer()
     QVERIFY(handOver(first.socket, after));
     QTRY_COMPARE(first.received.count(), expected.size() + 1);
     QCOMPARE(first.received.last().first().toStringList(), after);
+}
+
+// A screen whose controls need more room than the smallest window has is cut off at the
+// window's edge (the list screen's method menu was). Runs last: it makes the main window.
+void TestScreenFlow::everyScreenFitsTheSmallestWindow()
+{
+    QVERIFY(SharedState::instance().arrFileList.isEmpty()); // "ShredData" erases nothing
+    QWidget* window = mainWindowController::shared().window();
+    mainContainerVc* content = mainWindowController::shared().contentViewController();
+    for (const char* name : {"GotoHome", "showData", "ShredData", "ShredComplete"}) {
+        NotificationCenter::defaultCenter().post(QString::fromLatin1(name));
+        const QSize needed = content->currentContentView()->minimumSizeHint();
+        QVERIFY2(needed.width() <= window->minimumWidth() && needed.height() <= window->minimumHeight(),
+            qPrintable(QStringLiteral("%1 needs %2x%3").arg(QLatin1String(name)).arg(needed.width()).arg(needed.height())));
+    }
+    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
 }
 
 QTEST_MAIN(TestScreenFlow)

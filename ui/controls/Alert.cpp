@@ -193,11 +193,23 @@ void Alert::beginSheetModal(QWidget* window)
                           ->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this)
                           .pixmap(QSize(iconSide, iconSide), ratio));
     // open() makes the dialog window-modal; QDialog centres it over its parent when shown.
+    if (window)
+        window->installEventFilter(this);
     open();
     if (m_accessory)
         m_accessory->setFocus(Qt::OtherFocusReason);
     else if (QPushButton* button = defaultButton())
         button->setFocus(Qt::OtherFocusReason);
+}
+
+bool Alert::eventFilter(QObject* watched, QEvent* event)
+{
+    // A sheet goes with its window. The window manager may also place the window only after an
+    // alert opened at start-up, which left the alert where the window had not yet been.
+    if (watched == parentWidget() && isVisible()
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        move(pos() + parentWidget()->geometry().center() - geometry().center());
+    return QDialog::eventFilter(watched, event);
 }
 
 void Alert::endSheet()

@@ -49,13 +49,17 @@ public:
     void setAccessoryView(QWidget* view);
     QWidget* accessoryView() const;
 
-    /// Shows the alert window-modal on `window`, centred over it, and returns at once.
+    /// Shows the alert window-modal on `window`, centred over it (also when the window moves),
+    /// and returns at once.
     void beginSheetModal(QWidget* window);
     /// Closes the alert without deleting it.
     void endSheet();
 
     /// The escape button is clicked if there is one; otherwise the alert stays.
     void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void releaseAccessoryView();

@@ -30,6 +30,9 @@ NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* par
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHeaderLabels({localizedText(QStringLiteral("IDS_KQ_207")),
                              localizedText(QStringLiteral("IDS_KQ_208"))});
+    // The reason is what the user acts on: it keeps its whole width and the path takes the
+    // rest (its tool tip has it in full). A stretched last section would halve the reason.
+    m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_list->setAccessibleName(localizedText(titleKey));

@@ -30,11 +30,35 @@ QColor ScreenStyle::accentPressedColor()
     return QColor(0x36, 0x2c, 0x7a);
 }
 
+QColor ScreenStyle::accentTextColor(const QPalette& palette)
+{
+    // The accent is a dark violet: on a dark window it is lightened so text in it stays legible.
+    return palette.color(QPalette::Window).lightness() < 128 ? accentColor().lighter(200)
+                                                            : accentColor();
+}
+
+QPalette ScreenStyle::checkBoxPalette(const QPalette& palette)
+{
+    // Fusion outlines a check box in a shade of the window colour, which in a dark palette is
+    // no lighter than the base the box is filled with: an unchecked box vanished. There the
+    // outline is taken from between text and base instead, which shows whatever the theme.
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    if (base.lightness() >= text.lightness())
+        return palette;
+    const auto mix = [](int a, int b) { return (a * 3 + b * 2) / 5; };
+    QPalette adjusted(palette);
+    adjusted.setColor(QPalette::Window,
+        QColor(mix(text.red(), base.red()), mix(text.green(), base.green()),
+            mix(text.blue(), base.blue())));
+    return adjusted;
+}
+
 void ScreenStyle::styleAppName(QLabel* label)
 {
     scaleFont(label, 1.0, QFont::DemiBold);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, accentColor());
+    palette.setColor(QPalette::WindowText, accentTextColor(palette));
     label->setPalette(palette);
 }
 

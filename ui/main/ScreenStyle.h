@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 
 class QLabel;
 class QProgressBar;
@@ -14,6 +15,11 @@ class ScreenStyle
 public:
     static QColor accentColor();
     static QColor accentPressedColor();
+    /// The accent for text on `palette`'s window.
+    static QColor accentTextColor(const QPalette& palette);
+
+    /// `palette` for drawing a check box, with an outline that shows in dark palettes too.
+    static QPalette checkBoxPalette(const QPalette& palette);
 
     static void styleAppName(QLabel* label);
     static void styleTitle(QLabel* label);

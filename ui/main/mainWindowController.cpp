@@ -61,7 +61,9 @@ QWidget* mainWindowController::window()
         m_window->setObjectName(QStringLiteral("mainWindow"));
         m_window->setWindowTitle(QStringLiteral("Corvane"));
         m_window->setWindowIcon(Pictures::applicationIcon());
-        m_window->setMinimumSize(720, 520);
+        // Wide enough for the files list's row of controls, which would otherwise run past the
+        // window's edge.
+        m_window->setMinimumSize(760, 520);
         m_window->resize(880, 620);
         auto* layout = new QVBoxLayout(m_window);
         // The content runs right up to the window's title bar: no margin, no second title.

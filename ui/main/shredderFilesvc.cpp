@@ -135,6 +135,7 @@ void shredderFilesvc::viewDidLoad()
     m_ui->btnSelectmethod->addItems({text("IDS_KQ_17"), text("IDS_KQ_18"), text("IDS_KQ_19")});
     m_ui->lbladdingfiles->setText(text("IDS_KQ_99"));
     m_ui->chkVerify->setText(text("IDS_KQ_250"));
+    m_ui->chkVerify->setPalette(ScreenStyle::checkBoxPalette(m_ui->chkVerify->palette()));
     m_ui->chkVerify->setChecked(
         UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1);
 

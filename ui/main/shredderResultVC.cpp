@@ -127,7 +127,7 @@ void shredderResultVC::fillNotErased()
     const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     m_ui->right_icon->setPixmap(warning.pixmap(QSize(32, 32), devicePixelRatioF()));
     // The illustration celebrates a clean run; it has no place here.
-    m_ui->Corvaneicon->hide();
+    hideIllustration();
     m_ui->lblNotErased->setText(
         items.size() == 1 ? localizedText(QStringLiteral("IDS_KQ_201"))
                           : localizedFormat(QStringLiteral("IDS_KQ_200"), QString::number(items.size())));
@@ -151,9 +151,17 @@ void shredderResultVC::fillWarnings()
     m_ui->lblcleanupCompleted->setText(headline);
     const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     m_ui->right_icon->setPixmap(warning.pixmap(QSize(32, 32), devicePixelRatioF()));
-    m_ui->Corvaneicon->hide();
+    hideIllustration();
     m_ui->lblWarned->setText(warned.first().reason);
     m_ui->btnShowWarned->setText(localizedText(QStringLiteral("IDS_KQ_202")));
+}
+
+void shredderResultVC::hideIllustration()
+{
+    m_ui->Corvaneicon->hide();
+    // Alone, the summary would shrink to the width a wrapped label asks for and break the
+    // headline over two lines; it takes the width of the box below it instead.
+    m_ui->lblAvailableSize->setMinimumWidth(m_ui->recommendBox->minimumWidth());
 }
 
 void shredderResultVC::showWarned()

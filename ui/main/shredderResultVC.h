@@ -48,6 +48,7 @@ protected:
 private:
     void fillRecommendation();
     void fillNotErased();
+    void hideIllustration();
     void fillWarnings();
     static void openAddress(const QString& address);
 

@@ -3,6 +3,7 @@
 
 #include "FileListModel.h"
 #include "LanguageTable.h"
+#include "ScreenStyle.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -28,14 +29,20 @@ constexpr int kSpinnerSize = 16;
 constexpr int kSpinnerFrames = 12;
 constexpr int kSpinnerIntervalMs = 80;
 
-QIcon themeIcon(std::initializer_list<const char*> names, QStyle::StandardPixmap fallback)
+QIcon themeIcon(std::initializer_list<const char*> names)
 {
     for (const char* name : names) {
         const QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
         if (!icon.isNull())
             return icon;
     }
-    return QApplication::style()->standardIcon(fallback);
+    return {};
+}
+
+QIcon themeIcon(std::initializer_list<const char*> names, QStyle::StandardPixmap fallback)
+{
+    const QIcon icon = themeIcon(names);
+    return icon.isNull() ? QApplication::style()->standardIcon(fallback) : icon;
 }
 
 QFont pathFont(const QFont& base)
@@ -60,8 +67,8 @@ QPalette::ColorGroup colorGroupOf(const QStyleOptionViewItem& option)
 tblcell_shredderFiles::tblcell_shredderFiles(QObject* parent)
     : TableRowViewResult(parent)
     // "Remove" takes the row out of the list only; a cross says that, a bin would suggest the
-    // file itself is thrown away.
-    , m_removeIcon(themeIcon({"window-close", "edit-clear"}, QStyle::SP_TitleBarCloseButton))
+    // file itself is thrown away. Without an icon theme the cross is drawn (paintButton).
+    , m_removeIcon(themeIcon({"window-close", "edit-clear"}))
     , m_revealIcon(themeIcon({"system-file-manager", "folder-open"}, QStyle::SP_DirOpenIcon))
     , m_spinnerTimer(new QTimer(this))
 {
@@ -223,7 +230,7 @@ void tblcell_shredderFiles::paint(
 
     QStyleOptionButton check;
     check.rect = layout.check;
-    check.palette = option.palette;
+    check.palette = ScreenStyle::checkBoxPalette(option.palette);
     check.direction = option.direction;
     check.fontMetrics = option.fontMetrics;
     if (pending) {
@@ -267,14 +274,16 @@ void tblcell_shredderFiles::paint(
 
     painter->setFont(option.font);
     painter->setPen(titleColor);
-    painter->drawText(layout.title, int(leading),
+    // The texts are elided to their width; not clipping keeps glyphs that reach past the font's
+    // ascent or descent whole (an underscore clipped away reads as a space).
+    painter->drawText(layout.title, int(leading) | Qt::TextDontClip,
         option.fontMetrics.elidedText(
             index.data(Qt::DisplayRole).toString(), Qt::ElideRight, layout.title.width()));
 
     const QFont smallFont = pathFont(option.font);
     painter->setFont(smallFont);
     painter->setPen(mutedColor);
-    painter->drawText(layout.path, int(leading),
+    painter->drawText(layout.path, int(leading) | Qt::TextDontClip,
         QFontMetrics(smallFont).elidedText(
             index.data(FileListModel::PathRole).toString(), Qt::ElideMiddle, layout.path.width()));
 
@@ -316,8 +325,23 @@ void tblcell_shredderFiles::paintButton(QPainter* painter, const QStyleOptionVie
     }
     const QRect iconRect = QStyle::alignedRect(
         option.direction, Qt::AlignCenter, QSize(kButtonIconSize, kButtonIconSize), rect);
-    icon.paint(painter, iconRect, Qt::AlignCenter,
-        option.state & QStyle::State_Selected ? QIcon::Selected : QIcon::Normal);
+    const bool selected = option.state & QStyle::State_Selected;
+    if (!icon.isNull()) {
+        icon.paint(painter, iconRect, Qt::AlignCenter, selected ? QIcon::Selected : QIcon::Normal);
+        return;
+    }
+    // The style's own close icon is a boxed title-bar glyph, tiny and out of place in a row; a
+    // plain cross in the row's text colour reads in any palette.
+    QColor color = selected ? QColor(Qt::white)
+                            : option.palette.color(colorGroupOf(option), QPalette::Text);
+    color.setAlphaF(0.7f);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setPen(QPen(color, 1.6, Qt::SolidLine, Qt::RoundCap));
+    const QRectF cross = QRectF(iconRect).adjusted(4, 4, -4, -4);
+    painter->drawLine(cross.topLeft(), cross.bottomRight());
+    painter->drawLine(cross.topRight(), cross.bottomLeft());
+    painter->restore();
 }
 
 void tblcell_shredderFiles::paintSpinner(

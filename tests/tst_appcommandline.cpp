@@ -61,9 +61,6 @@ void TestAppCommandLine::arguments_data()
     QTest::newRow("unknown long option")
         << QStringList {u"a"_s, u"--bogus"_s} << kOffscreen << 2 << QByteArray()
         << QByteArray("corvane: unrecognized option '--bogus'\n") << QStringList() << QString();
-    QTest::newRow("unknown short option")
-        << QStringList {u"-x"_s} << kOffscreen << 2 << QByteArray()
-        << QByteArray("unrecognized option '-x'") << QStringList() << QString();
     QTest::newRow("Qt's own option is not ours")
         << QStringList {u"-platform"_s, u"offscreen"_s, u"a"_s} << QStringList() << 0
         << QByteArray() << QByteArray() << QStringList {u"a"_s} << QString();

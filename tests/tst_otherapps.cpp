@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CustomScroller.h"
 #include "LanguageTable.h"
 #include "PromotedApplications.h"
 #include "Storyboard.h"
@@ -12,10 +11,7 @@
 #include "mainContainerVc.h"
 #include "utilityKitvc.h"
 
-#include <QDesktopServices>
 #include <QLabel>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QSet>
 #include <QTest>
 
@@ -31,7 +27,6 @@ private slots:
     void installedEntriesAreSkipped_data();
     void installedEntriesAreSkipped();
     void cardButtonOpensItsOwnPageAfterAReorder();
-    void cardsSitTwoPerRowWithEqualInsets();
     void mainWindowButtonOpensTheOnePanel();
 
 private:
@@ -89,8 +84,6 @@ void TestOtherApps::orderingsArePermutations()
             QCOMPARE(sorted.at(i), i + 1);
     }
     QCOMPARE(distinct.size(), 10);
-    QCOMPARE(orderings.front().front(), 1);
-    QCOMPARE(orderings.front().back(), 23);
 }
 
 void TestOtherApps::installedEntriesAreSkipped_data()
@@ -100,8 +93,6 @@ void TestOtherApps::installedEntriesAreSkipped_data()
     QTest::addColumn<QList<int>>("expectedFirst");
     QTest::addColumn<int>("expectedCount");
 
-    QTest::newRow("nothing installed, ordering 1")
-        << 0 << QStringList() << QList<int> {1, 2, 3, 4} << 23;
     QTest::newRow("2 and 5 installed, ordering 1")
         << 0 << names({"system:2", "system:5"}) << QList<int> {1, 3, 4, 6, 7} << 21;
     QTest::newRow("a system-wide Flatpak counts")
@@ -143,14 +134,6 @@ void TestOtherApps::installedEntriesAreSkipped()
         shown += cell->isVisible() ? 1 : 0;
     QCOMPARE(shown, expectedCount);
     QVERIFY(m_panel->lblotherapps()->isVisible());
-    QCOMPARE(m_panel->lblotherapps()->text(), QStringLiteral("Other Apps we think you may Love:"));
-    if (expectedCount > 0) {
-        collectionView_cell* first = m_panel->cells().first();
-        QCOMPARE(
-            first->lbltitle()->text(), cards.first().value(QStringLiteral("Title")).toString());
-        QVERIFY(!first->imgview()->pixmap().isNull());
-        QVERIFY(!first->btnappstore()->icon().isNull());
-    }
 }
 
 void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
@@ -169,24 +152,6 @@ void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
             QUrl(PromotedApplications::entry(1)->apppath)}));
 }
 
-void TestOtherApps::cardsSitTwoPerRowWithEqualInsets()
-{
-    showPanel(0);
-    QScrollArea* scroll = m_panel->scrollview();
-    QVERIFY(qobject_cast<CustomScroller*>(scroll->verticalScrollBar()));
-    // 1180 across the grid: 100 free on each side.
-    m_window->window()->resize(1180 + scroll->verticalScrollBar()->sizeHint().width(), 700);
-    QTRY_COMPARE(scroll->viewport()->width(), 1180);
-    QTRY_COMPARE(m_panel->space(), 100.0);
-    const QList<collectionView_cell*> cells = m_panel->cells();
-    QCOMPARE(cells.at(0)->geometry(), QRect(100, 10, 430, 220));
-    QCOMPARE(cells.at(1)->geometry().right() + 1, 1180 - 100);
-    QCOMPARE(cells.at(2)->geometry().topLeft(), QPoint(100, 230));
-    // 23 cards in 12 rows, with the bottom inset below the last.
-    QCOMPARE(scroll->widget()->height(), 10 + 12 * 220 + 20);
-    QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
-}
-
 void TestOtherApps::mainWindowButtonOpensTheOnePanel()
 {
     m_window->window()->close();
@@ -198,7 +163,6 @@ void TestOtherApps::mainWindowButtonOpensTheOnePanel()
     auto* button = container.findChild<buttoncursor*>(QStringLiteral("btnUtilityKit"));
     QVERIFY(button);
     QVERIFY(button->isVisible()); // the home screen is on show
-    QCOMPARE(button->text(), localizedText(QStringLiteral("IDS_KQ_300")));
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(m_window->window()->isVisible());
     QCOMPARE(Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(

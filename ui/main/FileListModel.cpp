@@ -192,6 +192,29 @@ QHash<int, QByteArray> FileListModel::roleNames() const
     return names;
 }
 
+namespace {
+
+qsizetype countItems(const QList<ItemRef>& items)
+{
+    qsizetype count = items.size();
+    for (const ItemRef& item : items) {
+        if (item)
+            count += countItems(item->arrpath);
+    }
+    return count;
+}
+
+} // namespace
+
+void FileListModel::reserveFor(const QList<ItemRef>& items)
+{
+    // A scan hands over 100,000 rows at once; growing the indexes step by step would rehash them
+    // several times on the GUI thread.
+    const qsizetype more = countItems(items);
+    m_nodes.reserve(m_nodes.size() + more);
+    m_byTag.reserve(m_byTag.size() + more);
+}
+
 void FileListModel::indexItems(const QList<ItemRef>& items, ItemDictionary* parent, int parentRow)
 {
     for (qsizetype row = 0; row < items.size(); ++row) {
@@ -274,6 +297,7 @@ void FileListModel::rebuildAll()
     m_byTag.clear();
     m_nodes.reserve(previous);
     m_byTag.reserve(previous);
+    reserveFor(m_topLevel);
     indexItems(m_topLevel, nullptr, 0);
     recountAll();
 }
@@ -323,6 +347,7 @@ void FileListModel::reload()
         // costs only the new subtrees, not the whole tree again per hand-over.
         beginInsertRows({}, int(known), int(list.size()) - 1);
         m_topLevel = list;
+        reserveFor(m_topLevel.mid(known));
         for (qsizetype row = known; row < m_topLevel.size(); ++row) {
             ItemDictionary* item = m_topLevel.at(row).get();
             if (!item)

@@ -127,6 +127,7 @@ private:
     /// Records `items` (children of `parent`, itself at `parentRow`) and everything below in the
     /// lookup tables and caches.
     void indexItems(const QList<ItemRef>& items, ItemDictionary* parent, int parentRow);
+    void reserveFor(const QList<ItemRef>& items);
     /// The totals below `item`, written into the caches of `item` and every folder below it.
     Totals recountBelow(const ItemDictionary& item);
     /// Recomputes every cache and the counts over the whole tree, then reports the counts.

@@ -65,7 +65,6 @@ private slots:
     void initTestCase();
     void verdictOnRealFileSystem_data();
     void verdictOnRealFileSystem();
-    void costPerFile();
 
 private:
     // Images live in memory, so no disk of the machine lies below them to add a note.
@@ -199,52 +198,6 @@ void TestStorage::verdictOnRealFileSystem()
     QFile raw(image.imagePath());
     QVERIFY(raw.open(QIODevice::ReadOnly));
     QCOMPARE(int(raw.readAll().contains(marker)), c.secretLeft);
-}
-
-// Erasing 3,000 small files takes about 16 s, and their assessment may add 5% at most: each file
-// may cost little beyond its open, which the run pays anyway.
-void TestStorage::costPerFile()
-{
-    LoopImage image(64, QStringLiteral("ext4"), QString(), QStringList(), m_store->mountPoint());
-    QVERIFY2(image.isMounted(), qPrintable(image.error()));
-    constexpr int kFiles = 3000;
-    QList<QByteArray> files;
-    for (int i = 0; i < kFiles; ++i) {
-        files << QByteArray::number(i);
-        QFile out(image.mountPoint() + u'/' + QString::fromLatin1(files.last()));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray(5000, 'x')) == 5000);
-    }
-    ::sync();
-    int error = 0;
-    const DirectoryHandle folder = DirectoryHandle::open(QFile::encodeName(image.mountPoint()),
-                                                         &error);
-    QVERIFY(folder.isValid());
-    const int dir = folder.fd();
-    // This thread's CPU time, best of five rounds: other work shares the machine's cores.
-    const auto cpuNs = [] {
-        timespec now{};
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-    };
-    qint64 openNs = std::numeric_limits<qint64>::max();
-    qint64 assessNs = openNs;
-    for (int round = 0; round < 5; ++round) {
-        qint64 start = cpuNs();
-        for (const QByteArray& name : files)
-            ::close(::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        openNs = std::min(openNs, cpuNs() - start);
-        StorageAssessment assessment; // learning the file system is part of the cost
-        int reached = 0;
-        start = cpuNs();
-        for (const QByteArray& name : files)
-            reached += !assessment.assessAt(dir, name).hasWarning();
-        assessNs = std::min(assessNs, cpuNs() - start);
-        QCOMPARE(reached, kFiles);
-    }
-    const double beyondOpenUs = (assessNs - openNs) / 1e3 / kFiles;
-    qInfo("ext4: %d files assessed in %.1f ms, %.2f us a file beyond opening and closing it",
-          kFiles, assessNs / 1e6, beyondOpenUs);
-    QVERIFY2(beyondOpenUs < 10, "the assessment costs too much beside the erasure");
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

@@ -226,10 +226,10 @@ bool ShredRun::process(const ShredTarget& target)
 void ShredRun::removeListedFolders()
 {
     const QList<const ShredTarget*> folders = std::exchange(m_listedFolders, {});
-    if (ended())
-        return;
     for (const ShredTarget* folder : folders) {
-        if (removeIfEmpty(*folder) || !folder->fullyChecked)
+        // A run that was stopped still takes away the folders it emptied; the rest were not
+        // reached, which its report already says.
+        if (removeIfEmpty(*folder) || !folder->fullyChecked || ended())
             continue;
         // A folder kept because of something reported below it needs no line of its own;
         // one kept although everything in it was checked is reported, never implied erased.

@@ -26,6 +26,7 @@ private slots:
     void verificationCatchesWhatTheDiskReturns();
     void listedFoldersGoOnlyWhenLeftEmpty();
     void progressKeepsUpWhenFilesArePaced();
+    void stoppedRunStillRemovesTheFoldersItEmptied();
 
 private:
     ZPHShred m_engine;
@@ -52,6 +53,7 @@ void TestShredRun::init()
     m_engine.setPerFileDelayMs(0);
     m_engine.setStopRequested(false);
     m_engine.setReadFunctionForTesting({});
+    m_engine.setBatching(true);
 }
 
 void TestShredRun::progressCountsEveryPassInBytes_data()
@@ -234,6 +236,34 @@ void TestShredRun::progressKeepsUpWhenFilesArePaced()
     QCOMPARE(writtenWhenStarted.size(), kFiles);
     QVERIFY2(writtenWhenStarted.at(kFiles * 2 / 3) > 0, "no byte written while two thirds of the files were started");
     QCOMPARE(written, quint64(kFiles) * 4096);
+}
+
+void TestShredRun::stoppedRunStillRemovesTheFoldersItEmptied()
+{
+    TempTree tree;
+    QList<ShredTarget> targets;
+    for (const QString& name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        const QString file = tree.writeFile(name + QStringLiteral("/file"), "secret");
+        const QString folder = tree.path(name);
+        ShredTarget listed = ShredTarget::make(ShredTarget::Kind::ListedFolder, QFile::encodeName(folder), identity(folder));
+        listed.fullyChecked = true;
+        listed.children << ShredTarget::make(ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
+        targets << listed;
+    }
+    m_engine.setBatching(false); // one file at a time, so the stop falls between b and c
+    ShredRun run(m_engine, targets, 1, false);
+    connect(&run, &ShredRun::fileFinished, &run, [&](const QString& path) {
+        if (path.endsWith(QStringLiteral("b/file")))
+            run.requestStop();
+    }, Qt::DirectConnection);
+    QSignalSpy finished(&run, &ShredRun::finished);
+    run.run();
+    const ShredReport report = finished.first().first().value<ShredReport>();
+    QVERIFY(report.stopped);
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("a"))));
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("b"))));
+    QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("c/file"))), QByteArray("secret"));
+    QVERIFY(report.failures.isEmpty()); // c was not reached, and the stop says so
 }
 
 QTEST_GUILESS_MAIN(TestShredRun)

@@ -27,5 +27,8 @@ protected:
     virtual void windowDidLoad() { }
 
 private:
+    void placeOnFirstShow(QWidget* shown);
+
     QPointer<QWidget> m_window;
+    bool m_placed = false;
 };

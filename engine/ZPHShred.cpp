@@ -309,6 +309,18 @@ QString joinDisplay(const QString& folder, const QByteArray& name)
     return PathText::join(folder, QFile::decodeName(name));
 }
 
+// Opens the entry for writing, never through a link and never blocking on a FIFO.
+int openForWriting(const DirectoryHandle& dir, const QByteArray& name)
+{
+    return ::openat(dir.fd(), name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
+// The open file is the very one that was examined, and still a regular file with one link.
+bool isExaminedFile(const std::optional<EntryStat>& open, const EntryStat& examined)
+{
+    return open && open->sameFileAs(examined) && S_ISREG(open->mode) && open->links == 1;
+}
+
 } // namespace
 
 ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QByteArray& name,
@@ -360,8 +372,7 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
     if (m_observer)
         m_observer->onFileStarted(display, covered, int(values.size()));
     for (qsizetype pass = 0; pass < values.size(); ++pass) {
-        const int fd = ::openat(dir.fd(), name.constData(),
-                                O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd = openForWriting(dir, name);
         if (fd < 0) {
             const int openErr = errno;
             SystemLog::log("Could not Open File!!");
@@ -372,7 +383,7 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
         Kind why = Kind::ChangedWhileErasing;
         int passErr = 0;
         PassResult done = PassResult::Failed;
-        if (!open || !open->sameFileAs(*st) || !S_ISREG(open->mode) || open->links != 1) {
+        if (!isExaminedFile(open, *st)) {
             // Each pass must write the very file that was examined, and nothing else.
             SystemLog::log("Could not Open File!!");
         } else {
@@ -452,8 +463,7 @@ ZPHShred::FileOutcome ZPHShred::enqueue(const DirectoryHandle& dir, const QByteA
         if (flushPending() == Walk::Stop)
             return FileOutcome::Stop;
     }
-    const int fd = ::openat(dir.fd(), name.constData(),
-                            O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = openForWriting(dir, name);
     if (fd < 0) {
         const int openErr = errno;
         SystemLog::log("Could not Open File!!");
@@ -462,7 +472,7 @@ ZPHShred::FileOutcome ZPHShred::enqueue(const DirectoryHandle& dir, const QByteA
     }
     int err = 0;
     const std::optional<EntryStat> open = DirectoryHandle::statDescriptor(fd, &err);
-    if (!open || !open->sameFileAs(st) || !S_ISREG(open->mode) || open->links != 1) {
+    if (!isExaminedFile(open, st)) {
         // The batch must write the very file that was examined, and nothing else.
         ::close(fd);
         SystemLog::log("Could not Open File!!");

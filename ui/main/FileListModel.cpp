@@ -45,9 +45,17 @@ FileListModel::FileListModel(QObject* parent)
     rebuildAll();
 }
 
-ItemDictionary* FileListModel::itemOf(const QModelIndex& index)
+const QList<ItemRef>& FileListModel::childrenOf(const ItemDictionary* parent) const
 {
-    return static_cast<ItemDictionary*>(index.internalPointer());
+    return parent ? parent->arrpath : m_topLevel;
+}
+
+ItemDictionary* FileListModel::itemOf(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return nullptr;
+    const QList<ItemRef>& items = childrenOf(static_cast<const ItemDictionary*>(index.internalPointer()));
+    return index.row() < items.size() ? items.at(index.row()).get() : nullptr;
 }
 
 bool FileListModel::isContainer(const ItemDictionary& item)
@@ -65,20 +73,25 @@ QModelIndex FileListModel::index(int row, int column, const QModelIndex& parent)
 {
     if (row < 0 || column != 0)
         return {};
-    const QList<ItemRef>& items = parent.isValid() ? itemOf(parent)->arrpath : m_topLevel;
-    if (row >= items.size())
+    ItemDictionary* parentItem = parent.isValid() ? itemOf(parent) : nullptr;
+    if (parent.isValid() && !parentItem)
         return {};
-    return createIndex(row, column, items.at(row).get());
+    if (row >= childrenOf(parentItem).size())
+        return {};
+    return createIndex(row, column, parentItem);
 }
 
 QModelIndex FileListModel::parent(const QModelIndex& child) const
 {
     if (!child.isValid())
         return {};
-    const auto it = m_nodes.constFind(itemOf(child));
-    if (it == m_nodes.cend() || !it->parent)
+    const auto* parentItem = static_cast<const ItemDictionary*>(child.internalPointer());
+    if (!parentItem)
         return {};
-    return createIndex(it->parentRow, 0, it->parent);
+    const auto it = m_nodes.constFind(parentItem);
+    if (it == m_nodes.cend())
+        return {};
+    return createIndex(it->row, 0, it->parent);
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const
@@ -192,46 +205,43 @@ QHash<int, QByteArray> FileListModel::roleNames() const
     return names;
 }
 
-namespace {
-
-qsizetype countItems(const QList<ItemRef>& items)
-{
-    qsizetype count = items.size();
-    for (const ItemRef& item : items) {
-        if (item)
-            count += countItems(item->arrpath);
-    }
-    return count;
-}
-
-} // namespace
-
-void FileListModel::reserveFor(const QList<ItemRef>& items)
-{
-    // A scan hands over 100,000 rows at once; growing the indexes step by step would rehash them
-    // several times on the GUI thread.
-    const qsizetype more = countItems(items);
-    m_nodes.reserve(m_nodes.size() + more);
-    m_byTag.reserve(m_byTag.size() + more);
-}
-
-void FileListModel::indexItems(const QList<ItemRef>& items, ItemDictionary* parent, int parentRow)
+void FileListModel::indexFolders(const QList<ItemRef>& items, ItemDictionary* parent)
 {
     for (qsizetype row = 0; row < items.size(); ++row) {
         ItemDictionary* item = items.at(row).get();
+        if (!item || item->arrpath.isEmpty())
+            continue;
+        m_nodes.insert(item, Node {parent, int(row)});
+        indexFolders(item->arrpath, item);
+    }
+}
+
+FileListModel::Location FileListModel::locateTag(qint64 tag) const
+{
+    // Depth first, parent before children, as a walk of the tree in list order finds them.
+    struct Level
+    {
+        ItemDictionary* parent;
+        qsizetype next;
+    };
+    std::vector<Level> stack {{nullptr, 0}};
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        const QList<ItemRef>& items = childrenOf(level.parent);
+        if (level.next >= items.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const qsizetype row = level.next++;
+        ItemDictionary* item = items.at(row).get();
         if (!item)
             continue;
-        Node node;
-        node.parent = parent;
-        node.row = int(row);
-        node.parentRow = parentRow;
-        m_nodes.insert(item, node);
-        // Depth first, parent before children: the first item with a tag is the one a walk of
-        // the tree in list order would find.
-        if (!m_byTag.contains(item->tag))
-            m_byTag.insert(item->tag, item);
-        indexItems(item->arrpath, item, int(row));
+        if (item->tag == tag)
+            return {level.parent, int(row)};
+        if (!item->arrpath.isEmpty())
+            stack.push_back({item, 0});
     }
+    return {};
 }
 
 FileListModel::Totals FileListModel::recountBelow(const ItemDictionary& item)
@@ -294,11 +304,8 @@ void FileListModel::rebuildAll()
 {
     const qsizetype previous = m_nodes.size();
     m_nodes.clear();
-    m_byTag.clear();
     m_nodes.reserve(previous);
-    m_byTag.reserve(previous);
-    reserveFor(m_topLevel);
-    indexItems(m_topLevel, nullptr, 0);
+    indexFolders(m_topLevel, nullptr);
     recountAll();
 }
 
@@ -316,18 +323,14 @@ void FileListModel::emitChangedBelow(const QList<ItemRef>& items, const QModelIn
     for (qsizetype row = 0; row < items.size(); ++row) {
         ItemDictionary* item = items.at(row).get();
         if (item && !item->arrpath.isEmpty())
-            emitChangedBelow(item->arrpath, createIndex(int(row), 0, item));
+            emitChangedBelow(item->arrpath, index(int(row), 0, parent));
     }
 }
 
-void FileListModel::emitChangedAncestors(const ItemDictionary* item)
+void FileListModel::emitChangedAncestors(const QModelIndex& changed)
 {
-    Node node = m_nodes.value(item);
-    while (node.parent) {
-        const QModelIndex ancestor = createIndex(node.parentRow, 0, node.parent);
+    for (QModelIndex ancestor = changed.parent(); ancestor.isValid(); ancestor = ancestor.parent())
         emit dataChanged(ancestor, ancestor, {Qt::CheckStateRole});
-        node = m_nodes.value(node.parent);
-    }
 }
 
 void FileListModel::reload()
@@ -347,15 +350,14 @@ void FileListModel::reload()
         // costs only the new subtrees, not the whole tree again per hand-over.
         beginInsertRows({}, int(known), int(list.size()) - 1);
         m_topLevel = list;
-        reserveFor(m_topLevel.mid(known));
         for (qsizetype row = known; row < m_topLevel.size(); ++row) {
             ItemDictionary* item = m_topLevel.at(row).get();
             if (!item)
                 continue;
-            m_nodes.insert(item, Node {nullptr, int(row), 0});
-            if (!m_byTag.contains(item->tag))
-                m_byTag.insert(item->tag, item);
-            indexItems(item->arrpath, item, int(row));
+            if (!item->arrpath.isEmpty()) {
+                m_nodes.insert(item, Node {nullptr, int(row)});
+                indexFolders(item->arrpath, item);
+            }
             if (isContainer(*item)) {
                 const Totals below = recountBelow(*item);
                 m_counts.filesCount += below.files;
@@ -383,15 +385,15 @@ void FileListModel::toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
         return;
     if (m_topLevel != SharedState::instance().arrFileList)
         reload();
-    ItemDictionary* item = m_byTag.value(tag);
-    if (!item) {
+    const Location location = locateTag(tag);
+    if (location.row < 0) {
         // The labels are refreshed even for a tag that matches nothing.
         publishCounts();
         return;
     }
+    ItemDictionary* item = childrenOf(location.parent).at(location.row).get();
     const bool isFolder = item->data.file && item->data.file->isFolder;
-    const auto it = m_nodes.constFind(item);
-    const QModelIndex changed = createIndex(it->row, 0, item);
+    const QModelIndex changed = createIndex(location.row, 0, location.parent);
     if (!isFolder || item->data.isemptyFolder) {
         item->state = !item->state;
         recountAll();
@@ -404,7 +406,7 @@ void FileListModel::toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
         emit dataChanged(changed, changed, {Qt::CheckStateRole});
         emitChangedBelow(item->arrpath, changed);
     }
-    emitChangedAncestors(item);
+    emitChangedAncestors(changed);
     publishCounts();
 }
 
@@ -482,7 +484,7 @@ void FileListModel::sortTopLevel(Qt::SortOrder order)
         return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // Only top-level rows move; a child's index (its row under the same parent) stays valid.
+    // Only top-level rows move; an index below names its parent item, which does not change.
     QHash<const ItemDictionary*, int> newRows;
     newRows.reserve(sorted.size());
     for (qsizetype row = 0; row < sorted.size(); ++row)
@@ -491,44 +493,31 @@ void FileListModel::sortTopLevel(Qt::SortOrder order)
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex& index : from) {
-        ItemDictionary* item = itemOf(index);
-        const auto moved = newRows.constFind(item);
-        const bool topLevel = m_nodes.value(item).parent == nullptr;
-        to.append(topLevel && moved != newRows.cend() ? createIndex(*moved, index.column(), item)
-                                                      : index);
+        const auto moved = index.internalPointer() ? newRows.cend() : newRows.constFind(itemOf(index));
+        to.append(moved != newRows.cend() ? createIndex(*moved, index.column(), nullptr) : index);
     }
     changePersistentIndexList(from, to);
 
     list = sorted;
     m_topLevel = list;
     for (qsizetype row = 0; row < m_topLevel.size(); ++row) {
-        ItemDictionary* item = m_topLevel.at(row).get();
-        if (!item)
-            continue;
-        m_nodes[item].row = int(row);
-        for (const ItemRef& child : std::as_const(item->arrpath)) {
-            if (child)
-                m_nodes[child.get()].parentRow = int(row);
-        }
+        const auto it = m_nodes.find(m_topLevel.at(row).get());
+        if (it != m_nodes.end())
+            it->row = int(row);
     }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 ItemRef FileListModel::itemForTag(qint64 tag) const
 {
-    ItemDictionary* item = m_byTag.value(tag);
-    if (!item)
-        return {};
-    const Node node = m_nodes.value(item);
-    return node.parent ? node.parent->arrpath.at(node.row) : m_topLevel.at(node.row);
+    const Location location = locateTag(tag);
+    return location.row < 0 ? ItemRef() : childrenOf(location.parent).at(location.row);
 }
 
 QModelIndex FileListModel::indexForTag(qint64 tag) const
 {
-    ItemDictionary* item = m_byTag.value(tag);
-    if (!item)
-        return {};
-    return createIndex(m_nodes.value(item).row, 0, item);
+    const Location location = locateTag(tag);
+    return location.row < 0 ? QModelIndex() : createIndex(location.row, 0, location.parent);
 }
 
 QString FileListModel::revealPathForTag(qint64 tag) const

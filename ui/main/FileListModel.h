@@ -8,7 +8,9 @@
 #include <QList>
 
 /// The list tree (SharedState::arrFileList) as a one-column item model for the files list view.
-/// Each index's internal pointer is its ItemDictionary. GUI thread only.
+/// Each index's internal pointer is the ItemDictionary of its parent (null at the top level), so
+/// only folders with children need a lookup entry: a scan's 100,000 rows are taken in without
+/// indexing each one on the GUI thread. GUI thread only.
 ///
 /// A folder row shows what lies below it: the total size of its files and a check state derived
 /// from its files and empty folders. Those figures are cached per folder and recomputed in one
@@ -99,12 +101,11 @@ signals:
     void countsChanged(FileListModel::Counts counts);
 
 private:
-    /// Where an item sits, and for a folder what lies below it.
+    /// Where a folder with children sits, and what lies below it.
     struct Node
     {
         ItemDictionary* parent = nullptr;
         int row = 0;
-        int parentRow = 0;
         /// Files and empty folders below, and how many of them are checked.
         qint64 entriesBelow = 0;
         qint64 checkedBelow = 0;
@@ -120,14 +121,23 @@ private:
         double size = 0;
     };
 
-    static ItemDictionary* itemOf(const QModelIndex& index);
+    /// Where an item sits: its parent (null at the top level) and its row there.
+    struct Location
+    {
+        ItemDictionary* parent = nullptr;
+        int row = -1;
+    };
+
+    ItemDictionary* itemOf(const QModelIndex& index) const;
+    const QList<ItemRef>& childrenOf(const ItemDictionary* parent) const;
     static bool isContainer(const ItemDictionary& item);
     bool isPending() const;
 
-    /// Records `items` (children of `parent`, itself at `parentRow`) and everything below in the
-    /// lookup tables and caches.
-    void indexItems(const QList<ItemRef>& items, ItemDictionary* parent, int parentRow);
-    void reserveFor(const QList<ItemRef>& items);
+    /// Records every folder with children among `items` (children of `parent`) and below.
+    void indexFolders(const QList<ItemRef>& items, ItemDictionary* parent);
+    /// The first item with `tag` in list order (parent before children); row -1 when none.
+    /// A walk, not a table: only clicks ask, and each click recounts the whole tree anyway.
+    Location locateTag(qint64 tag) const;
     /// The totals below `item`, written into the caches of `item` and every folder below it.
     Totals recountBelow(const ItemDictionary& item);
     /// Recomputes every cache and the counts over the whole tree, then reports the counts.
@@ -136,10 +146,9 @@ private:
     void publishCounts();
     /// Tells views that `items` (children of `parent`) and everything below them changed.
     void emitChangedBelow(const QList<ItemRef>& items, const QModelIndex& parent);
-    void emitChangedAncestors(const ItemDictionary* item);
+    void emitChangedAncestors(const QModelIndex& index);
 
     QList<ItemRef> m_topLevel;
     QHash<const ItemDictionary*, Node> m_nodes;
-    QHash<qint64, ItemDictionary*> m_byTag;
     Counts m_counts;
 };

@@ -217,12 +217,13 @@ StorageVerdict StorageAssessment::assessAt(int dirFd, const QByteArray& name)
 StorageVerdict StorageAssessment::assessListedFile(const QByteArray& nativePath, dev_t device,
                                                    std::optional<quint64> mountId)
 {
-    if (m_quick) {
-        // No open at all once the file system is known.
-        const auto it = m_fileSystems.constFind(keyOf(device, mountId));
-        if (it != m_fileSystems.cend() && it->kind == FileSystemFacts::Kind::Ext)
-            return it->verdict;
-    }
+    // No open at all once the file system is known and nothing about the file itself could
+    // change its verdict (on ext2/3/4 a listing leaves the rare per-file flags to the run).
+    const auto it = m_fileSystems.constFind(keyOf(device, mountId));
+    if (it != m_fileSystems.cend()
+        && ((m_quick && it->kind == FileSystemFacts::Kind::Ext)
+            || (!it->perFileAttributes && !it->mayShareExtents)))
+        return it->verdict;
     return assessPath(nativePath);
 }
 

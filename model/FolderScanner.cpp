@@ -6,6 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +32,62 @@ bool FolderScanner::isStopped() const
     return m_stop && m_stop->load(std::memory_order_relaxed);
 }
 
+// Hands out the folders still to list to the threads listing them, deepest first so that a
+// thread tends to stay in one part of the tree, until none is left and none is being listed.
+class FolderScanner::Walk
+{
+public:
+    explicit Walk(FolderScanner& scanner) : m_scanner(scanner) { }
+
+    void add(std::vector<FolderJob>&& jobs)
+    {
+        const std::lock_guard lock(m_mutex);
+        // Reversed, so the first subfolder listed is the first one taken.
+        for (auto it = jobs.rbegin(); it != jobs.rend(); ++it)
+            m_jobs.push_back(std::move(*it));
+        m_ready.notify_all();
+    }
+
+    /// Lists folders until the walk is over or stopped.
+    void run(StorageAssessment& assessment)
+    {
+        std::vector<std::pair<const ItemDictionary*, ListedFolder>> found;
+        std::vector<FolderJob> subfolders;
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            m_ready.wait(lock, [this] { return !m_jobs.empty() || m_busy == 0; });
+            if (m_jobs.empty() || m_scanner.isStopped())
+                break;
+            FolderJob job = std::move(m_jobs.back());
+            m_jobs.pop_back();
+            ++m_busy;
+            lock.unlock();
+            subfolders.clear();
+            found.emplace_back(job.item, m_scanner.listFolder(job, assessment, subfolders));
+            lock.lock();
+            for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
+                m_jobs.push_back(std::move(*it));
+            --m_busy;
+            m_ready.notify_all();
+        }
+        // Still under the lock: the other threads may be merging theirs.
+        m_ready.notify_all();
+        for (auto& [item, folder] : found)
+            m_listed.insert(item, std::move(folder));
+    }
+
+    /// What every folder listed held; complete once every run() has returned.
+    QHash<const ItemDictionary*, ListedFolder>& listed() { return m_listed; }
+
+private:
+    FolderScanner& m_scanner;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::vector<FolderJob> m_jobs;
+    int m_busy = 0;
+    QHash<const ItemDictionary*, ListedFolder> m_listed;
+};
+
 ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
 {
     if (isStopped())
@@ -39,12 +100,34 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
         return item;
     }
 
-    // The total is summed while listing: the same regular files, with the same records, as a
-    // second walk over the folder would see, at half the cost.
     const QString listedPath = record.url->toLocalFile();
-    const double total = listFolder(*item, listedPath, QDir::cleanPath(listedPath));
+    Walk walk(*this);
+    {
+        // The top folder first: whether other threads are worth starting depends on what it holds.
+        std::vector<FolderJob> subfolders;
+        const FolderJob root {item.get(), listedPath, QDir::cleanPath(listedPath)};
+        ListedFolder top = listFolder(root, m_assessment, subfolders);
+        const size_t helpers = subfolders.size() < 2
+            ? 0
+            : size_t(std::clamp(QThread::idealThreadCount(), 1, 4) - 1);
+        walk.listed().insert(item.get(), std::move(top));
+        walk.add(std::move(subfolders));
+        while (m_helperAssessments.size() < helpers) {
+            m_helperAssessments.push_back(std::make_unique<StorageAssessment>());
+            m_helperAssessments.back()->setQuickForListing(true);
+        }
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < helpers; ++i)
+            threads.emplace_back([&walk, assessment = m_helperAssessments[i].get()] { walk.run(*assessment); });
+        walk.run(m_assessment);
+        for (std::thread& thread : threads)
+            thread.join();
+    }
     if (isStopped())
         return {};
+    // The total is summed from what the listing read: the same regular files, with the same
+    // records, as a second walk over the folder would see, at half the cost.
+    const double total = finish(*item, walk.listed());
     if (total != 0) {
         item->data.file->size = total;
     } else {
@@ -54,93 +137,91 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
     return item;
 }
 
-double FolderScanner::listFolder(
-    ItemDictionary& item, const QString& listedPath, const QString& path)
+FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, StorageAssessment& assessment,
+                                                      std::vector<FolderJob>& subfolders) const
 {
+    ItemDictionary& item = *job.item;
+    const QString& path = job.path;
     // The listed form only differs when the top-level URL was not normal ("a/./b", "a/").
-    const bool listedIsNormal = listedPath == path;
+    const bool listedIsNormal = job.listed == path;
     const QByteArray nativePath = QFile::encodeName(path);
-    struct Subfolder
-    {
-        qsizetype index;
-        QString listed;
-        QString path;
-    };
-    std::vector<Subfolder> subfolders;
-    double total = 0;
-    {
-        // Entries are read relative to the open folder, which is let go before going deeper, so
-        // only one folder is open at a time however deep the tree goes.
-        int error = 0;
-        const DirectoryHandle dir = DirectoryHandle::open(nativePath, &error);
-        if (!dir.isValid())
-            return 0; // unreadable: no children, and not marked empty
-        // Names packed into one buffer: a folder of 100,000 entries costs one allocation.
-        std::string packed;
-        std::vector<size_t> starts;
-        const bool complete = dir.forEachEntry(
-            [&](const char* name, unsigned char) {
-                starts.push_back(packed.size());
-                packed.append(name);
-                packed.push_back('\0');
-            },
-            &error);
-        // A read error after some entries still shows what could be read.
-        if (!complete && starts.empty())
-            return 0;
-        if (starts.empty()) {
-            item.data.isemptyFolder = true;
-            return 0;
+    ListedFolder listed;
+    // Entries are read relative to the open folder, which is let go before going deeper, so
+    // each thread has only one folder open at a time however deep the tree goes.
+    int error = 0;
+    const DirectoryHandle dir = DirectoryHandle::open(nativePath, &error);
+    if (!dir.isValid())
+        return listed; // unreadable: no children, and not marked empty
+    // Names packed into one buffer: a folder of 100,000 entries costs one allocation.
+    std::string packed;
+    std::vector<size_t> starts;
+    const bool complete = dir.forEachEntry(
+        [&](const char* name, unsigned char) {
+            starts.push_back(packed.size());
+            packed.append(name);
+            packed.push_back('\0');
+        },
+        &error);
+    // A read error after some entries still shows what could be read.
+    if (!complete && starts.empty())
+        return listed;
+    if (starts.empty()) {
+        item.data.isemptyFolder = true;
+        return listed;
+    }
+    item.arrpath.reserve(qsizetype(starts.size()));
+    for (const size_t start : starts) {
+        if (isStopped())
+            return listed;
+        const QByteArray name = QByteArray::fromRawData(packed.data() + start,
+                                                        qsizetype(std::strlen(packed.data() + start)));
+        const QString fileName = QFile::decodeName(name);
+        const QString childPath = PathText::join(path, fileName);
+        const QUrl url = QUrl::fromLocalFile(childPath);
+        struct statx st;
+        FileDirectory record;
+        if (::statx(dir.fd(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                    STATX_BASIC_STATS | STATX_MNT_ID, &st)
+            == 0) {
+            record = FileDirectory::fromStatx(url, st, PathText::join(nativePath, name), fileName, &assessment);
+        } else {
+            // A debug line only: the record still goes into the tree, without attributes.
+            std::printf("Error reading file attributes\n");
+            std::fflush(stdout);
+            record.url = url;
         }
-        item.arrpath.reserve(qsizetype(starts.size()));
-        for (const size_t start : starts) {
-            if (isStopped())
-                return total;
-            const QByteArray name = QByteArray::fromRawData(packed.data() + start,
-                                                            qsizetype(std::strlen(packed.data() + start)));
-            const QString fileName = QFile::decodeName(name);
-            const QString childPath = PathText::join(path, fileName);
-            const QUrl url = QUrl::fromLocalFile(childPath);
-            struct statx st;
-            FileDirectory record;
-            if (::statx(dir.fd(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                        STATX_BASIC_STATS | STATX_MNT_ID, &st)
-                == 0) {
-                record = FileDirectory::fromStatx(url, st, PathText::join(nativePath, name), fileName,
-                                                  &m_assessment);
-            } else {
-                // A debug line only: the record still goes into the tree, without attributes.
-                std::printf("Error reading file attributes\n");
-                std::fflush(stdout);
-                record.url = url;
-            }
-            QString listedChild = listedIsNormal ? QString() : QString(listedPath + u'/' + fileName);
-            item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : QUrl::fromLocalFile(listedChild)));
-            if (!record.file)
-                continue;
-            // Another mounted file system below the folder is shown but never entered.
-            const bool otherMount = record.file->isMountRoot
-                || (item.data.file && record.file->mountId != item.data.file->mountId);
-            if (record.file->isFolder && !otherMount) {
-                subfolders.push_back({item.arrpath.size() - 1,
-                                      listedIsNormal ? childPath : std::move(listedChild), childPath});
-            } else if (S_ISREG(st.stx_mode)) {
-                total += record.file->size;
-            }
+        QString listedChild = listedIsNormal ? QString() : QString(job.listed + u'/' + fileName);
+        item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : QUrl::fromLocalFile(listedChild)));
+        if (!record.file)
+            continue;
+        // Another mounted file system below the folder is shown but never entered.
+        const bool otherMount = record.file->isMountRoot
+            || (item.data.file && record.file->mountId != item.data.file->mountId);
+        if (record.file->isFolder && !otherMount) {
+            listed.subfolderRows.push_back(item.arrpath.size() - 1);
+            subfolders.push_back({item.arrpath.back().get(),
+                                  listedIsNormal ? childPath : std::move(listedChild), childPath});
+        } else if (S_ISREG(st.stx_mode)) {
+            listed.filesTotal += record.file->size;
         }
     }
+    return listed;
+}
 
-    // Tags go in listing order, each folder's items right after it.
+double FolderScanner::finish(ItemDictionary& item, const QHash<const ItemDictionary*, ListedFolder>& listed)
+{
+    const auto found = listed.constFind(&item);
+    if (found == listed.cend())
+        return 0;
+    double total = found->filesTotal;
     qsizetype next = 0;
     const auto tagUpTo = [&](qsizetype end) {
         for (; next < end; ++next)
             item.arrpath[next]->tag = m_nextTag++;
     };
-    for (const Subfolder& sub : subfolders) {
-        if (isStopped())
-            return total;
-        tagUpTo(sub.index + 1);
-        total += listFolder(*item.arrpath[sub.index], sub.listed, sub.path);
+    for (const qsizetype row : found->subfolderRows) {
+        tagUpTo(row + 1);
+        total += finish(*item.arrpath[row], listed);
     }
     tagUpTo(item.arrpath.size());
     return total;

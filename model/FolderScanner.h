@@ -5,12 +5,17 @@
 #include "ItemDictionary.h"
 #include "StorageAssessment.h"
 
+#include <QHash>
 #include <QString>
 #include <atomic>
+#include <memory>
+#include <vector>
 
 /// Builds top-level items with their whole subtree, privately: the items it returns are not
 /// shared with anyone yet, so it may run on any thread. Never follows symbolic links (a link to
 /// a folder is a leaf), lists hidden entries, and keeps the order the file system lists.
+/// A folder's subfolders are listed by up to four threads at once (as many as there are
+/// cores): most of a scan is the kernel's work per entry, which spreads over cores.
 class FolderScanner
 {
 public:
@@ -27,13 +32,36 @@ public:
     bool isStopped() const;
 
 private:
-    /// Adds the entries of the folder at `path` (lexically normal) to `item`, with `listedPath`
-    /// the same folder as url1 names it. Returns the allocated size of the
-    /// regular files below.
-    double listFolder(ItemDictionary& item, const QString& listedPath, const QString& path);
+    /// A folder waiting to be listed: `listed` is the same folder as url1 names it, `path` its
+    /// lexically normal form.
+    struct FolderJob
+    {
+        ItemDictionary* item;
+        QString listed;
+        QString path;
+    };
+    /// What listing one folder found, before tags and totals are given out.
+    struct ListedFolder
+    {
+        /// Allocated bytes of the regular files directly inside.
+        double filesTotal = 0;
+        /// Rows of the subfolders that are listed in turn (not those on another mount).
+        std::vector<qsizetype> subfolderRows;
+    };
+    class Walk;
+
+    /// Adds the entries of `job`'s folder to its item and returns what it found; subfolders to
+    /// list go to `subfolders`.
+    ListedFolder listFolder(const FolderJob& job, StorageAssessment& assessment,
+                            std::vector<FolderJob>& subfolders) const;
+    /// Tags `item`'s subtree in listing order, each folder's items right after it, and returns
+    /// the allocated size of the regular files below.
+    double finish(ItemDictionary& item, const QHash<const ItemDictionary*, ListedFolder>& listed);
 
     qint64 m_nextTag;
     const std::atomic<bool>* m_stop;
-    /// What each listed file's storage makes of an overwrite; learnt afresh for every scan.
+    /// What each listed file's storage makes of an overwrite; learnt afresh for every scan, one
+    /// per thread listing folders.
     StorageAssessment m_assessment;
+    std::vector<std::unique_ptr<StorageAssessment>> m_helperAssessments;
 };

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 #include <functional>
@@ -27,11 +28,13 @@ QUrl fileUrl(const QString& path)
 }
 
 // Tags in creation order must read 0, 1, 2, ... in a depth-first walk, parent first.
-void collectTags(const ItemRef& item, QList<qint64>* tags)
+void collectTags(const ItemRef& item, QList<qint64>* tags, QStringList* paths = nullptr)
 {
     tags->append(item->tag);
+    if (paths)
+        paths->append(item->url1.toLocalFile());
     for (const ItemRef& child : item->arrpath)
-        collectTags(child, tags);
+        collectTags(child, tags, paths);
 }
 
 ItemRef childNamed(const ItemRef& item, const QString& name)
@@ -333,8 +336,9 @@ void TestListBuilding::tagsAreDepthFirst()
 {
     TempTree tree;
     QVERIFY(tree.isValid());
+    // Enough subfolders for several threads to list them at once.
     const QString deep = tree.makeDir(QStringLiteral("deep"));
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 8; ++i) {
         for (int j = 0; j < 5; ++j)
             tree.writeFile(QStringLiteral("deep/d%1/e%2/f.txt").arg(i).arg(j), "f");
     }
@@ -358,15 +362,23 @@ void TestListBuilding::tagsAreDepthFirst()
     }));
     QCOMPARE(run.completions, 1);
     QCOMPARE(listSizes, QList<int>({1, 2, 3}));
-    QCOMPARE(subtreeSizes, QList<int>({1 + 4 + 4 * 5 + 4 * 5, 1, 1 + 300}));
+    QCOMPARE(subtreeSizes, QList<int>({1 + 8 + 8 * 5 + 8 * 5, 1, 1 + 300}));
 
     // Depth-first, parent first, going on from the counter handed in and handing it back.
     QList<qint64> tags;
+    QStringList paths;
     for (const ItemRef& item : list)
-        collectTags(item, &tags);
+        collectTags(item, &tags, &paths);
     for (int i = 0; i < tags.size(); ++i)
         QCOMPARE(tags.at(i), 3 + i);
     QCOMPARE(run.nextTag, 3 + tags.size());
+
+    // The same entries in the same order as find, which walks in the file system's order too.
+    QProcess find;
+    find.start(QStringLiteral("find"), {deep});
+    QVERIFY(find.waitForFinished() && find.exitCode() == 0);
+    const QStringList found = QString::fromLocal8Bit(find.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(paths.mid(0, found.size()), found);
 }
 
 void TestListBuilding::childrenAsListed()

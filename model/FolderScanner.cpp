@@ -8,15 +8,16 @@
 #include <QFile>
 #include <QThread>
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 FolderScanner::FolderScanner(qint64 firstTag, const std::atomic<bool>* stop)
@@ -117,8 +118,13 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
             m_helperAssessments.back()->setQuickForListing(true);
         }
         std::vector<std::thread> threads;
-        for (size_t i = 0; i < helpers; ++i)
-            threads.emplace_back([&walk, assessment = m_helperAssessments[i].get()] { walk.run(*assessment); });
+        for (size_t i = 0; i < helpers; ++i) {
+            try {
+                threads.emplace_back([&walk, assessment = m_helperAssessments[i].get()] { walk.run(*assessment); });
+            } catch (const std::system_error&) {
+                break; // out of threads: the ones running, or this one alone, list the rest
+            }
+        }
         walk.run(m_assessment);
         for (std::thread& thread : threads)
             thread.join();

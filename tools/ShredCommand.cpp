@@ -22,6 +22,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 std::atomic<int> ShredCommand::s_stopSignal{0};
 
@@ -187,11 +188,22 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         }
         // Already erased with an earlier argument that held it: done, not missing.
         const QByteArray absolute = absolutePath(path);
+        const auto alreadyErased = [&] {
+            struct stat st;
+            return ::lstat(path.constData(), &st) != 0 && errno == ENOENT
+                && std::any_of(done.cbegin(), done.cend(), [&](const QByteArray& earlier) {
+                       return absolute == earlier || absolute.startsWith(PathText::join(earlier, QByteArray()));
+                   });
+        };
         struct stat st;
-        if (::lstat(path.constData(), &st) != 0 && errno == ENOENT
-            && std::any_of(done.cbegin(), done.cend(), [&](const QByteArray& earlier) {
-                   return absolute == earlier || absolute.startsWith(PathText::join(earlier, QByteArray()));
+        if (::lstat(path.constData(), &st) == 0
+            && std::any_of(m_queued.cbegin(), m_queued.cend(), [&](const QueuedFile& queued) {
+                   return queued.device == quint64(st.st_dev) && queued.inode == quint64(st.st_ino);
                })) {
+            // Named twice: the first naming erases it, then this one finds it gone.
+            eraseQueuedFiles(done);
+        }
+        if (alreadyErased()) {
             ++m_totals.pathsRemoved;
             continue;
         }
@@ -207,11 +219,24 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         }
         if (m_dryRun) {
             listPath(path);
-        } else {
-            erasePath(path);
-            done.append(absolute);
+            continue;
         }
+        // Small files named one by one share the engine's batches, as a folder's files do:
+        // one sync per pass for all of them rather than one per file.
+        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
+            && quint64(st.st_size) <= ZPHShred::kBatchFileBytes) {
+            m_queued.append({path, absolute, quint64(st.st_dev), quint64(st.st_ino), quint64(st.st_size)});
+            continue;
+        }
+        eraseQueuedFiles(done);
+        erasePath(path);
+        done.append(absolute);
     }
+    // After a stop signal the queued files were never touched: they are among the paths not
+    // reached.
+    if (!s_stopSignal)
+        eraseQueuedFiles(done);
+    m_queued.clear();
     clearProgress();
     if (!m_stoppedFile.isEmpty()) {
         writeLine(m_err, kProgramName + ": stopped while overwriting " + quoted(m_stoppedFile)
@@ -307,6 +332,77 @@ void ShredCommand::erasePath(const QByteArray& path)
     m_pathTimer.start();
 
     ShredRun run(m_engine, {ShredTarget::make(ShredTarget::Kind::Path, path)}, m_method, m_verify);
+    followRun(run);
+    QObject::connect(&run, &ShredRun::pathFinished, &m_context,
+                     [this](const QByteArray& done, const ShredReport& report) { reportPath(done, report); });
+    run.run();
+}
+
+void ShredCommand::eraseQueuedFiles(QList<QByteArray>& done)
+{
+    if (m_queued.isEmpty())
+        return;
+    const QList<QueuedFile> files = std::exchange(m_queued, {});
+    m_bytesPlanned = 0;
+    m_bytesDone = 0;
+    m_currentFile.clear();
+    m_pass = 0;
+    m_passes = 0;
+    m_pathTimer.start();
+
+    // Each is erased only if it is still the file that was looked at above.
+    QList<ShredTarget> targets;
+    for (const QueuedFile& file : files)
+        targets.append(ShredTarget::make(ShredTarget::Kind::ListedFile, file.path, FileIdentity {file.device, file.inode},
+                                         file.length));
+    ShredRun run(m_engine, targets, m_method, m_verify);
+    followRun(run);
+    QHash<QString, ShredFileResult> results;
+    QObject::connect(&run, &ShredRun::fileFinished, &m_context,
+                     [&results](const QString& file, const ShredFileResult& result) { results.insert(file, result); });
+    ShredReport report;
+    QObject::connect(&run, &ShredRun::finished, &m_context, [&report](const ShredReport& whole) { report = whole; });
+    run.run();
+
+    // The run's report covers them all; each file gets its own lines, in the order named. The
+    // run's notes and stop go with the first file told about.
+    bool sharedTold = false;
+    for (const QueuedFile& file : files) {
+        const QString shown = QFile::decodeName(file.path);
+        ShredReport own;
+        for (const ShredFailure& failure : std::as_const(report.failures)) {
+            if (failure.path == shown)
+                own.failures.append(failure);
+        }
+        const auto result = results.constFind(shown);
+        const bool erased = result != results.cend() && result->outcome == ShredFileResult::Outcome::Erased;
+        // A stop leaves the files it never reached untouched and unreported, as later paths.
+        if (!erased && own.failures.isEmpty() && report.stopped)
+            continue;
+        if (erased) {
+            own.filesErased = 1;
+            own.bytesErased = result->length;
+        }
+        struct stat st;
+        own.pathRemoved = ::lstat(file.path.constData(), &st) != 0 && errno == ENOENT;
+        m_warnedByReason.clear();
+        if (erased && result->verdict.hasWarning())
+            m_warnedByReason.insert(int(result->verdict.mainReason()), 1);
+        if (!std::exchange(sharedTold, true)) {
+            own.entriesRemoved = report.entriesRemoved;
+            own.notes = report.notes;
+            own.stoppedPath = report.stoppedPath;
+        }
+        reportPath(file.path, own);
+        done.append(file.absolute);
+    }
+    m_warnedByReason.clear();
+    if (!sharedTold && !report.stoppedPath.isEmpty())
+        m_stoppedFile = report.stoppedPath;
+}
+
+void ShredCommand::followRun(ShredRun& run)
+{
     QObject::connect(&run, &ShredRun::planned, &m_context, [this](qint64, quint64 bytes) {
         m_bytesPlanned = bytes;
         showProgress();
@@ -326,9 +422,6 @@ void ShredCommand::erasePath(const QByteArray& path)
     });
     QObject::connect(&run, &ShredRun::fileFinished, &m_context,
                      [this](const QString& file, const ShredFileResult& result) { onFileFinished(file, result); });
-    QObject::connect(&run, &ShredRun::pathFinished, &m_context,
-                     [this](const QByteArray& done, const ShredReport& report) { reportPath(done, report); });
-    run.run();
 }
 
 void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& result)

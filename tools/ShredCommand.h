@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 
+class ShredRun;
 class ZPHShred;
 struct ShredFileResult;
 
@@ -65,6 +66,11 @@ private:
     /// --dry-run: what erasing `path` would do, touching nothing.
     void listPath(const QByteArray& path);
     void erasePath(const QByteArray& path);
+    /// Erases the files queued by run() in one shred run, so that they share the engine's
+    /// batches, and reports on each as erasePath() would; each goes into `done`.
+    void eraseQueuedFiles(QList<QByteArray>& done);
+    /// Connects the run's progress to the progress line and its files to onFileFinished().
+    void followRun(ShredRun& run);
     void reportPath(const QByteArray& path, const ShredReport& report);
     void onFileFinished(const QString& file, const ShredFileResult& result);
     QByteArray summary() const;
@@ -100,4 +106,14 @@ private:
     QElapsedTimer m_pathTimer;
     /// Files of the current path with a warning, by reason.
     QHash<int, qint64> m_warnedByReason;
+    /// Small regular files named one by one, waiting to be erased together.
+    struct QueuedFile
+    {
+        QByteArray path;
+        QByteArray absolute;
+        quint64 device = 0;
+        quint64 inode = 0;
+        quint64 length = 0;
+    };
+    QList<QueuedFile> m_queued;
 };

@@ -4,7 +4,6 @@
 #include "DashedView.h"
 #include "DropView.h"
 #include "LanguageTable.h"
-#include "LoopImage.h"
 #include "NotificationCenter.h"
 #include "OpenPanel.h"
 #include "SYFlatButton.h"
@@ -12,7 +11,6 @@
 #include "SharedState.h"
 #include "Strings.h"
 #include "TempTree.h"
-#include "UnprivilegedChild.h"
 #include "ViewController.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
@@ -28,12 +26,10 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
-#include <unistd.h>
 
 namespace {
 
@@ -250,10 +246,6 @@ private slots:
             << names({"documents", "draft.odt"}) << QStringList {cannotAdded, showData};
         QTest::newRow("refused alone: OK stays home")
             << names({"Documents"}) << both << plain << none << QStringList {cannotAdded};
-        // Root only: "view" is a read-only bind mount of "source".
-        QTest::newRow("unwritable with writable: OK shows the list")
-            << names({"view/locked.txt", "notes.txt"}) << both << plain << names({"notes.txt"})
-            << QStringList {cannotAdded, showData};
     }
 
     // The drop target: the frame lights up while a drag it would take hovers; a drop of local
@@ -280,24 +272,6 @@ private slots:
             else
                 urls.append(
                     item.startsWith(u"https:") ? QUrl(item) : QUrl::fromLocalFile(tree.path(item)));
-        }
-        QString mounted;
-        const auto unmount = qScopeGuard([&mounted] {
-            if (!mounted.isEmpty())
-                LoopImage::unmountPath(mounted);
-        });
-        if (items.contains(QStringLiteral("view/locked.txt"))) {
-            if (!canDropPrivileges())
-                QSKIP("needs root for a read-only bind mount");
-            tree.writeFile(QStringLiteral("source/locked.txt"), "l");
-            QString error;
-            if (!LoopImage::bindReadOnly(tree.path(QStringLiteral("source")),
-                    tree.makeDir(QStringLiteral("view")), &error))
-                QSKIP(qPrintable(u"no read-only bind mount: " + error));
-            mounted = tree.path(QStringLiteral("view"));
-            const QByteArray locked = QFile::encodeName(tree.path(items.first()));
-            QVERIFY(
-                ::access(locked.constData(), F_OK) == 0 && ::access(locked.constData(), W_OK) != 0);
         }
         if (!mime.hasText())
             mime.setUrls(urls);

@@ -122,8 +122,7 @@ class TestCycle : public QObject
 private slots:
     void initTestCase();
     void dropCheckConfirmShredAndGoHome();
-    void deleteKeyTakesTheRowOffTheList();
-    void shredStartIsGuarded();
+    void shredStartIsGuardedAndDeleteOnlyUnlists();
     void storageWarningsAreToldBeforeAndAfter();
     // Runs started from a checked tree, without the list screen.
     void notErasedItemsAreReportedNotHidden();
@@ -340,27 +339,7 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), 0);
 }
 
-void TestCycle::deleteKeyTakesTheRowOffTheList()
-{
-    TempTree tree;
-    const QString top = tree.makeDir(QStringLiteral("Folder"));
-    tree.writeFile(QStringLiteral("Folder/a.txt"), "a");
-    tree.writeFile(QStringLiteral("Folder/b.txt"), "b");
-    mainContainerVc& container = mainWindowContent();
-    ListBuilder::acceptDroppedPaths({top});
-    QTRY_VERIFY(container.listvc() != nullptr);
-    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
-    shredderFilesvc* list = container.listvc();
-    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
-    view->setFocus();
-    view->setCurrentIndex(view->model()->index(0, 0));
-    // Delete takes the last top-level row out of the list (not off the disk) and goes home.
-    QTest::keyClick(view, Qt::Key_Delete);
-    QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
-    QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("Folder/a.txt"))), QByteArray("a"));
-}
-
-void TestCycle::shredStartIsGuarded()
+void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
 {
     TempTree tree;
     const QString top = tree.makeDir(QStringLiteral("Folder"));
@@ -417,7 +396,18 @@ void TestCycle::shredStartIsGuarded()
     list->sortMenu()->hide();
     QCOMPARE(list->sorttag(), 0);
     QCOMPARE(topLevelPaths(), (QStringList{small, top}));
+
+    // Delete takes the current top-level row out of the list, not off the disk; the last goes home.
+    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Delete);
+    QCOMPARE(topLevelPaths(), QStringList{top});
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Delete);
+    QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
     QCOMPARE(TempTree::readFile(file).size(), 20000); // nothing was erased on the way
+    QCOMPARE(TempTree::readFile(small), QByteArray("s"));
 }
 
 void TestCycle::notErasedItemsAreReportedNotHidden()

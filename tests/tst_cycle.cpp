@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Alert.h"
-#include "DropView.h"
 #include "ErasureTexts.h"
 #include "LoopImage.h"
 #include "FileListModel.h"
@@ -32,7 +31,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,24 +53,13 @@ mainContainerVc& mainWindowContent()
     return *controller.contentViewController();
 }
 
-// A real drop of `paths` on the home screen's drop target; waits for the list's scan.
-shredderFilesvc* dropPaths(mainContainerVc& container, const QStringList& paths)
+// `paths` taken as a drop takes them (the drop event itself is tst_home's business); waits for
+// the list's scan.
+shredderFilesvc* listPaths(mainContainerVc& container, const QStringList& paths)
 {
-    auto* drop = container.vc()->findChild<DropView*>();
-    if (!drop)
-        return nullptr;
     // A list screen of an earlier cycle stays until the next one takes its slot.
     const QPointer<shredderFilesvc> earlier = container.listvc();
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString& path : paths)
-        urls << QUrl::fromLocalFile(path);
-    mime.setUrls(urls);
-    const QPoint at = drop->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(drop, &enter);
-    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(drop, &dropEvent);
+    ListBuilder::acceptDroppedPaths(paths);
     if (!QTest::qWaitFor([&] {
             return container.listvc() && container.listvc() != earlier && !SharedState::instance().isAddingFiles;
         }))
@@ -224,7 +211,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
 
     mainContainerVc& container = mainWindowContent();
 
-    shredderFilesvc* list = dropPaths(container, {top});
+    shredderFilesvc* list = listPaths(container, {top});
     QVERIFY(list);
     QCOMPARE(SharedState::instance().arrFileList.size(), 1);
 
@@ -305,7 +292,7 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     const QString copyOnWrite = ErasureTexts::reasonText(StorageReason::CopyOnWrite);
 
     mainContainerVc& container = mainWindowContent();
-    shredderFilesvc* list = dropPaths(container, {tree.path(QStringLiteral("Secrets"))});
+    shredderFilesvc* list = listPaths(container, {tree.path(QStringLiteral("Secrets"))});
     QVERIFY(list);
     clickCheckBox(list, secret);
     // Before: one line above the list, a mark and a tooltip on the row, a line in the alert.
@@ -347,10 +334,8 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     const QString emptyFolder = tree.makeDir(QStringLiteral("Folder/empty"));
     const QString small = tree.writeFile(QStringLiteral("small.txt"), "s");
     mainContainerVc& container = mainWindowContent();
-    ListBuilder::acceptDroppedPaths({top, small});
-    QTRY_VERIFY(container.listvc() != nullptr && container.listvc()->model()->rowCount() == 2);
-    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
-    shredderFilesvc* list = container.listvc();
+    shredderFilesvc* list = listPaths(container, {top, small});
+    QVERIFY(list);
     auto* shredNow = list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart"));
 
     // Nothing checked: the nothing-selected alert, and no shred.

@@ -110,9 +110,8 @@ private slots:
     void linksAndSpecialFilesAreRemovedNeverFollowed();
     void hardLinkedFileIsKeptAndReported();
     void unwritableOrUnreadableIsReportedAndKept();
-    void readOnlyMountReportsAndKeeps();
     void fullFileSystemReportsAndKeeps();
-    void otherMountsBelowTheSelectionAreLeftAlone();
+    void mountPointsAreLeftAloneOrErasedInside();
     void listedFileThatChangedIsRefused();
     void homeFolderIsRefusedByTheEngineItself();
 
@@ -433,25 +432,6 @@ void TestEngine::unwritableOrUnreadableIsReportedAndKept()
     QVERIFY(!TempTree::exists(mine));
 }
 
-void TestEngine::readOnlyMountReportsAndKeeps()
-{
-    if (!canDropPrivileges())
-        QSKIP("bind mounts need root");
-    TempTree tree;
-    const QString source = tree.makeDir(QStringLiteral("source"));
-    const QString file = tree.writeFile(QStringLiteral("source/keep.txt"), "read-only data");
-    const QString target = tree.makeDir(QStringLiteral("ro"));
-    QString error;
-    if (!LoopImage::bindReadOnly(source, target, &error))
-        QSKIP(qPrintable(QStringLiteral("no read-only bind mount here: ") + error));
-    m_engine.shredFile(target, 1);
-    const ShredReport report = m_engine.lastReport();
-    LoopImage::unmountPath(target);
-    QVERIFY(failedFor(report, target + QStringLiteral("/keep.txt")));
-    QVERIFY(!report.pathRemoved);
-    QCOMPARE(TempTree::readFile(file), QByteArray("read-only data"));
-}
-
 void TestEngine::fullFileSystemReportsAndKeeps()
 {
     // 1 KiB blocks: a 1-byte file must grow to 4096 bytes, which a full disk refuses.
@@ -482,7 +462,7 @@ void TestEngine::fullFileSystemReportsAndKeeps()
     QVERIFY(TempTree::exists(tree.path(QStringLiteral("sel"))));
 }
 
-void TestEngine::otherMountsBelowTheSelectionAreLeftAlone()
+void TestEngine::mountPointsAreLeftAloneOrErasedInside()
 {
     LoopImage image(4, QStringLiteral("tmpfs"));
     if (!image.isMounted())
@@ -527,6 +507,16 @@ void TestEngine::otherMountsBelowTheSelectionAreLeftAlone()
     QVERIFY(!TempTree::exists(other));
     QVERIFY(!TempTree::exists(onImage.path(QStringLiteral("sub"))));
     QVERIFY(!TempTree::exists(onImage.path(QStringLiteral("link"))));
+
+    // A selected read-only mount: what it holds is reported and kept.
+    const QString readOnly = tree.makeDir(QStringLiteral("ro"));
+    if (!LoopImage::bindReadOnly(outsideFolder, readOnly, &error))
+        QSKIP(qPrintable(QStringLiteral("no read-only bind mount here: ") + error));
+    const ShredReport kept = m_engine.shredFile(readOnly, 1);
+    LoopImage::unmountPath(readOnly);
+    QVERIFY(failedFor(kept, readOnly + QStringLiteral("/secret.txt")));
+    QVERIFY(!kept.pathRemoved);
+    QCOMPARE(TempTree::readFile(outsideSecret), QByteArray("folder secret"));
 }
 
 void TestEngine::listedFileThatChangedIsRefused()

@@ -220,8 +220,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 5); // 4 files and the link
     clickCheckBox(list, kept);
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
-    QCOMPARE(list->findChild<QLabel*>(QStringLiteral("lblselectedCount"))->text(),
-             QStringLiteral("4/5 ") + localizedText(QStringLiteral("IDS_KQ_101")));
+    QCOMPARE(labelText(list, "lblselectedCount"), u"4/5 " + localizedText(QStringLiteral("IDS_KQ_101")));
 
     // The third method, picked with the keyboard.
     auto* method = list->findChild<QComboBox*>(QStringLiteral("btnSelectmethod"));
@@ -256,8 +255,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 30000);
     // The progress screen showed the totals before it was replaced.
     QVERIFY(progress);
-    QCOMPARE(progress->findChild<QLabel*>(QStringLiteral("lblcountDeleted"))->text(),
-             localizedText(QStringLiteral("IDS_KQ_109")) + QStringLiteral(" 4 / 4"));
+    QCOMPARE(labelText(progress, "lblcountDeleted"), localizedText(QStringLiteral("IDS_KQ_109")) + u" 4 / 4");
     auto* bar = progress->findChild<QProgressBar*>();
     // A checked link is planned like a file but only removed: the bar still ends full.
     QCOMPARE(bar->value(), bar->maximum());
@@ -268,12 +266,10 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(TempTree::readFile(kept), QByteArray("keep me"));
     QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside the selection"));
     shredderResultVC* result = container.resultvc();
-    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblTotalsize"))->text(), sizeText(erasedSize));
-    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"))->text(),
-             localizedText(QStringLiteral("IDS_KQ_37")));
+    QCOMPARE(labelText(result, "lblTotalsize"), sizeText(erasedSize));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_37")));
     QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
-    QVERIFY(result->findChild<QLabel*>(QStringLiteral("lblAvailableSize"))->text().endsWith(
-        QStringLiteral(" free on your system disk")));
+    QVERIFY(labelText(result, "lblAvailableSize").endsWith(u" free on your system disk"));
 
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnHome")), Qt::LeftButton);
     QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
@@ -316,9 +312,8 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 30000);
     QVERIFY(!TempTree::exists(secret));
     shredderResultVC* result = container.resultvc();
-    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"))->text(),
-             localizedText(QStringLiteral("IDS_KQ_249")));
-    QCOMPARE(result->findChild<QLabel*>(QStringLiteral("lblWarned"))->text(), copyOnWrite);
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_249")));
+    QCOMPARE(labelText(result, "lblWarned"), copyOnWrite);
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), secret);

@@ -22,6 +22,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // What a symbolic link holds, as written; empty when `path` is not a link.
@@ -40,20 +42,16 @@ class TestPlatform : public QObject
 
 private slots:
     void initTestCase();
-    void bundleRootedElsewhereFindsNothing();
     void propertyListRoundTrip();
     void propertyListRejectsGarbage_data();
     void propertyListRejectsGarbage();
     void dispatchMainRunsOnGuiThreadInOrder();
     void performAfterWaitsOnGuiThread();
     void systemLogHandsFixedTextToSink();
-    void deliversSynchronouslyInOrderWithValues();
-    void filtersByNameAndRemoves();
+    void deliversSynchronouslyInOrderAndFilters();
     void callbackMayRemoveItselfAndPost();
-    void deliversOnThePostingWorkerThread();
     void destroyingOwnerWaitsForRunningCallback();
     void roundTripAcrossInstances();
-    void wrongTypeReadsAsNotSet();
     void corruptFileIsKeptAside();
     void writeReplacesAtomically();
     void unwritableFolderFailsButKeepsValue();
@@ -70,36 +68,19 @@ void TestPlatform::initTestCase()
     SystemLog::setForwardToSyslog(false);
 }
 
-void TestPlatform::bundleRootedElsewhereFindsNothing()
-{
-    TempTree tree;
-    const Bundle bundle(tree.path());
-    QVERIFY(bundle.infoDictionary().isEmpty());
-    QVERIFY(bundle.shortVersionString().isEmpty());
-    tree.writeFile(QStringLiteral("Info.plist"), "not a plist");
-    QVERIFY(bundle.infoDictionary().isEmpty());
-}
-
 void TestPlatform::propertyListRoundTrip()
 {
-    const QVariantMap original {
-        {QStringLiteral("int"), qint64(-42)},
-        {QStringLiteral("big"), qint64(1) << 40},
-        {QStringLiteral("real"), 2.5},
-        {QStringLiteral("text"), QStringLiteral("Grüße & <tags>")},
-        {QStringLiteral("flag"), false},
-        {QStringLiteral("data"), QByteArray("\x00\x01\xff", 3)},
-        {QStringLiteral("list"), QVariantList {qint64(1), QStringLiteral("two")}},
-        {QStringLiteral("nested"), QVariantMap {{QStringLiteral("k"), QStringLiteral("v")}}},
-    };
+    const QVariantMap original {{u"int"_s, qint64(-42)}, {u"big"_s, qint64(1) << 40},
+        {u"real"_s, 2.5}, {u"text"_s, u"Grüße & <tags>"_s}, {u"flag"_s, false},
+        {u"data"_s, QByteArray("\x00\x01\xff", 3)}, {u"list"_s, QVariantList {qint64(1), u"two"_s}},
+        {u"nested"_s, QVariantMap {{u"k"_s, u"v"_s}}}};
     const std::optional<QByteArray> xml = PropertyList::toXml(original);
     QVERIFY(xml);
     const std::optional<QVariant> parsed = PropertyList::parse(*xml);
     QVERIFY(parsed);
     QCOMPARE(parsed->toMap(), original);
     // A value a property list cannot hold is refused rather than silently dropped.
-    QVERIFY(!PropertyList::toXml(
-        QVariantMap {{QStringLiteral("x"), QVariant::fromValue(QObjectList())}}));
+    QVERIFY(!PropertyList::toXml(QVariantMap {{u"x"_s, QVariant::fromValue(QObjectList())}}));
 }
 
 void TestPlatform::propertyListRejectsGarbage_data()
@@ -116,6 +97,12 @@ void TestPlatform::propertyListRejectsGarbage()
 {
     QFETCH(QByteArray, bytes);
     QVERIFY(!PropertyList::parse(bytes));
+    // A bundle rooted elsewhere reads only its own Info.plist, and finds nothing in garbage.
+    TempTree tree;
+    const Bundle bundle(tree.path());
+    QVERIFY(bundle.infoDictionary().isEmpty() && bundle.shortVersionString().isEmpty());
+    tree.writeFile(u"Info.plist"_s, bytes);
+    QVERIFY(bundle.infoDictionary().isEmpty());
 }
 
 void TestPlatform::dispatchMainRunsOnGuiThreadInOrder()
@@ -162,48 +149,36 @@ void TestPlatform::systemLogHandsFixedTextToSink()
     SystemLog::log("Could not Open File!!");
     SystemLog::setSink({});
     SystemLog::log("not captured");
-    QCOMPARE(lines,
-        (QStringList {QStringLiteral("Cannnot removeFile: /tmp/x y"),
-            QStringLiteral("Could not Open File!!")}));
+    QCOMPARE(lines, (QStringList {u"Cannnot removeFile: /tmp/x y"_s, u"Could not Open File!!"_s}));
 }
 
-void TestPlatform::deliversSynchronouslyInOrderWithValues()
+void TestPlatform::deliversSynchronouslyInOrderAndFilters()
 {
     NotificationCenter center;
-    QObject owner;
+    auto owner = std::make_unique<QObject>();
     QStringList calls;
     const int sender = 42;
-    center.addObserver(QStringLiteral("ping"), &owner, [&](const Notification& n) {
-        calls << QStringLiteral("first:") + n.userInfo.value(QStringLiteral("k")).toString();
+    center.addObserver(u"a"_s, owner.get(), [&](const Notification& n) {
+        calls << u"first:"_s + n.userInfo.value(u"k"_s).toString();
         QCOMPARE(n.object, static_cast<const void*>(&sender));
-        QCOMPARE(n.name, QStringLiteral("ping"));
+        QCOMPARE(n.name, u"a"_s);
     });
-    center.addObserver(QStringLiteral("ping"), &owner,
-                       [&](const Notification&) { calls << QStringLiteral("second"); });
-    center.post(QStringLiteral("ping"), &sender, {{QStringLiteral("k"), QStringLiteral("v")}});
-    // Synchronous: both ran before post() returned, in the order they were added.
-    QCOMPARE(calls, (QStringList{QStringLiteral("first:v"), QStringLiteral("second")}));
-}
-
-void TestPlatform::filtersByNameAndRemoves()
-{
-    NotificationCenter center;
-    int named = 0;
-    int all = 0;
-    auto owner = std::make_unique<QObject>();
-    const auto namedId = center.addObserver(QStringLiteral("a"), nullptr, [&](const Notification&) { ++named; });
-    center.addObserver(QString(), owner.get(), [&](const Notification&) { ++all; });
-    center.addObserver(QStringLiteral("b"), owner.get(), [&](const Notification&) { ++all; });
-    center.post(QStringLiteral("a"));
-    center.post(QStringLiteral("b"));
-    QCOMPARE(named, 1);
-    QCOMPARE(all, 3);
-    center.removeObserver(namedId);
+    const auto second
+        = center.addObserver(u"a"_s, nullptr, [&](const Notification&) { calls << u"second"_s; });
+    center.addObserver(
+        QString(), owner.get(), [&](const Notification& n) { calls << u"all:"_s + n.name; });
+    // Synchronous: every observer ran before post() returned, in the order they were added.
+    center.post(u"a"_s, &sender, {{u"k"_s, u"v"_s}});
+    QCOMPARE(calls, (QStringList {u"first:v"_s, u"second"_s, u"all:a"_s}));
+    center.post(u"b"_s);
+    QCOMPARE(calls.last(), u"all:b"_s);
+    QCOMPARE(calls.size(), 4);
+    calls.clear();
+    center.removeObserver(second);
     owner.reset(); // takes both of its observers along
-    center.post(QStringLiteral("a"));
-    center.post(QStringLiteral("b"));
-    QCOMPARE(named, 1);
-    QCOMPARE(all, 3);
+    center.post(u"a"_s, &sender);
+    center.post(u"b"_s);
+    QCOMPARE(calls, QStringList());
     QCOMPARE(center.observerCount(), 0);
 }
 
@@ -213,47 +188,36 @@ void TestPlatform::callbackMayRemoveItselfAndPost()
     int outer = 0;
     int inner = 0;
     NotificationCenter::ObserverId self = 0;
-    center.addObserver(QStringLiteral("inner"), nullptr, [&](const Notification&) { ++inner; });
-    self = center.addObserver(QStringLiteral("outer"), nullptr, [&](const Notification&) {
+    center.addObserver(u"inner"_s, nullptr, [&](const Notification&) { ++inner; });
+    self = center.addObserver(u"outer"_s, nullptr, [&](const Notification&) {
         ++outer;
         center.removeObserver(self); // must not deadlock on the registry lock
-        center.post(QStringLiteral("inner"));
+        center.post(u"inner"_s);
     });
-    center.post(QStringLiteral("outer"));
-    center.post(QStringLiteral("outer"));
+    center.post(u"outer"_s);
+    center.post(u"outer"_s);
     QCOMPARE(outer, 1);
     QCOMPARE(inner, 1);
-}
-
-void TestPlatform::deliversOnThePostingWorkerThread()
-{
-    NotificationCenter center;
-    QObject owner;
-    std::atomic<QThread*> seenOn{nullptr};
-    center.addObserver(QStringLiteral("work"), &owner,
-                       [&](const Notification&) { seenOn = QThread::currentThread(); });
-    std::unique_ptr<QThread> worker(QThread::create([&] { center.post(QStringLiteral("work")); }));
-    worker->start();
-    QVERIFY(worker->wait(5000));
-    QCOMPARE(seenOn.load(), worker.get());
 }
 
 void TestPlatform::destroyingOwnerWaitsForRunningCallback()
 {
     NotificationCenter center;
     auto owner = std::make_unique<QObject>();
-    std::atomic<bool> entered{false};
-    std::atomic<bool> release{false};
-    std::atomic<bool> finished{false};
-    center.addObserver(QStringLiteral("slow"), owner.get(), [&](const Notification&) {
-        entered = true;
+    std::atomic<QThread*> seenOn {nullptr};
+    std::atomic<bool> release {false};
+    std::atomic<bool> finished {false};
+    center.addObserver(u"slow"_s, owner.get(), [&](const Notification&) {
+        seenOn = QThread::currentThread();
         while (!release)
             QThread::msleep(1);
         finished = true;
     });
-    std::unique_ptr<QThread> worker(QThread::create([&] { center.post(QStringLiteral("slow")); }));
+    std::unique_ptr<QThread> worker(QThread::create([&] { center.post(u"slow"_s); }));
     worker->start();
-    QTRY_VERIFY(entered.load());
+    QTRY_VERIFY(seenOn.load());
+    // Delivered on the posting worker's thread, not queued to this one.
+    QCOMPARE(seenOn.load(), worker.get());
     std::unique_ptr<QThread> releaser(QThread::create([&] {
         QThread::msleep(100);
         release = true;
@@ -268,80 +232,70 @@ void TestPlatform::destroyingOwnerWaitsForRunningCallback()
 void TestPlatform::roundTripAcrossInstances()
 {
     TempTree tree;
-    const QString file = tree.path(QStringLiteral("cfg/corvane/defaults.plist"));
+    const QString file = tree.path(u"cfg/corvane/defaults.plist"_s);
     {
         UserDefaults defaults(file);
-        QVERIFY(!defaults.integerForKey(QStringLiteral("Algomethod")));
-        QVERIFY(defaults.setInteger(QStringLiteral("negative"), -7));
-        QVERIFY(defaults.setString(QStringLiteral("lastVersion"), QStringLiteral("1.2 ü")));
-        QVERIFY(defaults.setDouble(QStringLiteral("ratio"), 0.25));
-        QVERIFY(defaults.setBool(QStringLiteral("flag"), true));
-        QVERIFY(defaults.setInteger(QStringLiteral("gone"), 1));
-        QVERIFY(defaults.removeObjectForKey(QStringLiteral("gone")));
+        QVERIFY(!defaults.integerForKey(u"Algomethod"_s));
+        QVERIFY(defaults.setInteger(u"negative"_s, -7));
+        QVERIFY(defaults.setString(u"lastVersion"_s, u"1.2 ü"_s));
+        QVERIFY(defaults.setDouble(u"ratio"_s, 0.25));
+        QVERIFY(defaults.setBool(u"flag"_s, true));
+        QVERIFY(defaults.setInteger(u"gone"_s, 1));
+        QVERIFY(defaults.removeObjectForKey(u"gone"_s));
     }
     UserDefaults reread(file);
-    QCOMPARE(reread.integerForKey(QStringLiteral("negative")), std::optional<qint64>(-7));
-    QCOMPARE(reread.stringForKey(QStringLiteral("lastVersion")),
-        std::optional<QString>(QStringLiteral("1.2 ü")));
-    QCOMPARE(reread.doubleForKey(QStringLiteral("ratio")), std::optional<double>(0.25));
-    QCOMPARE(reread.boolForKey(QStringLiteral("flag")), std::optional<bool>(true));
-    QVERIFY(!reread.contains(QStringLiteral("gone")));
-}
-
-void TestPlatform::wrongTypeReadsAsNotSet()
-{
-    TempTree tree;
-    UserDefaults defaults(tree.path(QStringLiteral("defaults.plist")));
-    defaults.setString(QStringLiteral("Algomethod"), QStringLiteral("3"));
-    defaults.setInteger(QStringLiteral("name"), 5);
-    QVERIFY(!defaults.integerForKey(QStringLiteral("Algomethod")));
-    QVERIFY(!defaults.stringForKey(QStringLiteral("name")));
-    QVERIFY(defaults.contains(QStringLiteral("name")));
+    QCOMPARE(reread.integerForKey(u"negative"_s), std::optional<qint64>(-7));
+    QCOMPARE(reread.stringForKey(u"lastVersion"_s), std::optional<QString>(u"1.2 ü"_s));
+    QCOMPARE(reread.doubleForKey(u"ratio"_s), std::optional<double>(0.25));
+    QCOMPARE(reread.boolForKey(u"flag"_s), std::optional<bool>(true));
+    QVERIFY(!reread.contains(u"gone"_s));
+    // A value of the wrong type reads as not set, though the key is there.
+    QVERIFY(!reread.integerForKey(u"lastVersion"_s));
+    QVERIFY(!reread.stringForKey(u"negative"_s));
+    QVERIFY(reread.contains(u"negative"_s));
 }
 
 void TestPlatform::corruptFileIsKeptAside()
 {
     TempTree tree;
     const QByteArray garbage("<?xml version=\"1.0\"?><plist><dict><key>Algo");
-    const QString file = tree.writeFile(QStringLiteral("defaults.plist"), garbage);
+    const QString file = tree.writeFile(u"defaults.plist"_s, garbage);
     UserDefaults defaults(file);
-    QVERIFY(!defaults.integerForKey(QStringLiteral("Algomethod")));
+    QVERIFY(!defaults.integerForKey(u"Algomethod"_s));
     const QString kept = defaults.corruptFileKeptAt();
     QVERIFY(!kept.isEmpty());
     QCOMPARE(TempTree::readFile(kept), garbage);
     // A later write makes a new file and leaves the damaged one alone.
-    QVERIFY(defaults.setInteger(QStringLiteral("Algomethod"), 2));
+    QVERIFY(defaults.setInteger(u"Algomethod"_s, 2));
     QCOMPARE(TempTree::readFile(kept), garbage);
-    QCOMPARE(
-        UserDefaults(file).integerForKey(QStringLiteral("Algomethod")), std::optional<qint64>(2));
+    QCOMPARE(UserDefaults(file).integerForKey(u"Algomethod"_s), std::optional<qint64>(2));
 }
 
 void TestPlatform::writeReplacesAtomically()
 {
     TempTree tree;
-    const QString file = tree.path(QStringLiteral("defaults.plist"));
+    const QString file = tree.path(u"defaults.plist"_s);
     UserDefaults defaults(file);
-    QVERIFY(defaults.setInteger(QStringLiteral("a"), 1));
+    QVERIFY(defaults.setInteger(u"a"_s, 1));
     struct stat before;
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
-    QVERIFY(defaults.setInteger(QStringLiteral("b"), 2));
+    QVERIFY(defaults.setInteger(u"b"_s, 2));
     struct stat after;
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
     // A rename puts a new inode in place; writing in place would keep the old one.
     QVERIFY(before.st_ino != after.st_ino);
     // No temporary files are left behind.
-    QCOMPARE(
-        QDir(tree.path()).entryList(QDir::Files), QStringList {QStringLiteral("defaults.plist")});
+    QCOMPARE(QDir(tree.path()).entryList(QDir::Files), QStringList {u"defaults.plist"_s});
 }
 
 void TestPlatform::unwritableFolderFailsButKeepsValue()
 {
     TempTree tree;
     // A regular file where the folder should be makes every write fail, even for root.
-    tree.writeFile(QStringLiteral("blocker"), "x");
-    UserDefaults defaults(tree.path(QStringLiteral("blocker/defaults.plist")));
-    QVERIFY(!defaults.setInteger(QStringLiteral("Algomethod"), 2));
-    QCOMPARE(defaults.integerForKey(QStringLiteral("Algomethod")), std::optional<qint64>(2));
+    tree.writeFile(u"blocker"_s, "x");
+    UserDefaults defaults(tree.path(u"blocker/defaults.plist"_s));
+    QVERIFY(!defaults.setInteger(u"Algomethod"_s, 2));
+    QCOMPARE(defaults.integerForKey(u"Algomethod"_s), std::optional<qint64>(2));
 }
 
 void TestPlatform::doubtfulFileMakesStoreReadOnly_data()
@@ -350,7 +304,7 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly_data()
     QTest::addColumn<bool>("damaged");
 
     // Another user's permissions: the owner may write the file but not read it.
-    QTest::newRow("write-only file") << QStringLiteral("defaults.plist") << false;
+    QTest::newRow("write-only file") << u"defaults.plist"_s << false;
     // Its ".corrupt-<time>" name would pass the file system's 255-byte limit, so the rename
     // fails while a new file could still be written beside it.
     QTest::newRow("damaged file that cannot be moved aside") << QString(245, u'n') << true;
@@ -363,16 +317,16 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
 
     TempTree tree;
     QVERIFY(tree.isValid());
-    const QString folder = tree.makeDir(QStringLiteral("cfg"));
-    const QString file = tree.path(QStringLiteral("cfg/") + name);
+    const QString folder = tree.makeDir(u"cfg"_s);
+    const QString file = tree.path(u"cfg/"_s + name);
     QByteArray original;
     if (damaged) {
         original = "<?xml version=\"1.0\"?><plist><dict><key>Algo";
-        QVERIFY(!tree.writeFile(QStringLiteral("cfg/") + name, original).isEmpty());
+        QVERIFY(!tree.writeFile(u"cfg/"_s + name, original).isEmpty());
     } else {
         UserDefaults setup(file);
-        QVERIFY(setup.setInteger(QStringLiteral("Algomethod"), 3));
-        QVERIFY(setup.setString(QStringLiteral("lastVersion"), QStringLiteral("1.0")));
+        QVERIFY(setup.setInteger(u"Algomethod"_s, 3));
+        QVERIFY(setup.setString(u"lastVersion"_s, u"1.0"_s));
         original = TempTree::readFile(file);
         QVERIFY(!original.isEmpty());
     }
@@ -387,7 +341,7 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
     if (!damaged)
         QCOMPARE(::chmod(nativeFile.constData(), 0200), 0);
 
-    const QString logPath = tree.path(QStringLiteral("stderr.txt"));
+    const QString logPath = tree.path(u"stderr.txt"_s);
     const int logFd = ::open(
         QFile::encodeName(logPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     QVERIFY(logFd >= 0);
@@ -395,22 +349,21 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
     const int failed = runUnprivileged([&] {
         ::dup2(logFd, STDERR_FILENO);
         UserDefaults defaults(file);
-        if (defaults.setInteger(QStringLiteral("Algomethod"), 5))
+        if (defaults.setInteger(u"Algomethod"_s, 5))
             return 1;
-        if (defaults.integerForKey(QStringLiteral("Algomethod")) != std::optional<qint64>(5))
+        if (defaults.integerForKey(u"Algomethod"_s) != std::optional<qint64>(5))
             return 2;
         if (!defaults.isReadOnly())
             return 3;
         if (!defaults.corruptFileKeptAt().isEmpty())
             return 4;
-        if (defaults.removeObjectForKey(QStringLiteral("lastVersion")))
+        if (defaults.removeObjectForKey(u"lastVersion"_s))
             return 5;
         return 0;
     });
     ::close(logFd);
     QVERIFY2(failed >= 0, "the unprivileged child could not run");
-    QVERIFY2(
-        failed == 0, qPrintable(QStringLiteral("expectation %1 failed in the child").arg(failed)));
+    QVERIFY2(failed == 0, qPrintable(u"expectation %1 failed in the child"_s.arg(failed)));
 
     // The user's file is untouched and nothing was left beside it.
     QCOMPARE(::chmod(nativeFile.constData(), 0600), 0);
@@ -418,9 +371,8 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList {name});
     if (!damaged) {
         UserDefaults reread(file);
-        QCOMPARE(reread.integerForKey(QStringLiteral("Algomethod")), std::optional<qint64>(3));
-        QCOMPARE(reread.stringForKey(QStringLiteral("lastVersion")),
-            std::optional<QString>(QStringLiteral("1.0")));
+        QCOMPARE(reread.integerForKey(u"Algomethod"_s), std::optional<qint64>(3));
+        QCOMPARE(reread.stringForKey(u"lastVersion"_s), std::optional<QString>(u"1.0"_s));
     }
     // One line tells the user why their changes are not kept.
     const QByteArray log = TempTree::readFile(logPath);
@@ -434,15 +386,13 @@ void TestPlatform::symbolicLinkIsWrittenThrough_data()
     QTest::addColumn<bool>("targetExists");
     QTest::addColumn<bool>("writes");
 
-    const QString real = QStringLiteral("../dotfiles/defaults.plist");
+    const QString real = u"../dotfiles/defaults.plist"_s;
     QTest::newRow("relative link") << QStringList {real} << true << true;
-    QTest::newRow("link to a link")
-        << QStringList {QStringLiteral("second.plist"), real} << true << true;
+    QTest::newRow("link to a link") << QStringList {u"second.plist"_s, real} << true << true;
     QTest::newRow("link to a file not made yet") << QStringList {real} << false << true;
     // A loop names no file at all; replacing the link would destroy the user's set-up.
     QTest::newRow("links in a loop")
-        << QStringList {QStringLiteral("second.plist"), QStringLiteral("defaults.plist")} << false
-        << false;
+        << QStringList {u"second.plist"_s, u"defaults.plist"_s} << false << false;
 }
 
 void TestPlatform::symbolicLinkIsWrittenThrough()
@@ -453,25 +403,22 @@ void TestPlatform::symbolicLinkIsWrittenThrough()
 
     TempTree tree;
     QVERIFY(tree.isValid());
-    const QString target = tree.path(QStringLiteral("dotfiles/defaults.plist"));
-    tree.makeDir(QStringLiteral("dotfiles"));
+    const QString target = tree.path(u"dotfiles/defaults.plist"_s);
+    tree.makeDir(u"dotfiles"_s);
     if (targetExists)
-        QVERIFY(UserDefaults(target).setInteger(QStringLiteral("kept"), 1));
-    const QStringList names {QStringLiteral("defaults.plist"), QStringLiteral("second.plist")};
+        QVERIFY(UserDefaults(target).setInteger(u"kept"_s, 1));
+    const QStringList names {u"defaults.plist"_s, u"second.plist"_s};
     for (qsizetype i = 0; i < links.size(); ++i)
-        QVERIFY(!tree.makeSymlink(QStringLiteral("cfg/") + names.at(i), links.at(i)).isEmpty());
-    const QString file = tree.path(QStringLiteral("cfg/defaults.plist"));
+        QVERIFY(!tree.makeSymlink(u"cfg/"_s + names.at(i), links.at(i)).isEmpty());
 
-    UserDefaults defaults(file);
-    QCOMPARE(defaults.setInteger(QStringLiteral("Algomethod"), 2), writes);
-    QCOMPARE(defaults.integerForKey(QStringLiteral("Algomethod")), std::optional<qint64>(2));
+    UserDefaults defaults(tree.path(u"cfg/defaults.plist"_s));
+    QCOMPARE(defaults.setInteger(u"Algomethod"_s, 2), writes);
+    QCOMPARE(defaults.integerForKey(u"Algomethod"_s), std::optional<qint64>(2));
 
     // Every link is still the same link...
-    for (qsizetype i = 0; i < links.size(); ++i) {
-        const QString link = tree.path(QStringLiteral("cfg/") + names.at(i));
-        QCOMPARE(linkText(link), links.at(i));
-    }
-    QCOMPARE(QDir(tree.path(QStringLiteral("cfg")))
+    for (qsizetype i = 0; i < links.size(); ++i)
+        QCOMPARE(linkText(tree.path(u"cfg/"_s + names.at(i))), links.at(i));
+    QCOMPARE(QDir(tree.path(u"cfg"_s))
                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
         names.mid(0, links.size()));
     // ...and the file it names got the change, beside what it held.
@@ -480,21 +427,20 @@ void TestPlatform::symbolicLinkIsWrittenThrough()
         return;
     }
     UserDefaults reread(target);
-    QCOMPARE(reread.integerForKey(QStringLiteral("Algomethod")), std::optional<qint64>(2));
-    QCOMPARE(reread.contains(QStringLiteral("kept")), targetExists);
-    QCOMPARE(QDir(tree.path(QStringLiteral("dotfiles"))).entryList(QDir::Files | QDir::Hidden),
-        QStringList {QStringLiteral("defaults.plist")});
+    QCOMPARE(reread.integerForKey(u"Algomethod"_s), std::optional<qint64>(2));
+    QCOMPARE(reread.contains(u"kept"_s), targetExists);
+    QCOMPARE(QDir(tree.path(u"dotfiles"_s)).entryList(QDir::Files | QDir::Hidden),
+        QStringList {u"defaults.plist"_s});
 }
 
 void TestPlatform::defaultPathFollowsXdgConfigHome()
 {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "/some/config");
-    QCOMPARE(
-        UserDefaults::defaultFilePath(), QStringLiteral("/some/config/corvane/defaults.plist"));
+    QCOMPARE(UserDefaults::defaultFilePath(), u"/some/config/corvane/defaults.plist"_s);
     qunsetenv("XDG_CONFIG_HOME");
-    QCOMPARE(UserDefaults::defaultFilePath(),
-        QDir::homePath() + QStringLiteral("/.config/corvane/defaults.plist"));
+    QCOMPARE(
+        UserDefaults::defaultFilePath(), QDir::homePath() + u"/.config/corvane/defaults.plist"_s);
     qputenv("XDG_CONFIG_HOME", saved);
 }
 

@@ -4,35 +4,14 @@
 #include "LanguageTable.h"
 #include "SharedState.h"
 #include "SizeText.h"
+#include "StdoutCapture.h"
 #include "TempTree.h"
 
 #include <QFile>
-#include <QTemporaryFile>
 #include <QTest>
-#include <cstdio>
-#include <functional>
 #include <limits>
-#include <unistd.h>
 
-namespace {
-
-// Runs `fn` with file descriptor 1 pointed at a temporary file and returns what it printed.
-QByteArray captureStdout(const std::function<void()>& fn)
-{
-    QTemporaryFile sink;
-    if (!sink.open())
-        return QByteArrayLiteral("<could not capture standard output>");
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    ::dup2(sink.handle(), STDOUT_FILENO);
-    fn();
-    std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    return TempTree::readFile(sink.fileName());
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestModel : public QObject
 {
@@ -51,8 +30,6 @@ private slots:
     void loadFromFolder_data();
     void loadFromFolder();
     void realTableCoversEveryKey();
-    void formatKeysKeepPlaceholders_data();
-    void formatKeysKeepPlaceholders();
     void lookupFallbacks();
     void sizeText_data();
     void sizeText();
@@ -79,24 +56,24 @@ void TestModel::sharedStateResetKeepsCounters()
 void TestModel::unreadableItemHasNoAttributes_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("removed after it was chosen") << QStringLiteral("removed");
-    QTest::newRow("not a file URL") << QStringLiteral("remote");
+    QTest::newRow("removed after it was chosen") << u"removed"_s;
+    QTest::newRow("not a file URL") << u"remote"_s;
 }
 
 void TestModel::unreadableItemHasNoAttributes()
 {
     QFETCH(QString, kind);
     TempTree tree;
-    QUrl url(QStringLiteral("https://example.invalid/file.txt"));
+    QUrl url(u"https://example.invalid/file.txt"_s);
     if (kind == u"removed") {
-        const QString path = tree.writeFile(QStringLiteral("gone.txt"), "x");
+        const QString path = tree.writeFile(u"gone.txt"_s, "x");
         QVERIFY(QFile::remove(path));
         url = QUrl::fromLocalFile(path);
     }
 
-    FileDirectory record;
-    const QByteArray printed = captureStdout([&] { record = FileDirectory::fromUrl(url); });
-    QCOMPARE(printed, QByteArray("Error reading file attributes\n"));
+    StdoutCapture printed;
+    const FileDirectory record = FileDirectory::fromUrl(url);
+    QCOMPARE(printed.text(), QByteArray("Error reading file attributes\n"));
     QCOMPARE(record.url, std::optional<QUrl>(url));
     QVERIFY(!record.file.has_value());
 }
@@ -124,35 +101,34 @@ void TestModel::attributesOfTheItemItself()
 
     TempTree tree;
     QVERIFY(tree.isValid());
-    const QString folder = tree.makeDir(QStringLiteral("folder.txt"));
-    QVERIFY(!tree.writeFile(QStringLiteral("folder.txt/in.bin"), TempTree::incompressible(20000))
-                 .isEmpty());
-    const QString file = tree.writeFile(QStringLiteral("target.txt"), TempTree::incompressible(10000));
+    const QString folder = tree.makeDir(u"folder.txt"_s);
+    QVERIFY(!tree.writeFile(u"folder.txt/in.bin"_s, TempTree::incompressible(20000)).isEmpty());
+    const QString file = tree.writeFile(u"target.txt"_s, TempTree::incompressible(10000));
 
     QString path; // the item lstat describes
     QString suffix; // added to the URL only
     if (kind == u"one-byte") {
-        path = tree.writeFile(QStringLiteral("one.txt"), "1");
+        path = tree.writeFile(u"one.txt"_s, "1");
     } else if (kind == u"png-bytes") {
-        path = tree.writeFile(QStringLiteral("picture.txt"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+        path = tree.writeFile(u"picture.txt"_s, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     } else if (kind == u"folder") {
         path = folder;
     } else if (kind == u"folder-slash") {
-        path = tree.makeDir(QStringLiteral("hollow"));
-        suffix = QStringLiteral("/");
+        path = tree.makeDir(u"hollow"_s);
+        suffix = u"/"_s;
     } else if (kind == u"link-slash") {
-        path = tree.makeSymlink(QStringLiteral("to-folder.txt"), folder);
-        suffix = QStringLiteral("/");
+        path = tree.makeSymlink(u"to-folder.txt"_s, folder);
+        suffix = u"/"_s;
     } else if (kind == u"dangling") {
-        path = tree.makeSymlink(QStringLiteral("dangling.txt"), tree.path(QStringLiteral("no")));
+        path = tree.makeSymlink(u"dangling.txt"_s, tree.path(u"no"_s));
     } else {
-        path = tree.makeFifo(QStringLiteral("pipe.txt"));
+        path = tree.makeFifo(u"pipe.txt"_s);
     }
     QVERIFY2(!path.isEmpty() && !file.isEmpty(), "could not make the test item");
-    const QUrl url = QUrl::fromLocalFile(path + suffix);
 
-    FileDirectory record;
-    QCOMPARE(captureStdout([&] { record = FileDirectory::fromUrl(url); }), QByteArray());
+    StdoutCapture printed;
+    const FileDirectory record = FileDirectory::fromUrl(QUrl::fromLocalFile(path + suffix));
+    QCOMPARE(printed.text(), QByteArray());
     QVERIFY(record.file.has_value());
     QCOMPARE(record.file->isFolder, isFolder);
     QCOMPARE(record.file->mimeTypeName, mimeType);
@@ -168,12 +144,12 @@ void TestModel::itemsKeepTheirUrls()
 {
     TempTree tree;
     QVERIFY(tree.isValid());
-    const QString file = tree.writeFile(QStringLiteral("dir/child.txt"), "c");
-    const QUrl top = QUrl::fromLocalFile(tree.path(QStringLiteral("dir")));
+    const QString file = tree.writeFile(u"dir/child.txt"_s, "c");
+    const QUrl top = QUrl::fromLocalFile(tree.path(u"dir"_s));
     QVERIFY(makeTopLevelItem(FileDirectory::fromUrl(top), 7)->hasMainParent());
 
     // The scan hands the path as listed; the record holds it normalised.
-    const QUrl listed = QUrl::fromLocalFile(tree.path(QStringLiteral("dir/./child.txt")));
+    const QUrl listed = QUrl::fromLocalFile(tree.path(u"dir/./child.txt"_s));
     const QUrl normal = QUrl::fromLocalFile(file);
     QVERIFY(listed != normal);
     const ItemRef child = makeChildItem(FileDirectory::fromUrl(normal), 1, listed);
@@ -197,16 +173,13 @@ void TestModel::loadFromFolder_data()
     QTest::addColumn<QByteArray>("content"); // empty: no resource at all
     QTest::addColumn<bool>("loads");
 
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">";
     QTest::newRow("no resource") << QByteArray() << false;
     QTest::newRow("garbage") << QByteArray("\x00\x01not a plist at all\xff", 21) << false;
     QTest::newRow("array at top level")
-        << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
-                      "<array><string>IDS_KQ_1</string></array></plist>")
-        << false;
-    QTest::newRow("dictionary") << QByteArray(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
-        "<dict><key>IDS_KQ_1</key><string>Hello</string>"
-        "<key>IDS_KQ_2</key><integer>7</integer></dict></plist>")
+        << head + "<array><string>IDS_KQ_1</string></array></plist>" << false;
+    QTest::newRow("dictionary") << head + "<dict><key>IDS_KQ_1</key><string>Hello</string>"
+                                          "<key>IDS_KQ_2</key><integer>7</integer></dict></plist>"
                                 << true;
 }
 
@@ -218,19 +191,18 @@ void TestModel::loadFromFolder()
     TempTree tree;
     QVERIFY(tree.isValid());
     if (!content.isEmpty())
-        QVERIFY(!tree.writeFile(QStringLiteral("English.plist"), content).isEmpty());
+        QVERIFY(!tree.writeFile(u"English.plist"_s, content).isEmpty());
 
-    const std::optional<QVariantMap> table
-        = loadPlistDictionary(QStringLiteral("English"), Bundle(tree.path()));
+    const std::optional<QVariantMap> table = loadPlistDictionary(u"English"_s, Bundle(tree.path()));
     QCOMPARE(table.has_value(), loads);
     // Without a table every text is empty, not the key.
     setLanguageStrings(table);
-    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_1")), loads ? QStringLiteral("Hello") : QString());
+    QCOMPARE(localizedText(u"IDS_KQ_1"_s), loads ? u"Hello"_s : QString());
 }
 
 void TestModel::realTableCoversEveryKey()
 {
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
     QVERIFY2(languageStrings().has_value(), "the bundled English table did not load");
 
     QFile keys(QStringLiteral(CORVANE_TEST_DATA_DIR "/language_keys.txt"));
@@ -247,54 +219,35 @@ void TestModel::realTableCoversEveryKey()
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u", ")));
     QVERIFY(checked > 0);
-}
 
-void TestModel::formatKeysKeepPlaceholders_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("placeholder");
-
-    QTest::newRow("confirmation word") << QStringLiteral("IDS_KQ_27") << QStringLiteral("%@");
-    QTest::newRow("free space") << QStringLiteral("IDS_KQ_46") << QStringLiteral("%@");
-    QTest::newRow("version") << QStringLiteral("IDS_KQ_49") << QStringLiteral("%@");
-    QTest::newRow("already subscribed") << QStringLiteral("IDS_KQ_92") << QStringLiteral("%@");
-    QTest::newRow("files count") << QStringLiteral("IDS_KQ_16")
-                                 << QStringLiteral("__FILES__COUNT__");
-    QTest::newRow("one file count")
-        << QStringLiteral("IDS_KQ_116") << QStringLiteral("__FILES__COUNT__");
-}
-
-void TestModel::formatKeysKeepPlaceholders()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, placeholder);
-
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
-    const QString text = localizedText(key);
-    // The callers replace exactly one occurrence.
-    QCOMPARE(text.count(placeholder), 1);
-    if (placeholder == u"%@")
-        QCOMPARE(text.count(u'%'), 1);
+    // Formats keep their placeholder, once: the callers replace exactly one occurrence.
+    // Confirmation word, free space, version, already subscribed, files count, one file count.
+    for (const auto& [key, placeholder] : QList<std::pair<QString, QString>> {
+             {u"IDS_KQ_27"_s, u"%@"_s}, {u"IDS_KQ_46"_s, u"%@"_s}, {u"IDS_KQ_49"_s, u"%@"_s},
+             {u"IDS_KQ_92"_s, u"%@"_s}, {u"IDS_KQ_16"_s, u"__FILES__COUNT__"_s},
+             {u"IDS_KQ_116"_s, u"__FILES__COUNT__"_s}}) {
+        const QString text = localizedText(key);
+        QVERIFY2(text.count(placeholder) == 1, qPrintable(key + u": "_s + text));
+        QVERIFY2(placeholder != u"%@" || text.count(u'%') == 1, qPrintable(key + u": "_s + text));
+    }
 }
 
 void TestModel::lookupFallbacks()
 {
-    QVariantMap table;
-    table.insert(QStringLiteral("IDS_KQ_1"), QStringLiteral("Check for Updates..."));
-    table.insert(QStringLiteral("IDS_KQ_2"), qint64(42));
-    table.insert(QStringLiteral("IDS_KQ_3"), QVariantList {QStringLiteral("not a string")});
+    QVariantMap table {{u"IDS_KQ_1"_s, u"Check for Updates..."_s}, {u"IDS_KQ_2"_s, qint64(42)},
+        {u"IDS_KQ_3"_s, QVariantList {u"not a string"_s}}};
     setLanguageStrings(table);
 
-    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_1")), QStringLiteral("Check for Updates..."));
-    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_2")), QString());
-    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_3")), QString());
-    QCOMPARE(localizedText(QStringLiteral("ids_kq_1")), QString());
+    QCOMPARE(localizedText(u"IDS_KQ_1"_s), u"Check for Updates..."_s);
+    QCOMPARE(localizedText(u"IDS_KQ_2"_s), QString());
+    QCOMPARE(localizedText(u"IDS_KQ_3"_s), QString());
+    QCOMPARE(localizedText(u"ids_kq_1"_s), QString());
 
     // A format fills its placeholder; a missing format gives nothing, not the bare argument.
-    table.insert(QStringLiteral("IDS_KQ_49"), QStringLiteral("Version %@"));
+    table.insert(u"IDS_KQ_49"_s, u"Version %@"_s);
     setLanguageStrings(table);
-    QCOMPARE(localizedFormat(QStringLiteral("IDS_KQ_49"), QStringLiteral("1.2")), QStringLiteral("Version 1.2"));
-    QCOMPARE(localizedFormat(QStringLiteral("IDS_KQ_5"), QStringLiteral("1.2")), QString());
+    QCOMPARE(localizedFormat(u"IDS_KQ_49"_s, u"1.2"_s), u"Version 1.2"_s);
+    QCOMPARE(localizedFormat(u"IDS_KQ_5"_s, u"1.2"_s), QString());
 }
 
 void TestModel::sizeText_data()
@@ -302,20 +255,19 @@ void TestModel::sizeText_data()
     QTest::addColumn<double>("bytes");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("negative") << -5.0 << QStringLiteral("0 bytes");
-    QTest::newRow("one byte, no singular") << 1.0 << QStringLiteral("1 bytes");
-    QTest::newRow("fraction truncated") << 999.9 << QStringLiteral("999 bytes");
-    QTest::newRow("1.05 as a float is below 1.05") << 1050.0 << QStringLiteral("1.0 KB");
-    QTest::newRow("decimal, not binary units") << 1536.0 << QStringLiteral("1.5 KB");
-    QTest::newRow("just under the rounding edge") << 999949.0 << QStringLiteral("999.9 KB");
-    QTest::newRow("unit chosen before rounding") << 999950.0 << QStringLiteral("1000.0 KB");
-    QTest::newRow("megabytes") << 1234567.0 << QStringLiteral("1.2 MB");
-    QTest::newRow("no unit above GB") << 1500000000000.0 << QStringLiteral("1500.0 GB");
+    QTest::newRow("negative") << -5.0 << u"0 bytes"_s;
+    QTest::newRow("one byte, no singular") << 1.0 << u"1 bytes"_s;
+    QTest::newRow("fraction truncated") << 999.9 << u"999 bytes"_s;
+    QTest::newRow("1.05 as a float is below 1.05") << 1050.0 << u"1.0 KB"_s;
+    QTest::newRow("decimal, not binary units") << 1536.0 << u"1.5 KB"_s;
+    QTest::newRow("just under the rounding edge") << 999949.0 << u"999.9 KB"_s;
+    QTest::newRow("unit chosen before rounding") << 999950.0 << u"1000.0 KB"_s;
+    QTest::newRow("megabytes") << 1234567.0 << u"1.2 MB"_s;
+    QTest::newRow("no unit above GB") << 1500000000000.0 << u"1500.0 GB"_s;
     // 999,999.999 rounds to 1,000,000 as a float, so the megabyte step sees exactly 1000;
     // double intermediates would give "1000.0 MB".
-    QTest::newRow("float intermediate crosses into GB") << 999999999.0 << QStringLiteral("1.0 GB");
-    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN()
-                                  << QStringLiteral("0 bytes");
+    QTest::newRow("float intermediate crosses into GB") << 999999999.0 << u"1.0 GB"_s;
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << u"0 bytes"_s;
 }
 
 void TestModel::sizeText()

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QTemporaryFile>
+
+/// Points this process's standard output (descriptor 1) at a temporary file from construction
+/// until text() or destruction, for code that prints with printf. QtTest's own lines written
+/// meanwhile are caught too.
+class StdoutCapture
+{
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    /// Ends the capture and returns what was printed.
+    QByteArray text();
+
+private:
+    void restore();
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};

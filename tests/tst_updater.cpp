@@ -7,6 +7,7 @@
 #include "LoopImage.h"
 #include "SUUpdater.h"
 #include "SUUpdaterDelegate.h"
+#include "StdoutCapture.h"
 #include "TempTree.h"
 #include "TestArchive.h"
 #include "UpdateInstaller.h"
@@ -25,7 +26,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,41 +60,6 @@ QStringList snapshot(const QString& root)
     lines.sort();
     return lines;
 }
-
-/// This process's standard output, sent to a file while the capture lasts.
-class StdoutCapture
-{
-public:
-    explicit StdoutCapture(const QString& file)
-        : m_file(file)
-    {
-        std::fflush(stdout);
-        m_saved = ::dup(STDOUT_FILENO);
-        const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, STDOUT_FILENO);
-        ::close(fd);
-    }
-    ~StdoutCapture() { restore(); }
-    QByteArray text()
-    {
-        restore();
-        return TempTree::readFile(m_file);
-    }
-
-private:
-    void restore()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(stdout);
-        ::dup2(m_saved, STDOUT_FILENO);
-        ::close(m_saved);
-        m_saved = -1;
-    }
-
-    QString m_file;
-    int m_saved = -1;
-};
 
 class RecordingDelegate : public SUUpdaterDelegate
 {
@@ -318,24 +283,19 @@ void TestUpdater::refusedUpdateChangesNothing_data()
     QTest::addColumn<qint64>("stallAfter");
     QTest::addColumn<int>("expected");
     using K = UpdateError::Kind;
-    const auto row = [](const char* name, const char* kind, K expected) {
-        QTest::newRow(name) << QString::fromLatin1(kind) << u"0.2.0"_s << qint64(0) << false
-                            << qint64(-1) << int(expected);
+    const auto row = [](const char* name, const char* kind, K expected,
+                         const char* version = "0.2.0", qint64 lengthDelta = 0,
+                         bool badSignature = false, qint64 stallAfter = -1) {
+        QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(version)
+                            << lengthDelta << badSignature << stallAfter << int(expected);
     };
-    QTest::newRow("bad signature") << u"good"_s << u"0.2.0"_s << qint64(0) << true << qint64(-1)
-                                   << int(K::BadSignature);
-    QTest::newRow("longer than announced") << u"good"_s << u"0.2.0"_s << qint64(-10) << false
-                                           << qint64(-1) << int(K::LengthMismatch);
-    QTest::newRow("shorter than announced") << u"good"_s << u"0.2.0"_s << qint64(10) << false
-                                            << qint64(-1) << int(K::LengthMismatch);
-    QTest::newRow("stalling server") << u"good"_s << u"0.2.0"_s << qint64(0) << false << qint64(64)
-                                     << int(K::Timeout);
-    QTest::newRow("older version") << u"good"_s << u"0.0.9"_s << qint64(0) << false << qint64(-1)
-                                   << noUpdate;
-    QTest::newRow("running version again") << u"good"_s << u"0.1.0"_s << qint64(0) << false
-                                           << qint64(-1) << noUpdate;
-    QTest::newRow("feed is not XML") << u"not xml"_s << u"0.2.0"_s << qint64(0) << false
-                                     << qint64(-1) << int(K::FeedMalformed);
+    row("bad signature", "good", K::BadSignature, "0.2.0", 0, true);
+    row("longer than announced", "good", K::LengthMismatch, "0.2.0", -10);
+    row("shorter than announced", "good", K::LengthMismatch, "0.2.0", 10);
+    row("stalling server", "good", K::Timeout, "0.2.0", 0, false, 64);
+    row("older version", "good", K(noUpdate), "0.0.9");
+    row("running version again", "good", K(noUpdate), "0.1.0");
+    row("feed is not XML", "not xml", K::FeedMalformed);
     row("truncated archive", "truncated", K::ArchiveMalformed);
     row("no bin/corvane", "no program", K::ArchiveMalformed);
     row("../ component", "dot-dot", K::ArchiveRefused);
@@ -491,7 +451,7 @@ void TestUpdater::automaticUpdateInstallsOnQuitAndRestarts()
     publish(archive(u"good"_s), u"0.2.0"_s);
     auto delegate = launchReturningUser(1);
     QCOMPARE(delegate->scheduledUpdateCall(), AppDelegate::UpdateCall::AutoInstallUpdates);
-    StdoutCapture output(m_tree->path(u"stdout"_s));
+    StdoutCapture output;
     delegate->autoInstallUpdates();
     QTRY_VERIFY_WITH_TIMEOUT(delegate->terminateTimer()->isActive(), 10000);
     // QtTest writes its own lines to standard output too.

@@ -6,17 +6,17 @@
 #include "LoginItems.h"
 #include "NotificationCenter.h"
 #include "SUUpdater.h"
+#include "SharedState.h"
 #include "Storyboard.h"
 #include "Strings.h"
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UserDefaults.h"
-#include "SharedState.h"
-#include "shreddingFilesVC.h"
 #include "aboutVc.h"
 #include "generalVC.h"
 #include "mainWindowController.h"
 #include "settingsWindowController.h"
+#include "shreddingFilesVC.h"
 #include "tabViewSettings.h"
 
 #include <QAction>
@@ -34,12 +34,13 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString entryFor(const QString& program)
 {
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n")
-        .arg(program);
+    return u"[Desktop Entry]\nType=Application\nName=X\nExec=%1 --flag\n"_s.arg(program);
 }
 
 // Stands in for the desktop's notification service on a private session bus.
@@ -88,15 +89,15 @@ private slots:
     void quittingDuringARunAsksAndKeepsTheFile();
 
 private:
-    QString autostart() const { return m_config.path(QStringLiteral("autostart")); }
+    QString autostart() const { return m_config.path(u"autostart"_s); }
     QStringList autostartFiles() const
     {
-        return QDir(autostart()).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name);
+        return QDir(autostart()).entryList({u"*.desktop"_s}, QDir::Files, QDir::Name);
     }
     settingsWindowController* settings() const
     {
         return Storyboard::mainStoryboard().sharedController<settingsWindowController>(
-            QStringLiteral("settingsWindowController"));
+            u"settingsWindowController"_s);
     }
     /// The General pane of the settings window, opened as Preferences opens it.
     generalVC* openGeneral() const
@@ -115,17 +116,15 @@ void TestSettings::initTestCase()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     // A session bus of our own, before anything asks for one: the notification test talks to
     // it, and nothing reaches the machine's desktop.
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
     if (!daemon.isEmpty()) {
-        m_bus.start(daemon,
-            {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                QStringLiteral("--print-address")});
+        m_bus.start(daemon, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
         if (m_bus.waitForReadyRead(5000))
             qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
     QApplication::setQuitOnLastWindowClosed(false);
     // Later launches: the main window comes up at once, not the first-run welcome window.
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("firstrun"), 1);
+    UserDefaults::standardUserDefaults().setInteger(u"firstrun"_s, 1);
     m_delegate = std::make_unique<AppDelegate>(nullptr, [] { return true; });
     m_delegate->applicationWillFinishLaunching();
     m_delegate->applicationDidFinishLaunching();
@@ -135,7 +134,7 @@ void TestSettings::initTestCase()
 void TestSettings::init()
 {
     QDir(autostart()).removeRecursively();
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
 }
 
 void TestSettings::cleanupTestCase()
@@ -152,14 +151,14 @@ void TestSettings::menuCommandsOpenTheRequestedTab()
     QVERIFY(bar);
 
     // Add Files follows the screen on show: home takes files, the result screen does not.
-    auto* file = bar->findChild<QMenu*>(QStringLiteral("menuFile"));
+    auto* file = bar->findChild<QMenu*>(u"menuFile"_s);
     QVERIFY(file);
     emit file->aboutToShow();
     QVERIFY(menu->addFiles()->isEnabled());
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    NotificationCenter::defaultCenter().post(u"ShredComplete"_s);
     emit file->aboutToShow();
     QVERIFY(!menu->addFiles()->isEnabled());
-    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    NotificationCenter::defaultCenter().post(u"GotoHome"_s);
 
     menu->about()->trigger();
     QWidget* window = settings()->window();
@@ -221,7 +220,7 @@ void TestSettings::loginCheckboxKeepsAutostartInLine()
         const QString name = entry.section(u'=', 0, 0);
         const QString program = entry.section(u'=', 1);
         QVERIFY(!m_config
-                     .writeFile(QStringLiteral("autostart/") + name,
+                     .writeFile(u"autostart/"_s + name,
                          entryFor(program == u"APP" ? u'"' + app + u'"' : program).toUtf8())
                      .isEmpty());
     }
@@ -231,7 +230,7 @@ void TestSettings::loginCheckboxKeepsAutostartInLine()
     general->checkboxAutolaunch()->setChecked(!switchOn);
     general->checkboxAutolaunch()->click();
 
-    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("startloginstatus")),
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"startloginstatus"_s),
         std::optional<qint64>(switchOn ? 1 : 0));
     QCOMPARE(autostartFiles(), expectedFiles);
     const LoginItems items;
@@ -257,18 +256,15 @@ void TestSettings::execLinesAreReadAsTheDesktopDoes_data()
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("program");
 
-    QTest::newRow("bare") << QStringLiteral("/usr/bin/corvane %F")
-                          << QStringLiteral("/usr/bin/corvane");
+    QTest::newRow("bare") << u"/usr/bin/corvane %F"_s << u"/usr/bin/corvane"_s;
     QTest::newRow("quoted with a space")
-        << QStringLiteral("\"/opt/my apps/corvane\" --x") << QStringLiteral("/opt/my apps/corvane");
+        << u"\"/opt/my apps/corvane\" --x"_s << u"/opt/my apps/corvane"_s;
     QTest::newRow("escaped quote inside")
-        << QStringLiteral("\"/opt/a\\\\\"b/corvane\"") << QStringLiteral("/opt/a\"b/corvane");
+        << u"\"/opt/a\\\\\"b/corvane\""_s << u"/opt/a\"b/corvane"_s;
     // \s becomes a space before the quoting is read, so unquoted it still ends the program.
-    QTest::newRow("string-level space escape")
-        << QStringLiteral("/opt/x\\sy") << QStringLiteral("/opt/x");
-    QTest::newRow("string-level escape, quoted")
-        << QStringLiteral("\"/opt/x\\sy\" %U") << QStringLiteral("/opt/x y");
-    QTest::newRow("unterminated quote") << QStringLiteral("\"/opt/corvane") << QString();
+    QTest::newRow("string-level space escape") << u"/opt/x\\sy"_s << u"/opt/x"_s;
+    QTest::newRow("string-level escape, quoted") << u"\"/opt/x\\sy\" %U"_s << u"/opt/x y"_s;
+    QTest::newRow("unterminated quote") << u"\"/opt/corvane"_s << QString();
 }
 
 void TestSettings::execLinesAreReadAsTheDesktopDoes()
@@ -281,11 +277,11 @@ void TestSettings::execLinesAreReadAsTheDesktopDoes()
 void TestSettings::unwritableFolderChangesOnlyTheStoredChoice()
 {
     // A plain file where the autostart folder should be: nothing can be written there.
-    QVERIFY(!m_config.writeFile(QStringLiteral("autostart"), "not a folder").isEmpty());
+    QVERIFY(!m_config.writeFile(u"autostart"_s, "not a folder").isEmpty());
     generalVC* general = openGeneral();
     general->checkboxAutolaunch()->setChecked(false);
     general->checkboxAutolaunch()->click();
-    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("startloginstatus")),
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"startloginstatus"_s),
         std::optional<qint64>(1));
     QCOMPARE(TempTree::readFile(autostart()), QByteArray("not a folder"));
     QFile::remove(autostart());
@@ -302,7 +298,7 @@ void TestSettings::launchReappliesTheStoredChoice_data()
     QTest::newRow("1 keeps the one there") << QVariant(qint64(1)) << true << 1;
     QTest::newRow("0 removes it") << QVariant(qint64(0)) << true << 0;
     QTest::newRow("2 leaves it") << QVariant(qint64(2)) << true << 1;
-    QTest::newRow("a string leaves it") << QVariant(QStringLiteral("1")) << false << 0;
+    QTest::newRow("a string leaves it") << QVariant(u"1"_s) << false << 0;
     QTest::newRow("missing leaves it") << QVariant() << true << 1;
 }
 
@@ -313,11 +309,11 @@ void TestSettings::launchReappliesTheStoredChoice()
     QFETCH(int, expectedEntries);
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.removeObjectForKey(QStringLiteral("startloginstatus"));
+    defaults.removeObjectForKey(u"startloginstatus"_s);
     if (stored.typeId() == QMetaType::LongLong)
-        defaults.setInteger(QStringLiteral("startloginstatus"), stored.toLongLong());
+        defaults.setInteger(u"startloginstatus"_s, stored.toLongLong());
     else if (stored.isValid())
-        defaults.setString(QStringLiteral("startloginstatus"), stored.toString());
+        defaults.setString(u"startloginstatus"_s, stored.toString());
     if (startsWithEntry)
         QVERIFY(LoginItems().insertApplicationItem());
 
@@ -325,7 +321,7 @@ void TestSettings::launchReappliesTheStoredChoice()
     QCOMPARE(autostartFiles().size(), expectedEntries);
     // The checkbox shows 1 as on and every other integer as off.
     auto* general = qobject_cast<BaseViewController*>(
-        Storyboard::mainStoryboard().instantiateController(QStringLiteral("generalVC")));
+        Storyboard::mainStoryboard().instantiateController(u"generalVC"_s));
     std::unique_ptr<BaseViewController> owner(general);
     general->view();
     const bool on = stored.typeId() == QMetaType::LongLong && stored.toLongLong() == 1;
@@ -338,8 +334,7 @@ void TestSettings::autoUpdateCheckboxStoresItsKey()
     for (bool on : {false, true}) {
         box->setChecked(!on);
         box->click();
-        QCOMPARE(
-            UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("_checkforUpdate_")),
+        QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"_checkforUpdate_"_s),
             std::optional<qint64>(on ? 1 : 0));
     }
     QVERIFY(autostartFiles().isEmpty()); // the other box's business
@@ -357,11 +352,9 @@ void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
     }
 
     // The shipped pages are there, and each button opens its own one.
-    UrlCatcher catcher(QStringLiteral("file"));
-    const QList<std::pair<const char*, QString>> pages {
-        {"btnprivacypolicy", QStringLiteral("privacy.html")},
-        {"btnEULA", QStringLiteral("license.html")},
-        {"btnuninstallinstruction", QStringLiteral("uninstall.html")}};
+    UrlCatcher catcher(u"file"_s);
+    const QList<std::pair<const char*, QString>> pages {{"btnprivacypolicy", u"privacy.html"_s},
+        {"btnEULA", u"license.html"_s}, {"btnuninstallinstruction", u"uninstall.html"_s}};
     for (const auto& [name, page] : pages) {
         auto* button = pane.findChild<QAbstractButton*>(QString::fromLatin1(name));
         QVERIFY2(button && !button->isHidden(), name);
@@ -372,7 +365,7 @@ void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
         QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
     }
     QCOMPARE(catcher.opened.size(), 3);
-    QVERIFY(QFileInfo::exists(aboutVc::documentationFolder() + QStringLiteral("/LICENSE")));
+    QVERIFY(QFileInfo::exists(aboutVc::documentationFolder() + u"/LICENSE"_s));
 }
 
 void TestSettings::checkForUpdatesSaysThereIsNoSource()
@@ -381,7 +374,7 @@ void TestSettings::checkForUpdatesSaysThereIsNoSource()
     Alert* alert = m_delegate->updater()->alert();
     QVERIFY(alert);
     QTRY_VERIFY(alert->isVisible());
-    QCOMPARE(alert->messageText(), localizedText(QStringLiteral("IDS_KQ_311")));
+    QCOMPARE(alert->messageText(), localizedText(u"IDS_KQ_311"_s));
     alert->buttons().first()->click();
     QTRY_VERIFY(!alert->isVisible());
 }
@@ -392,22 +385,22 @@ void TestSettings::shredEndingWhileAwayNotifies()
     if (!bus.isConnected())
         QSKIP("no private session bus (dbus-daemon missing)");
     NotificationService service;
-    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
-        QDBusConnection::ExportAllSlots));
-    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    QVERIFY(bus.registerObject(
+        u"/org/freedesktop/Notifications"_s, &service, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(u"org.freedesktop.Notifications"_s));
 
     QWidget* window = mainWindowController::shared().window();
     m_delegate->btnShowWindow();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
+    NotificationCenter::defaultCenter().post(u"ShredComplete"_s);
     window->hide();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredComplete"));
-    QTRY_COMPARE(service.summaries, QStringList {localizedText(QStringLiteral("IDS_KQ_313"))});
+    NotificationCenter::defaultCenter().post(u"ShredComplete"_s);
+    QTRY_COMPARE(service.summaries, QStringList {localizedText(u"IDS_KQ_313"_s)});
     QTest::qWait(200); // the run seen with the window up sent nothing
     QCOMPARE(service.summaries.size(), 1);
 
-    bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
-    bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
-    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    bus.unregisterService(u"org.freedesktop.Notifications"_s);
+    bus.unregisterObject(u"/org/freedesktop/Notifications"_s);
+    NotificationCenter::defaultCenter().post(u"GotoHome"_s);
 }
 
 void TestSettings::closingTheWindowWithATrayHidesIt()
@@ -442,10 +435,10 @@ void TestSettings::closingTheWindowWithoutATrayQuits()
 void TestSettings::quittingDuringARunAsksAndKeepsTheFile()
 {
     TempTree tree;
-    const QString big = tree.makeAllocatedFile(QStringLiteral("big"), 4LL << 30);
+    const QString big = tree.makeAllocatedFile(u"big"_s, 4LL << 30);
     if (big.isEmpty())
         QSKIP("no room for a 4 GiB file in the temporary folder");
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 2);
+    UserDefaults::standardUserDefaults().setInteger(u"Algomethod"_s, 2);
     SharedState& state = SharedState::instance();
     state.resetLists();
     ItemRef item = makeTopLevelItem(FileDirectory::fromUrl(QUrl::fromLocalFile(big)), 0);
@@ -453,12 +446,14 @@ void TestSettings::quittingDuringARunAsksAndKeepsTheFile()
     state.arrFileList.append(item);
     state.totalSelectedFiles = 1;
     mainWindowController::shared().showWindow();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    NotificationCenter::defaultCenter().post(u"ShredData"_s);
     // 0xFF at its start: the first pass is under way.
-    QTRY_VERIFY_WITH_TIMEOUT([&] {
-        QFile file(big);
-        return file.open(QIODevice::ReadOnly) && file.read(1) == QByteArray(1, '\xff');
-    }(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QFile file(big);
+            return file.open(QIODevice::ReadOnly) && file.read(1) == QByteArray(1, '\xff');
+        }(),
+        20000);
 
     m_delegate->requestQuit();
     QTRY_VERIFY(m_delegate->stopAlert() && m_delegate->stopAlert()->isVisible());
@@ -476,7 +471,7 @@ void TestSettings::quittingDuringARunAsksAndKeepsTheFile()
     QVERIFY(TempTree::exists(big)); // stopped in its pass: kept, never unlinked
     QCOMPARE(state.notErasedItems.size(), 1);
     QCOMPARE(state.notErasedItems.first().path, big);
-    QCOMPARE(state.notErasedItems.first().reason, localizedText(QStringLiteral("IDS_KQ_224")));
+    QCOMPARE(state.notErasedItems.first().reason, localizedText(u"IDS_KQ_224"_s));
     state.resetLists();
 }
 

@@ -323,14 +323,6 @@ void ShredCommand::listPath(const QByteArray& path)
 
 void ShredCommand::erasePath(const QByteArray& path)
 {
-    m_bytesPlanned = 0;
-    m_bytesDone = 0;
-    m_currentFile.clear();
-    m_pass = 0;
-    m_passes = 0;
-    m_warnedByReason.clear();
-    m_pathTimer.start();
-
     ShredRun run(m_engine, {ShredTarget::make(ShredTarget::Kind::Path, path)}, m_method, m_verify);
     followRun(run);
     QObject::connect(&run, &ShredRun::pathFinished, &m_context,
@@ -343,12 +335,6 @@ void ShredCommand::eraseQueuedFiles(QList<QByteArray>& done)
     if (m_queued.isEmpty())
         return;
     const QList<QueuedFile> files = std::exchange(m_queued, {});
-    m_bytesPlanned = 0;
-    m_bytesDone = 0;
-    m_currentFile.clear();
-    m_pass = 0;
-    m_passes = 0;
-    m_pathTimer.start();
 
     // Each is erased only if it is still the file that was looked at above.
     QList<ShredTarget> targets;
@@ -403,6 +389,14 @@ void ShredCommand::eraseQueuedFiles(QList<QByteArray>& done)
 
 void ShredCommand::followRun(ShredRun& run)
 {
+    // A new run starts the progress line afresh.
+    m_bytesPlanned = 0;
+    m_bytesDone = 0;
+    m_currentFile.clear();
+    m_pass = 0;
+    m_passes = 0;
+    m_warnedByReason.clear();
+    m_pathTimer.start();
     QObject::connect(&run, &ShredRun::planned, &m_context, [this](qint64, quint64 bytes) {
         m_bytesPlanned = bytes;
         showProgress();

@@ -69,7 +69,8 @@ private:
     /// Erases the files queued by run() in one shred run, so that they share the engine's
     /// batches, and reports on each as erasePath() would; each goes into `done`.
     void eraseQueuedFiles(QList<QByteArray>& done);
-    /// Connects the run's progress to the progress line and its files to onFileFinished().
+    /// Starts the progress line afresh and connects the run's progress to it and its files to
+    /// onFileFinished().
     void followRun(ShredRun& run);
     void reportPath(const QByteArray& path, const ShredReport& report);
     void onFileFinished(const QString& file, const ShredFileResult& result);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShellQuote.h"
 
-#include <QStringDecoder>
+#include <QString>
+#include <cstdio>
 
 namespace {
 
@@ -44,11 +45,53 @@ QByteArray singleQuoted(const QByteArray& text)
 
 } // namespace
 
+qsizetype ShellQuote::validSequenceLength(const QByteArray& bytes, qsizetype at)
+{
+    const auto byte = [&bytes](qsizetype i) { return static_cast<unsigned char>(bytes.at(i)); };
+    const unsigned char lead = byte(at);
+    qsizetype length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (at + length > bytes.size())
+        return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+bool ShellQuote::isValidUtf8(const QByteArray& bytes)
+{
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes.at(i)) < 0x80)
+            ++i;
+        else if (const qsizetype length = validSequenceLength(bytes, i))
+            i += length;
+        else
+            return false;
+    }
+    return true;
+}
+
 QByteArray ShellQuote::quoted(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(bytes);
-    const bool validUtf8 = !utf8.hasError();
+    const bool validUtf8 = isValidUtf8(bytes);
     const auto special = [validUtf8](unsigned char c) { return isControl(c) || (!validUtf8 && c >= 0x80); };
 
     bool anySpecial = false;
@@ -61,19 +104,25 @@ QByteArray ShellQuote::quoted(const QByteArray& bytes)
             return '"' + bytes + '"';
         return singleQuoted(bytes);
     }
-    // Printable runs quoted, each special byte as its own $'...' piece: 'a'$'\n''b'.
+    // Printable runs quoted, each run of special bytes as one $'...' piece: 'a'$'\n\t''b'.
     QByteArray out;
     QByteArray run;
+    QByteArray specials;
     for (const char c : bytes) {
         if (special(static_cast<unsigned char>(c))) {
             if (!run.isEmpty())
                 out += singleQuoted(run);
             run.clear();
-            out += "$'" + escaped(static_cast<unsigned char>(c)) + '\'';
+            specials += escaped(static_cast<unsigned char>(c));
         } else {
+            if (!specials.isEmpty())
+                out += "$'" + specials + '\'';
+            specials.clear();
             run += c;
         }
     }
+    if (!specials.isEmpty())
+        out += "$'" + specials + '\'';
     if (!run.isEmpty())
         out += singleQuoted(run);
     return out;

@@ -10,4 +10,9 @@ class ShellQuote
 {
 public:
     static QByteArray quoted(const QByteArray& bytes);
+
+    /// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+    static bool isValidUtf8(const QByteArray& bytes);
+    /// The length of the valid UTF-8 sequence of two to four bytes at `at`, or 0.
+    static qsizetype validSequenceLength(const QByteArray& bytes, qsizetype at);
 };

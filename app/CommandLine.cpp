@@ -1,38 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 
-#include <QByteArray>
-#include <QFile>
+#include "OptionGrammar.h"
+#include "PathText.h"
 
-CommandLine::CommandLine(const QStringList& arguments)
+namespace {
+
+constexpr OptionGrammar::Option kOptions[] = {
+    {"help", 'h', false},
+    {"version", 0, false},
+};
+
+} // namespace
+
+CommandLine::CommandLine(const QList<QByteArray>& arguments)
 {
-    bool optionsEnded = false;
-    for (const QString& argument : arguments) {
-        if (optionsEnded || argument == QLatin1String("-") || !argument.startsWith(u'-')) {
-            m_paths << argument;
-        } else if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-        } else {
-            if (argument == QLatin1String("--help")) {
-                m_request = Request::Help;
-            } else if (argument == QLatin1String("--version")) {
-                m_request = Request::Version;
-            } else {
-                m_request = Request::UsageError;
-                m_badOption = argument;
-            }
-            m_paths.clear();
-            return;
-        }
+    const OptionGrammar::Parsed parsed = OptionGrammar::parse(kOptions, arguments);
+    // An option before the error still answers, as getopt would have met it first.
+    for (const auto& [option, value] : parsed.options) {
+        m_request = option->shortName == 'h' ? Request::Help : Request::Version;
+        return;
     }
+    if (!parsed.error.isEmpty()) {
+        m_request = Request::UsageError;
+        m_error = parsed.error;
+        return;
+    }
+    for (const QByteArray& operand : parsed.operands)
+        m_paths << PathText::fromNative(operand);
 }
 
-QStringList CommandLine::fromArgv(int argc, char* argv[])
+QList<QByteArray> CommandLine::fromArgv(int argc, char* argv[])
 {
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QFile::decodeName(argv[i]);
+        arguments << QByteArray(argv[i]);
     return arguments;
+}
+
+QStringList CommandLine::absolutePaths() const
+{
+    const QString folder = PathText::fromNative(PathText::currentFolder());
+    QStringList absolute;
+    for (const QString& path : m_paths)
+        absolute << (path.startsWith(u'/') ? path : PathText::join(folder, path));
+    return absolute;
 }
 
 int CommandLine::answer(FILE* out, FILE* err) const
@@ -43,9 +55,9 @@ int CommandLine::answer(FILE* out, FILE* err) const
         return 0;
     case Request::UsageError:
         std::fprintf(err,
-            "corvane: unrecognized option '%s'\n"
+            "corvane: %s\n"
             "Try 'corvane --help' for more information.\n",
-            QFile::encodeName(m_badOption).constData());
+            m_error.constData());
         return 2;
     case Request::Help:
         text = QByteArrayLiteral(
@@ -54,7 +66,7 @@ int CommandLine::answer(FILE* out, FILE* err) const
             "as if they had been dropped on it. Nothing is erased before you confirm in the\n"
             "window. When Corvane is already running, it receives the PATHs and comes forward.\n"
             "\n"
-            "      --help      show this help and exit\n"
+            "  -h, --help      show this help and exit\n"
             "      --version   show the version and exit\n"
             "      --          end of options: every later argument is a PATH\n"
             "\n"

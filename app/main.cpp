@@ -5,20 +5,21 @@
 #include "SingleInstance.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 
 int main(int argc, char* argv[])
 {
-    // Answered before Qt connects to a display, so that they work over ssh and in scripts.
-    if (const CommandLine early(CommandLine::fromArgv(argc, argv));
-        early.request() == CommandLine::Request::Help
-        || early.request() == CommandLine::Request::Version)
-        return early.answer();
+    // Read before Qt exists: help and version then work over ssh and in scripts, and no
+    // argument is taken by the toolkit as its own option ("-reverse", "-platform").
+    const CommandLine command(CommandLine::fromArgv(argc, argv));
+    if (command.request() != CommandLine::Request::Run)
+        return command.answer();
     // Read first: on X11, QApplication takes DESKTOP_STARTUP_ID out of the environment.
     const QString activationToken = SingleInstance::activationTokenFromEnvironment();
 
-    QApplication app(argc, argv);
+    // The toolkit gets the program's name only; its settings come from the environment.
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argv[0], nullptr};
+    QApplication app(toolkitArgc, toolkitArgv);
     QApplication::setApplicationName(QStringLiteral("corvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
@@ -27,13 +28,7 @@ int main(int argc, char* argv[])
     // Closing the main window only hides it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // QApplication has taken its own options out by now.
-    const CommandLine command(QApplication::arguments().mid(1));
-    if (command.request() != CommandLine::Request::Run)
-        return command.answer();
-    QStringList paths;
-    for (const QString& argument : command.paths())
-        paths << QFileInfo(argument).absoluteFilePath();
+    const QStringList paths = command.absolutePaths();
 
     SingleInstance instance;
     if (instance.handOverToRunningInstance(paths, SingleInstance::handOverTimeoutMs, activationToken))

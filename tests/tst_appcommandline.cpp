@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "PathText.h"
 #include "ProgramRun.h"
 #include "SingleInstance.h"
 #include "TempTree.h"
@@ -61,9 +62,19 @@ void TestAppCommandLine::arguments_data()
     QTest::newRow("unknown long option")
         << QStringList {u"a"_s, u"--bogus"_s} << kOffscreen << 2 << QByteArray()
         << QByteArray("corvane: unrecognized option '--bogus'\n") << QStringList() << QString();
-    QTest::newRow("Qt's own option is not ours")
-        << QStringList {u"-platform"_s, u"offscreen"_s, u"a"_s} << QStringList() << 0
-        << QByteArray() << QByteArray() << QStringList {u"a"_s} << QString();
+    QTest::newRow("the toolkit's options are not taken")
+        << QStringList {u"-reverse"_s, u"keep"_s} << kOffscreen << 2 << QByteArray()
+        << QByteArray("corvane: invalid option -- 'r'\n") << QStringList() << QString();
+    QTest::newRow("toolkit-looking names after --")
+        << QStringList {u"--"_s, u"-reverse"_s, u"-platform"_s, u"-qmljsdebugger=x"_s, u"keep"_s}
+        << kOffscreen << 0 << QByteArray() << QByteArray()
+        << QStringList {u"-reverse"_s, u"-platform"_s, u"-qmljsdebugger=x"_s, u"keep"_s} << QString();
+    QTest::newRow("unique prefix") << QStringList {u"--hel"_s} << kNoDisplay << 0 << usage
+                                   << QByteArray() << QStringList() << QString();
+    // Given through printf's %b: "\0377" is the byte 0xff.
+    QTest::newRow("a name that is not UTF-8")
+        << QStringList {u"--"_s, u"bad\\0377"_s} << kOffscreen << 0 << QByteArray() << QByteArray()
+        << QStringList {PathText::fromNative("bad\xff")} << QString();
     QTest::newRow("options end at --")
         << QStringList {u"--"_s, u"--help"_s, u"-x"_s, u"-"_s} << kOffscreen << 0 << QByteArray()
         << QByteArray() << QStringList {u"--help"_s, u"-x"_s, u"-"_s} << QString();
@@ -96,7 +107,12 @@ void TestAppCommandLine::arguments()
             delivered = paths;
             tokenWhileDelivered = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
         });
-    const ProgramRun run = ProgramRun::run(kApp, arguments,
+    // Through a shell, which can hand over bytes that a QString cannot hold.
+    const ProgramRun run = ProgramRun::run(u"sh"_s,
+        QStringList {u"-c"_s,
+            u"app=$0; for a do shift; set -- \"$@\" \"$(printf '%b' \"$a\")\"; done; exec \"$app\" \"$@\""_s,
+            kApp}
+            + arguments,
         environment
             + QStringList {u"XDG_RUNTIME_DIR="_s + m_runtime.path(),
                 u"XDG_CONFIG_HOME="_s + work.path(u"config"_s)},

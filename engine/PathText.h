@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 /// Path text as the engine, the model and the screens build it: lexically, without asking the
 /// file system, in the file system's bytes or in display text.
@@ -19,4 +20,30 @@ public:
     static QString lastComponent(const QString& path);
     /// Everything before the last slash: "/" for "/a", "." for a bare name.
     static QByteArray parentOf(const QByteArray& path);
+    /// As QDir::cleanPath, on the bytes: "." and ".." resolved lexically, slashes doubled or
+    /// at the end dropped.
+    static QByteArray cleanPath(const QByteArray& path);
+    /// The working folder's own bytes (QDir::currentPath() would decode them); empty when it
+    /// cannot be read.
+    static QByteArray currentFolder();
+
+    /// A path's bytes as text without losing any: valid UTF-8 as its characters, every other
+    /// byte as the lone surrogate U+DC00 + byte, which no decoded name can hold. Decoding the
+    /// usual way would turn "\xff" into U+FFFD, the text of another, existing name.
+    static QString fromNative(const QByteArray& bytes);
+    /// The bytes fromNative() was given; any other text as UTF-8.
+    static QByteArray toNative(const QString& path);
+    /// The file URL of a path's own bytes (a byte that is not UTF-8 stays percent-encoded).
+    static QUrl urlFromNative(const QByteArray& bytes);
+    static QUrl urlFromPath(const QString& path);
+    /// The bytes of a local file URL's path; empty for any other URL. Unlike toLocalFile(),
+    /// never replaces a byte.
+    static QByteArray nativeOfUrl(const QUrl& url);
+    static QString pathOfUrl(const QUrl& url) { return fromNative(nativeOfUrl(url)); }
+    /// True when `path` holds bytes that are not UTF-8 (see fromNative()).
+    static bool holdsRawBytes(const QString& path);
+    /// A path (from fromNative()) for showing: as it is when it is UTF-8 without control
+    /// characters, else quoted as the command line quotes it ('a'$'\377'), so that no name is
+    /// shown as the text of another.
+    static QString displayText(const QString& path);
 };

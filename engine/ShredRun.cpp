@@ -21,7 +21,7 @@ constexpr qint64 kProgressIntervalMs = 40;
 
 QString display(const QByteArray& path)
 {
-    return QFile::decodeName(path);
+    return PathText::fromNative(path);
 }
 
 } // namespace

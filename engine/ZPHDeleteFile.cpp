@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ZPHDeleteFile.h"
 
+#include "PathText.h"
 #include "SystemLog.h"
 
 #include <QFile>
@@ -11,7 +12,7 @@
 
 bool ZPHDeleteFile::deleteSingleFile(const QString& path)
 {
-    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+    const std::filesystem::path native(PathText::toNative(path).toStdString());
     std::error_code error;
     // symlink_status: a link is removed as a link, never followed.
     if (!std::filesystem::exists(std::filesystem::symlink_status(native, error))) {
@@ -38,7 +39,7 @@ bool ZPHDeleteFile::deleteMultipleFiles(const QStringList& paths)
 
 bool ZPHDeleteFile::renameFile(const QString& source, const QString& destination)
 {
-    return std::rename(QFile::encodeName(source).constData(),
-                       QFile::encodeName(destination).constData())
+    return std::rename(PathText::toNative(source).constData(),
+                       PathText::toNative(destination).constData())
         == 0;
 }

@@ -71,7 +71,7 @@ void listRegularFiles(const QByteArray& folder, dev_t device, QStringList& out)
         if (::lstat(path.constData(), &st) != 0)
             continue;
         if (S_ISREG(st.st_mode)) {
-            out.append(QFile::decodeName(path));
+            out.append(PathText::fromNative(path));
         } else if (S_ISDIR(st.st_mode) && st.st_dev == device) {
             // Descend in enumeration order, so a folder's files come right after it.
             listRegularFiles(path, device, out);
@@ -96,21 +96,21 @@ QString& procRoot()
 QString ZPHFileFunctions::getFileSize(const QString& path)
 {
     struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::lstat(PathText::toNative(path).constData(), &st) != 0)
         return QStringLiteral("0");
     return QString::number(quint64(st.st_size));
 }
 
 QString ZPHFileFunctions::getFolderSize(const QString& path)
 {
-    const qint64 total = folderWalk(QFile::encodeName(path));
+    const qint64 total = folderWalk(PathText::toNative(path));
     return QString::number(quint64(total));
 }
 
 QStringList ZPHFileFunctions::getFilesListFromDirectoryPath(const QString& path)
 {
     QStringList files;
-    const QByteArray root = QFile::encodeName(path);
+    const QByteArray root = PathText::toNative(path);
     struct stat st;
     if (root.isEmpty() || ::lstat(root.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return files;
@@ -127,13 +127,13 @@ bool ZPHFileFunctions::isApplicationRunning(const QString& name)
     }
     std::vector<QByteArray> pids;
     int err = 0;
-    if (!readNames(QFile::encodeName(root), pids, &err))
+    if (!readNames(PathText::toNative(root), pids, &err))
         return false;
     const QString wanted = name.toCaseFolded();
     for (const QByteArray& pid : pids) {
         if (pid.at(0) < '0' || pid.at(0) > '9')
             continue;
-        const std::string pidFolder = PathText::join(QFile::encodeName(root), pid).toStdString();
+        const std::string pidFolder = PathText::join(PathText::toNative(root), pid).toStdString();
         // The executable's file name; "comm" (cut to 15 bytes) when the link is not readable.
         QString executable;
         char target[4096];
@@ -141,10 +141,10 @@ bool ZPHFileFunctions::isApplicationRunning(const QString& name)
         if (n > 0) {
             target[n] = '\0';
             const char* base = std::strrchr(target, '/');
-            executable = QFile::decodeName(base ? base + 1 : target);
+            executable = PathText::fromNative(base ? base + 1 : target);
             executable.remove(QStringLiteral(" (deleted)"));
         } else {
-            QFile comm(QFile::decodeName(QByteArray::fromStdString(pidFolder + "/comm")));
+            QFile comm(PathText::fromNative(QByteArray::fromStdString(pidFolder + "/comm")));
             if (comm.open(QIODevice::ReadOnly))
                 executable = QString::fromUtf8(comm.readAll()).trimmed();
         }

@@ -255,7 +255,7 @@ bool ZPHShred::overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 n
 {
     ShredFailure ignored;
     ShredFailure& why = failure ? *failure : ignored;
-    why.path = QFile::decodeName(path);
+    why.path = PathText::fromNative(path);
     // O_NOFOLLOW: a link swapped in is refused; O_NONBLOCK: a FIFO without reader never hangs.
     const int fd = ::open(path.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                           0700);
@@ -306,7 +306,7 @@ std::optional<ShredFailure> whyNotRemovable(const DirectoryHandle& dir, const En
 
 QString joinDisplay(const QString& folder, const QByteArray& name)
 {
-    return PathText::join(folder, QFile::decodeName(name));
+    return PathText::join(folder, PathText::fromNative(name));
 }
 
 // Opens the entry for writing, never through a link and never blocking on a FIFO.
@@ -435,7 +435,7 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
         m_beforeUnlink(display);
     if (::unlinkat(dir.fd(), name.constData(), 0) != 0) {
         const int unlinkErr = errno;
-        SystemLog::log("Cannnot removeFile: %s", QFile::encodeName(display).constData());
+        SystemLog::log("Cannnot removeFile: %s", PathText::toNative(display).constData());
         addFailure(display, Kind::UnlinkFailed, unlinkErr);
         finishFile(display, result);
         return FileOutcome::Stop;
@@ -636,7 +636,7 @@ ZPHShred::Walk ZPHShred::flushPending()
             m_beforeUnlink(file.display);
         if (::unlinkat(file.dir->fd(), file.name.constData(), 0) != 0) {
             const int unlinkErr = errno;
-            SystemLog::log("Cannnot removeFile: %s", QFile::encodeName(file.display).constData());
+            SystemLog::log("Cannnot removeFile: %s", PathText::toNative(file.display).constData());
             // The rest of the batch is overwritten already: it is still unlinked, then the run ends.
             unlinkFailed = true;
             failPending(file, Kind::UnlinkFailed, unlinkErr);
@@ -832,7 +832,7 @@ bool ZPHShred::removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
 ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
                                 std::optional<FileIdentity> expected)
 {
-    return shredNativePath(QFile::encodeName(path), nPassType, expected);
+    return shredNativePath(PathText::toNative(path), nPassType, expected);
 }
 
 ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassType,
@@ -845,7 +845,7 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
     }
     // "dir/link/" would make the kernel follow the link: the handed path names the link itself.
     const QByteArray native = PathText::withoutTrailingSlashes(nativePath);
-    const QString top = QFile::decodeName(native);
+    const QString top = PathText::fromNative(native);
     const QByteArray folder = PathText::parentOf(native);
     const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
 
@@ -864,7 +864,7 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
         return lastReport();
     }
     if (S_ISDIR(st->mode)) {
-        const QByteArray home = QFile::encodeName(QDir(QDir::homePath()).canonicalPath());
+        const QByteArray home = PathText::toNative(QDir(QDir::homePath()).canonicalPath());
         std::unique_ptr<char, FreeDeleter> real(::realpath(native.constData(), nullptr));
         if (!home.isEmpty() && real && home == real.get()) {
             addFailure(top, Kind::RefusedHomeFolder);

@@ -14,8 +14,8 @@
 FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessment)
 {
     // "dir/link/" would make statx follow the link; the record must describe the link itself.
-    const QString path = url.isLocalFile() ? PathText::withoutTrailingSlashes(url.toLocalFile()) : QString();
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = PathText::withoutTrailingSlashes(PathText::nativeOfUrl(url));
+    const QString path = PathText::fromNative(native);
     struct statx st;
     if (path.isEmpty()
         || ::statx(AT_FDCWD, native.constData(),

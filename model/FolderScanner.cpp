@@ -97,11 +97,11 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
     if (!record.file || !record.url || !record.url->isLocalFile())
         return item;
     if (!record.file->isFolder) {
-        item->data.file->verdict = m_assessment.assessPath(QFile::encodeName(record.url->toLocalFile()));
+        item->data.file->verdict = m_assessment.assessPath(PathText::nativeOfUrl(*record.url));
         return item;
     }
 
-    const QString listedPath = record.url->toLocalFile();
+    const QString listedPath = PathText::pathOfUrl(*record.url);
     Walk walk(*this);
     {
         // The top folder first: whether other threads are worth starting depends on what it holds.
@@ -150,7 +150,7 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
     const QString& path = job.path;
     // The listed form only differs when the top-level URL was not normal ("a/./b", "a/").
     const bool listedIsNormal = job.listed == path;
-    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray nativePath = PathText::toNative(path);
     ListedFolder listed;
     // Entries are read relative to the open folder, which is let go before going deeper, so
     // each thread has only one folder open at a time however deep the tree goes.
@@ -181,9 +181,9 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
             return listed;
         const QByteArray name = QByteArray::fromRawData(packed.data() + start,
                                                         qsizetype(std::strlen(packed.data() + start)));
-        const QString fileName = QFile::decodeName(name);
+        const QString fileName = PathText::fromNative(name);
         const QString childPath = PathText::join(path, fileName);
-        const QUrl url = QUrl::fromLocalFile(childPath);
+        const QUrl url = PathText::urlFromPath(childPath);
         struct statx st;
         FileDirectory record;
         if (::statx(dir.fd(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
@@ -197,7 +197,7 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
             record.url = url;
         }
         QString listedChild = listedIsNormal ? QString() : QString(job.listed + u'/' + fileName);
-        item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : QUrl::fromLocalFile(listedChild)));
+        item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : PathText::urlFromPath(listedChild)));
         if (!record.file)
             continue;
         // Another mounted file system below the folder is shown but never entered.

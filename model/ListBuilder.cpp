@@ -4,8 +4,10 @@
 #include "Dispatch.h"
 #include "FileDirectory.h"
 #include "FolderScanner.h"
+#include "LanguageTable.h"
 #include "NotificationCenter.h"
 #include "PathChecks.h"
+#include "PathText.h"
 #include "SharedState.h"
 
 #include <QDir>
@@ -14,12 +16,12 @@ namespace {
 
 QString localPathOf(const QUrl& url)
 {
-    return url.isLocalFile() ? url.toLocalFile() : url.path();
+    return url.isLocalFile() ? PathText::pathOfUrl(url) : url.path();
 }
 
 QUrl normalised(const QUrl& url)
 {
-    return QUrl::fromLocalFile(QDir::cleanPath(url.toLocalFile()));
+    return PathText::urlFromNative(PathText::cleanPath(PathText::nativeOfUrl(url)));
 }
 
 bool isSameOrInside(const QString& path, const QString& folder)
@@ -59,7 +61,7 @@ bool ListBuilder::acceptDroppedPaths(const QStringList& paths)
     pending.clear();
     bool rejected = false;
     for (const QString& path : paths) {
-        const QUrl url = QUrl::fromLocalFile(path);
+        const QUrl url = PathText::urlFromPath(path);
         if (checkUrl(url).accepted())
             pending.append(FileDirectory::fromUrl(url));
         else
@@ -75,7 +77,7 @@ bool ListBuilder::acceptHomePanelUrls(const QList<QUrl>& urls)
     QList<FileDirectory>& pending = SharedState::instance().arrPendingItems;
     bool rejected = false;
     for (const QUrl& url : urls) {
-        if (checkUrl(url).accepted())
+        if (checkChosenUrl(url).accepted())
             pending.append(FileDirectory::fromUrl(normalised(url)));
         else
             rejected = true;
@@ -88,16 +90,27 @@ bool ListBuilder::acceptListPanelUrls(const QList<QUrl>& urls)
     QList<FileDirectory>& pending = SharedState::instance().arrPendingItems;
     bool rejected = false;
     for (const QUrl& url : urls) {
-        if (!checkUrl(url).accepted()) {
+        if (!checkChosenUrl(url).accepted()) {
             rejected = true;
             continue;
         }
         // Already in the tree, itself or through a listed folder: dropped without a word.
-        if (isListedOrInside(url.toLocalFile()))
+        if (isListedOrInside(PathText::pathOfUrl(url)))
             continue;
         pending.append(FileDirectory::fromUrl(normalised(url)));
     }
     return rejected;
+}
+
+QString ListBuilder::panelRefusal(const QUrl& url)
+{
+    const PathCheck check = checkChosenUrl(url);
+    if (check.verdict != PathCheck::Verdict::NameNotExact)
+        return {};
+    const QString shown = PathText::displayText(PathText::pathOfUrl(url));
+    const QString text = localizedFormat(QStringLiteral("IDS_KQ_526"), shown);
+    // Without a language table the refusal must still refuse.
+    return text.isEmpty() ? shown + u": " + check.reason() : text;
 }
 
 bool ListBuilder::isListedOrInside(const QString& path)

@@ -63,6 +63,11 @@ public:
     /// without counting as refused. Returns true when something was refused.
     static bool acceptListPanelUrls(const QList<QUrl>& urls);
 
+    /// Why `url`, chosen in an open panel, cannot be taken: the panel decodes names as text, so
+    /// a name that is not valid UTF-8 comes back as the name of another file, or of none
+    /// (checkChosenUrl()). Empty when it can be taken.
+    static QString panelRefusal(const QUrl& url);
+
     /// True when `path` is the path of a top-level item of arrFileList, or lies inside one.
     /// Paths are compared lexically normalised and by whole components, so with /a/b listed,
     /// /a/b/x is inside and /a/bc/x is not. GUI thread.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -22,14 +23,14 @@ namespace {
 QString loginName()
 {
     if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_name)
-        return QFile::decodeName(entry->pw_name);
+        return PathText::fromNative(entry->pw_name);
     // No passwd entry (a bare container uid); the environment is the best remaining guess.
     return qEnvironmentVariable("USER");
 }
 
 QByteArray encoded(const QString& path)
 {
-    return QFile::encodeName(path);
+    return PathText::toNative(path);
 }
 
 
@@ -38,7 +39,7 @@ QString realPath(const QByteArray& native)
     char* resolved = ::realpath(native.constData(), nullptr);
     if (!resolved)
         return {};
-    const QString result = QFile::decodeName(resolved);
+    const QString result = PathText::fromNative(resolved);
     std::free(resolved);
     return result;
 }
@@ -73,7 +74,7 @@ void appendHome(QStringList& list, const char* dir)
 {
     if (!dir)
         return;
-    const QString home = QFile::decodeName(dir);
+    const QString home = PathText::fromNative(dir);
     if (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/" || !QFileInfo::exists(home))
         return;
     appendBothForms(list, home);
@@ -93,17 +94,48 @@ template <typename Call> const passwd* lookUp(Call call, passwd& entry, std::vec
     }
 }
 
-// Every user's home: running as root (sudo), other people's folders are as precious as ours.
-// Read once: the database rarely changes while the application runs, and it may be large.
-const QStringList& databaseHomes()
+struct Homes
 {
-    static const QStringList homes = [] {
-        QStringList result;
+    QStringList personal;
+    QStringList system; ///< of accounts that run services, such as bin or postgres
+};
+
+// The lowest and highest user ids of people, from login.defs; Debian's defaults otherwise.
+std::pair<uid_t, uid_t> personalUidRange()
+{
+    uid_t low = 1000;
+    uid_t high = 60000;
+    QFile defs(QStringLiteral("/etc/login.defs"));
+    if (defs.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : defs.read(1 << 20).split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            bool ok = false;
+            const uint value = fields.value(1).toUInt(&ok);
+            if (ok && fields.first() == "UID_MIN")
+                low = uid_t(value);
+            else if (ok && fields.first() == "UID_MAX")
+                high = uid_t(value);
+        }
+    }
+    return {low, high};
+}
+
+// Every user's home: running as root (sudo), other people's folders are as precious as ours.
+// A system account's home is protected as well, but named for what it is: /usr/sbin is no
+// one's home folder. Read once: the database rarely changes while the application runs, and
+// it may be large.
+const Homes& databaseHomes()
+{
+    static const Homes homes = [] {
+        Homes result;
+        const auto [low, high] = personalUidRange();
         passwd entry;
         std::vector<char> buffer(16384);
         ::setpwent();
-        while (const passwd* found = lookUp(::getpwent_r, entry, buffer))
-            appendHome(result, found->pw_dir);
+        while (const passwd* found = lookUp(::getpwent_r, entry, buffer)) {
+            const bool person = found->pw_uid == 0 || (found->pw_uid >= low && found->pw_uid <= high);
+            appendHome(person ? result.personal : result.system, found->pw_dir);
+        }
         ::endpwent();
         // The invoking user may come from a directory service that does not enumerate.
         if (const QByteArray sudoUser = qgetenv("SUDO_USER"); !sudoUser.isEmpty()) {
@@ -111,7 +143,7 @@ const QStringList& databaseHomes()
                 return ::getpwnam_r(sudoUser.constData(), e, b, n, r);
             };
             if (const passwd* found = lookUp(byName, entry, buffer))
-                appendHome(result, found->pw_dir);
+                appendHome(result.personal, found->pw_dir);
         }
         bool isNumber = false;
         const uint pkexecUid = qEnvironmentVariable("PKEXEC_UID").toUInt(&isNumber);
@@ -120,7 +152,7 @@ const QStringList& databaseHomes()
                 return ::getpwuid_r(uid_t(pkexecUid), e, b, n, r);
             };
             if (const passwd* found = lookUp(byUid, entry, buffer))
-                appendHome(result, found->pw_dir);
+                appendHome(result.personal, found->pw_dir);
         }
         return result;
     }();
@@ -133,21 +165,23 @@ std::mutex& extraFoldersMutex()
     return mutex;
 }
 
-QStringList& extraFolders()
+Homes& extraFolders()
 {
-    static QStringList folders;
+    static Homes folders;
     return folders;
 }
 
 // The process's own home is looked up each time: HOME may change, and it need not be listed
 // in the database.
-QStringList protectedHomes()
+Homes protectedHomes()
 {
-    QStringList homes = databaseHomes();
-    appendBothForms(homes, QDir::homePath());
+    Homes homes = databaseHomes();
+    appendBothForms(homes.personal, QDir::homePath());
     std::lock_guard lock(extraFoldersMutex());
-    for (const QString& folder : std::as_const(extraFolders()))
-        appendBothForms(homes, folder);
+    for (const QString& folder : std::as_const(extraFolders().personal))
+        appendBothForms(homes.personal, folder);
+    for (const QString& folder : std::as_const(extraFolders().system))
+        appendBothForms(homes.system, folder);
     return homes;
 }
 
@@ -213,6 +247,27 @@ QString fileSystemTypeOfDevice(dev_t device)
     return type;
 }
 
+// Whether `folder` lists a name other than `name`, not valid UTF-8, that reads as `name` once
+// decoded the usual way.
+bool lossyTwinExists(const QByteArray& folder, const QByteArray& name)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return false;
+    const QString text = QString::fromUtf8(name);
+    bool found = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray other(entry->d_name);
+        if (other != name && PathText::holdsRawBytes(PathText::fromNative(other))
+            && QString::fromUtf8(other) == text) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
 PathCheck verdict(PathCheck::Verdict v)
 {
     return PathCheck {v};
@@ -235,10 +290,14 @@ QString PathCheck::reason() const
         return QStringLiteral("it lies directly under the file-system root");
     case Verdict::HomeFolder:
         return QStringLiteral("it is the home folder or holds it");
+    case Verdict::SystemFolder:
+        return QStringLiteral("it is a system folder: a system account's home, or holds one");
     case Verdict::VirtualFileSystem:
         return QStringLiteral("it is on a virtual file system");
     case Verdict::Missing:
         return QStringLiteral("it does not exist");
+    case Verdict::NameNotExact:
+        return QStringLiteral("its name is not valid text and could not be taken exactly");
     }
     return {};
 }
@@ -270,17 +329,34 @@ QString fileSystemTypeOf(const QString& path)
     return fileSystemTypeOfDevice(st.st_dev);
 }
 
-void setExtraProtectedFoldersForTesting(const QStringList& folders)
+void setExtraProtectedFoldersForTesting(const QStringList& folders, const QStringList& systemFolders)
 {
     std::lock_guard lock(extraFoldersMutex());
-    extraFolders() = folders;
+    extraFolders() = {folders, systemFolders};
 }
 
 PathCheck checkUrl(const QUrl& url)
 {
     if (!url.isLocalFile())
         return verdict(PathCheck::Verdict::Missing);
-    return checkPath(url.toLocalFile());
+    return checkNativePath(PathText::nativeOfUrl(url));
+}
+
+PathCheck checkChosenUrl(const QUrl& url)
+{
+    static const QByteArray replacement = QStringLiteral(u"\uFFFD").toUtf8();
+    const QByteArray native = PathText::nativeOfUrl(url);
+    if (native.contains(replacement)) {
+        const QList<QByteArray> parts = native.split('/');
+        QByteArray folder = native.startsWith('/') ? QByteArray("/") : QByteArray(".");
+        for (const QByteArray& part : parts) {
+            if (part.contains(replacement) && lossyTwinExists(folder, part))
+                return verdict(PathCheck::Verdict::NameNotExact);
+            if (!part.isEmpty())
+                folder = PathText::join(folder, part);
+        }
+    }
+    return checkUrl(url);
 }
 
 PathCheck checkPath(const QString& path)
@@ -297,10 +373,10 @@ PathCheck checkNativePath(const QByteArray& native)
     // Names are compared as text, but everything the kernel is asked about uses the path's own
     // bytes: a name that is not valid UTF-8 must not turn into another file's name.
     const QByteArray absoluteNative = native.startsWith('/') ? native
-                                                             : QFile::encodeName(QDir::currentPath()) + '/' + native;
+                                                             : PathText::join(PathText::currentFolder(), native);
     const QByteArray literalNative = PathText::withoutTrailingSlashes(absoluteNative);
-    const QString absolute = QFile::decodeName(absoluteNative);
-    const QString literal = QFile::decodeName(literalNative);
+    const QString absolute = PathText::fromNative(absoluteNative);
+    const QString literal = PathText::fromNative(literalNative);
     const QString lexical = QDir::cleanPath(absolute);
 
     if (isRestrictedName(PathText::lastComponent(literal)) || isRestrictedName(PathText::lastComponent(lexical)))
@@ -334,10 +410,14 @@ PathCheck checkNativePath(const QByteArray& native)
         if (isTopLevel(form))
             return verdict(Verdict::TopLevelFolder);
     }
-    const QStringList homes = protectedHomes();
+    const Homes homes = protectedHomes();
     for (const QString& form : forms) {
-        if (isHomeOrAncestor(form, homes))
+        if (isHomeOrAncestor(form, homes.personal))
             return verdict(Verdict::HomeFolder);
+    }
+    for (const QString& form : forms) {
+        if (isHomeOrAncestor(form, homes.system))
+            return verdict(Verdict::SystemFolder);
     }
 
     struct stat st;

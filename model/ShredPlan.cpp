@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShredPlan.h"
 
+#include "PathText.h"
 #include "ErasureTexts.h"
 
 #include <QFile>
@@ -11,7 +12,7 @@ namespace {
 
 QByteArray nativePath(const QUrl& url)
 {
-    return QFile::encodeName(url.toLocalFile());
+    return PathText::nativeOfUrl(url);
 }
 
 } // namespace
@@ -92,7 +93,7 @@ void ShredPlan::summarize(const QList<ItemRef>& items, StorageSummary& summary)
             continue;
         if (file.verdict.hasWarning()) {
             const StorageReason reason = file.verdict.mainReason();
-            summary.warned.append({file.url.toLocalFile(), ErasureTexts::reasonText(reason)});
+            summary.warned.append({PathText::pathOfUrl(file.url), ErasureTexts::reasonText(reason)});
             if (!summary.warnings.contains(reason))
                 summary.warnings.append(reason);
         }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Alert.h"
+#include "DropView.h"
 #include "ErasureTexts.h"
 #include "LoopImage.h"
 #include "FileListModel.h"
@@ -14,6 +15,7 @@
 #include "UserDefaults.h"
 #include "ViewController.h"
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "outlinviewClass.h"
@@ -30,6 +32,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -38,6 +41,8 @@
 
 #include <functional>
 #include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -65,6 +70,13 @@ shredderFilesvc* listPaths(mainContainerVc& container, const QStringList& paths)
         }))
         return nullptr;
     return container.listvc();
+}
+
+QMimeData* mimeWithUriList(const QByteArray& list)
+{
+    static QMimeData mime;
+    mime.setData(u"text/uri-list"_s, list);
+    return &mime;
 }
 
 // Types the confirmation word and confirms.
@@ -110,6 +122,8 @@ private slots:
     void initTestCase();
     void dropCheckConfirmShredAndGoHome();
     void shredStartIsGuardedAndDeleteOnlyUnlists();
+    void namedFileNotItsLookAlikeIsErased_data();
+    void namedFileNotItsLookAlikeIsErased();
     void storageWarningsAreToldBeforeAndAfter();
     // Runs started from a checked tree, without the list screen.
     void notErasedItemsAreReportedNotHidden();
@@ -275,6 +289,44 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
     QVERIFY(SharedState::instance().arrFileList.isEmpty());
     QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
+}
+
+void TestCycle::namedFileNotItsLookAlikeIsErased_data()
+{
+    QTest::addColumn<bool>("dropped"); // else handed over as a command line's argument
+    QTest::newRow("from arguments") << false;
+    QTest::newRow("from a drop") << true;
+}
+
+void TestCycle::namedFileNotItsLookAlikeIsErased()
+{
+    QFETCH(bool, dropped);
+    // "\xff\xfe" decoded the usual way is U+FFFD U+FFFD: the name of the other file.
+    TempTree tree;
+    const QString lookAlike = tree.writeFile(u"\uFFFD\uFFFD"_s, "look-alike");
+    const QByteArray named = PathText::toNative(tree.path()) + "/\xff\xfe";
+    QVERIFY(TempTree::writeNative(named, "named secret"));
+
+    const QString given = dropped
+        ? DropView::droppedPaths(mimeWithUriList("file://" + named.toPercentEncoding("/") + "\r\n")).value(0)
+        : PathText::fromNative(named);
+    mainContainerVc& container = mainWindowContent();
+    shredderFilesvc* list = listPaths(container, {given});
+    QVERIFY(list);
+    QCOMPARE(SharedState::instance().arrFileList.size(), 1);
+    const QModelIndex row = list->findChild<outlinviewClass*>(u"outlineview"_s)->model()->index(0, 0);
+    QCOMPARE(row.data(Qt::DisplayRole).toString(), u"$'\\377\\376'"_s); // as the command line quotes it
+    clickCheckBox(list, PathText::fromNative(named));
+    QTest::mouseClick(list->findChild<SYFlatButton*>(u"btnShredStart"_s), Qt::LeftButton);
+    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    const QPointer<shredderResultVC> earlier = container.resultvc();
+    confirm(list);
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 30000);
+
+    QVERIFY(!TempTree::existsNative(named));
+    QCOMPARE(TempTree::readFile(lookAlike), QByteArray("look-alike"));
+    QCOMPARE(SharedState::instance().deletedFilesCount.load(), 1);
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(u"IDS_KQ_37"_s));
 }
 
 void TestCycle::storageWarningsAreToldBeforeAndAfter()

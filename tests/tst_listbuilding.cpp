@@ -3,6 +3,7 @@
 #include "FolderScanner.h"
 #include "ItemDictionary.h"
 #include "ListBuilder.h"
+#include "PathText.h"
 #include "LoopImage.h"
 #include "NotificationCenter.h"
 #include "SharedState.h"
@@ -19,6 +20,8 @@
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -223,6 +226,23 @@ void TestListBuilding::homePanelNormalises()
     QCOMPARE(ListBuilder::acceptHomePanelUrls({fileUrl(restricted), fileUrl(file)}), true);
     QCOMPARE(SharedState::instance().arrPendingItems.size(), 2);
     QCOMPARE(m_showData + m_cannotAdded, 0);
+
+    // The panel decodes "\xff\xfe" as U+FFFD U+FFFD: with or without a file of that name, the
+    // choice is refused and says why, never taken as the other file.
+    SharedState::instance().arrPendingItems.clear();
+    const QByteArray named = PathText::toNative(tree.path()) + "/\xff\xfe";
+    QVERIFY(TempTree::writeNative(named, "named"));
+    const QUrl asDecoded = QUrl::fromLocalFile(tree.path(u"\uFFFD\uFFFD"_s));
+    QVERIFY(!ListBuilder::panelRefusal(asDecoded).isEmpty());
+    QCOMPARE(ListBuilder::acceptHomePanelUrls({asDecoded}), true);
+    tree.writeFile(u"\uFFFD\uFFFD"_s, "look-alike");
+    QCOMPARE(ListBuilder::acceptHomePanelUrls({asDecoded}), true);
+    QCOMPARE(ListBuilder::acceptListPanelUrls({asDecoded}), true);
+    QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
+    // The same name through a URL that holds its bytes is taken exactly.
+    QCOMPARE(ListBuilder::acceptHomePanelUrls({PathText::urlFromNative(named)}), false);
+    QCOMPARE(PathText::nativeOfUrl(*SharedState::instance().arrPendingItems.constFirst().url), named);
+    QVERIFY(ListBuilder::panelRefusal(fileUrl(file)).isEmpty());
 }
 
 void TestListBuilding::listPanelSkipsWhatIsListed_data()

@@ -2,6 +2,7 @@
 #include "FileDirectory.h"
 #include "ItemDictionary.h"
 #include "LanguageTable.h"
+#include "PathText.h"
 #include "SharedState.h"
 #include "SizeText.h"
 #include "StdoutCapture.h"
@@ -33,6 +34,8 @@ private slots:
     void lookupFallbacks();
     void sizeText_data();
     void sizeText();
+    void pathsKeepEveryByte_data();
+    void pathsKeepEveryByte();
 };
 
 void TestModel::sharedStateResetKeepsCounters()
@@ -275,6 +278,40 @@ void TestModel::sizeText()
     QFETCH(double, bytes);
     QFETCH(QString, expected);
     QCOMPARE(::sizeText(bytes), expected);
+}
+
+void TestModel::pathsKeepEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("ASCII") << QByteArray("/tmp/a b%25#?") << u"/tmp/a b%25#?"_s;
+    QTest::newRow("UTF-8") << QByteArray("/tmp/\xc3\xa9\xf0\x9f\x94\x92") << u"/tmp/\u00e9\U0001F512"_s;
+    QTest::newRow("U+FFFD itself") << QByteArray("/tmp/\xef\xbf\xbd") << u"/tmp/\uFFFD"_s;
+    QTest::newRow("not UTF-8") << QByteArray("/tmp/\xff\xfe") << u"'/tmp/'$'\\377\\376'"_s;
+    QTest::newRow("cut short") << QByteArray("/tmp/\xc3") << u"'/tmp/'$'\\303'"_s;
+    QTest::newRow("overlong slash") << QByteArray("/tmp/\xc0\xaf") << u"'/tmp/'$'\\300\\257'"_s;
+    // The escape of a raw byte, written as UTF-8, must not read back as that byte.
+    QTest::newRow("encoded surrogate") << QByteArray("/tmp/\xed\xb3\xbf") << u"'/tmp/'$'\\355\\263\\277'"_s;
+    QTest::newRow("above U+10FFFF") << QByteArray("/tmp/\xf4\x90\x80\x80") << u"'/tmp/'$'\\364\\220\\200\\200'"_s;
+    QTest::newRow("control character") << QByteArray("/tmp/a\nb") << u"'/tmp/a'$'\\n''b'"_s;
+    QTest::newRow("relative") << QByteArray("a\xff") << u"'a'$'\\377'"_s;
+    QTest::newRow("two leading slashes") << QByteArray("//srv/x") << u"//srv/x"_s;
+}
+
+void TestModel::pathsKeepEveryByte()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+
+    const QString text = PathText::fromNative(bytes);
+    QCOMPARE(PathText::toNative(text), bytes);
+    QCOMPARE(PathText::nativeOfUrl(PathText::urlFromNative(bytes)), bytes);
+    QCOMPARE(PathText::nativeOfUrl(PathText::urlFromPath(text)), bytes);
+    QCOMPARE(PathText::displayText(text), shown);
+    // Through a file URL's text, as a drop's uri-list carries it.
+    const QUrl sent(PathText::urlFromNative(bytes).toString(QUrl::FullyEncoded));
+    QCOMPARE(PathText::nativeOfUrl(sent), bytes);
 }
 
 QTEST_GUILESS_MAIN(TestModel)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <algorithm>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,6 +150,9 @@ void TestPathChecks::homeFolders_data()
     row("other user", false, "users/alice", home);
     row("other user", false, "users/alice2", accepted);
     row("other user", true, "users/alice/", home);
+    row("system account", false, "users/alice", Verdict::SystemFolder);
+    row("system account", false, "users", Verdict::SystemFolder);
+    row("system account", false, "users/alice2", accepted);
 }
 
 // Running as root, another user's home must be as safe as one's own. The password database
@@ -175,7 +179,11 @@ void TestPathChecks::homeFolders()
         // Our own home lies elsewhere, so only the registered one can refuse.
         qputenv("HOME", QFile::encodeName(ownHome.path()));
         QCOMPARE(checkPath(path).verdict, Verdict::Accepted);
-        setExtraProtectedFoldersForTesting({throughLink ? aliceLink : alice});
+        const QString registered = throughLink ? aliceLink : alice;
+        if (how == u"system account")
+            setExtraProtectedFoldersForTesting({}, {registered});
+        else
+            setExtraProtectedFoldersForTesting({registered});
     }
     QCOMPARE(checkPath(path).verdict, expected);
 }
@@ -185,13 +193,32 @@ void TestPathChecks::homeFoldersInPasswordDatabase()
 {
     TempTree ownHome;
     qputenv("HOME", QFile::encodeName(ownHome.path()));
+    QStringList personal;
+    QStringList system;
     ::setpwent();
     while (const passwd* entry = ::getpwent()) {
-        const QString home = QDir::cleanPath(QFile::decodeName(entry->pw_dir));
-        if (home.startsWith(u'/') && home != u"/" && QFileInfo::exists(home))
-            QVERIFY2(!checkPath(home).accepted(), qPrintable(home));
+        const QString home = QFileInfo(QDir::cleanPath(QFile::decodeName(entry->pw_dir))).canonicalFilePath();
+        if (home.startsWith(u'/') && home != u"/")
+            (entry->pw_uid == 0 || entry->pw_uid >= 1000 ? personal : system).append(home);
     }
     ::endpwent();
+    for (const QString& home : personal)
+        QVERIFY2(!checkPath(home).accepted() && checkPath(home).verdict != Verdict::SystemFolder, qPrintable(home));
+    // A service's folder (/usr/sbin, /var/lib/postgresql) and what holds it are refused as
+    // system folders, not as somebody's home.
+    for (const QString& home : system) {
+        const QString parent = QFileInfo(home).path();
+        for (const QString& path : {home, parent}) {
+            if (personal.contains(path) || std::any_of(personal.cbegin(), personal.cend(),
+                    [&](const QString& p) { return p.startsWith(path + u'/'); }))
+                continue;
+            const Verdict verdict = checkPath(path).verdict;
+            QVERIFY2(verdict == Verdict::SystemFolder || verdict == Verdict::TopLevelFolder
+                    || verdict == Verdict::FileSystemRoot
+                    || verdict == Verdict::VirtualFileSystem,
+                qPrintable(path + u": "_s + checkPath(path).reason()));
+        }
+    }
 }
 
 void TestPathChecks::urls()

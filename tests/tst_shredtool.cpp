@@ -375,6 +375,16 @@ void TestShredTool::argumentsReachTheEngineAsBytes()
     QVERIFY(::lstat(invalid.constData(), &st) != 0);
     QCOMPARE(TempTree::readFile(tree.path(u"bad\uFFFD"_s)), QByteArray("data"));
     QCOMPARE(TempTree::readFile(tree.path(u"keep"_s)), QByteArray("data"));
+
+    // The look-alike erased first must not make the missing name count as erased with it, and
+    // the missing name is told by its own bytes.
+    shell.start(u"sh"_s, {u"-c"_s, u"exec \"$0\" -- bad\uFFFD \"$(printf 'bad\\377')\""_s, kTool});
+    QVERIFY(shell.waitForFinished(30000));
+    QCOMPARE(shell.exitCode(), 1);
+    QVERIFY(!TempTree::exists(tree.path(u"bad\uFFFD"_s)));
+    const QByteArray err = shell.readAllStandardError();
+    QVERIFY2(err.contains("'bad'$'\\377'") && !err.contains("bad\xef\xbf\xbd"), err.constData());
+    QVERIFY2(shell.readAllStandardOutput().contains("; 1 of 2 paths removed;"), err.constData());
 }
 
 void TestShredTool::gnuManners_data()

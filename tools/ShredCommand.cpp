@@ -54,7 +54,7 @@ QByteArray quoted(const QByteArray& path)
 
 QByteArray quoted(const QString& path)
 {
-    return quoted(QFile::encodeName(path));
+    return quoted(PathText::toNative(path));
 }
 
 QString counted(qint64 n, const char* one, const char* many)
@@ -275,8 +275,8 @@ bool ShredCommand::writeOut(const QByteArray& text)
 
 QByteArray ShredCommand::absolutePath(const QByteArray& path)
 {
-    const QByteArray joined = path.startsWith('/') ? path : PathText::join(QFile::encodeName(QDir::currentPath()), path);
-    return QFile::encodeName(QDir::cleanPath(QFile::decodeName(joined)));
+    // On the bytes: a decoded name could equal another, existing one ("\xff" and U+FFFD).
+    return PathText::cleanPath(path.startsWith('/') ? path : PathText::join(PathText::currentFolder(), path));
 }
 
 void ShredCommand::addOwnerWrite(const QByteArray& path)
@@ -354,7 +354,7 @@ void ShredCommand::eraseQueuedFiles(QList<QByteArray>& done)
     // run's notes and stop go with the first file told about.
     bool sharedTold = false;
     for (const QueuedFile& file : files) {
-        const QString shown = QFile::decodeName(file.path);
+        const QString shown = PathText::fromNative(file.path);
         ShredReport own;
         for (const ShredFailure& failure : std::as_const(report.failures)) {
             if (failure.path == shown)
@@ -512,7 +512,7 @@ void ShredCommand::showProgress()
     }
     QString line = head;
     if (!m_currentFile.isEmpty())
-        line += QStringLiteral(": ") + QString::fromLocal8Bit(shown(QFile::encodeName(m_currentFile)));
+        line += QStringLiteral(": ") + QString::fromLocal8Bit(shown(PathText::toNative(m_currentFile)));
     // A line wider than the terminal wraps, and "\r" would then redraw only its last row.
     const int width = terminalWidth(fileno(m_err)) - 1;
     if (line.size() > width) {

@@ -34,6 +34,9 @@ public:
     /// `size` bytes a compressing file system cannot shrink below their length.
     static QByteArray incompressible(int size);
     static bool exists(const QString& path); ///< lstat semantics: a dangling link exists
+    /// For names that are not UTF-8, which a QString path cannot name.
+    static bool writeNative(const QByteArray& path, const QByteArray& content);
+    static bool existsNative(const QByteArray& path);
 
 private:
     QTemporaryDir m_dir;

@@ -7,6 +7,7 @@
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <utility>
 
 OpenPanel::OpenPanel(QWidget* parent)
@@ -46,10 +47,11 @@ OpenPanel::OpenPanel(QWidget* parent)
     }
 }
 
-OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done)
+OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck check)
 {
     auto* panel = new OpenPanel(window);
     panel->m_done = std::move(done);
+    panel->m_check = std::move(check);
     if (window) {
         // Roomy enough for the detail columns, still inside the window it belongs to.
         const QSize room = window->size() - QSize(80, 80);
@@ -83,6 +85,13 @@ void OpenPanel::accept()
         return;
     }
     const QList<QUrl> urls = selectedUrls();
+    for (const QUrl& url : urls) {
+        // Before the existence check: a name the panel shows wrongly may not exist as shown.
+        if (const QString refusal = m_check ? m_check(url) : QString(); !refusal.isEmpty()) {
+            QMessageBox::warning(this, windowTitle(), refusal);
+            return;
+        }
+    }
     for (const QUrl& url : urls) {
         const QFileInfo info(url.toLocalFile());
         if (!info.exists() && !info.isSymLink()) {

@@ -19,11 +19,14 @@ class OpenPanel : public QFileDialog
 
 public:
     using Completion = std::function<void(bool ok, const QList<QUrl>& urls)>;
+    /// Why a chosen item cannot be taken from this panel; empty when it can.
+    using ChoiceCheck = std::function<QString(const QUrl& url)>;
 
     /// Opens a panel window-modal on `window` and returns at once. When the panel is answered,
     /// `done` runs once (ok false and no URLs for Cancel) and the panel then deletes itself.
-    /// A panel destroyed before it is answered never calls `done`.
-    static OpenPanel* beginSheet(QWidget* window, Completion done);
+    /// A panel destroyed before it is answered never calls `done`. Open with an item that
+    /// `check` refuses tells the user why and keeps the panel open.
+    static OpenPanel* beginSheet(QWidget* window, Completion done, ChoiceCheck check = {});
 
     /// The dialog the user works in (this panel), for tests.
     QFileDialog* dialog() { return this; }
@@ -37,4 +40,5 @@ private:
 
     QList<QUrl> m_chosen;
     Completion m_done;
+    ChoiceCheck m_check;
 };

@@ -2,6 +2,7 @@
 #include "DropView.h"
 
 #include "ListBuilder.h"
+#include "PathText.h"
 
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
@@ -25,7 +26,8 @@ QStringList DropView::droppedPaths(const QMimeData* mime)
         return {};
     QStringList paths;
     for (const QUrl& url : urls) {
-        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        // Every byte of the name: a file manager percent-encodes names that are not UTF-8.
+        const QString path = url.isLocalFile() ? PathText::pathOfUrl(url) : QString();
         if (!path.isEmpty())
             paths.append(path);
     }

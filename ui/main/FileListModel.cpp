@@ -12,10 +12,11 @@
 
 namespace {
 
-// The URL's path as a path, without a trailing slash (a dropped folder may carry one).
+// The URL's path as a path, without a trailing slash (a dropped folder may carry one), every
+// byte kept: see PathText::fromNative().
 QString pathOf(const QUrl& url)
 {
-    return PathText::withoutTrailingSlashes(url.isLocalFile() ? url.toLocalFile() : url.path());
+    return PathText::withoutTrailingSlashes(url.isLocalFile() ? PathText::pathOfUrl(url) : url.path());
 }
 
 QString lastComponent(const QUrl& url)
@@ -124,10 +125,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
 
     switch (role) {
     case Qt::DisplayRole:
-        return lastComponent(item->url1);
+        return PathText::displayText(lastComponent(item->url1));
     case Qt::ToolTipRole: {
         const QString warning = data(index, StorageWarningRole).toString();
-        return warning.isEmpty() ? pathOf(item->url1) : pathOf(item->url1) + u'\n' + warning;
+        const QString shown = PathText::displayText(pathOf(item->url1));
+        return warning.isEmpty() ? shown : shown + u'\n' + warning;
     }
     case PathRole:
         return pathOf(item->url1);
@@ -526,5 +528,5 @@ QString FileListModel::revealPathForTag(qint64 tag) const
     if (!item || !item->data.url)
         return {};
     const QUrl& url = *item->data.url;
-    return url.isLocalFile() ? url.toLocalFile() : QString();
+    return url.isLocalFile() ? PathText::pathOfUrl(url) : QString();
 }

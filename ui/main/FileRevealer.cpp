@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileRevealer.h"
 
+#include "PathText.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -18,7 +20,7 @@ constexpr int kCallTimeoutMs = 5000;
 
 void openParentFolder(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(FileRevealer::fallbackFolder(path)));
+    QDesktopServices::openUrl(PathText::urlFromPath(FileRevealer::fallbackFolder(path)));
 }
 
 } // namespace
@@ -49,7 +51,7 @@ void FileRevealer::reveal(const QString& path, const QDBusConnection& bus)
         = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
             QStringLiteral("/org/freedesktop/FileManager1"),
             QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList {QUrl::fromLocalFile(QDir::cleanPath(path)).toString(QUrl::FullyEncoded)}
+    call << QStringList {PathText::urlFromPath(QDir::cleanPath(path)).toString(QUrl::FullyEncoded)}
          << QString();
     auto* watcher = new QDBusPendingCallWatcher(
         bus.asyncCall(call, kCallTimeoutMs), QCoreApplication::instance());

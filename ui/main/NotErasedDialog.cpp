@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NotErasedDialog.h"
 
+#include "PathText.h"
+
 #include "LanguageTable.h"
 
 #include <QDialogButtonBox>
@@ -37,8 +39,9 @@ NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* par
     m_list->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_list->setAccessibleName(localizedText(titleKey));
     for (const NotErasedItem& item : items) {
-        auto* row = new QTreeWidgetItem(m_list, {item.path, item.reason});
-        row->setToolTip(0, item.path);
+        const QString shown = PathText::displayText(item.path);
+        auto* row = new QTreeWidgetItem(m_list, {shown, item.reason});
+        row->setToolTip(0, shown);
         row->setToolTip(1, item.reason);
     }
     layout->addWidget(m_list);

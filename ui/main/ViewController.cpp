@@ -125,7 +125,8 @@ void ViewController::btnAddFiles()
     showCover();
     SharedState::instance().arrPendingItems.clear();
     m_panel = OpenPanel::beginSheet(
-        window(), [this](bool ok, const QList<QUrl>& urls) { panelEnded(ok, urls); });
+        window(), [this](bool ok, const QList<QUrl>& urls) { panelEnded(ok, urls); },
+        &ListBuilder::panelRefusal);
 }
 
 void ViewController::panelEnded(bool ok, const QList<QUrl>& urls)

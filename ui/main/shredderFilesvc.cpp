@@ -285,7 +285,7 @@ void shredderFilesvc::btnAddMoreFiles()
             self->alertforADddata();
         else
             self->startAdding();
-    });
+    }, &ListBuilder::panelRefusal);
 }
 
 Alert* shredderFilesvc::makeAlert(QPointer<Alert>& slot, const QString& message,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shreddingFilesVC.h"
 
+#include "PathText.h"
 #include "Dispatch.h"
 #include "LanguageTable.h"
 #include "NotificationCenter.h"
@@ -184,7 +185,7 @@ void shreddingFilesVC::shredupdate(const Notification& notification)
     const QString path = notification.userInfo.value(QStringLiteral("path")).toString();
     double size = 0;
     struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) == 0) {
+    if (::lstat(PathText::toNative(path).constData(), &st) == 0) {
         size = double(st.st_blocks) * 512.0;
     } else {
         std::printf("Error reading file attributes\n");
@@ -211,8 +212,9 @@ void shreddingFilesVC::refreshLabels()
 void shreddingFilesVC::showPath(const QString& path)
 {
     const QFontMetrics metrics(m_ui->lblurl->font());
-    m_ui->lblurl->setText(metrics.elidedText(path, Qt::ElideMiddle, std::max(100, m_ui->lblurl->width())));
-    m_ui->lblurl->setToolTip(path);
+    const QString shown = PathText::displayText(path);
+    m_ui->lblurl->setText(metrics.elidedText(shown, Qt::ElideMiddle, std::max(100, m_ui->lblurl->width())));
+    m_ui->lblurl->setToolTip(shown);
 }
 
 void shreddingFilesVC::getResult()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tblcell_shredderFiles.h"
 
+#include "PathText.h"
+
 #include "FileListModel.h"
 #include "LanguageTable.h"
 #include "ScreenStyle.h"
@@ -285,7 +287,8 @@ void tblcell_shredderFiles::paint(
     painter->setPen(mutedColor);
     painter->drawText(layout.path, int(leading) | Qt::TextDontClip,
         QFontMetrics(smallFont).elidedText(
-            index.data(FileListModel::PathRole).toString(), Qt::ElideMiddle, layout.path.width()));
+            PathText::displayText(index.data(FileListModel::PathRole).toString()), Qt::ElideMiddle,
+            layout.path.width()));
 
     const Qt::Alignment trailing
         = QStyle::visualAlignment(option.direction, Qt::AlignRight | Qt::AlignVCenter);

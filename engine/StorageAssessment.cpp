@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -35,6 +36,45 @@ constexpr int kMaxDepth = 16;
 constexpr quint32 kExtentsPerCall = 32;
 
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// The ext2/3/4 superblock lies at byte 1024 of the device, little-endian, with its magic number
+// at 0x38 and the incompatible features at 0x60.
+constexpr off_t kExtSuperblockOffset = 1024;
+constexpr int kExtMagicAt = 0x38;
+constexpr int kExtIncompatAt = 0x60;
+constexpr quint32 kExtInlineDataFeature = 0x8000;
+
+// EXT4_IOC_GET_TUNE_SB_PARAM (Linux 6.18) gives the superblock's fields to anyone who can open a
+// file on the file system; Debian 12's headers predate it. The layout is the kernel's.
+struct Ext4SuperblockParams
+{
+    quint32 setFlags;
+    quint32 checkInterval;
+    quint16 errorsBehavior;
+    quint16 mountCount;
+    quint16 maxMountCount;
+    quint16 raidStride;
+    quint64 lastCheckTime;
+    quint64 reservedBlocks;
+    quint64 blocksCount;
+    quint32 defaultMountOptions;
+    quint32 reservedUid;
+    quint32 reservedGid;
+    quint32 raidStripeWidth;
+    quint16 encoding;
+    quint16 encodingFlags;
+    quint8 defaultHashAlgorithm;
+    quint8 pad1;
+    quint16 pad2;
+    quint32 featureCompat;
+    quint32 featureIncompat;
+    quint32 featureRoCompat;
+    quint32 featureMasks[6];
+    quint8 mountOptions[64];
+    quint8 pad[68];
+};
+static_assert(sizeof(Ext4SuperblockParams) == 232);
+constexpr unsigned long kExt4GetSuperblockParams = _IOR('f', 45, Ext4SuperblockParams);
 
 class Descriptor
 {
@@ -83,6 +123,23 @@ std::optional<std::pair<unsigned, unsigned>> parseDeviceNumber(const QByteArray&
     if (colon < 0 || !majorOk || !minorOk)
         return std::nullopt;
     return std::pair{maj, min};
+}
+
+// The incompatible features in the ext2/3/4 superblock of the block device `device`, read
+// through its node `node`; nothing when the node is another device or may not be read.
+std::optional<quint32> readExtIncompatFeatures(const QByteArray& node, dev_t device)
+{
+    struct stat st;
+    if (::stat(node.constData(), &st) != 0 || !S_ISBLK(st.st_mode) || st.st_rdev != device)
+        return std::nullopt;
+    Descriptor disk(::open(node.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (disk.get() < 0 || ::fstat(disk.get(), &st) != 0 || st.st_rdev != device)
+        return std::nullopt;
+    uchar head[kExtIncompatAt + 4];
+    if (::pread(disk.get(), head, sizeof head, kExtSuperblockOffset) != qsizetype(sizeof head)
+        || qFromLittleEndian<quint16>(head + kExtMagicAt) != EXT4_SUPER_MAGIC)
+        return std::nullopt;
+    return qFromLittleEndian<quint32>(head + kExtIncompatAt);
 }
 
 struct ExtentFacts
@@ -148,17 +205,25 @@ bool isRemoteOrLayered(quint32 type)
 StorageAssessment::StorageAssessment()
     : m_sysfs(QStringLiteral("/sys"))
     , m_mountInfo(QStringLiteral("/proc/self/mountinfo"))
+    , m_procfs(QStringLiteral("/proc"))
 {
 }
 
-void StorageAssessment::setSystemRoots(const QString& sysfs, const QString& mountInfo)
+void StorageAssessment::setSystemRoots(const QString& sysfs, const QString& mountInfo,
+                                       const QString& procfs)
 {
     m_sysfs = sysfs;
     m_mountInfo = mountInfo;
+    m_procfs = procfs;
     m_fileSystems.clear();
 }
 
 StorageVerdict StorageAssessment::assessDescriptor(int fd)
+{
+    return verdictFor(fd, 0);
+}
+
+StorageVerdict StorageAssessment::verdictFor(int fd, int depth)
 {
     // One statx gives type, device and mount: as cheap as fstat, and the mount id tells apart
     // file systems that report another's device number (overlayfs does for files).
@@ -178,7 +243,7 @@ StorageVerdict StorageAssessment::assessDescriptor(int fd)
         mode = st.st_mode;
         device = st.st_dev;
     }
-    const FileSystemFacts& facts = factsFor(fd, device, mountId);
+    const FileSystemFacts& facts = factsFor(fd, device, mountId, depth);
     StorageVerdict verdict = facts.verdict;
     if (S_ISREG(mode))
         addFileWarnings(fd, facts, &verdict);
@@ -249,17 +314,18 @@ quint64 StorageAssessment::keyOf(dev_t device, std::optional<quint64> mountId)
 }
 
 const StorageAssessment::FileSystemFacts&
-StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId)
+StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId, int depth)
 {
     const quint64 key = keyOf(device, mountId);
     auto it = m_fileSystems.find(key);
     if (it == m_fileSystems.end())
-        it = m_fileSystems.insert(key, learnFileSystem(fd, device, mountId));
+        it = m_fileSystems.insert(key, learnFileSystem(fd, device, mountId, depth));
     return it.value();
 }
 
 StorageAssessment::FileSystemFacts
-StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId)
+StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId,
+                                   int depth)
 {
     FileSystemFacts facts;
     struct statfs fs;
@@ -273,7 +339,7 @@ StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> 
         facts.perFileAttributes = true;
         facts.mayShareExtents = true;
         // Its st_dev is an anonymous number: the devices are listed under its fsid instead.
-        addBtrfsDeviceNotes(fd, &facts.verdict, 0);
+        addBtrfsDeviceNotes(fd, &facts.verdict, depth);
         return facts;
     case kBcachefsMagic:
         facts.mayShareExtents = true;
@@ -281,12 +347,18 @@ StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> 
     case kZfsMagic:
         addReason(warnings, StorageReason::CopyOnWrite);
         break;
-    case EXT4_SUPER_MAGIC:
+    case EXT4_SUPER_MAGIC: {
         facts.kind = FileSystemFacts::Kind::Ext;
         facts.perFileAttributes = true;
-        if (mountJournalsData(device, mountId))
+        const QString name = blockDeviceName(major(device), minor(device));
+        if (ext4JournalsData(name, device, mountId))
             addReason(warnings, StorageReason::DataJournal);
+        // A file kept in its inode once and grown since has left its first contents in the
+        // journal, and nothing tells which files did: with the feature on, every file may have.
+        if (ext4KeepsInlineData(fd, name, device))
+            addReason(warnings, StorageReason::InlineData);
         break;
+    }
     case XFS_SUPER_MAGIC:
     case OCFS2_SUPER_MAGIC:
         facts.mayShareExtents = true;
@@ -305,7 +377,7 @@ StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> 
         break;
     }
     // A file system without a block device has an anonymous major 0, absent from sysfs.
-    addDeviceNotes(major(device), minor(device), &facts.verdict, 0);
+    addDeviceNotes(major(device), minor(device), &facts.verdict, depth);
     return facts;
 }
 
@@ -331,6 +403,43 @@ void StorageAssessment::addFileWarnings(int fd, const FileSystemFacts& facts,
         if (extents.inlineData)
             addReason(verdict->warnings, StorageReason::InlineData);
     }
+}
+
+bool StorageAssessment::ext4JournalsData(const QString& name, dev_t device,
+                                         std::optional<quint64> mountId) const
+{
+    // The mount table leaves out what the superblock makes the default (tune2fs -o journal_data);
+    // the kernel's own list of the options it applies has them all.
+    QFile applied(m_procfs + QStringLiteral("/fs/ext4/") + name + QStringLiteral("/options"));
+    if (!name.isEmpty() && applied.open(QIODevice::ReadOnly))
+        return applied.readAll().split('\n').contains("data=journal");
+    return mountJournalsData(device, mountId);
+}
+
+bool StorageAssessment::ext4KeepsInlineData(int fd, const QString& name, dev_t device) const
+{
+    // Reading the superblock needs read access to the device (root, or the disk group); the
+    // kernel's ioctl needs none but is new. Without either, only the file's own flag tells.
+    std::optional<quint32> incompat;
+    if (!name.isEmpty())
+        incompat = readExtIncompatFeatures(QFile::encodeName(u"/dev/" + name), device);
+    Ext4SuperblockParams params;
+    std::memset(&params, 0, sizeof params);
+    if (!incompat && ::ioctl(fd, kExt4GetSuperblockParams, &params) == 0)
+        incompat = params.featureIncompat;
+    return incompat && (*incompat & kExtInlineDataFeature);
+}
+
+QString StorageAssessment::blockDeviceName(unsigned major, unsigned minor) const
+{
+    if (major == 0)
+        return {};
+    const QString dir = m_sysfs + QStringLiteral("/dev/block/%1:%2").arg(major).arg(minor);
+    for (const QByteArray& line : readSmallFile(dir + QStringLiteral("/uevent")).split('\n')) {
+        if (line.startsWith("DEVNAME="))
+            return QFile::decodeName(line.mid(8));
+    }
+    return QFileInfo(QFileInfo(dir).canonicalFilePath()).fileName();
 }
 
 bool StorageAssessment::mountJournalsData(dev_t device, std::optional<quint64> mountId) const
@@ -409,10 +518,10 @@ void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVe
     }
     const QByteArray backing = readSmallFile(dir + QStringLiteral("/loop/backing_file"));
     if (!backing.isEmpty())
-        addNotesForFile(backing, verdict, depth + 1);
+        addBackingFile(backing, verdict, depth + 1);
 }
 
-void StorageAssessment::addNotesForFile(const QByteArray& path, StorageVerdict* verdict, int depth)
+void StorageAssessment::addBackingFile(const QByteArray& path, StorageVerdict* verdict, int depth)
 {
     struct stat st;
     if (::stat(path.constData(), &st) != 0)
@@ -421,14 +530,25 @@ void StorageAssessment::addNotesForFile(const QByteArray& path, StorageVerdict* 
         addDeviceNotes(major(st.st_rdev), minor(st.st_rdev), verdict, depth);
         return;
     }
-    if (major(st.st_dev) != 0) {
-        addDeviceNotes(major(st.st_dev), minor(st.st_dev), verdict, depth);
+    if (!S_ISREG(st.st_mode) || depth > kMaxDepth)
         return;
+    // A file that may not be read is still judged, by a path descriptor: its file system is
+    // known, and flags that cannot be read count against it.
+    int fd = ::open(path.constData(), O_RDONLY | kOpenFlags);
+    if (fd < 0)
+        fd = ::open(path.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    Descriptor file(fd);
+    struct stat opened;
+    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || opened.st_dev != st.st_dev
+        || opened.st_ino != st.st_ino)
+        return;
+    // Whatever keeps old copies of the file keeps old copies of every file system block in it.
+    const StorageVerdict below = verdictFor(file.get(), depth);
+    if (below.hasWarning())
+        addReason(verdict->warnings, StorageReason::BackingFile);
+    // The memory note's words are about tmpfs's own files, not about a file system kept there.
+    for (StorageReason note : below.notes) {
+        if (note != StorageReason::MemoryOnly)
+            addReason(verdict->notes, note);
     }
-    struct statfs fs;
-    if (::statfs(path.constData(), &fs) != 0 || quint32(fs.f_type) != BTRFS_SUPER_MAGIC)
-        return;
-    Descriptor file(::open(path.constData(), O_RDONLY | kOpenFlags));
-    if (file.get() >= 0)
-        addBtrfsDeviceNotes(file.get(), verdict, depth);
 }

@@ -8,15 +8,14 @@
 #include <QString>
 
 #include <optional>
-
-#include <optional>
 #include <sys/types.h>
 
 /// Tells, file by file, whether overwriting in place reaches the old contents: from the file
-/// system's type and mount options, the file's own attributes and extents, and the block devices
-/// below the file system (through partitions, loop devices and device-mapper layers, in sysfs).
-/// What is learnt about a file system or a device is kept for later files. Use one instance
-/// from one thread at a time.
+/// system's type, the options and features the kernel applies to it, the file's own attributes
+/// and extents, and the block devices below the file system (through partitions, loop devices and
+/// device-mapper layers, in sysfs). A loop device's backing file is judged as a file in its own
+/// right, on its own file system, and the strongest verdict wins. What is learnt about a file
+/// system or a device is kept for later files. Use one instance from one thread at a time.
 class StorageAssessment
 {
 public:
@@ -38,9 +37,10 @@ public:
     /// first pass always looks at the file itself.
     void setQuickForListing(bool quick) { m_quick = quick; }
 
-    /// Where sysfs and the mount table are read; "/sys" and "/proc/self/mountinfo" unless a test
-    /// says otherwise. Clears what was learnt.
-    void setSystemRoots(const QString& sysfs, const QString& mountInfo);
+    /// Where sysfs, the mount table and procfs are read; "/sys", "/proc/self/mountinfo" and
+    /// "/proc" unless a test says otherwise. Clears what was learnt.
+    void setSystemRoots(const QString& sysfs, const QString& mountInfo,
+                        const QString& procfs = QStringLiteral("/proc"));
 
 private:
     struct FileSystemFacts
@@ -58,21 +58,37 @@ private:
     };
 
     static quint64 keyOf(dev_t device, std::optional<quint64> mountId);
-    const FileSystemFacts& factsFor(int fd, dev_t device, std::optional<quint64> mountId);
-    FileSystemFacts learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId);
-    /// Whether the mount `mountId` (or, unknown, of `device`) journals file data.
+    /// assessDescriptor() for a file `depth` layers below the one asked about.
+    StorageVerdict verdictFor(int fd, int depth);
+    const FileSystemFacts& factsFor(int fd, dev_t device, std::optional<quint64> mountId,
+                                    int depth);
+    FileSystemFacts learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId,
+                                    int depth);
+    /// Whether the ext2/3/4 file system on `device` (kernel name `name`) journals file data, as
+    /// the kernel applies its options.
+    bool ext4JournalsData(const QString& name, dev_t device,
+                          std::optional<quint64> mountId) const;
+    /// Whether the mount `mountId` (or, unknown, of `device`) was given data=journal.
     bool mountJournalsData(dev_t device, std::optional<quint64> mountId) const;
+    /// Whether the ext2/3/4 file system open at `fd`, on `device` (kernel name `name`), has the
+    /// inline_data feature; false when its superblock can be read neither from the device nor
+    /// through the kernel.
+    bool ext4KeepsInlineData(int fd, const QString& name, dev_t device) const;
+    /// The kernel's name of the block device `major:minor` ("loop3", "sda1", "dm-0"), or empty.
+    QString blockDeviceName(unsigned major, unsigned minor) const;
     /// Notes for the block devices of the btrfs file system open at `fd`.
     void addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int depth);
-    /// Notes for the block device `major:minor` and everything below it.
+    /// Notes for the block device `major:minor` and everything below it, and the warning of a
+    /// loop device's backing file.
     void addDeviceNotes(unsigned major, unsigned minor, StorageVerdict* verdict, int depth);
-    /// Notes for whatever holds the file at `path` (a loop device's backing file).
-    void addNotesForFile(const QByteArray& path, StorageVerdict* verdict, int depth);
+    /// What the file at `path` that holds a loop device's data adds to the verdict.
+    void addBackingFile(const QByteArray& path, StorageVerdict* verdict, int depth);
     /// Warnings that the regular file at `fd` adds to the facts of its file system.
     static void addFileWarnings(int fd, const FileSystemFacts& facts, StorageVerdict* verdict);
 
     QString m_sysfs;
     QString m_mountInfo;
+    QString m_procfs;
     QHash<quint64, FileSystemFacts> m_fileSystems;
     bool m_quick = false;
 };

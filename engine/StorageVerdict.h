@@ -11,9 +11,10 @@ enum class StorageReason : quint8
     CopyOnWrite, ///< btrfs (unless the file is No_COW), ZFS, bcachefs write new blocks
     SharedExtents, ///< the file shares its blocks with another file or a snapshot
     DataJournal, ///< ext3/ext4 journal file data (data=journal, or the file's +j attribute)
-    InlineData, ///< the file's data lives inside file-system metadata
+    InlineData, ///< small files live inside file-system metadata: this one's data, or its past
     LogStructured, ///< F2FS, NILFS2 never overwrite in place
     RemoteOrLayered, ///< NFS, SMB, FUSE, overlayfs: the real storage is out of sight
+    BackingFile, ///< the file system lies in a loop device's file whose storage keeps old copies
     // Notes: the overwrite reaches the device, or there was never a disk.
     FlashStorage, ///< a non-rotational device may keep old copies out of software's reach
     MemoryOnly, ///< tmpfs, ramfs: nothing was ever on a disk (swap may hold pages)

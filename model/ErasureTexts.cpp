@@ -44,6 +44,24 @@ int failureKey(ShredFailure::Kind kind)
     return 232;
 }
 
+int reasonKey(StorageReason reason)
+{
+    using Reason = StorageReason;
+    switch (reason) {
+    case Reason::CopyOnWrite: return 235;
+    case Reason::SharedExtents: return 236;
+    case Reason::DataJournal: return 237;
+    case Reason::InlineData: return 238;
+    case Reason::LogStructured: return 239;
+    case Reason::RemoteOrLayered: return 240;
+    case Reason::BackingFile: return 260;
+    case Reason::FlashStorage: return 241;
+    case Reason::MemoryOnly: return 242;
+    case Reason::EncryptedDevice: return 243;
+    }
+    return 235;
+}
+
 } // namespace
 
 QString ErasureTexts::failureText(const ShredFailure& failure)
@@ -56,8 +74,7 @@ QString ErasureTexts::failureText(const ShredFailure& failure)
 
 QString ErasureTexts::reasonText(StorageReason reason)
 {
-    // The reasons are numbered in the table in the order of the enumeration.
-    return localizedText(key(235 + int(reason)));
+    return localizedText(key(reasonKey(reason)));
 }
 
 QString ErasureTexts::verdictText(const StorageVerdict& verdict)

@@ -9,13 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSysInfo>
 #include <QTest>
+#include <QVersionNumber>
 
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -25,23 +29,30 @@ struct Case
     const char* fs = "ext4";
     const char* mountOptions = "";
     const char* mkfsOptions = "";
+    const char* tune = ""; // tune2fs options for the unmounted image, before the file is written
     const char* attribute = ""; // given with chattr while the file is empty
     int size = 256 * 1024;
     const char* setup = ""; // a shell command run in the mount after the file "secret" is written
     const char* assessed = "secret";
     bool rotational = true; // of the image's loop device
-    bool onFlash = false; // the image lies in another image, on a non-rotational loop device
+    // File systems, outermost first, each holding the next one's image and the last this one's.
+    const char* below = "";
+    bool belowRotational = true;
+    const char* belowAttribute = ""; // given with chattr to each of their roots
+    bool withoutProcFs = false; // the kernel's /proc/fs/ext4 lists out of sight
+    bool ioctlOnly = false; // a user reads the superblock by an ioctl of Linux 6.18
     const char* warnings = "";
     const char* notes = "";
-    int secretLeft = -1; // after a real erase: 0 gone, 1 left; -1 not erased
+    int secretLeft = -1; // on the outermost raw image after an erase: 0 gone, 1 left; -1 no erase
     int mode = -1; // the file's permissions, for an assessment by an unprivileged user
 };
 
 QString names(const QList<StorageReason>& reasons)
 {
     static const char* const kNames[]
-        = {"CopyOnWrite",     "SharedExtents", "DataJournal", "InlineData",     "LogStructured",
-           "RemoteOrLayered", "FlashStorage",  "MemoryOnly",  "EncryptedDevice"};
+        = {"CopyOnWrite",   "SharedExtents",   "DataJournal", "InlineData",
+           "LogStructured", "RemoteOrLayered", "BackingFile", "FlashStorage",
+           "MemoryOnly",    "EncryptedDevice"};
     QStringList result;
     for (StorageReason reason : reasons)
         result << QString::fromLatin1(kNames[int(reason)]);
@@ -112,15 +123,34 @@ void TestStorage::verdictOnRealFileSystem_data()
     QTest::newRow("xfs, plain file") << Case{.fs = "xfs"};
     QTest::newRow("ext4, data=journal")
         << Case{.mountOptions = "data=journal", .warnings = "DataJournal"};
+    // The mount table shows only what differs from the superblock's defaults.
+    QTest::newRow("ext4 journalling data by the superblock's default")
+        << Case{.tune = "-o journal_data", .warnings = "DataJournal", .secretLeft = 1};
+    QTest::newRow("ext4, data=journal, no /proc/fs/ext4: read from the mount table")
+        << Case{.mountOptions = "data=journal", .withoutProcFs = true, .warnings = "DataJournal"};
     QTest::newRow("ext4, data=journal, FIFO judged by its folder without blocking")
         << Case{.mountOptions = "data=journal", .setup = "mkfifo fifo", .assessed = "fifo",
                 .warnings = "DataJournal"};
     QTest::newRow("ext4, inline data")
         << Case{.mkfsOptions = "-O inline_data", .size = 60, .warnings = "InlineData"};
+    // Kept in its inode and committed, then grown out of it: the journal keeps the first copy.
+    QTest::newRow("ext4 with inline_data, file grown out of its inode")
+        << Case{.mkfsOptions = "-O inline_data", .size = 60,
+                .setup = "sync; head -c 65536 /dev/zero >>secret", .warnings = "InlineData",
+                .secretLeft = 1};
+    QTest::newRow("ext4 with inline_data, large file, unprivileged user")
+        << Case{.mkfsOptions = "-O inline_data", .ioctlOnly = true,
+                .warnings = "InlineData", .mode = 0666};
     QTest::newRow("ext4, rotational") << Case{};
     QTest::newRow("ext4, non-rotational") << Case{.rotational = false, .notes = "FlashStorage"};
     QTest::newRow("ext4 in a file on a non-rotational loop")
-        << Case{.onFlash = true, .notes = "FlashStorage"};
+        << Case{.below = "ext4", .belowRotational = false, .notes = "FlashStorage"};
+    QTest::newRow("ext4 in an ordinary file on btrfs")
+        << Case{.below = "btrfs", .warnings = "BackingFile", .secretLeft = 1};
+    QTest::newRow("ext4 in a No_COW file on btrfs")
+        << Case{.below = "btrfs", .belowAttribute = "+C", .secretLeft = 0};
+    QTest::newRow("ext4 in a file on ext4 in an ordinary file on btrfs")
+        << Case{.below = "btrfs ext4", .warnings = "BackingFile", .secretLeft = 1};
     QTest::newRow("tmpfs") << Case{.fs = "tmpfs", .notes = "MemoryOnly"};
 }
 
@@ -128,21 +158,41 @@ void TestStorage::verdictOnRealFileSystem()
 {
     QFETCH(Case, c);
     const QString fsType = QString::fromLatin1(c.fs);
-    if (const QString missing = LoopImage::unavailable(fsType); !missing.isEmpty())
-        QSKIP(qPrintable(missing));
+    const QStringList below = QString::fromLatin1(c.below).split(u' ', Qt::SkipEmptyParts);
+    for (const QString& type : below + QStringList{fsType}) {
+        if (const QString missing = LoopImage::unavailable(type); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+    }
+    const QVersionNumber kernel = QVersionNumber::fromString(QSysInfo::kernelVersion());
+    if (c.ioctlOnly && kernel < QVersionNumber(6, 18))
+        QSKIP("a user reads the superblock by an ioctl of Linux 6.18");
     QString error;
-    std::unique_ptr<LoopImage> flashDisk;
+    std::vector<std::unique_ptr<LoopImage>> layers;
+    const auto innermostFirst = qScopeGuard([&] { while (!layers.empty()) layers.pop_back(); });
     QString parent = m_store->mountPoint();
-    if (c.onFlash) {
-        flashDisk = std::make_unique<LoopImage>(128, QStringLiteral("ext4"), QString(),
-                                                QStringList(), parent);
-        QVERIFY2(flashDisk->isMounted(), qPrintable(flashDisk->error()));
-        QVERIFY2(flashDisk->setRotational(false, &error), qPrintable(error));
-        parent = flashDisk->mountPoint();
+    for (const QString& type : below) {
+        // No discard: btrfs turns it on by itself on an image kept in memory, and it would punch
+        // the freed blocks out of the image at a moment of its own choosing.
+        layers.push_back(std::make_unique<LoopImage>(type == QStringLiteral("btrfs") ? 256 : 128,
+                                                     type, QStringLiteral("nodiscard"),
+                                                     QStringList(), parent));
+        LoopImage& layer = *layers.back();
+        QVERIFY2(layer.isMounted(), qPrintable(layer.error()));
+        QVERIFY2(layer.setRotational(c.belowRotational, &error), qPrintable(error));
+        parent = layer.mountPoint();
+        const QStringList chattr{QString::fromLatin1(c.belowAttribute), parent};
+        QVERIFY2(!*c.belowAttribute || LoopImage::run(QStringLiteral("chattr"), chattr, &error),
+                 qPrintable(error));
     }
     LoopImage image(imageSizeMiB(fsType), fsType, QString::fromLatin1(c.mountOptions),
                     QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent);
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
+    if (*c.tune) {
+        const QStringList tune = QString::fromLatin1(c.tune).split(u' ') << image.imagePath();
+        QVERIFY2(image.unmount() && LoopImage::run(QStringLiteral("tune2fs"), tune, &error)
+                     && image.mount(),
+                 qPrintable(error + image.error()));
+    }
     if (fsType != QStringLiteral("tmpfs"))
         QVERIFY2(image.setRotational(c.rotational, &error), qPrintable(error));
 
@@ -170,12 +220,30 @@ void TestStorage::verdictOnRealFileSystem()
     const QByteArray path
         = QFile::encodeName(image.mountPoint() + u'/' + QString::fromLatin1(c.assessed));
     const QString expected = QString::fromLatin1(c.warnings) + u'/' + QString::fromLatin1(c.notes);
+    const auto assessment = [&] {
+        StorageAssessment result;
+        if (c.withoutProcFs)
+            result.setSystemRoots(QStringLiteral("/sys"), QStringLiteral("/proc/self/mountinfo"),
+                                  m_store->mountPoint() + QStringLiteral("/none"));
+        return result;
+    };
     const auto check = [&] {
-        const StorageVerdict verdict = StorageAssessment().assessPath(path);
+        const StorageVerdict verdict = assessment().assessPath(path);
         const QString seen = names(verdict.warnings) + u'/' + names(verdict.notes);
         if (seen != expected)
             qWarning("verdict \"%s\", expected \"%s\"", qPrintable(seen), qPrintable(expected));
-        return int(seen != expected);
+        // A list being built judges a file by its file system alone once that is known: the
+        // same verdict as the run's.
+        StorageAssessment listing = assessment();
+        listing.setQuickForListing(true);
+        listing.assessPath(QFile::encodeName(image.mountPoint() + u'/'));
+        struct statx sx;
+        const bool listedAlike = c.assessed != QByteArrayView("secret")
+            || (::statx(AT_FDCWD, path.constData(), 0, STATX_MNT_ID, &sx) == 0
+                && listing.assessListedFile(path, makedev(sx.stx_dev_major, sx.stx_dev_minor),
+                                            sx.stx_mnt_id)
+                    == verdict);
+        return int(seen != expected) + 2 * int(!listedAlike);
     };
     if (c.mode < 0) {
         QCOMPARE(check(), 0);
@@ -194,8 +262,11 @@ void TestStorage::verdictOnRealFileSystem()
     engine.setPerFileDelayMs(0);
     engine.shredFile(file, 1);
     QVERIFY(!QFile::exists(file));
+    // Searched on the outermost image, where the layers above leave what they leave.
     QVERIFY2(image.unmount(), qPrintable(image.error()));
-    QFile raw(image.imagePath());
+    for (auto layer = layers.rbegin(); layer != layers.rend(); ++layer)
+        QVERIFY2((*layer)->unmount(), qPrintable((*layer)->error()));
+    QFile raw(layers.empty() ? image.imagePath() : layers.front()->imagePath());
     QVERIFY(raw.open(QIODevice::ReadOnly));
     QCOMPARE(int(raw.readAll().contains(marker)), c.secretLeft);
 }

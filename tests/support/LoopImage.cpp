@@ -44,11 +44,19 @@ LoopImage::LoopImage(int sizeMiB, const QString& fsType, const QString& options,
     mkfsArgs << mkfsOptions << imagePath();
     if (!run(QStringLiteral("mkfs.") + fsType, mkfsArgs, &m_error))
         return;
-    QString opts = QStringLiteral("loop");
+    m_options = QStringLiteral("loop");
     if (!options.isEmpty())
-        opts += u',' + options;
-    m_mounted = run(
-        QStringLiteral("mount"), {QStringLiteral("-o"), opts, imagePath(), mountPoint()}, &m_error);
+        m_options += u',' + options;
+    mount();
+}
+
+bool LoopImage::mount()
+{
+    if (!m_mounted) {
+        m_mounted = run(QStringLiteral("mount"),
+            {QStringLiteral("-o"), m_options, imagePath(), mountPoint()}, &m_error);
+    }
+    return m_mounted;
 }
 
 bool LoopImage::run(const QString& program, const QStringList& args, QString* error)

@@ -32,6 +32,8 @@ public:
 
     /// Unmounts (after syncing) so the raw image can be searched; false on failure.
     bool unmount();
+    /// Mounts the image again after unmount() (say, once tune2fs has changed it).
+    bool mount();
     /// Mounts `source` again at `target` (a bind mount), writable or read-only.
     static bool bind(const QString& source, const QString& target, QString* error);
     static bool bindReadOnly(const QString& source, const QString& target, QString* error);
@@ -45,6 +47,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_fsType;
+    QString m_options; // for mount(8)
     bool m_mounted = false;
     QString m_error;
     QString m_rotationalFile;

@@ -377,7 +377,9 @@ void TestShredTool::argumentsReachTheEngineAsBytes()
     QCOMPARE(TempTree::readFile(tree.path(u"keep"_s)), QByteArray("data"));
 
     // The look-alike erased first must not make the missing name count as erased with it, and
-    // the missing name is told by its own bytes.
+    // the missing name is told by its own bytes. Larger than a batched file, so that it is
+    // erased before the next name is looked at.
+    tree.writeFile(u"bad\uFFFD"_s, QByteArray(2 << 20, 'x'));
     shell.start(u"sh"_s, {u"-c"_s, u"exec \"$0\" -- bad\uFFFD \"$(printf 'bad\\377')\""_s, kTool});
     QVERIFY(shell.waitForFinished(30000));
     QCOMPARE(shell.exitCode(), 1);

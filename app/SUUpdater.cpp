@@ -268,6 +268,8 @@ QString SUUpdater::textFor(const UpdateError& error)
         return localizedText(QStringLiteral("IDS_KQ_520"));
     case UpdateError::Kind::Install:
         return localizedText(QStringLiteral("IDS_KQ_521"));
+    case UpdateError::Kind::VersionMismatch:
+        return localizedText(QStringLiteral("IDS_KQ_524"));
     }
     return {};
 }

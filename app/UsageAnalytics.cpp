@@ -204,14 +204,12 @@ QString UsageAnalytics::trimmedSpaces(const QString& text)
 
 QString UsageAnalytics::campaignSourceFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
-        return {};
-    const std::optional<QVariant> parsed = PropertyList::parse(file.read(1024 * 1024));
-    if (!parsed || parsed->typeId() != QMetaType::QVariantMap)
+    // An installer's file in the user's folder: read as settings are, never blocking on a FIFO.
+    const PropertyList::FileResult file = PropertyList::readFile(path);
+    if (file.value.typeId() != QMetaType::QVariantMap)
         return {};
     QString source;
-    const QVariantMap dictionary = parsed->toMap();
+    const QVariantMap dictionary = file.value.toMap();
     for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it) {
         if (it.key().isEmpty() || it.value().typeId() != QMetaType::QString)
             continue;

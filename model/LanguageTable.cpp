@@ -3,8 +3,6 @@
 
 #include "PropertyList.h"
 
-#include <QFile>
-
 namespace {
 
 std::optional<QVariantMap>& table()
@@ -20,13 +18,10 @@ std::optional<QVariantMap> loadPlistDictionary(const QString& name, const Bundle
     const QString path = bundle.pathForResource(name, QStringLiteral("plist"));
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const PropertyList::FileResult file = PropertyList::readFile(path);
+    if (file.value.typeId() != QMetaType::QVariantMap)
         return std::nullopt;
-    const std::optional<QVariant> parsed = PropertyList::parse(file.readAll());
-    if (!parsed || parsed->typeId() != QMetaType::QVariantMap)
-        return std::nullopt;
-    return parsed->toMap();
+    return file.value.toMap();
 }
 
 void setLanguageStrings(std::optional<QVariantMap> strings)

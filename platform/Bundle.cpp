@@ -3,7 +3,6 @@
 
 #include "PropertyList.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 Bundle::Bundle(QString root)
@@ -31,10 +30,9 @@ QString Bundle::pathForResource(const QString& name, const QString& type) const
 QVariantMap Bundle::infoDictionary() const
 {
     const QString path = pathForResource(QStringLiteral("Info"), QStringLiteral("plist"));
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty())
         return {};
-    return PropertyList::parse(file.readAll()).value_or(QVariant()).toMap();
+    return PropertyList::readFile(path).value.toMap();
 }
 
 QString Bundle::shortVersionString() const

@@ -2,11 +2,17 @@
 #include "PropertyList.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <plist/plist.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,7 +25,26 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 // Seconds between 1970-01-01 and the plist epoch 2001-01-01.
 constexpr qint64 kPlistEpochOffset = 978307200;
 
-QVariant toVariant(plist_t node)
+// libplist parses and frees containers recursively and runs off an 8 MiB stack near 100,000
+// nested arrays, which fit in a megabyte. Every container of an XML property list opens with
+// "<array" or "<dict" (libplist takes no other spelling), so their number bounds how deep it
+// can nest, whatever it makes of comments or a doctype.
+constexpr qsizetype kMaxContainers = 4096;
+
+bool fewEnoughContainers(const QByteArray& bytes)
+{
+    qsizetype count = 0;
+    for (const char* tag : {"<array", "<dict"}) {
+        for (qsizetype at = bytes.indexOf(tag); at >= 0; at = bytes.indexOf(tag, at + 1)) {
+            if (++count > kMaxContainers)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Nothing when the value nests deeper than `depthLeft` containers.
+std::optional<QVariant> toVariant(plist_t node, int depthLeft)
 {
     switch (plist_get_node_type(node)) {
     case PLIST_BOOLEAN: {
@@ -60,31 +85,84 @@ QVariant toVariant(plist_t node)
                                               Qt::UTC);
     }
     case PLIST_ARRAY: {
+        if (depthLeft == 0)
+            return std::nullopt;
         QVariantList list;
         const uint32_t count = plist_array_get_size(node);
-        for (uint32_t i = 0; i < count; ++i)
-            list.append(toVariant(plist_array_get_item(node, i)));
+        for (uint32_t i = 0; i < count; ++i) {
+            std::optional<QVariant> item = toVariant(plist_array_get_item(node, i), depthLeft - 1);
+            if (!item)
+                return std::nullopt;
+            list.append(std::move(*item));
+        }
         return list;
     }
     case PLIST_DICT: {
+        if (depthLeft == 0)
+            return std::nullopt;
         QVariantMap map;
         plist_dict_iter iter = nullptr;
         plist_dict_new_iter(node, &iter);
-        while (true) {
+        bool complete = true;
+        while (complete) {
             char* key = nullptr;
             plist_t value = nullptr;
             plist_dict_next_item(node, iter, &key, &value);
             if (!key)
                 break;
-            map.insert(QString::fromUtf8(key), toVariant(value));
+            std::optional<QVariant> item = toVariant(value, depthLeft - 1);
+            if (item)
+                map.insert(QString::fromUtf8(key), std::move(*item));
+            complete = item.has_value();
             std::free(key);
         }
         std::free(iter);
+        if (!complete)
+            return std::nullopt;
         return map;
     }
     default:
-        return {};
+        return QVariant();
     }
+}
+
+// At most `limit` bytes of `fd`, and one more when there are more; nothing with errno set.
+std::optional<QByteArray> readAtMost(int fd, qint64 limit)
+{
+    QByteArray bytes;
+    char chunk[65536];
+    while (bytes.size() <= limit) {
+        const qint64 wanted = qMin<qint64>(sizeof chunk, limit + 1 - bytes.size());
+        const ssize_t n = ::read(fd, chunk, size_t(wanted));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        bytes.append(chunk, n);
+    }
+    return bytes;
+}
+
+using Status = PropertyList::FileResult::Status;
+
+PropertyList::FileResult failed(Status status, int error = 0)
+{
+    if (status == Status::Unreadable && (error == ENOENT || error == ENOTDIR))
+        status = Status::Missing;
+    PropertyList::FileResult result;
+    result.status = status;
+    result.error = error;
+    return result;
+}
+
+Status statusOf(const struct stat& st)
+{
+    if (!S_ISREG(st.st_mode))
+        return Status::NotRegularFile;
+    return st.st_size > PropertyList::maxFileBytes ? Status::TooLarge : Status::Parsed;
 }
 
 plist_t fromVariant(const QVariant& value)
@@ -143,19 +221,83 @@ plist_t fromVariant(const QVariant& value)
 
 } // namespace
 
+QString PropertyList::FileResult::reason() const
+{
+    switch (status) {
+    case Status::Parsed:
+        return {};
+    case Status::Missing:
+    case Status::Unreadable:
+        return QString::fromLocal8Bit(std::strerror(error));
+    case Status::NotRegularFile:
+        return QStringLiteral("is not a regular file");
+    case Status::TooLarge:
+        return QStringLiteral("is larger than %1 bytes").arg(maxFileBytes);
+    case Status::Malformed:
+        return QStringLiteral("is not a property list Corvane can read");
+    }
+    return {};
+}
+
 std::optional<QVariant> PropertyList::parse(const QByteArray& bytes)
 {
-    if (bytes.isEmpty())
+    if (bytes.isEmpty() || bytes.size() > maxFileBytes || bytes.startsWith("bplist")
+        || !fewEnoughContainers(bytes))
         return std::nullopt;
     plist_t root = nullptr;
-    if (bytes.startsWith("bplist00"))
-        plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &root);
-    else
-        plist_from_xml(bytes.constData(), uint32_t(bytes.size()), &root);
+    plist_from_xml(bytes.constData(), uint32_t(bytes.size()), &root);
     if (!root)
         return std::nullopt;
     PlistPtr owner(root);
-    return toVariant(root);
+    return toVariant(root, maxDepth);
+}
+
+PropertyList::FileResult PropertyList::readFile(const QString& path)
+{
+    QByteArray bytes;
+    if (path.startsWith(u':')) {
+        // Compiled into the program: no FIFO or device can stand there.
+        QFile resource(path);
+        if (!resource.open(QIODevice::ReadOnly))
+            return failed(Status::Missing, ENOENT);
+        if (resource.size() > maxFileBytes)
+            return failed(Status::TooLarge);
+        bytes = resource.readAll();
+    } else {
+        // Looked at before it is opened, so that no device is ever opened; opened without
+        // blocking and looked at again, in case something else took its place meanwhile.
+        const QByteArray native = QFile::encodeName(path);
+        struct stat st {};
+        if (::stat(native.constData(), &st) != 0)
+            return failed(Status::Unreadable, errno);
+        if (statusOf(st) != Status::Parsed)
+            return failed(statusOf(st));
+        const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return failed(Status::Unreadable, errno);
+        const Status status = ::fstat(fd, &st) == 0 ? statusOf(st) : Status::Unreadable;
+        int error = errno;
+        std::optional<QByteArray> read;
+        if (status == Status::Parsed) {
+            read = readAtMost(fd, maxFileBytes);
+            error = errno;
+        }
+        ::close(fd);
+        if (status != Status::Parsed)
+            return failed(status, error);
+        if (!read)
+            return failed(Status::Unreadable, error);
+        if (read->size() > maxFileBytes)
+            return failed(Status::TooLarge);
+        bytes = std::move(*read);
+    }
+    std::optional<QVariant> value = parse(bytes);
+    if (!value)
+        return failed(Status::Malformed);
+    FileResult result;
+    result.status = Status::Parsed;
+    result.value = std::move(*value);
+    return result;
 }
 
 std::optional<QByteArray> PropertyList::toXml(const QVariant& value)

@@ -92,24 +92,6 @@ QString resolveLinks(const QString& path)
     return {};
 }
 
-// The whole file, or nothing with errno set.
-std::optional<QByteArray> readAll(int fd)
-{
-    QByteArray bytes;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (n == 0)
-            return bytes;
-        bytes.append(chunk, n);
-    }
-}
-
 } // namespace
 
 UserDefaults::UserDefaults(QString filePath)
@@ -148,40 +130,42 @@ void UserDefaults::loadLocked() const
         becomeReadOnly("cannot be resolved", errno);
         return;
     }
-    const QByteArray native = QFile::encodeName(m_writePath);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        // Nothing there yet (or no folder for it): the first write makes it.
-        if (errno != ENOENT && errno != ENOTDIR)
-            becomeReadOnly("cannot be read", errno);
+    using Status = PropertyList::FileResult::Status;
+    const PropertyList::FileResult file = PropertyList::readFile(m_writePath);
+    if (file.status == Status::Missing)
+        return; // nothing there yet (or no folder for it): the first write makes it
+    if (file.status == Status::Unreadable) {
+        becomeReadOnly("cannot be read", file.error);
         return;
     }
-    const std::optional<QByteArray> bytes = readAll(fd);
-    const int readError = errno;
-    ::close(fd);
-    if (!bytes) {
-        becomeReadOnly("cannot be read", readError);
+    if (file.status == Status::Parsed && file.value.typeId() == QMetaType::QVariantMap) {
+        m_values = file.value.toMap();
         return;
     }
-    const std::optional<QVariant> parsed = PropertyList::parse(*bytes);
-    if (parsed && parsed->typeId() == QMetaType::QVariantMap) {
-        m_values = parsed->toMap();
-        return;
-    }
-    // Keep the damaged file for the user to look at; the next write must not destroy it.
+    // Keep the damaged file for the user to look at; the next write must not destroy it. A
+    // regular file is kept where it is, beside the file a link may name. Anything else (a FIFO,
+    // a folder, a link to a device) is no file to move or write through: the entry at the
+    // settings path itself is set aside, and the next write makes a file in its place.
+    const bool replaceEntry = file.status == Status::NotRegularFile;
+    const QString damaged = replaceEntry ? m_filePath : m_writePath;
     const QString stamp
         = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = m_writePath + QStringLiteral(".corrupt-") + stamp;
-    for (int n = 1; QFileInfo::exists(aside); ++n)
-        aside = m_writePath + QStringLiteral(".corrupt-") + stamp + u'-' + QString::number(n);
+    QString aside = damaged + QStringLiteral(".corrupt-") + stamp;
+    for (int n = 1; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = damaged + QStringLiteral(".corrupt-") + stamp + u'-' + QString::number(n);
     // Not QFile::rename: on failure it falls back to copying, which is not what is wanted here.
-    if (::rename(native.constData(), QFile::encodeName(aside).constData()) != 0) {
+    if (::rename(QFile::encodeName(damaged).constData(), QFile::encodeName(aside).constData())
+        != 0) {
         becomeReadOnly("is damaged and could not be moved aside", errno);
         return;
     }
+    if (replaceEntry)
+        m_writePath = resolveLinks(m_filePath);
     m_corruptKeptAt = aside;
-    std::fprintf(stderr, "corvane: settings file %s could not be read; kept as %s\n",
-        qPrintable(m_filePath), qPrintable(aside));
+    std::fprintf(stderr, "corvane: settings file %s %s; kept as %s\n", qPrintable(m_filePath),
+        qPrintable(file.status == Status::Parsed ? QStringLiteral("holds no dictionary")
+                                                 : file.reason()),
+        qPrintable(aside));
 }
 
 bool UserDefaults::saveLocked() const

@@ -8,10 +8,13 @@
 
 /// Typed settings persisted as an XML property list. Every change is written at once and
 /// atomically (temporary file, fsync, rename). A value of another type than asked reads as not
-/// set. A file that cannot be parsed is moved aside (never overwritten) and reading starts empty.
+/// set. A file that cannot be parsed, is too large (PropertyList::maxFileBytes) or is no regular
+/// file at all (a FIFO, a folder, a link to a device: never opened blocking, never read) is moved
+/// aside (never overwritten), with one line on standard error, and reading starts empty.
 /// A file that exists but cannot be read, or a damaged one that cannot be moved aside, makes the
 /// store read-only for this process so the user's file is never replaced by a near-empty one.
-/// A settings path that is a symbolic link is written through to the link's target.
+/// A settings path that is a symbolic link to a regular file is written through to the link's
+/// target; a link to anything else is itself moved aside.
 /// Thread-safe.
 class UserDefaults
 {

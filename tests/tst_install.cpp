@@ -17,6 +17,7 @@ const QStringList kInstalled {
     u"0755 usr/bin/corvane"_s,
     u"0755 usr/bin/corvane-shred"_s,
     u"0644 usr/share/applications/org.corvane.Corvane.desktop"_s,
+    u"0644 usr/share/corvane/version"_s,
     u"0644 usr/share/doc/corvane/changelog.gz"_s,
     u"0644 usr/share/doc/corvane/copyright"_s,
     u"0644 usr/share/doc/corvane/LICENSE"_s,

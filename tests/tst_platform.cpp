@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Bundle.h"
+#include "DamagedSettings.h"
 #include "Dispatch.h"
 #include "NotificationCenter.h"
 #include "PropertyList.h"
+#include "StdoutCapture.h"
 #include "SystemLog.h"
 #include "TempTree.h"
 #include "UnprivilegedChild.h"
@@ -34,6 +36,32 @@ QString linkText(const QString& path)
     return length < 0 ? QString() : QFile::decodeName(QByteArray(buffer, length));
 }
 
+// A binary property list of `levels` arrays, each holding the next one twice: libplist copies
+// every share, so each level doubles what it builds.
+QByteArray sharedAtEveryLevel(int levels)
+{
+    QByteArray bytes("bplist00");
+    QList<int> offsets;
+    for (int i = 0; i < levels; ++i) {
+        offsets << int(bytes.size());
+        bytes += char(0xA2);
+        bytes += char(i + 1);
+        bytes += char(i + 1);
+    }
+    offsets << int(bytes.size());
+    bytes += char(0x09); // true
+    const int table = int(bytes.size());
+    for (const int offset : std::as_const(offsets))
+        bytes += char(offset >> 8) + QByteArray(1, char(offset & 0xff));
+    QByteArray trailer(32, '\0');
+    trailer[6] = 2; // offset size
+    trailer[7] = 1; // reference size
+    trailer[15] = char(levels + 1); // objects
+    trailer[30] = char(table >> 8);
+    trailer[31] = char(table & 0xff);
+    return bytes + trailer;
+}
+
 } // namespace
 
 class TestPlatform : public QObject
@@ -52,6 +80,7 @@ private slots:
     void callbackMayRemoveItselfAndPost();
     void destroyingOwnerWaitsForRunningCallback();
     void roundTripAcrossInstances();
+    void corruptFileIsKeptAside_data();
     void corruptFileIsKeptAside();
     void writeReplacesAtomically();
     void unwritableFolderFailsButKeepsValue();
@@ -70,10 +99,14 @@ void TestPlatform::initTestCase()
 
 void TestPlatform::propertyListRoundTrip()
 {
+    // As deep as may be read: the top-level dictionary and maxDepth - 1 arrays.
+    QVariant deepest = u"bottom"_s;
+    for (int depth = 2; depth <= PropertyList::maxDepth; ++depth)
+        deepest = QVariantList {deepest};
     const QVariantMap original {{u"int"_s, qint64(-42)}, {u"big"_s, qint64(1) << 40},
         {u"real"_s, 2.5}, {u"text"_s, u"Grüße & <tags>"_s}, {u"flag"_s, false},
         {u"data"_s, QByteArray("\x00\x01\xff", 3)}, {u"list"_s, QVariantList {qint64(1), u"two"_s}},
-        {u"nested"_s, QVariantMap {{u"k"_s, u"v"_s}}}};
+        {u"nested"_s, QVariantMap {{u"k"_s, u"v"_s}}}, {u"deepest"_s, deepest}};
     const std::optional<QByteArray> xml = PropertyList::toXml(original);
     QVERIFY(xml);
     const std::optional<QVariant> parsed = PropertyList::parse(*xml);
@@ -91,6 +124,13 @@ void TestPlatform::propertyListRejectsGarbage_data()
     QTest::newRow("truncated xml")
         << QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>");
     QTest::newRow("truncated binary") << QByteArray("bplist00\xd1\x01\x02", 11);
+    QTest::newRow("arrays nested 50,000 deep") << DamagedSettings::nestedArrays(50000);
+    QTest::newRow("one level deeper than maxDepth")
+        << DamagedSettings::nestedArrays(PropertyList::maxDepth + 1);
+    QTest::newRow("binary, one object shared at every level") << sharedAtEveryLevel(16);
+    const QByteArray padding(PropertyList::maxFileBytes, 'x');
+    QTest::newRow("larger than maxFileBytes")
+        << QByteArray("<plist><string>" + padding + "</string></plist>");
 }
 
 void TestPlatform::propertyListRejectsGarbage()
@@ -255,19 +295,55 @@ void TestPlatform::roundTripAcrossInstances()
     QVERIFY(reread.contains(u"negative"_s));
 }
 
+void TestPlatform::corruptFileIsKeptAside_data()
+{
+    QTest::addColumn<QString>("kind"); // of DamagedSettings
+    QTest::addColumn<QString>("keptIn"); // the folder the damaged entry is kept in
+    QTest::newRow("not a property list") << u"not a property list"_s << u"cfg"_s;
+    QTest::newRow("nested 50,000 deep") << u"nested 50,000 deep"_s << u"cfg"_s;
+    QTest::newRow("larger than 1 MiB") << u"larger than 1 MiB"_s << u"cfg"_s;
+    QTest::newRow("FIFO") << u"FIFO"_s << u"cfg"_s;
+    QTest::newRow("folder") << u"folder"_s << u"cfg"_s;
+    // The link is what is set aside; the device is never opened blocking, never read, never moved.
+    QTest::newRow("link to /dev/zero") << u"link to /dev/zero"_s << u"cfg"_s;
+    // A dotfile manager's link stays; its damaged target is kept beside it.
+    QTest::newRow("link to a damaged file") << u"link to a damaged file"_s << u"dotfiles"_s;
+}
+
 void TestPlatform::corruptFileIsKeptAside()
 {
+    QFETCH(QString, kind);
+    QFETCH(QString, keptIn);
+
     TempTree tree;
-    const QByteArray garbage("<?xml version=\"1.0\"?><plist><dict><key>Algo");
-    const QString file = tree.writeFile(u"defaults.plist"_s, garbage);
+    const QString file = DamagedSettings::make(tree, u"cfg/defaults.plist"_s, kind);
+    QVERIFY(!file.isEmpty());
+    const bool throughLink = keptIn != u"cfg";
+    const QString damaged = throughLink ? tree.path(u"dotfiles/defaults.plist"_s) : file;
+    const QString before = DamagedSettings::describe(damaged);
+    const QString linkBefore = DamagedSettings::describe(file);
+
+    StdoutCapture standardError(STDERR_FILENO);
     UserDefaults defaults(file);
-    QVERIFY(!defaults.integerForKey(u"Algomethod"_s));
+    QVERIFY(!defaults.integerForKey(u"firstrun"_s));
     const QString kept = defaults.corruptFileKeptAt();
-    QVERIFY(!kept.isEmpty());
-    QCOMPARE(TempTree::readFile(kept), garbage);
+    const QByteArray log = standardError.text();
+    QVERIFY(!defaults.isReadOnly());
+    QVERIFY2(kept.startsWith(tree.path(keptIn) + u"/defaults.plist.corrupt-"_s), qPrintable(kept));
+    QCOMPARE(DamagedSettings::describe(kept), before);
+    // One line says which file and where it went.
+    QCOMPARE(log.count('\n'), 1);
+    QVERIFY2(log.contains(QFile::encodeName(file)) && log.contains(QFile::encodeName(kept)),
+        log.constData());
+    // Checked before anything is written: a write through a link to a device would replace it.
+    QCOMPARE(DamagedSettings::describe(file), throughLink ? linkBefore : u"nothing"_s);
+
     // A later write makes a new file and leaves the damaged one alone.
     QVERIFY(defaults.setInteger(u"Algomethod"_s, 2));
-    QCOMPARE(TempTree::readFile(kept), garbage);
+    QCOMPARE(DamagedSettings::describe(kept), before);
+    if (throughLink)
+        QCOMPARE(DamagedSettings::describe(file), linkBefore);
+    QVERIFY(DamagedSettings::describe(damaged).startsWith(u"file "_s));
     QCOMPARE(UserDefaults(file).integerForKey(u"Algomethod"_s), std::optional<qint64>(2));
 }
 

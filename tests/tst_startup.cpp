@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
 #include "Bundle.h"
+#include "DamagedSettings.h"
+#include "ForkedChild.h"
 #include "LocalHttpServer.h"
 #include "NewsletterSubscription.h"
 #include "PropertyList.h"
@@ -21,6 +23,7 @@
 #include <QSet>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -80,6 +83,9 @@ class TestStartup : public QObject
 private slots:
     void initTestCase();
 
+    // First: each start is a forked copy of this process before it has read its own settings.
+    void damagedSettingsStillStartTheWindow_data();
+    void damagedSettingsStillStartTheWindow();
     void firstLaunchShowsOnlyTheWelcomeWindow();
     void closingTheWelcomeWindowQuits();
     void getStartedLeadsToTheMainWindowForGood();
@@ -145,6 +151,69 @@ bool TestStartup::settlesAt(qsizetype expected)
     QTest::qWait(300);
     (void)QTest::qWaitFor([&] { return m_server.requests().size() >= expected; }, 5000);
     return m_server.requests().size() == expected;
+}
+
+void TestStartup::damagedSettingsStillStartTheWindow_data()
+{
+    QTest::addColumn<QString>("kind"); // of DamagedSettings
+    for (const char* kind :
+        {"nested 50,000 deep", "FIFO", "link to /dev/zero", "larger than 1 MiB"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+void TestStartup::damagedSettingsStillStartTheWindow()
+{
+    QFETCH(QString, kind);
+    TempTree home;
+    const QString file = DamagedSettings::make(home, u"config/corvane/defaults.plist"_s, kind);
+    QVERIFY(!file.isEmpty());
+    const QString before = DamagedSettings::describe(file);
+    const QByteArray log = QFile::encodeName(home.path(u"stderr.txt"_s));
+
+    // 0 when the start went as it should, else the number of the first expectation that failed.
+    const int failed = runForked(
+        [&] {
+            ::dup2(::open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path(u"config"_s)));
+            UserDefaults& defaults = UserDefaults::standardUserDefaults();
+            if (defaults.filePath() != file)
+                return 1; // this process had read its own settings before the fork
+            // Before anything is written: a write through a link to a device would replace it.
+            if (defaults.corruptFileKeptAt().isEmpty() || TempTree::exists(file))
+                return 2;
+            AppDelegate delegate(nullptr, [] { return true; });
+            delegate.applicationWillFinishLaunching();
+            delegate.applicationDidFinishLaunching();
+            // Empty settings: a first start, so the welcome window comes up and nothing else.
+            QStringList visible;
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (window->isVisible())
+                    visible << window->objectName();
+            }
+            if (visible != QStringList {u"startupWindow"_s})
+                return 3;
+            const QString version = Bundle::mainBundle().shortVersionString();
+            if (defaults.stringForKey(u"lastVersion"_s) != version)
+                return 4;
+            return 0;
+        },
+        30000);
+    QVERIFY2(failed >= 0, "the start crashed or hung");
+    QVERIFY2(failed == 0, qPrintable(u"expectation %1 failed in the start"_s.arg(failed)));
+
+    // One line on standard error, the damaged entry kept as it was, fresh settings in its place.
+    const QByteArray text = TempTree::readFile(QFile::decodeName(log));
+    QCOMPARE(text.count('\n'), 1);
+    QVERIFY2(text.startsWith(QByteArray("corvane: settings file " + QFile::encodeName(file) + ' ')),
+        text.constData());
+    const QStringList kept = QDir(home.path(u"config/corvane"_s))
+                                 .entryList({u"defaults.plist.corrupt-*"_s},
+                                     QDir::AllEntries | QDir::System | QDir::Hidden);
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(DamagedSettings::describe(home.path(u"config/corvane/"_s + kept.first())), before);
+    UserDefaults fresh(file);
+    QCOMPARE(fresh.stringForKey(u"lastVersion"_s), Bundle::mainBundle().shortVersionString());
+    QVERIFY(fresh.corruptFileKeptAt().isEmpty());
 }
 
 void TestStartup::firstLaunchShowsOnlyTheWelcomeWindow()
@@ -342,7 +411,7 @@ void TestStartup::preparationReadsTheMachine_data()
     QTest::addColumn<QByteArray>("route");
     QTest::addColumn<QStringList>("interfaces"); // NAME=ADDRESS, "-" for no address file
     QTest::addColumn<QByteArray>("osRelease"); // of /etc; empty: none there, /usr/lib has 11
-    QTest::addColumn<QByteArray>("campaign"); // empty: no file
+    QTest::addColumn<QByteArray>("campaign"); // empty: no file; "FIFO": a FIFO
     QTest::addColumn<QString>("expected"); // clientId|osVersionText|campaignSource
 
     const QStringList both {u"eth0=02:00:00:00:00:0a"_s, u"wlan0=02:00:00:00:00:0B"_s};
@@ -374,6 +443,8 @@ void TestStartup::preparationReadsTheMachine_data()
     QTest::newRow("campaign: a number is no source")
         << kWlanDefault << both << debian << track(u"utm_source"_s, qint64(5))
         << u"02:00:00:00:00:0b|12.0.0|"_s;
+    QTest::newRow("campaign: a FIFO is not waited on")
+        << kWlanDefault << both << debian << QByteArray("FIFO") << u"02:00:00:00:00:0b|12.0.0|"_s;
     QTest::newRow("campaign: not a property list")
         << kWlanDefault << both << debian << QByteArray("utm_source=mail")
         << u"02:00:00:00:00:0b|12.0.0|"_s;
@@ -400,7 +471,9 @@ void TestStartup::preparationReadsTheMachine()
     if (!osRelease.isEmpty())
         tree.writeFile(u"etc"_s, osRelease);
     tree.writeFile(u"usrlib"_s, "VERSION_ID=11\n");
-    if (!campaign.isEmpty())
+    if (campaign == "FIFO")
+        tree.makeFifo(u"corvane/track.plist"_s);
+    else if (!campaign.isEmpty())
         tree.writeFile(u"corvane/track.plist"_s, campaign);
 
     UsageAnalytics analytics({},

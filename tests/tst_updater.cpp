@@ -5,6 +5,7 @@
 #include "LanguageTable.h"
 #include "LocalHttpServer.h"
 #include "LoopImage.h"
+#include "ProgramRun.h"
 #include "SUUpdater.h"
 #include "SUUpdaterDelegate.h"
 #include "StdoutCapture.h"
@@ -88,6 +89,8 @@ private slots:
     void feedOffersTheNewestSignedItemAboveTheRunningOne();
     void refusedUpdateChangesNothing_data();
     void refusedUpdateChangesNothing();
+    void releaseToolSignsOnlyTheVersionInside_data();
+    void releaseToolSignsOnlyTheVersionInside();
     void interruptedSwapIsCompletedAtNextStart();
     void staleDownloadFoldersAreRemoved();
     void systemPrefixDownloadsNothing();
@@ -167,6 +170,14 @@ QByteArray TestUpdater::archive(const QString& kind) const
     tar.file("./bin/corvane-shred", "new shred", 04755)
         .file("./share/doc/corvane/README", "new readme")
         .symlink("./share/doc/corvane/LATEST", "README");
+    // The version the archive is, as `cmake --install` writes it: "holds 0.1.0" for another than
+    // the 0.2.0 the tests announce.
+    if (kind.startsWith(u"holds "))
+        tar.file("./share/corvane/version", kind.mid(6).section(u',', 0, 0).toLatin1() + '\n');
+    else if (kind == u"version file is a link")
+        tar.file("./share/corvane/real", "0.2.0\n").symlink("./share/corvane/version", "real");
+    else if (kind != u"no version file")
+        tar.file("./share/corvane/version", "0.2.0\n");
     if (kind == u"dot-dot" || kind == u"dot-dot, gzip")
         tar.file("bin/../../escaped", "x");
     else if (kind == u"absolute path")
@@ -305,6 +316,15 @@ void TestUpdater::refusedUpdateChangesNothing_data()
     row("absolute link", "absolute link", K::ArchiveRefused);
     row("hard link", "hard link", K::ArchiveRefused);
     row("device file", "device", K::ArchiveRefused);
+    // Signed with the right key, announced as 0.2.0: an old release replayed as new.
+    row("replayed: holds the running 0.1.0", "holds 0.1.0", K::VersionMismatch);
+    row("replayed: holds an older 0.0.9", "holds 0.0.9", K::VersionMismatch);
+    row("holds 0.3.0, announced as 0.2.0", "holds 0.3.0", K::VersionMismatch);
+    row("no version file", "no version file", K::VersionMismatch);
+    row("version file is a link", "version file is a link", K::VersionMismatch);
+    // The feed never offers the running version; the session refuses it all the same.
+    row("the running version, fetched by hand", "holds 0.1.0, fetched by hand",
+        K::VersionMismatch, "0.1.0");
 }
 
 void TestUpdater::refusedUpdateChangesNothing()
@@ -327,15 +347,28 @@ void TestUpdater::refusedUpdateChangesNothing()
     updater->setAutomaticallyDownloadsUpdates(true);
     QSignalSpy failed(updater->session(), &UpdateSession::failed);
     QSignalSpy none(updater->session(), &UpdateSession::noUpdateFound);
-    updater->checkForUpdatesInBackground();
-    QTRY_VERIFY_WITH_TIMEOUT(failed.size() + none.size() > 0, 10000);
+    QSignalSpy staged(updater->session(), &UpdateSession::updateStaged);
+    if (kind.endsWith(u"fetched by hand")) {
+        AppcastItem item;
+        item.version = version;
+        item.url = m_server->url(u"/update.tar.xz"_s);
+        item.length = bytes.size();
+        item.edSignature = UpdateSignature::sign(bytes, m_key.secretKey);
+        updater->session()->downloadUpdate(item, updater->session()->requestFor(item));
+    } else {
+        updater->checkForUpdatesInBackground();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(failed.size() + none.size() + staged.size() > 0, 10000);
 
+    QCOMPARE(staged.size(), 0);
     if (expected == noUpdate) {
         QCOMPARE(none.size(), 1);
         QCOMPARE(m_server->requests().size(), 1); // the feed only
     } else {
         QCOMPARE(failed.size(), 1);
-        QCOMPARE(int(failed.first().first().value<UpdateError>().kind), expected);
+        const UpdateError error = failed.first().first().value<UpdateError>();
+        QCOMPARE(int(error.kind), expected);
+        QVERIFY(!SUUpdater::textFor(error).isEmpty()); // what the window would say
     }
     QCOMPARE(delegate.did, 0);
     QVERIFY(!updater->hasStagedUpdate());
@@ -345,6 +378,37 @@ void TestUpdater::refusedUpdateChangesNothing()
     // Nothing of the refused download is kept.
     QCOMPARE(QDir(m_tree->path(u"cache/corvane"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
         QStringList());
+}
+
+void TestUpdater::releaseToolSignsOnlyTheVersionInside_data()
+{
+    QTest::addColumn<QString>("kind"); // of archive()
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("message"); // in standard output on success, else in errors
+
+    QTest::newRow("the version it holds")
+        << u"good"_s << 0 << QByteArray("<sparkle:version>0.2.0</sparkle:version>");
+    QTest::newRow("an older release announced higher")
+        << u"holds 0.1.0"_s << 1 << QByteArray("holds version 0.1.0, not 0.2.0\n");
+    QTest::newRow("no version file")
+        << u"no version file"_s << 1 << QByteArray("no share/corvane/version");
+    QTest::newRow("an archive the updater refuses")
+        << u"dot-dot"_s << 1 << QByteArray("absolute path or \"..\" component");
+}
+
+void TestUpdater::releaseToolSignsOnlyTheVersionInside()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, status);
+    QFETCH(QByteArray, message);
+
+    const QString key = m_tree->writeFile(u"release.key"_s, m_key.secretKey.toBase64() + '\n');
+    const QString file = m_tree->writeFile(u"corvane-0.2.0.tar.xz"_s, archive(kind));
+    const ProgramRun run = ProgramRun::run(QStringLiteral(CORVANE_BIN_DIR "/corvane-sign-update"),
+        {u"item"_s, key, file, u"https://updates.example.org/corvane-0.2.0.tar.xz"_s, u"0.2.0"_s});
+    QVERIFY2(run.exitCode == status, run.err.constData());
+    const QByteArray& said = status == 0 ? run.out : run.err;
+    QVERIFY2(said.contains(message), said.constData());
 }
 
 void TestUpdater::interruptedSwapIsCompletedAtNextStart()
@@ -476,6 +540,7 @@ void TestUpdater::automaticUpdateInstallsOnQuitAndRestarts()
     QCOMPARE(::stat(QFile::encodeName(root + u"/bin/corvane-shred"_s).constData(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t(0755)); // no set-user-ID from an archive
     QCOMPARE(TempTree::readFile(root + u"/share/doc/corvane/LATEST"_s), QByteArray("new readme"));
+    QCOMPARE(TempTree::readFile(root + u"/share/corvane/version"_s), QByteArray("0.2.0\n"));
     for (const QString& line : snapshot(root))
         QVERIFY2(!line.contains(u".corvane-"_s), qPrintable(line));
 

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // corvane-sign-update: for whoever publishes releases. Makes the key pair, signs an update
 // archive, and prints the appcast item that announces it.
+#include "ArchiveUnpacker.h"
+#include "UpdateInstaller.h"
 #include "UpdateSignature.h"
+#include "VersionNumber.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +27,11 @@ constexpr char usage[] = "Usage: corvane-sign-update keygen SECRET_KEY_FILE\n"
                          "keygen  writes a new secret key (mode 0600, never overwritten) and prints\n"
                          "        the public key for CORVANE_UPDATE_PUBLIC_KEY\n"
                          "sign    prints the Base64 Ed25519 signature of ARCHIVE\n"
-                         "item    prints the appcast <item> for ARCHIVE published at URL\n";
+                         "item    prints the appcast <item> for ARCHIVE published at URL; VERSION\n"
+                         "        must be the version the archive holds (share/corvane/version)\n"
+                         "\n"
+                         "ARCHIVE is a .tar.xz or .tar.gz of a prefix cmake --install filled; one\n"
+                         "that the updater would refuse is not signed.\n";
 
 int fail(const QString& message)
 {
@@ -84,6 +92,31 @@ bool signFile(const QString& keyPath, const QString& archive, QByteArray* signat
     return !signature->isEmpty();
 }
 
+// Unpacks `archive` as the updater does, so that nothing is signed that every user's updater
+// would refuse, and gives the version it holds.
+bool archiveVersion(const QString& archive, QString* version, QString* error)
+{
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        *error = folder.errorString();
+        return false;
+    }
+    UpdateError problem = ArchiveUnpacker::unpack(archive, folder.path());
+    if (!problem)
+        problem = UpdateInstaller::checkTree(folder.path());
+    if (problem) {
+        *error = archive + u": " + problem.detail;
+        return false;
+    }
+    *version = UpdateInstaller::treeVersion(folder.path());
+    if (version->isEmpty()) {
+        *error = archive + u": no " + UpdateInstaller::versionFile
+            + u" (pack a prefix that cmake --install filled)";
+        return false;
+    }
+    return true;
+}
+
 QString escaped(const QString& text)
 {
     return text.toHtmlEscaped();
@@ -103,10 +136,15 @@ int main(int argc, char* argv[])
     if (command == u"keygen" && args.size() == 2)
         return keygen(args.at(1));
     if ((command == u"sign" && args.size() == 3)
-        || (command == u"item" && (args.size() == 6 || args.size() == 7))) {
+        || (command == u"item" && (args.size() == 5 || args.size() == 6))) {
         QByteArray signature;
         qint64 length = 0;
         QString error;
+        QString held;
+        if (!archiveVersion(args.at(2), &held, &error))
+            return fail(error);
+        if (command == u"item" && VersionNumber::compare(held, args.at(4)) != 0)
+            return fail(args.at(2) + u" holds version " + held + u", not " + args.at(4));
         if (!signFile(args.at(1), args.at(2), &signature, &length, &error))
             return fail(error);
         if (command == u"sign") {

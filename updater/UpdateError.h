@@ -16,6 +16,7 @@ struct UpdateError
         BadSignature,     ///< not signed with the project's key
         ArchiveRefused,   ///< an entry that could write outside the tree, a device, a link out
         ArchiveMalformed, ///< truncated or damaged, or not an install tree
+        VersionMismatch,  ///< the archive is not the version announced, or not a newer one
         Install,          ///< the prefix could not be written
     };
 

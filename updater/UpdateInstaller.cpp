@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "UpdateInstaller.h"
 
+#include "VersionNumber.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -127,6 +129,47 @@ UpdateError UpdateInstaller::checkTree(const QString& tree)
     if (::lstat(native(program).constData(), &st) != 0 || !S_ISREG(st.st_mode)
         || !(st.st_mode & S_IXUSR))
         return {UpdateError::Kind::ArchiveMalformed, QStringLiteral("no bin/corvane program")};
+    return UpdateError::none();
+}
+
+QString UpdateInstaller::treeVersion(const QString& tree)
+{
+    // Where a link or a FIFO stands, there is no version: nothing is followed or waited on.
+    const int fd = ::open(native(tree + u'/' + versionFile).constData(),
+        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    char text[65];
+    ssize_t length = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while ((length = ::read(fd, text, sizeof text)) < 0 && errno == EINTR) {
+        }
+    }
+    ::close(fd);
+    if (length < 0 || length == qsizetype(sizeof text))
+        return {};
+    const QByteArray version = QByteArray(text, length).trimmed();
+    for (const char c : version) {
+        if (c <= ' ' || c > '~')
+            return {};
+    }
+    return QString::fromLatin1(version);
+}
+
+UpdateError UpdateInstaller::checkVersion(
+    const QString& tree, const QString& announced, const QString& running)
+{
+    const QString version = treeVersion(tree);
+    if (version.isEmpty())
+        return {UpdateError::Kind::VersionMismatch,
+            u"the archive does not say which version it is (no " + versionFile + u')'};
+    if (VersionNumber::compare(version, announced) != 0)
+        return {UpdateError::Kind::VersionMismatch,
+            u"the archive holds version " + version + u", the feed announced " + announced};
+    if (VersionNumber::compare(version, running) <= 0)
+        return {UpdateError::Kind::VersionMismatch,
+            u"the archive holds version " + version + u", not newer than the running " + running};
     return UpdateError::none();
 }
 

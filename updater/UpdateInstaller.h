@@ -22,6 +22,9 @@ public:
 
     static constexpr QStringView journalName = u".corvane-update-journal";
     static constexpr QStringView stagedPrefix = u".corvane-new.";
+    /// In an installation, the version it is (its CFBundleVersion) on one line; written by
+    /// `cmake --install`, so every release archive carries it inside what is signed.
+    static constexpr QStringView versionFile = u"share/corvane/version";
 
     /// For the program at `executablePath`.
     explicit UpdateInstaller(const QString& executablePath);
@@ -32,6 +35,13 @@ public:
 
     /// Whether `tree` holds an installation of Corvane (bin/corvane, a regular file).
     static UpdateError checkTree(const QString& tree);
+    /// The version `tree` says it is (versionFile, a regular file of one short line), or empty.
+    static QString treeVersion(const QString& tree);
+    /// Whether `tree` is the version the feed announced and newer than the one running. The
+    /// signature covers the archive, not the feed's words about it: without this, a signed old
+    /// release announced under a higher number would be installed.
+    static UpdateError checkVersion(
+        const QString& tree, const QString& announced, const QString& running);
     /// Installs the unpacked `tree` into the prefix. On an error before the swap the installed
     /// files are as they were.
     UpdateError install(const QString& tree) const;

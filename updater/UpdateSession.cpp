@@ -134,7 +134,8 @@ namespace {
 
 /// The slow part, on a worker thread: it touches nothing but the files it is given.
 UpdateError verifyAndUnpack(const QString& archive, const QString& tree, const QByteArray& signature,
-    const QByteArray& publicKey, const QString& source)
+    const QByteArray& publicKey, const QString& source, const QString& announced,
+    const QString& running)
 {
     // Not one byte of an archive is looked into before its signature holds.
     if (!UpdateSignature::verifyFile(archive, signature, publicKey))
@@ -144,6 +145,8 @@ UpdateError verifyAndUnpack(const QString& archive, const QString& tree, const Q
     if (UpdateError error = ArchiveUnpacker::unpack(archive, tree))
         return error;
     if (UpdateError error = UpdateInstaller::checkTree(tree))
+        return error;
+    if (UpdateError error = UpdateInstaller::checkVersion(tree, announced, running))
         return error;
     QFile::remove(archive);
     return UpdateError::none();
@@ -173,7 +176,8 @@ void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& e
     });
     m_unpacking->setFuture(QtConcurrent::run(verifyAndUnpack,
         m_folder->filePath(QStringLiteral("update.archive")), m_folder->filePath(QStringLiteral("tree")),
-        item.edSignature, m_configuration.publicKey, item.url.toDisplayString(QUrl::RemoveUserInfo)));
+        item.edSignature, m_configuration.publicKey, item.url.toDisplayString(QUrl::RemoveUserInfo),
+        item.version, m_configuration.runningVersion));
 }
 
 void UpdateSession::cancel()

@@ -18,7 +18,8 @@ class QTemporaryDir;
 
 /// The steps of one update, each reported by a signal on the thread that owns the session:
 /// read the feed and pick the newest version above the running one; download its archive into
-/// a private folder; check its signature; only then unpack it, ready to install. The check and
+/// a private folder; check its signature; only then unpack it and check that it is the version
+/// the feed announced, and newer than the running one, ready to install. The check and
 /// the unpacking run on a worker thread, so the window stays responsive.
 class UpdateSession : public QObject
 {

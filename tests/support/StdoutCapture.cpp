@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <unistd.h>
 
-StdoutCapture::StdoutCapture()
+StdoutCapture::StdoutCapture(int descriptor)
+    : m_descriptor(descriptor)
 {
     if (!m_file.open())
         return;
-    std::fflush(stdout);
-    m_saved = ::dup(STDOUT_FILENO);
-    ::dup2(m_file.handle(), STDOUT_FILENO);
+    std::fflush(nullptr);
+    m_saved = ::dup(m_descriptor);
+    ::dup2(m_file.handle(), m_descriptor);
 }
 
 StdoutCapture::~StdoutCapture()
@@ -29,8 +30,8 @@ void StdoutCapture::restore()
 {
     if (m_saved < 0)
         return;
-    std::fflush(stdout);
-    ::dup2(m_saved, STDOUT_FILENO);
+    std::fflush(nullptr);
+    ::dup2(m_saved, m_descriptor);
     ::close(m_saved);
     m_saved = -1;
 }

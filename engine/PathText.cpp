@@ -94,7 +94,6 @@ bool isRawByte(const QString& text, qsizetype i)
 QString PathText::fromNative(const QByteArray& bytes)
 {
     QString text;
-    text.reserve(bytes.size());
     qsizetype run = 0; // start of the valid stretch not yet appended
     qsizetype i = 0;
     while (i < bytes.size()) {

@@ -236,6 +236,8 @@ void TestAppCommandLine::arguments()
     QVERIFY2(run.exitCode == status,
         qPrintable(u"exit %1, stderr: %2"_s.arg(run.exitCode).arg(QString::fromLocal8Bit(run.err))));
     QVERIFY2(run.out.startsWith(out), run.out.constData());
+    for (const QByteArray& line : run.out.split('\n')) // help fits 80 columns, as GNU's does
+        QVERIFY2(line.size() <= 79, line.constData());
     if (err.isEmpty())
         QVERIFY2(run.err.isEmpty(), run.err.constData());
     else

@@ -279,11 +279,12 @@ void TestAppCommandLine::fileManagerActions()
     QVERIFY2(glib.isValid(), "libglib-2.0.so.0 is missing");
     TempTree work;
     QList<QByteArray> paths;
-    for (const char* name : {"Old stuff", "-rf", "it's \"quoted\"", "$HOME `id`", "new\nline",
-             "back\\slash\\"})
+    for (const char* name :
+        {"Old stuff", "-rf", "it's \"quoted\"", "$HOME `id`", "new\nline", "back\\slash\\"})
         paths << QFile::encodeName(work.path()) + '/' + name;
     const auto source = [](const char* relative) {
-        return TempTree::readFile(QStringLiteral(CORVANE_SOURCE_DIR "/") + QLatin1StringView(relative));
+        return TempTree::readFile(
+            QStringLiteral(CORVANE_SOURCE_DIR "/") + QLatin1StringView(relative));
     };
 
     // What each file manager starts for a selection of `paths`.

@@ -246,19 +246,20 @@ void TestInstall::bashCompletion_data()
     QTest::addColumn<QStringList>("offered"); // empty: left to bash's file completion
 
     const QString shred = u"corvane-shred"_s;
-    QTest::newRow("long option prefix") << shred << QStringList {shred, u"--verb"_s}
-                                        << QStringList {u"--verbose"_s};
-    QTest::newRow("ambiguous prefix") << shred << QStringList {shred, u"--ver"_s}
-                                      << QStringList {u"--verify"_s, u"--verbose"_s, u"--version"_s};
-    QTest::newRow("method after -m") << shred << QStringList {shred, u"-m"_s, QString()}
-                                     << QStringList {u"1"_s, u"2"_s, u"3"_s};
-    QTest::newRow("method after --method=") << shred << QStringList {shred, u"--method"_s, u"="_s, u"3"_s}
-                                            << QStringList {u"3"_s};
+    QTest::newRow("long option prefix")
+        << shred << QStringList {shred, u"--verb"_s} << QStringList {u"--verbose"_s};
+    QTest::newRow("ambiguous prefix")
+        << shred << QStringList {shred, u"--ver"_s}
+        << QStringList {u"--verify"_s, u"--verbose"_s, u"--version"_s};
+    QTest::newRow("method after -m")
+        << shred << QStringList {shred, u"-m"_s, QString()} << QStringList {u"1"_s, u"2"_s, u"3"_s};
+    QTest::newRow("method after --method=")
+        << shred << QStringList {shred, u"--method"_s, u"="_s, u"3"_s} << QStringList {u"3"_s};
     QTest::newRow("a path") << shred << QStringList {shred, u"-v"_s, u"Old"_s} << QStringList();
-    QTest::newRow("after --, only paths") << shred << QStringList {shred, u"--"_s, u"--ver"_s}
-                                          << QStringList();
-    QTest::newRow("corvane's options") << u"corvane"_s << QStringList {u"corvane"_s, u"--h"_s}
-                                       << QStringList {u"--help"_s};
+    QTest::newRow("after --, only paths")
+        << shred << QStringList {shred, u"--"_s, u"--ver"_s} << QStringList();
+    QTest::newRow("corvane's options")
+        << u"corvane"_s << QStringList {u"corvane"_s, u"--h"_s} << QStringList {u"--help"_s};
 }
 
 void TestInstall::bashCompletion()
@@ -272,10 +273,11 @@ void TestInstall::bashCompletion()
     QStringList quoted;
     for (const QString& word : words)
         quoted << u'\'' + word + u'\'';
-    const QString script = u"source \"$0\"; fn=$(complete -p %1 | sed -n 's/.*-F \\([^ ]*\\) .*/\\1/p'); "
-                           "COMP_WORDS=(%2); COMP_CWORD=%3; \"$fn\"; printf '%s\\n' \"${COMPREPLY[@]}\""_s
-                               .arg(program, quoted.join(u' '))
-                               .arg(words.size() - 1);
+    const QString script
+        = u"source \"$0\"; fn=$(complete -p %1 | sed -n 's/.*-F \\([^ ]*\\) .*/\\1/p'); "
+          "COMP_WORDS=(%2); COMP_CWORD=%3; \"$fn\"; printf '%s\\n' \"${COMPREPLY[@]}\""_s
+              .arg(program, quoted.join(u' '))
+              .arg(words.size() - 1);
     const ProgramRun run = ProgramRun::run(u"bash"_s,
         {u"-c"_s, script, m_root.path(u"usr/share/bash-completion/completions/"_s + program)});
     QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), run.err.constData());

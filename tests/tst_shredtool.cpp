@@ -34,12 +34,13 @@ struct ToolRun
 // Runs the tool with `args`; as uid/gid 65534 when `unprivileged`. A tool that waited for
 // input or hung would not finish: standard input stays an open pipe that is never written.
 ToolRun runTool(const QStringList& args, bool unprivileged = false, const QString& workingDir = {},
-                const QByteArray& input = {}, const QString& locale = u"C.UTF-8"_s)
+                const QByteArray& input = {})
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
+    // Names are quoted as the locale allows: the expectations here are a UTF-8 locale's.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"LC_ALL"_s, locale);
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
     process.setProcessEnvironment(environment);
     if (!input.isEmpty()) {
         process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -261,7 +262,8 @@ void TestShredTool::refusedPathsAreKeptOthersErased()
     for (const QString& name : refused) {
         // A missing path is not refused: it is told with the system's reason.
         const QString reason = name == u"gone" ? u"No such file or directory\n"_s : u"refused: "_s;
-        QVERIFY2(run.err.contains(u"corvane-shred: cannot erase '"_s + tree.path(name) + u"/': " + reason),
+        QVERIFY2(run.err.contains(
+                     u"corvane-shred: cannot erase '"_s + tree.path(name) + u"/': " + reason),
             qPrintable(run.err));
         QCOMPARE(TempTree::exists(tree.path(name + u"/keep.txt")), name != u"gone");
     }
@@ -434,12 +436,14 @@ void TestShredTool::gnuManners_data()
     QTest::newRow("... with --force") << QStringList {u"-f"_s, u"own"_s} << true << QByteArray() << 0
         << u"1 of 1 path removed"_s << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
     // The system's reason, in its own words, when the item cannot even be looked at.
-    QTest::newRow("a name that is not there") << QStringList {u"gone"_s, u"own"_s} << false << QByteArray()
-        << 1 << u"; 1 of 2 paths removed; 1 not erased; 0 refused;"_s
+    QTest::newRow("a name that is not there")
+        << QStringList {u"gone"_s, u"own"_s} << false << QByteArray() << 1
+        << u"; 1 of 2 paths removed; 1 not erased; 0 refused;"_s
         << u"corvane-shred: cannot erase 'gone': No such file or directory\n"_s
         << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
-    QTest::newRow("inside a folder it may not enter") << QStringList {u"sealed/inner"_s} << true << QByteArray()
-        << 1 << QString() << u"corvane-shred: cannot erase 'sealed/inner': Permission denied\n"_s << all;
+    QTest::newRow("inside a folder it may not enter")
+        << QStringList {u"sealed/inner"_s} << true << QByteArray() << 1 << QString()
+        << u"corvane-shred: cannot erase 'sealed/inner': Permission denied\n"_s << all;
 }
 
 void TestShredTool::gnuManners()
@@ -479,7 +483,8 @@ void TestShredTool::namesQuotedAsCoreutilsDo_data()
         QTest::addRow("%s, UTF-8 accent", utf8.constData()) << locale << QByteArray("caf\xc3\xa9");
         QTest::addRow("%s, only an accent", utf8.constData()) << locale << QByteArray("\xc3\xa9");
         QTest::addRow("%s, not UTF-8", utf8.constData()) << locale << QByteArray("\xffbad");
-        QTest::addRow("%s, newline and quote", utf8.constData()) << locale << QByteArray("it's\nnew");
+        QTest::addRow("%s, newline and quote", utf8.constData())
+            << locale << QByteArray("it's\nnew");
     }
 }
 
@@ -521,14 +526,14 @@ void TestShredTool::writeErrorsAreToldOnce_data()
     QTest::addColumn<QString>("command"); // run by sh -c in a folder holding dir/a, dir/b, dir/c
     QTest::addColumn<QByteArray>("reason");
 
-    QTest::newRow("version to a full disk") << u"exec \"$0\" --version >/dev/full"_s
-                                            << QByteArray("No space left on device");
-    QTest::newRow("verbose lines to a full disk") << u"exec \"$0\" -v dir >/dev/full"_s
-                                                  << QByteArray("No space left on device");
-    QTest::newRow("help to a closed output") << u"exec \"$0\" --help >&-"_s
-                                             << QByteArray("Bad file descriptor");
-    QTest::newRow("verbose lines to a closed output") << u"exec \"$0\" -v dir >&-"_s
-                                                      << QByteArray("Bad file descriptor");
+    QTest::newRow("version to a full disk")
+        << u"exec \"$0\" --version >/dev/full"_s << QByteArray("No space left on device");
+    QTest::newRow("verbose lines to a full disk")
+        << u"exec \"$0\" -v dir >/dev/full"_s << QByteArray("No space left on device");
+    QTest::newRow("help to a closed output")
+        << u"exec \"$0\" --help >&-"_s << QByteArray("Bad file descriptor");
+    QTest::newRow("verbose lines to a closed output")
+        << u"exec \"$0\" -v dir >&-"_s << QByteArray("Bad file descriptor");
 }
 
 void TestShredTool::writeErrorsAreToldOnce()

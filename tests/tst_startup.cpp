@@ -5,11 +5,11 @@
 #include "NewsletterSubscription.h"
 #include "PropertyList.h"
 #include "SUUpdater.h"
+#include "SharedState.h"
 #include "Storyboard.h"
 #include "TempTree.h"
 #include "UsageAnalytics.h"
 #include "UserDefaults.h"
-#include "SharedState.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "startupVC.h"
@@ -178,7 +178,8 @@ void TestStartup::firstLaunchShowsOnlyTheWelcomeWindow()
     m_first->btnShowWindow();
     QVERIFY(m_first->applicationShouldHandleReopen(false));
     m_first->handleArguments({m_home.makeDir(u"chosen/Old stuff"_s)});
-    m_first->handleArguments({m_home.makeDir(u"chosen/more"_s), m_home.path(u"chosen/Old stuff"_s)});
+    m_first->handleArguments(
+        {m_home.makeDir(u"chosen/more"_s), m_home.path(u"chosen/Old stuff"_s)});
     for (QWidget* window : QApplication::topLevelWidgets())
         QVERIFY2(!window->isVisible() || window->objectName() == u"startupWindow",
             qPrintable(window->objectName()));
@@ -211,8 +212,8 @@ void TestStartup::getStartedLeadsToTheMainWindowForGood()
     QStringList listed;
     for (const FileDirectory& record : std::as_const(SharedState::instance().arrPendingItems))
         listed << (record.url ? record.url->toLocalFile() : QString());
-    QCOMPARE(listed,
-        (QStringList {m_home.path(u"chosen/Old stuff"_s), m_home.path(u"chosen/more"_s)}));
+    QCOMPARE(
+        listed, (QStringList {m_home.path(u"chosen/Old stuff"_s), m_home.path(u"chosen/more"_s)}));
     QTRY_VERIFY(!SharedState::instance().isAddingFiles);
 
     // Closed, the main window comes back through the Show command now.

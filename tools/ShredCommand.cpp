@@ -217,7 +217,9 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         if (check.verdict == PathCheck::Verdict::Missing && check.error != 0) {
             // Not a refusal: the item could not be looked at, for the reason the system gives.
             ++m_totals.notErased;
-            writeLine(m_err, kProgramName + ": cannot erase " + quoted(path) + ": " + std::strerror(check.error));
+            writeLine(m_err,
+                kProgramName + ": cannot erase " + quoted(path) + ": "
+                    + std::strerror(check.error));
             continue;
         }
         if (!check.accepted()) {

@@ -4,13 +4,12 @@
 #include "ZPHShred.h"
 
 #include <QCoreApplication>
-
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-#include <sys/resource.h>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 

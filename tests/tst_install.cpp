@@ -35,6 +35,7 @@ const QStringList kInstalled {
     u"0644 usr/share/icons/hicolor/64x64/apps/org.corvane.Corvane.png"_s,
     u"0644 usr/share/icons/hicolor/scalable/apps/org.corvane.Corvane.svg"_s,
     u"0644 usr/share/kio/servicemenus/corvane-shred.desktop"_s,
+    u"0644 usr/share/lintian/overrides/corvane"_s,
     u"0644 usr/share/man/man1/corvane-shred.1.gz"_s,
     u"0644 usr/share/man/man1/corvane.1.gz"_s,
     u"0644 usr/share/metainfo/org.corvane.Corvane.metainfo.xml"_s,

@@ -32,6 +32,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
 
 AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent)
@@ -150,6 +151,8 @@ void AppDelegate::showMainWindow()
 {
     installMenus();
     mainWindowController::shared().showWindow();
+    if (!m_pendingPaths.isEmpty())
+        openOnTheHomeScreen(std::exchange(m_pendingPaths, {}));
 }
 
 bool AppDelegate::isUpgrade(const QString& last, const QString& current)
@@ -429,15 +432,21 @@ void AppDelegate::shredDidComplete()
 void AppDelegate::handleArguments(const QStringList& arguments)
 {
     // Until the welcome window is left there is no main window to take them: that window comes
-    // forward instead.
+    // forward, and the paths wait for Get Started, which opens them on the files list.
     if (m_welcome && !firstRunDone()) {
         m_welcome->showWindow();
-        if (!arguments.isEmpty())
-            qInfo("Ignoring %lld handed-over paths: the welcome window is on show",
-                static_cast<long long>(arguments.size()));
+        for (const QString& path : arguments) {
+            if (!m_pendingPaths.contains(path))
+                m_pendingPaths << path;
+        }
         return;
     }
     mainWindowController::shared().showWindow();
+    openOnTheHomeScreen(arguments);
+}
+
+void AppDelegate::openOnTheHomeScreen(const QStringList& arguments)
+{
     if (arguments.isEmpty())
         return;
     // Taken like a drop, and only where a drop is taken: on the home screen. A list being

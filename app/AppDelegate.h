@@ -96,9 +96,9 @@ public:
     void requestQuit();
     /// The question shown while a run is asked to quit; null when none is up.
     Alert* stopAlert() const { return m_stopAlert; }
-    /// Arguments handed over by a later start of the application: the reopen. While this
-    /// launch's welcome window waits for Get Started, that window comes forward instead and the
-    /// paths are dropped.
+    /// Paths given to this start or handed over by a later one: the reopen. While this launch's
+    /// welcome window waits for Get Started, that window comes forward and the paths are kept
+    /// until Get Started opens them on the files list.
     void handleArguments(const QStringList& arguments);
 
     ApplicationMenu* menu() const { return m_menu; }
@@ -124,6 +124,8 @@ private:
     /// "firstrun" holds an integer: the welcome window has been left once.
     static bool firstRunDone();
     void showWelcomeWindow();
+    /// Takes `arguments` like a drop when the home screen is on show, else leaves them.
+    void openOnTheHomeScreen(const QStringList& arguments);
     void detectUpgrade();
     void scheduleUpdateCall();
 
@@ -137,6 +139,7 @@ private:
     const Bundle* m_bundle = &Bundle::mainBundle();
     UsageAnalytics* m_analytics = nullptr;
     QPointer<startupWindowController> m_welcome; ///< shown by this launch, until it is left
+    QStringList m_pendingPaths; ///< handed over while the welcome window was on show
     QTimer* m_updateTimer = nullptr;
     QTimer* m_terminateTimer = nullptr;
     UpdateCall m_scheduledUpdateCall = UpdateCall::None;

@@ -16,9 +16,10 @@ void DesktopNotification::send(const QString& summary, const QString& body, QSys
         = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
             QStringLiteral("/org/freedesktop/Notifications"),
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    notify << QStringLiteral("Corvane") << uint(0) << QStringLiteral("corvane") << summary << body
-           << QStringList()
-           << QVariantMap {{QStringLiteral("desktop-entry"), QStringLiteral("corvane")}} << int(-1);
+    // The installed desktop entry and icon are both named after the application's id.
+    const QString id = QStringLiteral("org.corvane.Corvane");
+    notify << QStringLiteral("Corvane") << uint(0) << id << summary << body << QStringList()
+           << QVariantMap {{QStringLiteral("desktop-entry"), id}} << int(-1);
     // Nothing waits for the answer: a missing service must not hold up the window.
     QDBusConnection::sessionBus().asyncCall(notify);
 }

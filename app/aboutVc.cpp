@@ -40,10 +40,10 @@ aboutVc::aboutVc(QWidget* parent)
     : BaseViewController(parent)
 { }
 
-QString aboutVc::documentationFolder()
+QString aboutVc::pagesFolder()
 {
     return QDir::cleanPath(
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/corvane"));
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvane"));
 }
 
 QString aboutVc::versionLine()
@@ -92,6 +92,13 @@ void aboutVc::loadView()
     links->addWidget(m_btnWeb);
     links->addWidget(m_btnTwitter);
     links->addWidget(m_btnFacebook);
+    // Pictures only: screen readers need their names said.
+    for (const auto& [button, key] : {std::pair {m_btnWeb, "IDS_KQ_530"},
+             std::pair {m_btnTwitter, "IDS_KQ_531"}, std::pair {m_btnFacebook, "IDS_KQ_532"}}) {
+        button->setAccessibleName(localizedText(QString::fromLatin1(key)));
+        button->setToolTip(button->accessibleName());
+        button->setAccessibleDescription(localizedText(QStringLiteral("IDS_KQ_533")));
+    }
     links->addStretch(1);
 
     layout->addStretch(1);
@@ -137,7 +144,7 @@ void aboutVc::viewDidLoad()
 
 void aboutVc::openShippedPage(const QString& fileName)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(documentationFolder() + u'/' + fileName));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(pagesFolder() + u'/' + fileName));
 }
 
 void aboutVc::openConfiguredAddress(const QString& infoKey)

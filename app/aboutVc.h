@@ -16,9 +16,10 @@ class aboutVc : public BaseViewController
 public:
     explicit aboutVc(QWidget* parent = nullptr);
 
-    /// The folder holding the pages that ship with Corvane: share/doc/corvane beside the
-    /// executable's bin folder (installed or in the build tree).
-    static QString documentationFolder();
+    /// The folder holding the pages that ship with Corvane: share/corvane beside the
+    /// executable's bin folder (installed or in the build tree). Not the documentation folder,
+    /// which an administrator may leave out (Debian Policy 12.3).
+    static QString pagesFolder();
     /// The version line: "IDS_KQ_49" with the short version string for its "%@".
     static QString versionLine();
 

@@ -422,7 +422,7 @@ PathCheck checkNativePath(const QByteArray& native)
 
     struct stat st;
     if (::lstat(absoluteNative.constData(), &st) != 0)
-        return verdict(Verdict::Missing);
+        return PathCheck {Verdict::Missing, errno};
 
     if (isVirtualFileSystemType(fileSystemTypeOfDevice(st.st_dev)))
         return verdict(Verdict::VirtualFileSystem);

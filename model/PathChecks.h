@@ -23,6 +23,9 @@ struct PathCheck
     };
 
     Verdict verdict = Verdict::Accepted;
+    /// For Missing: why the item could not be looked at (ENOENT, EACCES, ELOOP...), 0 when the
+    /// path was empty or not a local one.
+    int error = 0;
 
     bool accepted() const { return verdict == Verdict::Accepted; }
     /// A short English text for logs and debugging; the user only ever sees one cannot-add alert.

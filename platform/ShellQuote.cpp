@@ -3,6 +3,8 @@
 
 #include <QString>
 #include <cstdio>
+#include <cstring>
+#include <langinfo.h>
 
 namespace {
 
@@ -89,9 +91,15 @@ bool ShellQuote::isValidUtf8(const QByteArray& bytes)
     return true;
 }
 
-QByteArray ShellQuote::quoted(const QByteArray& bytes)
+bool ShellQuote::localeIsUtf8()
 {
-    const bool validUtf8 = isValidUtf8(bytes);
+    const char* codeset = ::nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+}
+
+QByteArray ShellQuote::quoted(const QByteArray& bytes, bool utf8)
+{
+    const bool validUtf8 = utf8 && isValidUtf8(bytes);
     const auto special = [validUtf8](unsigned char c) { return isControl(c) || (!validUtf8 && c >= 0x80); };
 
     bool anySpecial = false;
@@ -116,13 +124,14 @@ QByteArray ShellQuote::quoted(const QByteArray& bytes)
             specials += escaped(static_cast<unsigned char>(c));
         } else {
             if (!specials.isEmpty())
-                out += "$'" + specials + '\'';
+                out += (out.isEmpty() ? "''$'" : "$'") + specials + '\'';
             specials.clear();
             run += c;
         }
     }
+    // A name that begins with an escaped byte still begins with a quote, as coreutils writes it.
     if (!specials.isEmpty())
-        out += "$'" + specials + '\'';
+        out += (out.isEmpty() ? "''$'" : "$'") + specials + '\'';
     if (!run.isEmpty())
         out += singleQuoted(run);
     return out;

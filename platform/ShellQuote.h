@@ -9,7 +9,12 @@
 class ShellQuote
 {
 public:
-    static QByteArray quoted(const QByteArray& bytes);
+    /// `utf8`: whether the terminal shows UTF-8 text; when it does not (the C locale), every
+    /// byte above 0x7F is escaped too, as coreutils does.
+    static QByteArray quoted(const QByteArray& bytes, bool utf8 = true);
+    /// Whether the locale set with setlocale() uses UTF-8 (QCoreApplication sets it from the
+    /// environment).
+    static bool localeIsUtf8();
 
     /// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
     static bool isValidUtf8(const QByteArray& bytes);

@@ -113,12 +113,19 @@ QList<int> applicationIconSizes()
     return {16, 24, 32, 48, 64, 128, 256};
 }
 
-QIcon applicationIcon()
+QIcon builtInApplicationIcon()
 {
     QIcon icon;
     for (int side : applicationIconSizes())
         icon.addPixmap(renderSvg(path(Picture::ApplicationIcon), QSize(side, side)));
     return icon;
+}
+
+QIcon applicationIcon()
+{
+    // The theme's, so that a theme that draws its own version of it is followed; ours where
+    // no theme has it (a build that is not installed).
+    return QIcon::fromTheme(QStringLiteral("org.corvane.Corvane"), builtInApplicationIcon());
 }
 
 } // namespace Pictures

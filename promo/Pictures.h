@@ -43,7 +43,9 @@ QPixmap renderSvg(const QString& resourcePath, QSize size, qreal devicePixelRati
 /// The sizes applicationIcon() carries.
 QList<int> applicationIconSizes();
 
-/// The application icon with one pixmap per size in applicationIconSizes().
+/// The application icon drawn for this project, one pixmap per size in applicationIconSizes().
+QIcon builtInApplicationIcon();
+/// "org.corvane.Corvane" from the icon theme, else builtInApplicationIcon().
 QIcon applicationIcon();
 
 } // namespace Pictures

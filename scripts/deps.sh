@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    libplist-dev libplist++-dev libsodium-dev libarchive-dev
+    libplist-dev libsodium-dev libarchive-dev
     e2fsprogs util-linux coreutils btrfs-progs xfsprogs dbus-daemon strace
     xvfb xauth xdotool imagemagick
     openbox trayer  # a window manager and a tray host for checking menus and the tray by hand

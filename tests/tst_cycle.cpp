@@ -315,7 +315,8 @@ void TestCycle::namedFileNotItsLookAlikeIsErased()
     QVERIFY(list);
     QCOMPARE(SharedState::instance().arrFileList.size(), 1);
     const QModelIndex row = list->findChild<outlinviewClass*>(u"outlineview"_s)->model()->index(0, 0);
-    QCOMPARE(row.data(Qt::DisplayRole).toString(), u"$'\\377\\376'"_s); // as the command line quotes it
+    QCOMPARE(row.data(Qt::DisplayRole).toString(),
+        u"''$'\\377\\376'"_s); // as the command line quotes it
     clickCheckBox(list, PathText::fromNative(named));
     QTest::mouseClick(list->findChild<SYFlatButton*>(u"btnShredStart"_s), Qt::LeftButton);
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());

@@ -17,14 +17,15 @@ const QStringList kInstalled {
     u"0755 usr/bin/corvane"_s,
     u"0755 usr/bin/corvane-shred"_s,
     u"0644 usr/share/applications/org.corvane.Corvane.desktop"_s,
-    u"0644 usr/share/corvane/version"_s,
+    u"0644 usr/share/bash-completion/completions/corvane"_s,
+    u"0644 usr/share/bash-completion/completions/corvane-shred"_s,
     u"0644 usr/share/doc/corvane/changelog.gz"_s,
     u"0644 usr/share/doc/corvane/copyright"_s,
-    u"0644 usr/share/doc/corvane/LICENSE"_s,
     u"0644 usr/share/doc/corvane/README.md"_s,
-    u"0644 usr/share/doc/corvane/license.html"_s,
-    u"0644 usr/share/doc/corvane/privacy.html"_s,
-    u"0644 usr/share/doc/corvane/uninstall.html"_s,
+    u"0644 usr/share/corvane/license.html"_s,
+    u"0644 usr/share/corvane/privacy.html"_s,
+    u"0644 usr/share/corvane/uninstall.html"_s,
+    u"0644 usr/share/corvane/version"_s,
     u"0644 usr/share/file-manager/actions/corvane-shred.desktop"_s,
     u"0644 usr/share/icons/hicolor/128x128/apps/org.corvane.Corvane.png"_s,
     u"0644 usr/share/icons/hicolor/16x16/apps/org.corvane.Corvane.png"_s,
@@ -35,11 +36,14 @@ const QStringList kInstalled {
     u"0644 usr/share/icons/hicolor/64x64/apps/org.corvane.Corvane.png"_s,
     u"0644 usr/share/icons/hicolor/scalable/apps/org.corvane.Corvane.svg"_s,
     u"0644 usr/share/kio/servicemenus/corvane-shred.desktop"_s,
+    u"0644 usr/share/lintian/overrides/corvane"_s,
     u"0644 usr/share/man/man1/corvane-shred.1.gz"_s,
     u"0644 usr/share/man/man1/corvane.1.gz"_s,
     u"0644 usr/share/metainfo/org.corvane.Corvane.metainfo.xml"_s,
     u"0644 usr/share/nautilus-python/extensions/corvane_shred.py"_s,
     u"0644 usr/share/nemo/actions/corvane-shred.nemo_action"_s,
+    u"0644 usr/share/zsh/vendor-completions/_corvane"_s,
+    u"0644 usr/share/zsh/vendor-completions/_corvane-shred"_s,
 };
 
 const QString kDesktopEntry = u"usr/share/applications/org.corvane.Corvane.desktop"_s;
@@ -66,6 +70,8 @@ private slots:
     void neverTheDefaultApplication_data();
     void neverTheDefaultApplication();
     void debianPackage();
+    void bashCompletion_data();
+    void bashCompletion();
 
 private:
     TempTree m_root;
@@ -210,6 +216,22 @@ void TestInstall::debianPackage()
     const ProgramRun depends = ProgramRun::run(u"dpkg-deb"_s, {u"-f"_s, deb, u"Depends"_s});
     QVERIFY2(depends.out.contains("libqt6widgets6 (") && depends.out.contains("libplist"),
         depends.out.constData());
+    QCOMPARE(ProgramRun::run(u"dpkg-deb"_s, {u"-f"_s, deb, u"Suggests"_s}).out,
+        QByteArray("python3-nautilus, caja-actions\n"));
+
+    // Hardened as Debian builds are (fortified functions, stack protector, bound at start) and
+    // stripped as dh_strip strips, .comment included.
+    TempTree unpacked;
+    QCOMPARE(ProgramRun::run(u"dpkg-deb"_s, {u"-x"_s, deb, unpacked.path()}).exitCode, 0);
+    for (const QString& program : {u"corvane"_s, u"corvane-shred"_s}) {
+        const ProgramRun elf = ProgramRun::run(u"readelf"_s,
+            {u"--wide"_s, u"--section-headers"_s, u"--dynamic"_s, u"--dyn-syms"_s,
+                unpacked.path(u"usr/bin/"_s + program)});
+        QCOMPARE(elf.exitCode, 0);
+        QVERIFY2(!elf.out.contains(" .comment ") && elf.out.contains("BIND_NOW")
+                && elf.out.contains("__stack_chk_fail") && elf.out.contains("_chk@"),
+            qPrintable(program));
+    }
 
     if (QStandardPaths::findExecutable(u"lintian"_s).isEmpty())
         QSKIP("lintian is not installed (scripts/deps.sh installs it)");
@@ -217,6 +239,54 @@ void TestInstall::debianPackage()
     QVERIFY2(lintian.exitCode == 0, QByteArray(lintian.out + lintian.err).constData());
     for (const QByteArray& line : lintian.out.split('\n'))
         QVERIFY2(!line.startsWith("E:") && !line.startsWith("W:"), line.constData());
+}
+
+void TestInstall::bashCompletion_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("words"); // the last is the one being completed
+    QTest::addColumn<QStringList>("offered"); // empty: left to bash's file completion
+
+    const QString shred = u"corvane-shred"_s;
+    QTest::newRow("long option prefix")
+        << shred << QStringList {shred, u"--verb"_s} << QStringList {u"--verbose"_s};
+    QTest::newRow("ambiguous prefix")
+        << shred << QStringList {shred, u"--ver"_s}
+        << QStringList {u"--verify"_s, u"--verbose"_s, u"--version"_s};
+    QTest::newRow("method after -m")
+        << shred << QStringList {shred, u"-m"_s, QString()} << QStringList {u"1"_s, u"2"_s, u"3"_s};
+    QTest::newRow("method after --method=")
+        << shred << QStringList {shred, u"--method"_s, u"="_s, u"3"_s} << QStringList {u"3"_s};
+    QTest::newRow("a path") << shred << QStringList {shred, u"-v"_s, u"Old"_s} << QStringList();
+    QTest::newRow("after --, only paths")
+        << shred << QStringList {shred, u"--"_s, u"--ver"_s} << QStringList();
+    QTest::newRow("corvane's options")
+        << u"corvane"_s << QStringList {u"corvane"_s, u"--h"_s} << QStringList {u"--help"_s};
+}
+
+void TestInstall::bashCompletion()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, offered);
+
+    // The installed file, as bash-completion sources it, then the completion function that it
+    // registered for the program.
+    QStringList quoted;
+    for (const QString& word : words)
+        quoted << u'\'' + word + u'\'';
+    const QString script
+        = u"source \"$0\"; fn=$(complete -p %1 | sed -n 's/.*-F \\([^ ]*\\) .*/\\1/p'); "
+          "COMP_WORDS=(%2); COMP_CWORD=%3; \"$fn\"; printf '%s\\n' \"${COMPREPLY[@]}\""_s
+              .arg(program, quoted.join(u' '))
+              .arg(words.size() - 1);
+    const ProgramRun run = ProgramRun::run(u"bash"_s,
+        {u"-c"_s, script, m_root.path(u"usr/share/bash-completion/completions/"_s + program)});
+    QVERIFY2(run.exitCode == 0 && run.err.isEmpty(), run.err.constData());
+    QStringList replies = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
+    replies.sort();
+    offered.sort();
+    QCOMPARE(replies, offered);
 }
 
 QTEST_MAIN(TestInstall)

@@ -296,6 +296,8 @@ void TestModel::pathsKeepEveryByte_data()
     QTest::newRow("above U+10FFFF") << QByteArray("/tmp/\xf4\x90\x80\x80") << u"'/tmp/'$'\\364\\220\\200\\200'"_s;
     QTest::newRow("control character") << QByteArray("/tmp/a\nb") << u"'/tmp/a'$'\\n''b'"_s;
     QTest::newRow("relative") << QByteArray("a\xff") << u"'a'$'\\377'"_s;
+    // Still begins with a quote, as coreutils writes it.
+    QTest::newRow("beginning with a byte") << QByteArray("\xff/a") << u"''$'\\377''/a'"_s;
     QTest::newRow("two leading slashes") << QByteArray("//srv/x") << u"//srv/x"_s;
 }
 

@@ -208,11 +208,30 @@ void TestPromo::picturesRenderAndAreRegistered()
             qPrintable(Pictures::path(picture)));
     }
 
-    const QIcon icon = Pictures::applicationIcon();
+    const QIcon icon = Pictures::builtInApplicationIcon();
     for (const int side : Pictures::applicationIconSizes()) {
         QVERIFY(icon.availableSizes().contains(QSize(side, side)));
         QVERIFY(hasOpaquePixels(icon.pixmap(side).toImage()));
     }
+    // The theme's icon when a theme has it, ours otherwise: here a theme of our own that holds
+    // a plain red square under the application's id.
+    const QString themeName = QIcon::themeName();
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    QCOMPARE(Pictures::applicationIcon().pixmap(32).toImage().pixelColor(16, 16),
+        icon.pixmap(32).toImage().pixelColor(16, 16));
+    TempTree themes;
+    themes.writeFile(u"test/index.theme"_s,
+        "[Icon Theme]\nName=test\nDirectories=apps\n\n[apps]\nSize=32\nType=Scalable\n"
+        "MinSize=8\nMaxSize=512\n");
+    themes.writeFile(u"test/apps/org.corvane.Corvane.svg"_s,
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\">"
+        "<rect width=\"32\" height=\"32\" fill=\"#ff0000\"/></svg>");
+    QIcon::setThemeSearchPaths({themes.path()});
+    QIcon::setThemeName(u"test"_s);
+    const QColor themed = Pictures::applicationIcon().pixmap(32).toImage().pixelColor(16, 16);
+    QIcon::setThemeName(themeName);
+    QIcon::setThemeSearchPaths(searchPaths);
+    QCOMPARE(themed, QColor(Qt::red));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"missing\\.svg"_s));
     QVERIFY(Pictures::renderSvg(u":/pictures/missing.svg"_s, QSize(20, 20)).isNull());

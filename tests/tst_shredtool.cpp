@@ -38,6 +38,10 @@ ToolRun runTool(const QStringList& args, bool unprivileged = false, const QStrin
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
+    // Names are quoted as the locale allows: the expectations here are a UTF-8 locale's.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    process.setProcessEnvironment(environment);
     if (!input.isEmpty()) {
         process.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&process, &QProcess::started, &process, [&] {
@@ -110,7 +114,10 @@ private slots:
     void argumentsReachTheEngineAsBytes();
     void gnuManners_data();
     void gnuManners();
-    void versionToAFullDiskFails();
+    void namesQuotedAsCoreutilsDo_data();
+    void namesQuotedAsCoreutilsDo();
+    void writeErrorsAreToldOnce_data();
+    void writeErrorsAreToldOnce();
     void deepTreesAreErasedAndCounted_data();
     void deepTreesAreErasedAndCounted();
     void signalStopsAndKeepsTheFileInProgress_data();
@@ -141,6 +148,7 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
     row("path taken as the method", "--method FILE", 2, "invalid method");
     row("names with --files0-from", "--files0-from=- FILE", 2, "file operands cannot be combined with --files0-from");
     row("-h with a path", "FILE -h", 0, "Usage: corvane-shred [OPTION]... [--] PATH...");
+    row("help", "--help", 0, "Exit status:");
     row("version with a path", "--vers FILE", 0, "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
 }
 
@@ -159,6 +167,9 @@ void TestShredTool::usageHelpAndVersionEraseNothing()
     QVERIFY2(exitCode == 0 || run.err.contains(u"Usage: corvane-shred"), qPrintable(run.err));
     QVERIFY((exitCode == 0 ? run.err : run.out).isEmpty());
     QCOMPARE(TempTree::readFile(file), QByteArray("still here"));
+    // Help fits a terminal of 80 columns, as GNU's does.
+    for (const QString& line : run.out.split(u'\n'))
+        QVERIFY2(line.size() <= 79, qPrintable(line));
 }
 
 void TestShredTool::erasesTreesWithEachMethod_data()
@@ -249,13 +260,16 @@ void TestShredTool::refusedPathsAreKeptOthersErased()
     const ToolRun run = runTool(args);
     VERIFY_RUN(run, 1);
     for (const QString& name : refused) {
-        QVERIFY2(run.err.contains(u"corvane-shred: cannot erase '"_s + tree.path(name) + u"/': refused: "),
+        // A missing path is not refused: it is told with the system's reason.
+        const QString reason = name == u"gone" ? u"No such file or directory\n"_s : u"refused: "_s;
+        QVERIFY2(run.err.contains(
+                     u"corvane-shred: cannot erase '"_s + tree.path(name) + u"/': " + reason),
             qPrintable(run.err));
         QCOMPARE(TempTree::exists(tree.path(name + u"/keep.txt")), name != u"gone");
     }
     QCOMPARE(run.err.count(u'\n'), refused.size());
     QVERIFY(!TempTree::exists(tree.path(u"documents"_s)));
-    QCOMPARE(summaryOf(run.out), (QList<int> {2, 2, 2, 7, 0, 5}));
+    QCOMPARE(summaryOf(run.out), (QList<int> {2, 2, 2, 7, 1, 4}));
 }
 
 void TestShredTool::unwritableItemsOfAnotherUserAreKept()
@@ -421,6 +435,15 @@ void TestShredTool::gnuManners_data()
         << QString() << u"cannot erase 'own': refused: it is not writable"_s << all;
     QTest::newRow("... with --force") << QStringList {u"-f"_s, u"own"_s} << true << QByteArray() << 0
         << u"1 of 1 path removed"_s << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+    // The system's reason, in its own words, when the item cannot even be looked at.
+    QTest::newRow("a name that is not there")
+        << QStringList {u"gone"_s, u"own"_s} << false << QByteArray() << 1
+        << u"; 1 of 2 paths removed; 1 not erased; 0 refused;"_s
+        << u"corvane-shred: cannot erase 'gone': No such file or directory\n"_s
+        << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+    QTest::newRow("inside a folder it may not enter")
+        << QStringList {u"sealed/inner"_s} << true << QByteArray() << 1 << QString()
+        << u"corvane-shred: cannot erase 'sealed/inner': Permission denied\n"_s << all;
 }
 
 void TestShredTool::gnuManners()
@@ -439,22 +462,95 @@ void TestShredTool::gnuManners()
     for (const QString& name : all)
         tree.writeFile(name, "data");
     QVERIFY(setOwnerAndMode(tree.path(), 65534, 0755) && setOwnerAndMode(tree.path(u"own"_s), 65534, 0400));
+    tree.writeFile(u"sealed/inner"_s, "root's");
+    QVERIFY(setOwnerAndMode(tree.path(u"sealed"_s), 0, 0700));
     const ToolRun run = runTool(args, unprivileged, tree.path(), input);
     VERIFY_RUN(run, exitCode);
     QVERIFY2(run.out.contains(out), qPrintable(run.out));
     QVERIFY2(run.err.contains(err), qPrintable(run.err));
     for (const QString& name : all)
         QVERIFY2(TempTree::exists(tree.path(name)) == left.contains(name), qPrintable(name));
+    QVERIFY(TempTree::exists(tree.path(u"sealed/inner"_s)));
 }
 
-void TestShredTool::versionToAFullDiskFails()
+void TestShredTool::namesQuotedAsCoreutilsDo_data()
 {
-    QProcess process;
-    process.setStandardOutputFile(u"/dev/full"_s);
-    process.start(kTool, {u"--version"_s});
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 1);
-    QVERIFY(process.readAllStandardError().contains("write error"));
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("name");
+
+    for (const QString& locale : {u"C.UTF-8"_s, u"C"_s}) {
+        const QByteArray utf8 = locale.toUtf8();
+        QTest::addRow("%s, UTF-8 accent", utf8.constData()) << locale << QByteArray("caf\xc3\xa9");
+        QTest::addRow("%s, only an accent", utf8.constData()) << locale << QByteArray("\xc3\xa9");
+        QTest::addRow("%s, not UTF-8", utf8.constData()) << locale << QByteArray("\xffbad");
+        QTest::addRow("%s, newline and quote", utf8.constData())
+            << locale << QByteArray("it's\nnew");
+    }
+}
+
+void TestShredTool::namesQuotedAsCoreutilsDo()
+{
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, name);
+
+    // coreutils' own quoting of the name, in the same locale, is the expected text.
+    TempTree tree;
+    QVERIFY(TempTree::writeNative(QFile::encodeName(tree.path()) + '/' + name, "data"));
+    QProcess ls;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, locale);
+    ls.setProcessEnvironment(environment);
+    ls.setWorkingDirectory(tree.path());
+    ls.start(u"ls"_s, {u"--quoting-style=shell-escape-always"_s});
+    QVERIFY(ls.waitForFinished(10000) && ls.exitCode() == 0);
+    const QByteArray expected = ls.readAllStandardOutput().trimmed();
+    QVERIFY(!expected.isEmpty());
+
+    // Given as bytes through a shell (printf's %b reads \0NNN as one byte).
+    QString octal;
+    for (const char c : name)
+        octal += QString::asprintf("\\0%03o", unsigned(static_cast<unsigned char>(c)));
+    QProcess shell;
+    shell.setProcessEnvironment(environment);
+    shell.setWorkingDirectory(tree.path());
+    shell.start(u"sh"_s, {u"-c"_s, u"exec \"$0\" -v -- \"$(printf '%b' \"$1\")\""_s, kTool, octal});
+    QVERIFY(shell.waitForFinished(30000));
+    const QByteArray err = shell.readAllStandardError();
+    QVERIFY2(shell.exitCode() == 0, err.constData());
+    const QByteArray out = shell.readAllStandardOutput();
+    QVERIFY2(out.startsWith(QByteArray("erased " + expected + '\n')), out.constData());
+}
+
+void TestShredTool::writeErrorsAreToldOnce_data()
+{
+    QTest::addColumn<QString>("command"); // run by sh -c in a folder holding dir/a, dir/b, dir/c
+    QTest::addColumn<QByteArray>("reason");
+
+    QTest::newRow("version to a full disk")
+        << u"exec \"$0\" --version >/dev/full"_s << QByteArray("No space left on device");
+    QTest::newRow("verbose lines to a full disk")
+        << u"exec \"$0\" -v dir >/dev/full"_s << QByteArray("No space left on device");
+    QTest::newRow("help to a closed output")
+        << u"exec \"$0\" --help >&-"_s << QByteArray("Bad file descriptor");
+    QTest::newRow("verbose lines to a closed output")
+        << u"exec \"$0\" -v dir >&-"_s << QByteArray("Bad file descriptor");
+}
+
+void TestShredTool::writeErrorsAreToldOnce()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, reason);
+
+    TempTree tree;
+    for (const QString& name : {u"dir/a"_s, u"dir/b"_s, u"dir/c"_s})
+        tree.writeFile(name, "data");
+    QProcess shell;
+    shell.setWorkingDirectory(tree.path());
+    shell.start(u"sh"_s, {u"-c"_s, command, kTool});
+    QVERIFY(shell.waitForFinished(30000));
+    const QByteArray err = shell.readAllStandardError();
+    QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 1, err.constData());
+    QCOMPARE(err, "corvane-shred: write error: " + reason + '\n');
 }
 
 void TestShredTool::deepTreesAreErasedAndCounted_data()

@@ -7,10 +7,12 @@
 #include "NewsletterSubscription.h"
 #include "PropertyList.h"
 #include "SUUpdater.h"
+#include "SharedState.h"
 #include "Storyboard.h"
 #include "TempTree.h"
 #include "UsageAnalytics.h"
 #include "UserDefaults.h"
+#include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "startupVC.h"
 #include "startupWindowController.h"
@@ -240,10 +242,13 @@ void TestStartup::firstLaunchShowsOnlyTheWelcomeWindow()
     QVERIFY(!defaults.contains(u"firstrun"_s));
     QCOMPARE(m_first->scheduledUpdateCall(), AppDelegate::UpdateCall::None);
 
-    // The Show command and a reopen leave the main window alone until Get Started.
+    // The Show command and a reopen leave the main window alone until Get Started; paths given
+    // to this start (main() hands them over the same way) or to a later one are kept.
     m_first->btnShowWindow();
     QVERIFY(m_first->applicationShouldHandleReopen(false));
-    m_first->handleArguments({m_home.path(u"data"_s)});
+    m_first->handleArguments({m_home.makeDir(u"chosen/Old stuff"_s)});
+    m_first->handleArguments(
+        {m_home.makeDir(u"chosen/more"_s), m_home.path(u"chosen/Old stuff"_s)});
     for (QWidget* window : QApplication::topLevelWidgets())
         QVERIFY2(!window->isVisible() || window->objectName() == u"startupWindow",
             qPrintable(window->objectName()));
@@ -270,6 +275,15 @@ void TestStartup::getStartedLeadsToTheMainWindowForGood()
     QVERIFY(!welcome->window()->isVisible());
     QWidget* main = mainWindowController::shared().window();
     QVERIFY(main->isVisible());
+    // What the welcome window kept is on the files list now, each path once.
+    const mainContainerVc* content = mainWindowController::shared().contentViewController();
+    QTRY_COMPARE(content->currentContentView(), static_cast<QWidget*>(content->listvc()));
+    QStringList listed;
+    for (const FileDirectory& record : std::as_const(SharedState::instance().arrPendingItems))
+        listed << (record.url ? record.url->toLocalFile() : QString());
+    QCOMPARE(
+        listed, (QStringList {m_home.path(u"chosen/Old stuff"_s), m_home.path(u"chosen/more"_s)}));
+    QTRY_VERIFY(!SharedState::instance().isAddingFiles);
 
     // Closed, the main window comes back through the Show command now.
     main->hide();

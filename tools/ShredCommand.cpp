@@ -49,7 +49,9 @@ QByteArray shown(QByteArray bytes)
 
 QByteArray quoted(const QByteArray& path)
 {
-    return ShellQuote::quoted(path);
+    // Read once the locale is set: in the C locale every byte above 0x7F is escaped.
+    static const bool utf8 = ShellQuote::localeIsUtf8();
+    return ShellQuote::quoted(path, utf8);
 }
 
 QByteArray quoted(const QString& path)
@@ -90,14 +92,15 @@ QByteArray ShredCommand::usage()
             "                        2: one pass of 0xFF bytes\n"
             "                        3: three passes: zeros, 0xFF, then 84 02 96 49 repeated\n"
             "      --verify          read every file back after its last pass, bypassing the\n"
-            "                        page cache; a file that does not hold the pattern is kept\n"
+            "                        page cache; a file that does not hold the pattern is\n"
+            "                        kept\n"
             "  -f, --force           give write permission to your own files that lack it\n"
             "      --dry-run         list what would be erased, refused or warned about, and\n"
             "                        touch nothing\n"
             "      --files0-from=F   erase the NUL-separated names in file F ('-' for\n"
             "                        standard input) instead of PATHs\n"
-            "  -v, --verbose         print \"erased 'PATH'\" for every erased file, and a warning\n"
-            "                        for each file whose old contents may remain\n"
+            "  -v, --verbose         print \"erased 'PATH'\" for every erased file, and a\n"
+            "                        warning for each file whose old contents may remain\n"
             "  -q, --quiet           print no summary when everything was erased\n"
             "  -h, --help            show this help and exit\n"
             "      --version         show the version and exit\n"
@@ -105,16 +108,16 @@ QByteArray ShredCommand::usage()
             "\n"
             "Long options may be shortened to any unique prefix; short ones may be combined.\n"
             "\n"
-            "Symbolic links are removed, never followed. A file with other hard links is left\n"
-            "alone. '.' and '..', the file-system root, folders directly under it, the home\n"
-            "folder, virtual file systems, paths the user may not write and paths named\n"
+            "Symbolic links are removed, never followed. A file with other hard links is\n"
+            "left alone. '.' and '..', the file-system root, folders directly under it, the\n"
+            "home folder, virtual file systems, paths the user may not write and paths named\n"
             "Desktop, Documents, Downloads, Movies, Music, Pictures, Public, Users, System,\n"
             "Library, Applications or the login name are refused.\n"
             "\n"
-            "Overwriting in place cannot reach old copies on copy-on-write, data-journalling,\n"
-            "log-structured, network or overlay storage, nor in extents shared with another\n"
-            "file: such files are removed with a warning. A note tells of flash storage, memory\n"
-            "file systems and encrypted devices.\n"
+            "Overwriting in place cannot reach old copies on copy-on-write,\n"
+            "data-journalling, log-structured, network or overlay storage, nor in extents\n"
+            "shared with another file: such files are removed with a warning. A note tells\n"
+            "of flash storage, memory file systems and encrypted devices.\n"
             "\n"
             "Exit status:\n"
             "  0    every PATH was erased and removed\n"
@@ -211,6 +214,14 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
             addOwnerWrite(path);
         // Checked right before erasing, so the verdict is as fresh as it can be.
         const PathCheck check = checkNativePath(path);
+        if (check.verdict == PathCheck::Verdict::Missing && check.error != 0) {
+            // Not a refusal: the item could not be looked at, for the reason the system gives.
+            ++m_totals.notErased;
+            writeLine(m_err,
+                kProgramName + ": cannot erase " + quoted(path) + ": "
+                    + std::strerror(check.error));
+            continue;
+        }
         if (!check.accepted()) {
             ++m_totals.refused;
             writeLine(m_err, kProgramName + ": cannot erase " + quoted(path) + ": refused: "
@@ -245,7 +256,8 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         writeLine(m_err, kProgramName + ": stopped; the paths not reached were left untouched");
     }
     const bool allRemoved = m_dryRun ? m_totals.refused == 0 : m_totals.pathsRemoved == m_pathCount;
-    const bool written = (m_quiet && allRemoved && !s_stopSignal) || writeOut(summary() + '\n');
+    const bool written = ((m_quiet && allRemoved && !s_stopSignal) || writeOut(summary() + '\n'))
+        && !m_outputFailed;
     if (const int signal = s_stopSignal)
         return 128 + signal;
     if (!allRemoved || !written)
@@ -264,12 +276,17 @@ QByteArray ShredCommand::versionText()
 
 bool ShredCommand::writeOut(const QByteArray& text)
 {
+    // A full disk or a closed pipe on standard output is an error, as for any GNU tool, told
+    // once: the lines after it would fail the same way.
+    if (m_outputFailed)
+        return false;
     clearProgress();
-    // A full disk or a closed pipe on standard output is an error, as for any GNU tool.
     const bool ok = std::fwrite(text.constData(), 1, size_t(text.size()), m_out) == size_t(text.size())
         && std::fflush(m_out) == 0;
-    if (!ok)
+    if (!ok) {
+        m_outputFailed = true;
         writeLine(m_err, kProgramName + ": write error: " + std::strerror(errno));
+    }
     return ok;
 }
 

@@ -87,6 +87,7 @@ private:
     QObject m_context;
     bool m_progressShown = false;
     bool m_progressOnLine = false;
+    bool m_outputFailed = false; ///< standard output refused a write; told once
     int m_method = 1;
     bool m_verbose = false;
     bool m_verify = false;

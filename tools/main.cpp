@@ -4,10 +4,12 @@
 #include "ZPHShred.h"
 
 #include <QCoreApplication>
-
+#include <cerrno>
 #include <csignal>
-#include <sys/resource.h>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,10 +23,28 @@ void onStopSignal(int signal)
     g_stopFlag->store(true);
 }
 
+// A standard stream the caller closed gets /dev/null opened the other way round in its place:
+// writing to it then fails with EBADF, as on the closed stream, and no descriptor the program
+// opens later (the toolkit's eventfd, a file being erased) can take the number and receive
+// what was meant for standard output.
+void keepClosedStandardStreamsClosed()
+{
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    keepClosedStandardStreamsClosed();
     // The paths are the arguments' own bytes: the toolkit neither sees nor decodes them.
     QList<QByteArray> arguments;
     for (int i = 0; i < argc; ++i)

@@ -2,6 +2,7 @@
 #include "FileListModel.h"
 
 #include "ErasureTexts.h"
+#include "LanguageTable.h"
 #include "PathText.h"
 #include "SharedState.h"
 #include "SizeText.h"
@@ -131,6 +132,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
         const QString shown = PathText::displayText(pathOf(item->url1));
         return warning.isEmpty() ? shown : shown + u'\n' + warning;
     }
+    case Qt::AccessibleDescriptionRole:
+        // The remove button is painted, not a widget: a top-level row says what it does and
+        // the key that does the same.
+        if (item->isMainParent.value_or(false))
+            return localizedText(QStringLiteral("IDS_KQ_535"));
+        return {};
     case PathRole:
         return pathOf(item->url1);
     case StorageWarningRole:

@@ -142,6 +142,7 @@ void shredderFilesvc::viewDidLoad()
     // Names for screen readers, and the keyboard order through the screen.
     m_ui->outlineview->setAccessibleName(text("IDS_KQ_209"));
     m_ui->btnSelectmethod->setAccessibleName(text("IDS_KQ_210"));
+    m_ui->btnSelectmethod->setAccessibleDescription(text("IDS_KQ_534"));
     for (QAbstractButton* button : {static_cast<QAbstractButton*>(m_ui->btnAddmorefiles),
                                     static_cast<QAbstractButton*>(m_ui->btnSelectAll),
                                     static_cast<QAbstractButton*>(m_ui->btnSort),

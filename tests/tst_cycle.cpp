@@ -2,11 +2,13 @@
 #include "Alert.h"
 #include "DropView.h"
 #include "ErasureTexts.h"
-#include "LoopImage.h"
 #include "FileListModel.h"
 #include "LanguageTable.h"
 #include "ListBuilder.h"
+#include "LoopImage.h"
 #include "NotErasedDialog.h"
+#include "NotificationCenter.h"
+#include "PathText.h"
 #include "PromotedApplications.h"
 #include "SYFlatButton.h"
 #include "SharedState.h"
@@ -14,8 +16,7 @@
 #include "TempTree.h"
 #include "UserDefaults.h"
 #include "ViewController.h"
-#include "NotificationCenter.h"
-#include "PathText.h"
+#include "ZPHShred.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "outlinviewClass.h"
@@ -27,20 +28,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFrame>
-#include <QTreeWidget>
 #include <QFile>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-
+#include <QTreeWidget>
+#include <atomic>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -129,6 +131,7 @@ private slots:
     void notErasedItemsAreReportedNotHidden();
     void changedOrMountedItemsAreNeverErased();
     void checkedFolderThatStaysIsReported();
+    void countsWaitForTheDisk();
     void resultScreenShowsTheRecommendation();
 
 private:
@@ -538,6 +541,56 @@ void TestCycle::checkedFolderThatStaysIsReported()
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
     QVERIFY(notErasedReason(top));
     QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
+}
+
+void TestCycle::countsWaitForTheDisk()
+{
+    mainContainerVc& container = mainWindowContent();
+    TempTree tree;
+    // Small enough to share one batch: both are announced before either is written.
+    const QString first = tree.writeFile(QStringLiteral("top/a"), QByteArray(3000, 'a'));
+    const QString second = tree.writeFile(QStringLiteral("top/b"), QByteArray(5000, 'b'));
+    const QStringList oneFileShredded {
+        sizeText(TempTree::allocatedSize(first)), sizeText(TempTree::allocatedSize(second))};
+    buildCheckedTree({tree.path(QStringLiteral("top"))});
+    const QString count = localizedText(QStringLiteral("IDS_KQ_109"));
+    const QString shredded = u' ' + localizedText(QStringLiteral("IDS_KQ_38"));
+
+    // Every pass of a file is on the disk when it reaches the unlink; hold the run there.
+    std::atomic<int> reached {0};
+    std::atomic<bool> release {false};
+    sharedShredEngine().setBeforeUnlinkHook([&](const QString&) {
+        ++reached;
+        for (int waited = 0; !release && waited < 10000; waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        release = false;
+    });
+    const QPointer<shredderResultVC> earlier = container.resultvc();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    const QPointer<shreddingFilesVC> progress = container.shreeddingvc();
+    QVERIFY(progress);
+    // The labels' whole text from the first moment.
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
+    QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
+
+    QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 1, 10000);
+    QTest::qWait(300); // whatever the run has told the screen arrives meanwhile
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
+    QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
+    release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 2, 10000);
+    QTRY_COMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
+    QTest::qWait(300);
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
+    const QString size = labelText(progress, "lblsizeDeleted");
+    QVERIFY2(size.endsWith(shredded) && oneFileShredded.contains(size.chopped(shredded.size())),
+        qPrintable(size));
+    release = true;
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 20000);
+    sharedShredEngine().setBeforeUnlinkHook({});
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 2 / 2");
+    QVERIFY(!TempTree::exists(first));
+    QVERIFY(!TempTree::exists(second));
 }
 
 // The choice itself is tested in tst_promo; here, that the screen shows it and stores the next.

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shreddingFilesVC.h"
 
-#include "PathText.h"
 #include "Dispatch.h"
+#include "ErasureTexts.h"
 #include "LanguageTable.h"
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "Pictures.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
-#include "ErasureTexts.h"
 #include "ShredPlan.h"
 #include "ShredRun.h"
 #include "SizeText.h"
@@ -18,12 +18,9 @@
 
 #include <QFile>
 #include <QPointer>
-
 #include <atomic>
 #include <cmath>
-
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace {
 
@@ -75,8 +72,8 @@ void shreddingFilesVC::viewDidLoad()
     state.storageNotes.clear();
 
     m_ui->lblurl->clear();
-    m_ui->lblcountDeleted->setText(QStringLiteral("0"));
-    m_ui->lblsizeDeleted->setText(sizeText(0));
+    // The labels' whole text from the start: a bare "0" reads as nothing to do.
+    refreshLabels();
     // The bar follows bytes written over every pass, once the run has planned them.
     m_ui->progressBar->setRange(0, kBarSteps);
     m_ui->progressBar->setValue(0);
@@ -136,6 +133,12 @@ void shreddingFilesVC::ShredStart()
         m_passes = passes;
     });
     connect(m_run, &ShredRun::bytesWritten, this, &shreddingFilesVC::showBytes);
+    connect(m_run, &ShredRun::fileFinished, this, &shreddingFilesVC::countFinishedFile);
+    // A checked link counts as the list counted it, once it is gone.
+    connect(m_run, &ShredRun::entryRemoved, this, [this] {
+        ++SharedState::instance().deletedFilesCount;
+        refreshLabels();
+    });
     connect(m_run, &ShredRun::finished, this, &shreddingFilesVC::runFinished);
     m_runTimer.start();
     m_run->startInBackground();
@@ -180,21 +183,21 @@ void shreddingFilesVC::shredupdate(const Notification& notification)
 {
     std::printf("taskcompleted\n");
     std::fflush(stdout);
-    if (notification.userInfo.value(QStringLiteral("sScanSection")).toString() != u"shred")
+    // The notification comes before the file's first pass. Counting it here would call a file
+    // shredded while it is still being written, so the totals wait for countFinishedFile().
+    Q_UNUSED(notification);
+}
+
+void shreddingFilesVC::countFinishedFile(const QString&, const ShredFileResult& result)
+{
+    // Told after the last pass reached the disk and the file was unlinked; the size is the
+    // allocation taken before the first pass.
+    if (result.outcome != ShredFileResult::Outcome::Erased)
         return;
-    const QString path = notification.userInfo.value(QStringLiteral("path")).toString();
-    double size = 0;
-    struct stat st;
-    if (::lstat(PathText::toNative(path).constData(), &st) == 0) {
-        size = double(st.st_blocks) * 512.0;
-    } else {
-        std::printf("Error reading file attributes\n");
-        std::fflush(stdout);
-    }
     SharedState& state = SharedState::instance();
-    state.deletedFilesSize = state.deletedFilesSize + size;
+    state.deletedFilesSize = state.deletedFilesSize + double(result.allocated);
     ++state.deletedFilesCount;
-    QMetaObject::invokeMethod(this, [this] { refreshLabels(); }, Qt::QueuedConnection);
+    refreshLabels();
 }
 
 void shreddingFilesVC::refreshLabels()

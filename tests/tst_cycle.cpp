@@ -132,6 +132,8 @@ private slots:
     void changedOrMountedItemsAreNeverErased();
     void checkedFolderThatStaysIsReported();
     void countsWaitForTheDisk();
+    void fileListedTwiceIsErasedOnce_data();
+    void fileListedTwiceIsErasedOnce();
     void resultScreenShowsTheRecommendation();
 
 private:
@@ -591,6 +593,33 @@ void TestCycle::countsWaitForTheDisk()
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 2 / 2");
     QVERIFY(!TempTree::exists(first));
     QVERIFY(!TempTree::exists(second));
+}
+
+void TestCycle::fileListedTwiceIsErasedOnce_data()
+{
+    QTest::addColumn<bool>("fileFirst"); // listed alone before its folder, or after it
+    QTest::newRow("folder, then the file in it") << false;
+    QTest::newRow("the file, then its folder") << true;
+}
+
+void TestCycle::fileListedTwiceIsErasedOnce()
+{
+    QFETCH(bool, fileFirst);
+    mainContainerVc& container = mainWindowContent();
+    TempTree tree;
+    const QString folder = tree.makeDir(QStringLiteral("top"));
+    const QString inner = tree.writeFile(QStringLiteral("top/inner"), QByteArray(6000, 'i'));
+    tree.writeFile(QStringLiteral("top/other"), "other");
+    buildCheckedTree(fileFirst ? QStringList {inner, folder} : QStringList {folder, inner});
+    QCOMPARE(SharedState::instance().arrFileList.size(), 2);
+
+    runShred(container);
+    QVERIFY(!TempTree::exists(folder));
+    QVERIFY2(SharedState::instance().notErasedItems.isEmpty(),
+        qPrintable(SharedState::instance().notErasedItems.value(0).reason));
+    QCOMPARE(SharedState::instance().deletedFilesCount.load(), 2);
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"),
+        localizedText(QStringLiteral("IDS_KQ_37")));
 }
 
 // The choice itself is tested in tst_promo; here, that the screen shows it and stores the next.

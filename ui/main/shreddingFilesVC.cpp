@@ -70,6 +70,7 @@ void shreddingFilesVC::viewDidLoad()
     state.notErasedItems.clear();
     state.warnedItems.clear();
     state.storageNotes.clear();
+    state.keptWhenStopped.clear();
 
     m_ui->lblurl->clear();
     // The labels' whole text from the start: a bare "0" reads as nothing to do.
@@ -169,6 +170,7 @@ void shreddingFilesVC::runFinished(const ShredReport& report)
     for (const ShredWarning& warning : report.warnings)
         state.warnedItems.append({warning.path, ErasureTexts::verdictText(warning.verdict)});
     state.storageNotes = report.notes;
+    state.keptWhenStopped = report.stopped ? report.stoppedPath : QString();
     // The result shows what was really erased, not every file that was attempted.
     state.deletedFilesCount = report.filesErased;
     state.deletedFilesSize = double(report.allocatedErased);

@@ -100,6 +100,7 @@ void shredderFilesvc::viewDidLoad()
     ScreenStyle::styleCaption(m_ui->lblattention);
     ScreenStyle::styleCaption(m_ui->lblselectedCount);
     ScreenStyle::styleCaption(m_ui->lblStorageNote);
+    ScreenStyle::styleLinks(m_ui->lblStorageWarning);
     const int iconSide = m_ui->lblStorageWarning->fontMetrics().height();
     m_ui->imgStorageWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning)
                                            .pixmap(QSize(iconSide, iconSide), devicePixelRatioF()));

@@ -384,6 +384,8 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     const QString top = tree.makeDir(QStringLiteral("Folder"));
     const QString file = tree.writeFile(QStringLiteral("Folder/big.bin"), QByteArray(20000, 'b'));
     const QString emptyFolder = tree.makeDir(QStringLiteral("Folder/empty"));
+    const QString sub = tree.path(QStringLiteral("Folder/sub"));
+    tree.writeFile(QStringLiteral("Folder/sub/inner.txt"), "i");
     const QString small = tree.writeFile(QStringLiteral("small.txt"), "s");
     mainContainerVc& container = mainWindowContent();
     shredderFilesvc* list = listPaths(container, {top, small});
@@ -413,7 +415,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     auto* selectAll = list->findChild<SYFlatButton*>(QStringLiteral("btnSelectAll"));
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
-    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 2);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 3);
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_20")));
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
@@ -426,6 +428,16 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
         return paths;
     };
     QCOMPARE(topLevelPaths(), (QStringList{top, small}));
+    // A sort collapses the expanded top-level rows; the rows below keep their own state.
+    auto* outline = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    const QPersistentModelIndex folderRow = list->model()->index(0, 0);
+    outline->expand(folderRow);
+    const QPersistentModelIndex subRow = list->model()
+                                             ->match(list->model()->index(0, 0, folderRow),
+                                                 FileListModel::PathRole, sub, 1, Qt::MatchExactly)
+                                             .value(0);
+    QVERIFY(subRow.isValid());
+    outline->expand(subRow);
     QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnSort")), Qt::LeftButton);
     QTRY_VERIFY(list->sortMenu()->isVisible());
     QVERIFY(list->sortMenu()->actions().constLast()->isChecked());
@@ -433,6 +445,8 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     list->sortMenu()->hide();
     QCOMPARE(list->sorttag(), 0);
     QCOMPARE(topLevelPaths(), (QStringList{small, top}));
+    QVERIFY(!outline->isExpanded(folderRow));
+    QVERIFY(outline->isExpanded(subRow));
 
     // Delete takes the current top-level row out of the list, not off the disk; the last goes home.
     auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));

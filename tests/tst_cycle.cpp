@@ -628,6 +628,8 @@ void TestCycle::fileListedTwiceIsErasedOnce()
     QCOMPARE(SharedState::instance().arrFileList.size(), 2);
 
     runShred(container);
+    QCOMPARE(labelText(container.shreeddingvc(), "lblcountDeleted"),
+        localizedText(QStringLiteral("IDS_KQ_109")) + u" 2 / 2");
     QVERIFY(!TempTree::exists(folder));
     QVERIFY2(SharedState::instance().notErasedItems.isEmpty(),
         qPrintable(SharedState::instance().notErasedItems.value(0).reason));

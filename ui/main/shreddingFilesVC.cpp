@@ -123,10 +123,13 @@ void shreddingFilesVC::ShredStart()
     engine.setStopRequested(false);
     m_run = new ShredRun(engine, targets, m_methodindex, verify, this);
     s_activeRun = m_run;
-    connect(m_run, &ShredRun::planned, this, [this](qint64, quint64 bytes) {
+    connect(m_run, &ShredRun::planned, this, [this](qint64 files, quint64 bytes) {
         m_bytesPlanned = bytes;
+        // A file listed twice is erased once: the run's own count is the one to reach.
+        m_filesPlanned = files;
         m_ui->progressBar->setRange(0, kBarSteps);
         m_ui->progressBar->setValue(0);
+        refreshLabels();
     });
     connect(m_run, &ShredRun::pathShown, this, &shreddingFilesVC::showPath);
     connect(m_run, &ShredRun::passStarted, this, [this](int pass, int passes) {
@@ -206,7 +209,7 @@ void shreddingFilesVC::refreshLabels()
 {
     const SharedState& state = SharedState::instance();
     const qint64 done = state.deletedFilesCount;
-    const qint64 total = state.totalSelectedFiles;
+    const qint64 total = m_filesPlanned >= 0 ? m_filesPlanned : state.totalSelectedFiles.load();
     m_ui->lblcountDeleted->setText(localizedText(QStringLiteral("IDS_KQ_109")) + u' '
                                    + QString::number(done) + QStringLiteral(" / ")
                                    + QString::number(total));

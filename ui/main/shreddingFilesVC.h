@@ -56,6 +56,8 @@ private:
     bool m_started = false;
     QPointer<ShredRun> m_run;
     quint64 m_bytesPlanned = 0;
+    /// Files the run will erase, each once; -1 until it has planned.
+    qint64 m_filesPlanned = -1;
     int m_pass = 0;
     int m_passes = 0;
     QElapsedTimer m_runTimer;

@@ -37,6 +37,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 #include <atomic>
@@ -373,7 +374,8 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QCOMPARE(labelText(result, "lblWarned"), copyOnWrite);
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
-    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), secret);
+    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), u"plans.txt"_s);
+    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(1), tree.path(u"Secrets"_s));
     result->warnedDialog()->close();
     UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), 0);
 }
@@ -497,10 +499,22 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QTRY_VERIFY(result->notErasedDialog() && result->notErasedDialog()->isVisible());
     QTreeWidget* list = result->notErasedDialog()->list();
     QCOMPARE(list->topLevelItemCount(), 1);
-    QCOMPARE(list->topLevelItem(0)->text(0), shared);
-    QVERIFY(list->topLevelItem(0)->text(1).contains(QStringLiteral("hard links")));
-    // The whole reason shows.
-    QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(list->topLevelItem(0)->text(1)));
+    // The name first, then its folder; the reason wraps in a narrow window instead of being cut.
+    QCOMPARE(list->topLevelItem(0)->text(0), u"shared"_s);
+    QCOMPARE(list->topLevelItem(0)->text(1), tree.path(u"top"_s));
+    const QString reason = list->topLevelItem(0)->text(2);
+    QVERIFY(reason.contains(QStringLiteral("hard links")));
+    result->notErasedDialog()->resize(420, 300);
+    QTRY_VERIFY(list->columnWidth(2) < list->fontMetrics().horizontalAdvance(reason));
+    const auto wrapped = [list, &reason] {
+        return list->visualItemRect(list->topLevelItem(0)).height()
+            >= list->fontMetrics()
+                   .boundingRect(
+                       QRect(0, 0, list->columnWidth(2) - 8, 10000), Qt::TextWordWrap, reason)
+                   .height();
+    };
+    QTRY_VERIFY(wrapped());
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
     result->notErasedDialog()->close();
 }
 

@@ -8,8 +8,11 @@
 #include "LaunchOnStartup.h"
 #include "ListBuilder.h"
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "Pictures.h"
 #include "SUUpdater.h"
+#include "SharedState.h"
+#include "SizeText.h"
 #include "Storyboard.h"
 #include "UsageAnalytics.h"
 #include "UserDefaults.h"
@@ -370,13 +373,31 @@ void AppDelegate::stopRunAndQuit()
     shreddingFilesVC::stopActiveRun();
     // The run ends after the chunk being written, keeping that file; only then is it safe to go.
     auto* waiting = new QTimer(this);
-    connect(waiting, &QTimer::timeout, this, [waiting] {
+    connect(waiting, &QTimer::timeout, this, [this, waiting] {
         if (shreddingFilesVC::isRunActive())
             return;
         waiting->stop();
-        QCoreApplication::exit(0);
+        waiting->deleteLater();
+        // The window is about to go: what was erased and what was kept is said in a
+        // notification that outlives it.
+        const auto [summary, body] = stoppedRunNotification();
+        DesktopNotification::sendBeforeQuitting(summary, body, [] { QCoreApplication::exit(0); });
     });
     waiting->start(20);
+}
+
+std::pair<QString, QString> AppDelegate::stoppedRunNotification()
+{
+    const SharedState& state = SharedState::instance();
+    QString body = localizedFormat(QStringLiteral("IDS_KQ_316"),
+        {QString::number(state.deletedFilesCount.load()),
+            QString::number(state.totalSelectedFiles.load()),
+            sizeText(state.deletedFilesSize.load())});
+    if (!state.keptWhenStopped.isEmpty())
+        body += u'\n'
+            + localizedFormat(
+                QStringLiteral("IDS_KQ_317"), PathText::displayText(state.keptWhenStopped));
+    return {localizedText(QStringLiteral("IDS_KQ_315")), body};
 }
 
 void AppDelegate::mainWindowWillClose()

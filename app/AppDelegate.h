@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-
+#include <utility>
 
 class ApplicationMenu;
 
@@ -111,6 +111,8 @@ public:
 private:
     void askToStopTheRun();
     void stopRunAndQuit();
+    /// The summary and body that tell, as Corvane quits, what a stopped run erased and kept.
+    static std::pair<QString, QString> stoppedRunNotification();
 
     void installMenus();
     /// Enables the items of `menu` as the delegate and the screen on show allow.

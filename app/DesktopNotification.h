@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QSystemTrayIcon;
 
@@ -12,4 +13,9 @@ class DesktopNotification
 public:
     /// Returns at once; a desktop without a notification service shows nothing.
     static void send(const QString& summary, const QString& body, QSystemTrayIcon* tray = nullptr);
+    /// Hands the notification to the desktop's notification service, which shows it after this
+    /// process has ended, then calls `then` on this thread once the service has answered (or
+    /// after `waitMs` without an answer, or at once without a session bus).
+    static void sendBeforeQuitting(
+        const QString& summary, const QString& body, std::function<void()> then, int waitMs = 2000);
 };

@@ -105,11 +105,9 @@ void startupVC::loadView()
                                                    : "lblkqpoint3";
         auto* row = new QHBoxLayout;
         auto* bullet = new QLabel(QStringLiteral("\u2713"), this);
-        // The accent is a dark violet: lightened on a dark window so the marks stay legible.
-        const bool dark = palette().color(QPalette::Window).lightness() < 128;
-        const QColor mark
-            = dark ? ScreenStyle::accentColor().lighter(170) : ScreenStyle::accentColor();
-        bullet->setStyleSheet(u"color: " + mark.name() + u';');
+        QPalette marked = bullet->palette();
+        marked.setColor(QPalette::WindowText, ScreenStyle::accentTextColor(marked));
+        bullet->setPalette(marked);
         bullet->setAlignment(Qt::AlignTop);
         *point = label(this, name);
         row->addWidget(bullet);
@@ -178,6 +176,8 @@ void startupVC::loadView()
     auto* bottom = new QHBoxLayout;
     m_btncheckbox = new QCheckBox(this);
     m_btncheckbox->setObjectName(QStringLiteral("btncheckbox"));
+    // Without it the box has no visible edge on a dark window.
+    m_btncheckbox->setPalette(ScreenStyle::checkBoxPalette(m_btncheckbox->palette()));
     m_lbllaunchatstartup = label(this, "lbllaunchatstartup", false);
     // The label is the box's text: clicking it toggles the box, as a box's own text would.
     m_lbllaunchatstartup->installEventFilter(this);

@@ -14,7 +14,7 @@ QLabel* textLabel(QWidget* parent, const char* name)
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setWordWrap(true);
-    // The log command and the addresses are meant to be copied.
+    // Addresses in the texts are meant to be copied.
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }

@@ -194,6 +194,8 @@ bool ShredRun::process(const ShredTarget& target)
             // A link removed, or a file refused before its first pass: the bar still moves on.
             m_done += plannedBytes(target.length, m_nPassType);
             emit bytesWritten(m_done);
+            if (report.entriesRemoved > 0)
+                emit entryRemoved(display(target.path));
         }
         if (report.pathMissing)
             report.failures.append({display(target.path), ShredFailure::Kind::Missing});

@@ -56,6 +56,8 @@ signals:
     /// Bytes written so far in the whole run (at most every few dozen milliseconds).
     void bytesWritten(quint64 done);
     void fileFinished(const QString& path, const ShredFileResult& result);
+    /// A listed entry that holds no data of its own (a link, a FIFO) was removed unwritten.
+    void entryRemoved(const QString& path);
     /// A file whose storage may keep old copies (warning) or deserves a note.
     void verdictReached(const QString& path, const StorageVerdict& verdict);
     /// A Path target is done; `report` is its own.

@@ -16,13 +16,13 @@ bool ZPHDeleteFile::deleteSingleFile(const QString& path)
     std::error_code error;
     // symlink_status: a link is removed as a link, never followed.
     if (!std::filesystem::exists(std::filesystem::symlink_status(native, error))) {
-        SystemLog::log("%s", qPrintable(QStringLiteral("Could not remove '%1': no such file or folder").arg(path)));
+        // Names stay out of the log, which outlives what it would name.
+        SystemLog::log("Could not remove: no such file or folder");
         return false;
     }
     std::filesystem::remove_all(native, error);
     if (error) {
-        SystemLog::log("%s", qPrintable(QStringLiteral("Could not remove '%1': %2")
-                                            .arg(path, QString::fromStdString(error.message()))));
+        SystemLog::log("Could not remove: %s", error.message().c_str());
         return false;
     }
     return true;

@@ -37,7 +37,8 @@ qint64 folderWalk(const QByteArray& folder)
     std::vector<QByteArray> names;
     int err = 0;
     if (!readNames(folder, names, &err)) {
-        std::fprintf(stderr, "could not open directory '%s'\n", folder.constData());
+        // Standard error of a desktop application ends up in the journal: no names in it.
+        std::fprintf(stderr, "could not open directory\n");
         std::fprintf(stderr, "error is %d/%s\n", err, std::strerror(err));
         return 0;
     }
@@ -47,8 +48,8 @@ qint64 folderWalk(const QByteArray& folder)
         struct stat st;
         if (::lstat(path.constData(), &st) != 0) {
             const int statErr = errno;
-            std::fprintf(stderr, "could not stat '%s': %d/%s\n", name.constData(), statErr,
-                         std::strerror(statErr));
+            std::fprintf(
+                stderr, "could not stat an entry: %d/%s\n", statErr, std::strerror(statErr));
             continue;
         }
         if (S_ISDIR(st.st_mode))

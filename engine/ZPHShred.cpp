@@ -435,7 +435,8 @@ ZPHShred::FileOutcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QBy
         m_beforeUnlink(display);
     if (::unlinkat(dir.fd(), name.constData(), 0) != 0) {
         const int unlinkErr = errno;
-        SystemLog::log("Cannnot removeFile: %s", PathText::toNative(display).constData());
+        // The log outlives the file: it gets the reason, never the name.
+        SystemLog::log("Cannnot removeFile: %s", std::strerror(unlinkErr));
         addFailure(display, Kind::UnlinkFailed, unlinkErr);
         finishFile(display, result);
         return FileOutcome::Stop;
@@ -636,7 +637,7 @@ ZPHShred::Walk ZPHShred::flushPending()
             m_beforeUnlink(file.display);
         if (::unlinkat(file.dir->fd(), file.name.constData(), 0) != 0) {
             const int unlinkErr = errno;
-            SystemLog::log("Cannnot removeFile: %s", PathText::toNative(file.display).constData());
+            SystemLog::log("Cannnot removeFile: %s", std::strerror(unlinkErr));
             // The rest of the batch is overwritten already: it is still unlinked, then the run ends.
             unlinkFailed = true;
             failPending(file, Kind::UnlinkFailed, unlinkErr);

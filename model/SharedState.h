@@ -52,6 +52,9 @@ public:
     QList<NotErasedItem> notErasedItems;
     /// Files the last run removed whose old contents may remain, with the reason. GUI thread only.
     QList<NotErasedItem> warnedItems;
+    /// The file a stopped run was overwriting and kept; empty when the run was not stopped in
+    /// the middle of a file. GUI thread only; written when the run ends.
+    QString keptWhenStopped;
     /// The notes about the storage of the files the last run erased. GUI thread only.
     QList<StorageReason> storageNotes;
     /// The tab the settings window opens on.

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShredPlan.h"
 
-#include "PathText.h"
 #include "ErasureTexts.h"
+#include "PathText.h"
 
 #include <QFile>
-
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -20,14 +20,16 @@ QByteArray nativePath(const QUrl& url)
 QList<ShredTarget> ShredPlan::fromItems(const QList<ItemRef>& items)
 {
     QList<ShredTarget> targets;
+    QSet<std::pair<quint64, quint64>> planned;
     for (const ItemRef& item : items) {
         if (item)
-            append(*item, targets);
+            append(*item, targets, planned);
     }
     return targets;
 }
 
-void ShredPlan::append(const ItemDictionary& item, QList<ShredTarget>& out)
+void ShredPlan::append(
+    const ItemDictionary& item, QList<ShredTarget>& out, QSet<std::pair<quint64, quint64>>& planned)
 {
     const FileDirectory& record = item.data;
     if (!record.file) {
@@ -40,9 +42,15 @@ void ShredPlan::append(const ItemDictionary& item, QList<ShredTarget>& out)
     if (path.isEmpty())
         return;
     const FileIdentity identity{file.device, file.inode};
+    // A file listed twice (alone and inside a listed folder) is erased with its first listing;
+    // a second one would find it gone and report a file that was in fact erased.
+    const bool known
+        = (file.device != 0 || file.inode != 0) && planned.contains({file.device, file.inode});
     if (!file.isFolder) {
-        if (item.state)
+        if (item.state && !known) {
+            planned.insert({file.device, file.inode});
             out.append(ShredTarget::make(ShredTarget::Kind::ListedFile, path, identity, file.length));
+        }
         return;
     }
     if (record.isemptyFolder) {
@@ -53,7 +61,7 @@ void ShredPlan::append(const ItemDictionary& item, QList<ShredTarget>& out)
     ShredTarget folder = ShredTarget::make(ShredTarget::Kind::ListedFolder, path, identity);
     for (const ItemRef& child : item.arrpath) {
         if (child)
-            append(*child, folder.children);
+            append(*child, folder.children, planned);
     }
     folder.fullyChecked = fullyChecked(item);
     out.append(std::move(folder));

@@ -6,6 +6,8 @@
 #include "ShredTarget.h"
 
 #include <QList>
+#include <QSet>
+#include <utility>
 
 /// Turns the list tree into what a shred run erases, on the GUI thread that owns the tree, so
 /// the run never reads the item dictionaries: checked files with the identity they were listed
@@ -28,7 +30,9 @@ public:
     static StorageSummary storageSummary(const QList<ItemRef>& items);
 
 private:
-    static void append(const ItemDictionary& item, QList<ShredTarget>& out);
+    /// `planned` holds the (device, inode) of every file already in the plan.
+    static void append(const ItemDictionary& item, QList<ShredTarget>& out,
+        QSet<std::pair<quint64, quint64>>& planned);
     /// Every file and empty folder below `item` (or the item itself when nothing is listed
     /// below it) is checked: the user meant all of it to go.
     static bool fullyChecked(const ItemDictionary& item);

@@ -2,11 +2,13 @@
 #include "Alert.h"
 #include "DropView.h"
 #include "ErasureTexts.h"
-#include "LoopImage.h"
 #include "FileListModel.h"
 #include "LanguageTable.h"
 #include "ListBuilder.h"
+#include "LoopImage.h"
 #include "NotErasedDialog.h"
+#include "NotificationCenter.h"
+#include "PathText.h"
 #include "PromotedApplications.h"
 #include "SYFlatButton.h"
 #include "SharedState.h"
@@ -14,8 +16,7 @@
 #include "TempTree.h"
 #include "UserDefaults.h"
 #include "ViewController.h"
-#include "NotificationCenter.h"
-#include "PathText.h"
+#include "ZPHShred.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "outlinviewClass.h"
@@ -27,20 +28,22 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFrame>
-#include <QTreeWidget>
 #include <QFile>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
-
+#include <QTreeWidget>
+#include <atomic>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -129,6 +132,9 @@ private slots:
     void notErasedItemsAreReportedNotHidden();
     void changedOrMountedItemsAreNeverErased();
     void checkedFolderThatStaysIsReported();
+    void countsWaitForTheDisk();
+    void fileListedTwiceIsErasedOnce_data();
+    void fileListedTwiceIsErasedOnce();
     void resultScreenShowsTheRecommendation();
 
 private:
@@ -369,7 +375,8 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QCOMPARE(labelText(result, "lblWarned"), copyOnWrite);
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
-    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), secret);
+    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), u"plans.txt"_s);
+    QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(1), tree.path(u"Secrets"_s));
     result->warnedDialog()->close();
     UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), 0);
 }
@@ -380,6 +387,8 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     const QString top = tree.makeDir(QStringLiteral("Folder"));
     const QString file = tree.writeFile(QStringLiteral("Folder/big.bin"), QByteArray(20000, 'b'));
     const QString emptyFolder = tree.makeDir(QStringLiteral("Folder/empty"));
+    const QString sub = tree.path(QStringLiteral("Folder/sub"));
+    tree.writeFile(QStringLiteral("Folder/sub/inner.txt"), "i");
     const QString small = tree.writeFile(QStringLiteral("small.txt"), "s");
     mainContainerVc& container = mainWindowContent();
     shredderFilesvc* list = listPaths(container, {top, small});
@@ -409,7 +418,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     auto* selectAll = list->findChild<SYFlatButton*>(QStringLiteral("btnSelectAll"));
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
-    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 2);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 3);
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_20")));
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
@@ -422,6 +431,16 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
         return paths;
     };
     QCOMPARE(topLevelPaths(), (QStringList{top, small}));
+    // A sort collapses the expanded top-level rows; the rows below keep their own state.
+    auto* outline = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    const QPersistentModelIndex folderRow = list->model()->index(0, 0);
+    outline->expand(folderRow);
+    const QPersistentModelIndex subRow = list->model()
+                                             ->match(list->model()->index(0, 0, folderRow),
+                                                 FileListModel::PathRole, sub, 1, Qt::MatchExactly)
+                                             .value(0);
+    QVERIFY(subRow.isValid());
+    outline->expand(subRow);
     QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnSort")), Qt::LeftButton);
     QTRY_VERIFY(list->sortMenu()->isVisible());
     QVERIFY(list->sortMenu()->actions().constLast()->isChecked());
@@ -429,6 +448,8 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     list->sortMenu()->hide();
     QCOMPARE(list->sorttag(), 0);
     QCOMPARE(topLevelPaths(), (QStringList{small, top}));
+    QVERIFY(!outline->isExpanded(folderRow));
+    QVERIFY(outline->isExpanded(subRow));
 
     // Delete takes the current top-level row out of the list, not off the disk; the last goes home.
     auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
@@ -479,10 +500,22 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QTRY_VERIFY(result->notErasedDialog() && result->notErasedDialog()->isVisible());
     QTreeWidget* list = result->notErasedDialog()->list();
     QCOMPARE(list->topLevelItemCount(), 1);
-    QCOMPARE(list->topLevelItem(0)->text(0), shared);
-    QVERIFY(list->topLevelItem(0)->text(1).contains(QStringLiteral("hard links")));
-    // The whole reason shows.
-    QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(list->topLevelItem(0)->text(1)));
+    // The name first, then its folder; the reason wraps in a narrow window instead of being cut.
+    QCOMPARE(list->topLevelItem(0)->text(0), u"shared"_s);
+    QCOMPARE(list->topLevelItem(0)->text(1), tree.path(u"top"_s));
+    const QString reason = list->topLevelItem(0)->text(2);
+    QVERIFY(reason.contains(QStringLiteral("hard links")));
+    result->notErasedDialog()->resize(420, 300);
+    QTRY_VERIFY(list->columnWidth(2) < list->fontMetrics().horizontalAdvance(reason));
+    const auto wrapped = [list, &reason] {
+        return list->visualItemRect(list->topLevelItem(0)).height()
+            >= list->fontMetrics()
+                   .boundingRect(
+                       QRect(0, 0, list->columnWidth(2) - 8, 10000), Qt::TextWordWrap, reason)
+                   .height();
+    };
+    QTRY_VERIFY(wrapped());
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
     result->notErasedDialog()->close();
 }
 
@@ -539,6 +572,85 @@ void TestCycle::checkedFolderThatStaysIsReported()
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
     QVERIFY(notErasedReason(top));
     QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
+}
+
+void TestCycle::countsWaitForTheDisk()
+{
+    mainContainerVc& container = mainWindowContent();
+    TempTree tree;
+    // Small enough to share one batch: both are announced before either is written.
+    const QString first = tree.writeFile(QStringLiteral("top/a"), QByteArray(3000, 'a'));
+    const QString second = tree.writeFile(QStringLiteral("top/b"), QByteArray(5000, 'b'));
+    const QStringList oneFileShredded {
+        sizeText(TempTree::allocatedSize(first)), sizeText(TempTree::allocatedSize(second))};
+    buildCheckedTree({tree.path(QStringLiteral("top"))});
+    const QString count = localizedText(QStringLiteral("IDS_KQ_109"));
+    const QString shredded = u' ' + localizedText(QStringLiteral("IDS_KQ_38"));
+
+    // Every pass of a file is on the disk when it reaches the unlink; hold the run there.
+    std::atomic<int> reached {0};
+    std::atomic<bool> release {false};
+    sharedShredEngine().setBeforeUnlinkHook([&](const QString&) {
+        ++reached;
+        for (int waited = 0; !release && waited < 10000; waited += 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        release = false;
+    });
+    const QPointer<shredderResultVC> earlier = container.resultvc();
+    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    const QPointer<shreddingFilesVC> progress = container.shreeddingvc();
+    QVERIFY(progress);
+    // The labels' whole text from the first moment.
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
+    QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
+
+    QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 1, 10000);
+    QTest::qWait(300); // whatever the run has told the screen arrives meanwhile
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
+    QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
+    release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 2, 10000);
+    QTRY_COMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
+    QTest::qWait(300);
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
+    const QString size = labelText(progress, "lblsizeDeleted");
+    QVERIFY2(size.endsWith(shredded) && oneFileShredded.contains(size.chopped(shredded.size())),
+        qPrintable(size));
+    release = true;
+    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 20000);
+    sharedShredEngine().setBeforeUnlinkHook({});
+    QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 2 / 2");
+    QVERIFY(!TempTree::exists(first));
+    QVERIFY(!TempTree::exists(second));
+}
+
+void TestCycle::fileListedTwiceIsErasedOnce_data()
+{
+    QTest::addColumn<bool>("fileFirst"); // listed alone before its folder, or after it
+    QTest::newRow("folder, then the file in it") << false;
+    QTest::newRow("the file, then its folder") << true;
+}
+
+void TestCycle::fileListedTwiceIsErasedOnce()
+{
+    QFETCH(bool, fileFirst);
+    mainContainerVc& container = mainWindowContent();
+    TempTree tree;
+    const QString folder = tree.makeDir(QStringLiteral("top"));
+    const QString inner = tree.writeFile(QStringLiteral("top/inner"), QByteArray(6000, 'i'));
+    tree.writeFile(QStringLiteral("top/other"), "other");
+    buildCheckedTree(fileFirst ? QStringList {inner, folder} : QStringList {folder, inner});
+    QCOMPARE(SharedState::instance().arrFileList.size(), 2);
+
+    runShred(container);
+    QCOMPARE(labelText(container.shreeddingvc(), "lblcountDeleted"),
+        localizedText(QStringLiteral("IDS_KQ_109")) + u" 2 / 2");
+    QVERIFY(!TempTree::exists(folder));
+    QVERIFY2(SharedState::instance().notErasedItems.isEmpty(),
+        qPrintable(SharedState::instance().notErasedItems.value(0).reason));
+    QCOMPARE(SharedState::instance().deletedFilesCount.load(), 2);
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"),
+        localizedText(QStringLiteral("IDS_KQ_37")));
 }
 
 // The choice itself is tested in tst_promo; here, that the screen shows it and stores the next.

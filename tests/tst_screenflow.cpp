@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LanguageTable.h"
 #include "NotificationCenter.h"
+#include "ScreenStyle.h"
 #include "SharedState.h"
 #include "SingleInstance.h"
 #include "Storyboard.h"
@@ -12,14 +13,18 @@
 #include "shredderFilesvc.h"
 #include "shredderResultVC.h"
 #include "shreddingFilesVC.h"
+#include "startupVC.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QThread>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -80,6 +85,81 @@ QList<QWidget*> screensIn(const mainContainerVc& container)
     return container.customview()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
+// Breeze Dark, as Qt's KDE platform theme builds it from kdeglobals: the roles it does not set
+// (PlaceholderText among them) keep what a dark theme leaves them, dark.
+QPalette darkPalette()
+{
+    const QColor window(49, 54, 59), view(35, 38, 41), text(239, 240, 241);
+    QPalette palette(text, window);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, view);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Highlight, QColor(61, 174, 233));
+    palette.setColor(QPalette::HighlightedText, text);
+    palette.setColor(QPalette::Link, QColor(41, 128, 185));
+    palette.setColor(QPalette::PlaceholderText, QColor(26, 28, 31));
+    return palette;
+}
+
+// The contrast of the text drawn in `area` of `image`: the most common colour is the
+// background, and the pixel furthest from it in contrast is the text's own colour (anti-aliased
+// edges lie between the two, so this never overstates it).
+double renderedContrast(const QImage& image, const QRect& area)
+{
+    QHash<QRgb, int> counts;
+    const QRect inside = area & image.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    QRgb background = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    double best = 1.0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, ScreenStyle::contrastRatio(QColor(it.key()), QColor(background)));
+    return best;
+}
+
+// Every label with text that `window` shows, with the contrast it was drawn with, lowest first.
+QStringList poorlyContrastedTexts(QWidget* window, double minimum)
+{
+    // Labels that only get text later (the path being erased, the pass) get some now.
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->isVisibleTo(window) && label->text().trimmed().isEmpty()
+            && label->pixmap().isNull())
+            label->setText(QStringLiteral("/tmp/Sample folder/report 2026.pdf"));
+    }
+    QCoreApplication::processEvents();
+    const QImage image = window->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    QStringList poor;
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(window) || label->text().trimmed().isEmpty()
+            || !label->pixmap().isNull())
+            continue;
+        const QRect area(
+            label->mapTo(window, label->contentsRect().topLeft()), label->contentsRect().size());
+        const QRect pixels(QPoint(int(area.left() * ratio), int(area.top() * ratio)),
+            QSize(int(area.width() * ratio), int(area.height() * ratio)));
+        const double contrast = renderedContrast(image, pixels);
+        if (contrast < minimum)
+            poor << QStringLiteral("%1 (%2) %3:1")
+                        .arg(label->objectName(), label->text().left(30))
+                        .arg(contrast, 0, 'f', 2);
+    }
+    return poor;
+}
+
 } // namespace
 
 class TestScreenFlow : public QObject
@@ -97,6 +177,8 @@ private slots:
     void streamsFromAPeer_data();
     void streamsFromAPeer();
     void everyScreenFitsTheSmallestWindow();
+    void everyTextReadsInLightAndDark_data();
+    void everyTextReadsInLightAndDark();
 
 private:
     TempTree m_config;
@@ -350,6 +432,57 @@ void TestScreenFlow::everyScreenFitsTheSmallestWindow()
             qPrintable(QStringLiteral("%1 needs %2x%3").arg(QLatin1String(name)).arg(needed.width()).arg(needed.height())));
     }
     NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+}
+
+void TestScreenFlow::everyTextReadsInLightAndDark_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QString>("screen"); // the notification that shows it, or "welcome"
+    for (const bool dark : {false, true}) {
+        for (const char* screen : {"GotoHome", "showData", "ShredData", "ShredComplete", "welcome"})
+            QTest::addRow("%s, %s", dark ? "dark" : "light", screen)
+                << dark << QString::fromLatin1(screen);
+    }
+}
+
+void TestScreenFlow::everyTextReadsInLightAndDark()
+{
+    QFETCH(bool, dark);
+    QFETCH(QString, screen);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+    // The window takes the new palette before the screen is made in it, as at a start.
+    QCoreApplication::processEvents();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(before);
+        SharedState::instance().resetLists();
+        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    });
+    std::unique_ptr<QWidget> welcome;
+    QWidget* window = nullptr;
+    TempTree tree;
+    if (screen == u"welcome") {
+        welcome = std::make_unique<QWidget>();
+        (new startupVC(welcome.get()))->view();
+        welcome->resize(600, 640);
+        window = welcome.get();
+    } else {
+        window = mainWindowController::shared().window();
+        // "ShredData" shreds the process-wide list: it holds only the folder made here, or nothing.
+        SharedState::instance().resetLists();
+        if (screen == u"showData") {
+            SharedState::instance().arrPendingItems.append(FileDirectory::fromUrl(
+                QUrl::fromLocalFile(tree.writeFile(QStringLiteral("d/f.txt"), "f"))));
+        }
+        NotificationCenter::defaultCenter().post(screen);
+        if (screen == u"showData")
+            QTRY_VERIFY(!SharedState::instance().isAddingFiles);
+    }
+    window->resize(880, 620);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QStringList poor = poorlyContrastedTexts(window, 4.5);
+    QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral("; "))));
 }
 
 QTEST_MAIN(TestScreenFlow)

@@ -6,8 +6,10 @@
 #include "ListBuilder.h"
 #include "LoginItems.h"
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "SUUpdater.h"
 #include "SharedState.h"
+#include "SizeText.h"
 #include "Storyboard.h"
 #include "Strings.h"
 #include "TempTree.h"
@@ -56,12 +58,14 @@ class NotificationService : public QObject
 public:
     QStringList summaries;
     QStringList icons; ///< app_icon, then the desktop-entry hint, of each notification
+    QStringList bodies;
 
 public slots:
-    uint Notify(const QString&, uint, const QString& icon, const QString& summary, const QString&,
+    uint Notify(const QString&, uint, const QString& icon, const QString& summary, const QString& body,
         const QStringList&, const QVariantMap& hints, int)
     {
         summaries << summary;
+        bodies << body;
         icons << icon << hints.value(u"desktop-entry"_s).toString();
         return uint(summaries.size());
     }
@@ -537,12 +541,29 @@ void TestSettings::quittingDuringARunAsksAndKeepsTheFile()
 
     m_delegate->requestQuit();
     QTRY_VERIFY(m_delegate->stopAlert());
+    // The desktop is told what was erased and what was kept, before the process goes.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    NotificationService service;
+    const bool listening = bus.isConnected();
+    if (listening) {
+        QVERIFY(bus.registerObject(
+            u"/org/freedesktop/Notifications"_s, &service, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(u"org.freedesktop.Notifications"_s));
+    }
     QPushButton* stop = m_delegate->stopAlert()->buttons().at(1);
     QTimer::singleShot(0, stop, [stop] { stop->click(); });
     QTimer::singleShot(20000, qApp, [] { QCoreApplication::exit(7); });
     QCOMPARE(QApplication::exec(), 0);
+    bus.unregisterService(u"org.freedesktop.Notifications"_s);
+    bus.unregisterObject(u"/org/freedesktop/Notifications"_s);
     QVERIFY(!shreddingFilesVC::isRunActive());
     QVERIFY(TempTree::exists(big)); // stopped in its pass: kept, never unlinked
+    if (listening) {
+        QCOMPARE(service.summaries, QStringList {localizedText(u"IDS_KQ_315"_s)});
+        QCOMPARE(service.bodies.first(),
+            localizedFormat(u"IDS_KQ_316"_s, {u"0"_s, u"1"_s, sizeText(0)}) + u'\n'
+                + localizedFormat(u"IDS_KQ_317"_s, PathText::displayText(big)));
+    }
     QCOMPARE(state.notErasedItems.size(), 1);
     QCOMPARE(state.notErasedItems.first().path, big);
     QCOMPARE(state.notErasedItems.first().reason, localizedText(u"IDS_KQ_224"_s));

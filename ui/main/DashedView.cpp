@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DashedView.h"
 
-#include "ScreenStyle.h"
-
-#include <QLineF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 
 QColor DashedView::strokeColor()
@@ -15,14 +13,6 @@ QColor DashedView::strokeColor()
 DashedView::DashedView(QWidget* parent)
     : QWidget(parent)
 { }
-
-void DashedView::setHighlighted(bool highlighted)
-{
-    if (highlighted == m_highlighted)
-        return;
-    m_highlighted = highlighted;
-    update();
-}
 
 QRectF DashedView::borderRect() const
 {
@@ -38,28 +28,12 @@ void DashedView::paintEvent(QPaintEvent*)
     if (border.isEmpty())
         return;
 
-    QColor stroke = strokeColor();
-    if (m_highlighted) {
-        stroke = ScreenStyle::accentColor();
-        QColor tint = stroke;
-        tint.setAlphaF(0.08f);
-        painter.fillRect(border, tint);
-    }
-
-    QPen pen(stroke, lineWidth, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
+    QPen pen(strokeColor(), lineWidth, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
     // Qt measures dash patterns in line widths.
     pen.setDashPattern({dashLength / lineWidth, gapLength / lineWidth});
     painter.setPen(pen);
-
-    // Each side is its own stroke that starts with a dash at its corner, so every corner is
-    // drawn square whatever the size; one stroke round the rectangle leaves some corners open.
-    // Starting at whole pixels keeps the dash ends crisp.
-    const QRectF outer = rect();
-    const qreal half = lineWidth / 2;
-    painter.drawLine(QLineF(outer.left(), outer.top() + half, outer.right(), outer.top() + half));
-    painter.drawLine(
-        QLineF(outer.right() - half, outer.top(), outer.right() - half, outer.bottom()));
-    painter.drawLine(
-        QLineF(outer.right(), outer.bottom() - half, outer.left(), outer.bottom() - half));
-    painter.drawLine(QLineF(outer.left() + half, outer.bottom(), outer.left() + half, outer.top()));
+    // One closed path: the pattern runs on round each corner, and the corners are joined.
+    QPainterPath path;
+    path.addRect(border);
+    painter.drawPath(path);
 }

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 /// Draws a dashed rectangle around its area: the frame of the home screen's drop zone. The
-/// dashes keep their length, gap and width whatever the view's size. While highlighted (a drag
-/// of files hovers) the frame takes the accent colour over a light tint of it.
+/// dashes keep their length, gap and width whatever the view's size, and run on round the
+/// corners of one closed path.
 class DashedView : public QWidget
 {
     Q_OBJECT
@@ -22,17 +22,10 @@ public:
 
     explicit DashedView(QWidget* parent = nullptr);
 
-    bool isHighlighted() const { return m_highlighted; }
-    void setHighlighted(bool highlighted);
-
     /// The line the stroke is centred on: the view's rectangle inset by half the line width,
     /// so that the whole stroke stays inside the view instead of half of it being cut off.
-    /// The highlight tint fills it.
     QRectF borderRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-
-private:
-    bool m_highlighted = false;
 };

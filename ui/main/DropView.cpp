@@ -46,34 +46,20 @@ bool DropView::acceptAsCopy(QDropEvent* event)
     return true;
 }
 
+// No highlight while a drag hovers: the copy cursor alone says that a drop would be taken.
 void DropView::dragEnterEvent(QDragEnterEvent* event)
 {
-    setHighlighted(acceptAsCopy(event));
+    acceptAsCopy(event);
 }
 
 void DropView::dragMoveEvent(QDragMoveEvent* event)
 {
-    setHighlighted(acceptAsCopy(event));
-}
-
-void DropView::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    setHighlighted(false);
-    QWidget::dragLeaveEvent(event);
+    acceptAsCopy(event);
 }
 
 void DropView::dropEvent(QDropEvent* event)
 {
-    setHighlighted(false);
     if (!acceptAsCopy(event))
         return;
     ListBuilder::acceptDroppedPaths(droppedPaths(event->mimeData()));
-}
-
-void DropView::setHighlighted(bool highlighted)
-{
-    if (highlighted == m_highlighted)
-        return;
-    m_highlighted = highlighted;
-    emit highlightChanged(highlighted);
 }

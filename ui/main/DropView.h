@@ -10,8 +10,7 @@ class QMimeData;
 /// The home screen's drop target. It takes a drag of files and folders from a file manager
 /// (text/uri-list whose first URL is a local file) as a copy, and hands the local paths to the
 /// acceptance of dropped paths, which posts "showData" or "cannotadded". Anything else is
-/// refused at entry and at drop. It draws nothing itself; highlightChanged() lets the screen
-/// show that a drop would be taken.
+/// refused at entry and at drop. It draws nothing, not even while a drag hovers.
 class DropView : public QWidget
 {
     Q_OBJECT
@@ -23,21 +22,12 @@ public:
     /// out); empty when it carries no URL or its first URL is not a local file.
     static QStringList droppedPaths(const QMimeData* mime);
 
-    bool isHighlighted() const { return m_highlighted; }
-
-signals:
-    void highlightChanged(bool highlighted);
-
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     /// Accepts `event` as a copy when it carries local files and the source allows copying.
     bool acceptAsCopy(QDropEvent* event);
-    void setHighlighted(bool highlighted);
-
-    bool m_highlighted = false;
 };

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
+#include <cmath>
 
 namespace {
 
@@ -32,9 +33,52 @@ QColor ScreenStyle::accentPressedColor()
 
 QColor ScreenStyle::accentTextColor(const QPalette& palette)
 {
-    // The accent is a dark violet: on a dark window it is lightened so text in it stays legible.
-    return palette.color(QPalette::Window).lightness() < 128 ? accentColor().lighter(200)
-                                                            : accentColor();
+    // The accent is a dark violet: on a dark window it is mixed with white until text in it
+    // reads as well as any other text.
+    const QColor window = palette.color(QPalette::Window);
+    QColor colour = accentColor();
+    for (double white = 0.1; contrastRatio(colour, window) < kMinimumContrast && white <= 1.0;
+         white += 0.1) {
+        const QColor accent = accentColor();
+        colour = QColor::fromRgbF(float(accent.redF() + (1 - accent.redF()) * white),
+            float(accent.greenF() + (1 - accent.greenF()) * white),
+            float(accent.blueF() + (1 - accent.blueF()) * white));
+    }
+    return colour;
+}
+
+double ScreenStyle::contrastRatio(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& colour) {
+        const auto channel = [](double c) {
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        const QColor rgb = colour.toRgb();
+        return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF())
+            + 0.0722 * channel(rgb.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ScreenStyle::secondaryTextColor(
+    const QPalette& palette, QPalette::ColorRole text, QPalette::ColorRole background)
+{
+    // Blended toward the background rather than taken from a second role: roles such as
+    // PlaceholderText are left dark by dark themes, and a blend follows whatever the text is.
+    const QColor fore = palette.color(text);
+    const QColor back = palette.color(background);
+    const auto blend = [&](double weight) {
+        return QColor::fromRgbF(float(fore.redF() * weight + back.redF() * (1 - weight)),
+            float(fore.greenF() * weight + back.greenF() * (1 - weight)),
+            float(fore.blueF() * weight + back.blueF() * (1 - weight)));
+    };
+    for (double weight = 0.7; weight < 1.0; weight += 0.05) {
+        if (contrastRatio(blend(weight), back) >= kMinimumContrast)
+            return blend(weight);
+    }
+    return fore;
 }
 
 QPalette ScreenStyle::checkBoxPalette(const QPalette& palette)
@@ -70,7 +114,24 @@ void ScreenStyle::styleTitle(QLabel* label)
 void ScreenStyle::styleCaption(QLabel* label)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+    palette.setColor(QPalette::WindowText, secondaryTextColor(palette));
+    label->setPalette(palette);
+}
+
+void ScreenStyle::styleLinks(QLabel* label)
+{
+    QPalette palette = label->palette();
+    const QColor link = palette.color(QPalette::Link);
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor window = palette.color(QPalette::Window);
+    QColor shown = link;
+    for (double toward = 0.1; contrastRatio(shown, window) < kMinimumContrast && toward <= 1.0;
+         toward += 0.1) {
+        shown = QColor::fromRgbF(float(link.redF() + (text.redF() - link.redF()) * toward),
+            float(link.greenF() + (text.greenF() - link.greenF()) * toward),
+            float(link.blueF() + (text.blueF() - link.blueF()) * toward));
+    }
+    palette.setColor(QPalette::Link, shown);
     label->setPalette(palette);
 }
 

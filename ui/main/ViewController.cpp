@@ -71,7 +71,6 @@ void ViewController::viewDidLoad()
     m_ui->btnAddFiles->setCursor(Qt::PointingHandCursor);
 
     connect(m_ui->btnAddFiles, &QAbstractButton::clicked, this, &ViewController::btnAddFiles);
-    connect(m_ui->mainview, &DropView::highlightChanged, m_ui->box, &DashedView::setHighlighted);
 
     NotificationCenter::defaultCenter().addObserver(
         QStringLiteral("cannotadded"), this, [this](const Notification&) {

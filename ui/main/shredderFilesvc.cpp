@@ -100,6 +100,7 @@ void shredderFilesvc::viewDidLoad()
     ScreenStyle::styleCaption(m_ui->lblattention);
     ScreenStyle::styleCaption(m_ui->lblselectedCount);
     ScreenStyle::styleCaption(m_ui->lblStorageNote);
+    ScreenStyle::styleLinks(m_ui->lblStorageWarning);
     const int iconSide = m_ui->lblStorageWarning->fontMetrics().height();
     m_ui->imgStorageWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning)
                                            .pixmap(QSize(iconSide, iconSide), devicePixelRatioF()));
@@ -515,6 +516,26 @@ void shredderFilesvc::sort_Descending()
 void shredderFilesvc::sortFileList(Qt::SortOrder order)
 {
     m_model->sortTopLevel(order);
+    refreshAfterSort();
+}
+
+void shredderFilesvc::refreshAfterSort()
+{
+    // Every expanded top-level row is collapsed (the rows below it keep their own state), so the
+    // list shows the new order from the top; with nothing to collapse the whole list reloads.
+    QTreeView* view = m_ui->outlineview;
+    bool collapsed = false;
+    const int rows = m_model->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const QModelIndex index = m_model->index(row, 0);
+        if (view->isExpanded(index)) {
+            view->collapse(index);
+            collapsed = true;
+        }
+    }
+    // The rows already follow the model's sort; the view lays out and paints every row anew.
+    if (!collapsed)
+        view->doItemsLayout();
 }
 
 void shredderFilesvc::btnSelectmethod(int index)

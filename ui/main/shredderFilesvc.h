@@ -46,6 +46,8 @@ public:
     void refreshStorageLines();
     void showStorageWarnings();
     void sortFileList(Qt::SortOrder order);
+    /// Makes the list show the order just sorted.
+    void refreshAfterSort();
 
     // The alerts; each is a new object every time it is shown.
     Alert* confirmationAlert() const { return m_alert; }

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shreddingFilesVC.h"
 
-#include "PathText.h"
 #include "Dispatch.h"
+#include "ErasureTexts.h"
 #include "LanguageTable.h"
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "Pictures.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
-#include "ErasureTexts.h"
 #include "ShredPlan.h"
 #include "ShredRun.h"
 #include "SizeText.h"
@@ -18,12 +18,9 @@
 
 #include <QFile>
 #include <QPointer>
-
 #include <atomic>
 #include <cmath>
-
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace {
 
@@ -73,10 +70,11 @@ void shreddingFilesVC::viewDidLoad()
     state.notErasedItems.clear();
     state.warnedItems.clear();
     state.storageNotes.clear();
+    state.keptWhenStopped.clear();
 
     m_ui->lblurl->clear();
-    m_ui->lblcountDeleted->setText(QStringLiteral("0"));
-    m_ui->lblsizeDeleted->setText(sizeText(0));
+    // The labels' whole text from the start: a bare "0" reads as nothing to do.
+    refreshLabels();
     // The bar follows bytes written over every pass, once the run has planned them.
     m_ui->progressBar->setRange(0, kBarSteps);
     m_ui->progressBar->setValue(0);
@@ -125,10 +123,13 @@ void shreddingFilesVC::ShredStart()
     engine.setStopRequested(false);
     m_run = new ShredRun(engine, targets, m_methodindex, verify, this);
     s_activeRun = m_run;
-    connect(m_run, &ShredRun::planned, this, [this](qint64, quint64 bytes) {
+    connect(m_run, &ShredRun::planned, this, [this](qint64 files, quint64 bytes) {
         m_bytesPlanned = bytes;
+        // A file listed twice is erased once: the run's own count is the one to reach.
+        m_filesPlanned = files;
         m_ui->progressBar->setRange(0, kBarSteps);
         m_ui->progressBar->setValue(0);
+        refreshLabels();
     });
     connect(m_run, &ShredRun::pathShown, this, &shreddingFilesVC::showPath);
     connect(m_run, &ShredRun::passStarted, this, [this](int pass, int passes) {
@@ -136,6 +137,12 @@ void shreddingFilesVC::ShredStart()
         m_passes = passes;
     });
     connect(m_run, &ShredRun::bytesWritten, this, &shreddingFilesVC::showBytes);
+    connect(m_run, &ShredRun::fileFinished, this, &shreddingFilesVC::countFinishedFile);
+    // A checked link counts as the list counted it, once it is gone.
+    connect(m_run, &ShredRun::entryRemoved, this, [this] {
+        ++SharedState::instance().deletedFilesCount;
+        refreshLabels();
+    });
     connect(m_run, &ShredRun::finished, this, &shreddingFilesVC::runFinished);
     m_runTimer.start();
     m_run->startInBackground();
@@ -166,6 +173,7 @@ void shreddingFilesVC::runFinished(const ShredReport& report)
     for (const ShredWarning& warning : report.warnings)
         state.warnedItems.append({warning.path, ErasureTexts::verdictText(warning.verdict)});
     state.storageNotes = report.notes;
+    state.keptWhenStopped = report.stopped ? report.stoppedPath : QString();
     // The result shows what was really erased, not every file that was attempted.
     state.deletedFilesCount = report.filesErased;
     state.deletedFilesSize = double(report.allocatedErased);
@@ -180,28 +188,28 @@ void shreddingFilesVC::shredupdate(const Notification& notification)
 {
     std::printf("taskcompleted\n");
     std::fflush(stdout);
-    if (notification.userInfo.value(QStringLiteral("sScanSection")).toString() != u"shred")
+    // The notification comes before the file's first pass. Counting it here would call a file
+    // shredded while it is still being written, so the totals wait for countFinishedFile().
+    Q_UNUSED(notification);
+}
+
+void shreddingFilesVC::countFinishedFile(const QString&, const ShredFileResult& result)
+{
+    // Told after the last pass reached the disk and the file was unlinked; the size is the
+    // allocation taken before the first pass.
+    if (result.outcome != ShredFileResult::Outcome::Erased)
         return;
-    const QString path = notification.userInfo.value(QStringLiteral("path")).toString();
-    double size = 0;
-    struct stat st;
-    if (::lstat(PathText::toNative(path).constData(), &st) == 0) {
-        size = double(st.st_blocks) * 512.0;
-    } else {
-        std::printf("Error reading file attributes\n");
-        std::fflush(stdout);
-    }
     SharedState& state = SharedState::instance();
-    state.deletedFilesSize = state.deletedFilesSize + size;
+    state.deletedFilesSize = state.deletedFilesSize + double(result.allocated);
     ++state.deletedFilesCount;
-    QMetaObject::invokeMethod(this, [this] { refreshLabels(); }, Qt::QueuedConnection);
+    refreshLabels();
 }
 
 void shreddingFilesVC::refreshLabels()
 {
     const SharedState& state = SharedState::instance();
     const qint64 done = state.deletedFilesCount;
-    const qint64 total = state.totalSelectedFiles;
+    const qint64 total = m_filesPlanned >= 0 ? m_filesPlanned : state.totalSelectedFiles.load();
     m_ui->lblcountDeleted->setText(localizedText(QStringLiteral("IDS_KQ_109")) + u' '
                                    + QString::number(done) + QStringLiteral(" / ")
                                    + QString::number(total));

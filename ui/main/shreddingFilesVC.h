@@ -12,6 +12,7 @@ namespace Ui {
 class shreddingFilesVC;
 }
 struct Notification;
+struct ShredFileResult;
 struct ShredReport;
 class ShredRun;
 
@@ -28,7 +29,8 @@ public:
     int methodindex() const { return m_methodindex; }
     /// Starts the worker; scheduled one second after load.
     void ShredStart();
-    /// Observer of the engine's progress notification; runs on the worker thread.
+    /// Observer of the engine's progress notification, posted before each file; runs on the
+    /// worker thread. The totals count only files whose last pass has reached the disk.
     void shredupdate(const Notification& notification);
     void getResult();
     /// A shred run is in progress somewhere in the process.
@@ -46,6 +48,7 @@ private:
     void refreshLabels();
     void showPath(const QString& path);
     void showBytes(quint64 done);
+    void countFinishedFile(const QString& path, const ShredFileResult& result);
     void runFinished(const ShredReport& report);
 
     std::unique_ptr<Ui::shreddingFilesVC> m_ui;
@@ -53,6 +56,8 @@ private:
     bool m_started = false;
     QPointer<ShredRun> m_run;
     quint64 m_bytesPlanned = 0;
+    /// Files the run will erase, each once; -1 until it has planned.
+    qint64 m_filesPlanned = -1;
     int m_pass = 0;
     int m_passes = 0;
     QElapsedTimer m_runTimer;

@@ -17,6 +17,7 @@
 #include "UsageAnalytics.h"
 #include "UserDefaults.h"
 #include "UtilityKitWindow.h"
+#include "generalVC.h"
 #include "mainContainerVc.h"
 #include "mainWindowController.h"
 #include "settingsWindowController.h"
@@ -97,6 +98,7 @@ void AppDelegate::applicationWillFinishLaunching()
         m_updater = new SUUpdater(*m_bundle, this);
         connect(m_updater, &SUUpdater::relaunchRequested, this, &AppDelegate::callTerminate);
     }
+    generalVC::setUpdater(m_updater);
     m_updater->setAutomaticallyChecksForUpdates(false);
     m_updater->setAutomaticallyDownloadsUpdates(false);
     m_analytics->prepareAnalytics();

@@ -34,6 +34,9 @@ public:
     static QString feedURL(const Bundle& bundle = Bundle::mainBundle());
     /// A feed address that is allowed and a public key: only then does anything reach the network.
     bool isConfigured() const;
+    /// Whether Corvane installs updates itself: a feed is configured and the user can write the
+    /// prefix the program runs from. Otherwise updates come from whoever installed it.
+    bool installsUpdates() const { return isConfigured() && installable(); }
 
     /// Whether the updater looks for updates, and downloads them, by itself. Both start off, so
     /// nothing starts before the launch has chosen a mode.

@@ -125,7 +125,8 @@ void aboutVc::loadView()
 void aboutVc::viewDidLoad()
 {
     m_btnprivacypolicy->setText(QStringLiteral("Privacy Policy"));
-    m_btnEULA->setText(QStringLiteral("EULA"));
+    // The GPL is a licence granted to the user, not an agreement the user enters.
+    m_btnEULA->setText(QStringLiteral("Licence"));
     m_btnuninstallinstruction->setText(QStringLiteral("Uninstall Instructions"));
     m_lblappname->setText(localizedText(QStringLiteral("IDS_KQ_6")));
     m_lblversion->setText(versionLine());

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
 #include "ApplicationMenu.h"
+#include "Bundle.h"
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
 #include "ListBuilder.h"
+#include "LocalHttpServer.h"
+#include "LoopImage.h"
 #include "LoginItems.h"
 #include "NotificationCenter.h"
 #include "PathText.h"
@@ -33,12 +36,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -90,7 +97,8 @@ private slots:
     void unwritableFolderChangesOnlyTheStoredChoice();
     void launchReappliesTheStoredChoice_data();
     void launchReappliesTheStoredChoice();
-    void autoUpdateCheckboxStoresItsKey();
+    void autoUpdateBoxShowsWhatCorvaneCanDo_data();
+    void autoUpdateBoxShowsWhatCorvaneCanDo();
     void aboutPaneShowsOnlyWhatThisBuildHas();
     void everyInteractiveControlHasAName_data();
     void everyInteractiveControlHasAName();
@@ -340,17 +348,105 @@ void TestSettings::launchReappliesTheStoredChoice()
     QCOMPARE(qobject_cast<generalVC*>(general)->checkboxAutolaunch()->isChecked(), on);
 }
 
-void TestSettings::autoUpdateCheckboxStoresItsKey()
+void TestSettings::autoUpdateBoxShowsWhatCorvaneCanDo_data()
 {
-    QCheckBox* box = openGeneral()->checkbox_autoUpdate();
-    for (bool on : {false, true}) {
-        box->setChecked(!on);
+    QTest::addColumn<QString>("installation");
+    QTest::addColumn<QVariant>("stored"); // invalid: nothing stored, as in the first session
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QString>("note"); // the key of the line saying where updates come from
+
+    const QString own = u"own prefix"_s;
+    QTest::newRow("no feed") << u"no feed"_s << QVariant(qint64(1)) << false << false
+                             << u"IDS_KQ_340"_s;
+    QTest::newRow("prefix not writable")
+        << u"read-only prefix"_s << QVariant(qint64(1)) << false << false << u"IDS_KQ_341"_s;
+    // The launch after the first stores 1 when nothing (or no integer) is stored: the box shows
+    // that already, instead of turning itself on at the next start.
+    QTest::newRow("nothing stored yet") << own << QVariant() << true << true << QString();
+    QTest::newRow("text stored") << own << QVariant(u"1"_s) << true << true << QString();
+    QTest::newRow("0 stored") << own << QVariant(qint64(0)) << true << false << QString();
+    QTest::newRow("7 stored") << own << QVariant(qint64(7)) << true << false << QString();
+}
+
+void TestSettings::autoUpdateBoxShowsWhatCorvaneCanDo()
+{
+    QFETCH(QString, installation);
+    QFETCH(QVariant, stored);
+    QFETCH(bool, enabled);
+    QFETCH(bool, checked);
+    QFETCH(QString, note);
+
+    TempTree tree;
+    LocalHttpServer server; // the feed's address; nothing is asked of it
+    QVERIFY(server.listen());
+    QByteArray info = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                      "<key>CFBundleShortVersionString</key><string>0.1</string>";
+    if (installation != u"no feed")
+        info += "<key>SUFeedURL</key><string>" + server.url(u"/feed.xml"_s).toEncoded()
+            + "</string><key>SUPublicEDKey</key><string>" + QByteArray(32, 'k').toBase64()
+            + "</string>";
+    tree.writeFile(u"bundle/Info.plist"_s, info + "</dict></plist>\n");
+    const QString program = tree.writeFile(u"prefix/bin/corvane"_s, "#!/bin/sh\n");
+    const QString prefix = tree.path(u"prefix"_s);
+    bool mounted = false;
+    auto restore = qScopeGuard([&] {
+        if (mounted)
+            LoopImage::unmountPath(prefix);
+        ::chmod(QFile::encodeName(prefix).constData(), 0755);
+        generalVC::setUpdater(m_delegate->updater());
+    });
+    if (installation == u"read-only prefix") {
+        if (::geteuid() == 0) {
+            // Root writes anywhere; a read-only mount stops even root.
+            QString error;
+            if (!LoopImage::bindReadOnly(prefix, prefix, &error))
+                QSKIP(qPrintable(u"no read-only bind mount: "_s + error));
+            mounted = true;
+        } else {
+            QVERIFY(::chmod(QFile::encodeName(prefix).constData(), 0555) == 0);
+        }
+    }
+    const Bundle bundle(tree.path(u"bundle"_s));
+    SUUpdater updater(bundle);
+    updater.setExecutablePath(program);
+    QCOMPARE(updater.isConfigured(), installation != u"no feed");
+    generalVC::setUpdater(&updater);
+
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QString key = u"_checkforUpdate_"_s;
+    if (!stored.isValid())
+        defaults.removeObjectForKey(key);
+    else if (stored.typeId() == QMetaType::QString)
+        defaults.setString(key, stored.toString());
+    else
+        defaults.setInteger(key, stored.toLongLong());
+    const std::optional<qint64> before = defaults.integerForKey(key);
+
+    generalVC pane;
+    pane.show();
+    QCheckBox* box = pane.checkbox_autoUpdate();
+    QCOMPARE(box->isEnabled(), enabled);
+    QCOMPARE(box->isChecked(), checked);
+    QCOMPARE(pane.updateSourceNote()->isVisibleTo(&pane), !note.isEmpty());
+    if (!note.isEmpty())
+        QCOMPARE(pane.updateSourceNote()->text(), localizedText(note));
+    // Showing the pane stores nothing: only the user's click does.
+    QCOMPARE(defaults.integerForKey(key), before);
+    QCOMPARE(defaults.contains(key), stored.isValid());
+
+    if (!enabled)
+        return;
+    for (int round = 0; round < 2; ++round) {
         box->click();
-        QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"_checkforUpdate_"_s),
-            std::optional<qint64>(on ? 1 : 0));
+        QCOMPARE(defaults.integerForKey(key), std::optional<qint64>(box->isChecked() ? 1 : 0));
+        // The next show reads what was stored, so the box never changes by itself.
+        const bool shown = box->isChecked();
+        pane.hide();
+        pane.show();
+        QCOMPARE(box->isChecked(), shown);
     }
     QVERIFY(autostartFiles().isEmpty()); // the other box's business
-    settings()->window()->close();
 }
 
 void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
@@ -367,6 +463,8 @@ void TestSettings::aboutPaneShowsOnlyWhatThisBuildHas()
     UrlCatcher catcher(u"file"_s);
     const QList<std::pair<const char*, QString>> pages {{"btnprivacypolicy", u"privacy.html"_s},
         {"btnEULA", u"license.html"_s}, {"btnuninstallinstruction", u"uninstall.html"_s}};
+    // The GPL is a licence, not an end-user agreement.
+    QCOMPARE(pane.findChild<QAbstractButton*>(u"btnEULA"_s)->text(), u"Licence"_s);
     for (const auto& [name, page] : pages) {
         auto* button = pane.findChild<QAbstractButton*>(QString::fromLatin1(name));
         QVERIFY2(button && !button->isHidden(), name);

@@ -39,6 +39,7 @@ QWidget* settingsWindowController::loadWindow()
 void settingsWindowController::windowDidLoad()
 {
     window()->setWindowTitle(localizedText(QStringLiteral("IDS_KQ_36")));
+    closeOnEscape();
     m_tabs = Storyboard::mainStoryboard().sharedController<tabViewSettings>(
         QStringLiteral("tabViewSettings"));
     if (!m_tabs)

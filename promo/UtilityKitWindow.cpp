@@ -33,6 +33,7 @@ QWidget* UtilityKitWindow::loadWindow()
 
 void UtilityKitWindow::windowDidLoad()
 {
+    closeOnEscape();
     m_content = Storyboard::mainStoryboard().sharedController<utilityKitvc>(
         QStringLiteral("utilityKitvc"));
     if (!m_content)

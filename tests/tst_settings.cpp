@@ -6,8 +6,8 @@
 #include "LaunchOnStartup.h"
 #include "ListBuilder.h"
 #include "LocalHttpServer.h"
-#include "LoopImage.h"
 #include "LoginItems.h"
+#include "LoopImage.h"
 #include "NotificationCenter.h"
 #include "PathText.h"
 #include "SUUpdater.h"
@@ -18,6 +18,7 @@
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UserDefaults.h"
+#include "UtilityKitWindow.h"
 #include "aboutVc.h"
 #include "generalVC.h"
 #include "mainContainerVc.h"
@@ -33,10 +34,10 @@
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
-#include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -90,6 +91,8 @@ private slots:
     void cleanupTestCase();
 
     void menuCommandsOpenTheRequestedTab();
+    void escapeClosesTheWindow_data();
+    void escapeClosesTheWindow();
     void loginCheckboxKeepsAutostartInLine_data();
     void loginCheckboxKeepsAutostartInLine();
     void execLinesAreReadAsTheDesktopDoes_data();
@@ -202,6 +205,35 @@ void TestSettings::menuCommandsOpenTheRequestedTab()
     menu->preferences()->trigger();
     QCOMPARE(tabs->currentIndex(), 0);
     window->close();
+}
+
+void TestSettings::escapeClosesTheWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("preferences") << u"preferences"_s;
+    QTest::newRow("other apps") << u"other apps"_s;
+}
+
+void TestSettings::escapeClosesTheWindow()
+{
+    QFETCH(QString, window);
+    QWidget* shown = nullptr;
+    if (window == u"preferences") {
+        m_delegate->btnPreferences();
+        shown = settings()->window();
+    } else {
+        m_delegate->btnShowWindow();
+        m_delegate->menu()->otherApps()->trigger();
+        shown = Storyboard::mainStoryboard()
+                    .sharedController<UtilityKitWindow>(u"UtilityKitWindow"_s)
+                    ->window();
+    }
+    QVERIFY(shown->isVisible());
+    shown->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), shown);
+    QWidget* target = shown->focusWidget() ? shown->focusWidget() : shown;
+    QTest::keyClick(target, Qt::Key_Escape);
+    QTRY_VERIFY(!shown->isVisible());
 }
 
 void TestSettings::loginCheckboxKeepsAutostartInLine_data()

@@ -3,7 +3,7 @@
 
 #include <QApplication>
 #include <QScreen>
-
+#include <QShortcut>
 #include <algorithm>
 
 WindowController::WindowController(QObject* parent)
@@ -24,6 +24,13 @@ QWidget* WindowController::window()
     return m_window;
 }
 
+void WindowController::closeOnEscape()
+{
+    QWidget* shown = window();
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), shown);
+    connect(escape, &QShortcut::activated, shown, &QWidget::close);
+}
+
 void WindowController::placeOnFirstShow(QWidget* shown)
 {
     // Left to itself a window manager may put the window where part of it is off the screen;
@@ -35,6 +42,10 @@ void WindowController::placeOnFirstShow(QWidget* shown)
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
+    // A window never given a size takes its content's, not Qt's 640 x 480 default: a hidden
+    // part (the welcome window's newsletter box) then leaves no empty band.
+    if (!shown->testAttribute(Qt::WA_Resized))
+        shown->adjustSize();
     shown->resize(shown->size().boundedTo(area.size()).expandedTo(shown->minimumSize()));
     QRect frame(QPoint(), shown->size());
     frame.moveCenter(anchor ? anchor->frameGeometry().center() : area.center());

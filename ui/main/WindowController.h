@@ -25,6 +25,8 @@ protected:
     /// Builds the window; called once.
     virtual QWidget* loadWindow() = 0;
     virtual void windowDidLoad() { }
+    /// Escape closes the window, as it does a dialog: for windows with nothing to cancel.
+    void closeOnEscape();
 
 private:
     void placeOnFirstShow(QWidget* shown);

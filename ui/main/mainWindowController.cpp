@@ -61,9 +61,8 @@ QWidget* mainWindowController::window()
         m_window->setObjectName(QStringLiteral("mainWindow"));
         m_window->setWindowTitle(QStringLiteral("Corvane"));
         m_window->setWindowIcon(Pictures::applicationIcon());
-        // Wide enough for the files list's row of controls, which would otherwise run past the
-        // window's edge.
-        m_window->setMinimumSize(760, 520);
+        // Small enough to tile beside a file manager on a 1366-pixel screen; every screen fits.
+        m_window->setMinimumSize(640, 480);
         m_window->resize(880, 620);
         auto* layout = new QVBoxLayout(m_window);
         // The content runs right up to the window's title bar: no margin, no second title.

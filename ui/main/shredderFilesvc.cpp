@@ -153,10 +153,10 @@ void shredderFilesvc::viewDidLoad()
     }
     setTabOrder(m_ui->btnAddmorefiles, m_ui->btnSelectAll);
     setTabOrder(m_ui->btnSelectAll, m_ui->btnSort);
-    setTabOrder(m_ui->btnSort, m_ui->chkVerify);
-    setTabOrder(m_ui->chkVerify, m_ui->btnSelectmethod);
-    setTabOrder(m_ui->btnSelectmethod, m_ui->outlineview);
-    setTabOrder(m_ui->outlineview, m_ui->btnShredStart);
+    setTabOrder(m_ui->btnSort, m_ui->outlineview);
+    setTabOrder(m_ui->outlineview, m_ui->btnSelectmethod);
+    setTabOrder(m_ui->btnSelectmethod, m_ui->chkVerify);
+    setTabOrder(m_ui->chkVerify, m_ui->btnShredStart);
 
     // Tags stay unique in the tree even when items from an earlier list are still in it.
     for (const ItemRef& item : SharedState::instance().arrFileList)

@@ -77,6 +77,18 @@ QString ErasureTexts::reasonText(StorageReason reason)
     return localizedText(key(reasonKey(reason)));
 }
 
+QString ErasureTexts::listedRefusalText(const Filedata& file)
+{
+    if (file.isFolder)
+        return {};
+    // The run refuses both anyway; telling it here lets the user act before confirming.
+    if (file.links > 1)
+        return localizedFormat(QStringLiteral("IDS_KQ_342"), QString::number(file.links));
+    if (file.immutable)
+        return localizedText(QStringLiteral("IDS_KQ_343"));
+    return {};
+}
+
 QString ErasureTexts::verdictText(const StorageVerdict& verdict)
 {
     if (verdict.tier() == StorageVerdict::Tier::Reached)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Filedata.h"
 #include "ShredReport.h"
 #include "StorageVerdict.h"
 
@@ -17,4 +18,7 @@ public:
     static QString reasonText(StorageReason reason);
     /// The sentence for the verdict's main reason; empty when the overwrite reaches the data.
     static QString verdictText(const StorageVerdict& verdict);
+    /// Why a regular file `file` will not be erased, as it was when listed; empty when nothing
+    /// seen then stands in the way.
+    static QString listedRefusalText(const Filedata& file);
 };

@@ -55,6 +55,11 @@ FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st, 
     data.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
     data.isMountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
         && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    data.links = quint32(st.stx_nlink);
+    // Either flag makes every write fail, root's too: such a file cannot be overwritten.
+    data.immutable
+        = (st.stx_attributes_mask & st.stx_attributes & (STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND))
+        != 0;
     record.file = std::move(data);
     return record;
 }

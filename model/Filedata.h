@@ -28,6 +28,10 @@ struct Filedata
     quint64 mountId = 0;
     /// The item is the root of a mount (a mount point, or bind-mounted there).
     bool isMountRoot = false;
+    /// Names the file had when listed (st_nlink); 0 when unknown.
+    quint32 links = 0;
+    /// Marked immutable or append-only (chattr +i, +a): no one can overwrite it as it is.
+    bool immutable = false;
 
     /// The MIME type name for an item at `path` of file type `mode` (st_mode). Decided from the
     /// file type and the name alone, never from the contents, so it stays cheap for large trees.

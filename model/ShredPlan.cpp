@@ -105,6 +105,11 @@ void ShredPlan::summarize(const QList<ItemRef>& items, StorageSummary& summary)
             if (!summary.warnings.contains(reason))
                 summary.warnings.append(reason);
         }
+        if (const QString refusal = ErasureTexts::listedRefusalText(file);
+            !refusal.isEmpty() && !summary.refusedFiles.contains({file.device, file.inode})) {
+            summary.refusedFiles.insert({file.device, file.inode});
+            summary.refused.append({PathText::pathOfUrl(file.url), refusal});
+        }
         for (const StorageReason note : file.verdict.notes) {
             if (!summary.notes.contains(note))
                 summary.notes.append(note);

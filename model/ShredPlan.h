@@ -26,6 +26,10 @@ public:
         /// The warnings' main reasons and the notes, each once, in StorageReason order.
         QList<StorageReason> warnings;
         QList<StorageReason> notes;
+        /// Checked files that will not be erased (more than one name, immutable), with why;
+        /// a file listed under two of its names is there once, as the run reports it.
+        QList<NotErasedItem> refused;
+        QSet<std::pair<quint64, quint64>> refusedFiles; ///< their (device, inode)
     };
     static StorageSummary storageSummary(const QList<ItemRef>& items);
 

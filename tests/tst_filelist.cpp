@@ -4,6 +4,7 @@
 #include "LanguageTable.h"
 #include "ListBuilder.h"
 #include "SharedState.h"
+#include "ShredPlan.h"
 #include "SizeText.h"
 #include "Strings.h"
 #include "TempTree.h"
@@ -17,9 +18,14 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -579,6 +585,109 @@ private slots:
             ink[top.data().toString().startsWith(u'_') ? 0 : 1] = inkPixels(list.paint(child, option.rect, base), base, 60);
         }
         QVERIFY2(ink[0] - ink[1] >= 16, qPrintable(QStringLiteral("underscores add %1 pixels").arg(ink[0] - ink[1])));
+    }
+
+    void rowsMarkFilesThatWillNotBeErased_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason"); // the language key, empty when not marked
+        QTest::newRow("second name in the list") << "hard link"
+                                                 << "IDS_KQ_342";
+        QTest::newRow("second name elsewhere") << "outside link"
+                                               << "IDS_KQ_342";
+        QTest::newRow("immutable") << "immutable"
+                                   << "IDS_KQ_343";
+        QTest::newRow("plain file") << "plain"
+                                    << "";
+    }
+
+    // The run refuses files with other names or an immutable flag: the list says so first, with
+    // the storage warnings' mark, and the confirmation counts them.
+    void rowsMarkFilesThatWillNotBeErased()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+
+        TempTree tree;
+        TempTree outside;
+        const QString file = tree.writeFile(QStringLiteral("top/file.txt"), "x");
+        tree.writeFile(QStringLiteral("top/other.txt"), "y");
+        if (kind == u"hard link")
+            tree.makeHardLink(QStringLiteral("top/again.txt"), file);
+        else if (kind == u"outside link")
+            outside.makeHardLink(QStringLiteral("again.txt"), file);
+        int fd = -1;
+        const auto unlock = qScopeGuard([&fd] {
+            int none = 0;
+            if (fd >= 0)
+                ::ioctl(fd, FS_IOC_SETFLAGS, &none);
+            if (fd >= 0)
+                ::close(fd);
+        });
+        if (kind == u"immutable") {
+            fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+            int flags = FS_IMMUTABLE_FL;
+            if (fd < 0 || ::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+                QSKIP("the file system here (or this user) cannot mark a file immutable");
+        }
+        SharedState& state = SharedState::instance();
+        state.arrPendingItems.append(
+            FileDirectory::fromUrl(QUrl::fromLocalFile(tree.path(QStringLiteral("top")))));
+        state.isAddingFiles = true;
+        bool done = false;
+        auto scan = ListBuilder::startScan(0, {}, [&done](qint64) { done = true; });
+        QTRY_VERIFY(done);
+        state.isAddingFiles = false;
+        FileListModel model;
+        model.reload();
+
+        const QHash<QString, ItemRef> items = itemsByPath(tree);
+        const QModelIndex row = model.indexForTag(items.value(QStringLiteral("top/file.txt"))->tag);
+        const QModelIndex plain
+            = model.indexForTag(items.value(QStringLiteral("top/other.txt"))->tag);
+        QVERIFY(plain.data(FileListModel::CannotEraseRole).toString().isEmpty());
+        const QString expected = reason.isEmpty() ? QString()
+            : reason == u"IDS_KQ_342"             ? localizedFormat(reason, QStringLiteral("2"))
+                                                  : localizedText(reason);
+        QCOMPARE(row.data(FileListModel::CannotEraseRole).toString(), expected);
+        QCOMPARE(
+            row.data(Qt::ToolTipRole).toString().endsWith(u'\n' + expected), !reason.isEmpty());
+
+        // Painted with the mark: the same row without the reason looks different.
+        outlinviewClass view;
+        view.setModel(&model);
+        tblcell_shredderFiles delegate;
+        delegate.install(&view);
+        view.resize(700, 400);
+        view.expandAll();
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        option.widget = &view;
+        option.rect = QRect(0, 0, 600, 44);
+        const auto paint = [&] {
+            QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            delegate.paint(&painter, option, row);
+            return image;
+        };
+        const QImage shown = paint();
+        Filedata& record = *items.value(QStringLiteral("top/file.txt"))->data.file;
+        const Filedata listed = record;
+        record.links = 1;
+        record.immutable = false;
+        QCOMPARE(paint() != shown, !reason.isEmpty());
+        record = listed;
+
+        // Counted for the confirmation once checked, and only then.
+        QVERIFY(ShredPlan::storageSummary(state.arrFileList).refused.isEmpty());
+        for (const ItemRef& item : items)
+            item->state = true;
+        const QList<NotErasedItem> refused = ShredPlan::storageSummary(state.arrFileList).refused;
+        // Two names of one file are one file the run will not erase.
+        QCOMPARE(refused.size(), reason.isEmpty() ? 0 : 1);
+        if (!refused.isEmpty())
+            QCOMPARE(refused.first().reason, expected);
     }
 
     void revealFallsBack_data()

@@ -128,9 +128,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return PathText::displayText(lastComponent(item->url1));
     case Qt::ToolTipRole: {
-        const QString warning = data(index, StorageWarningRole).toString();
-        const QString shown = PathText::displayText(pathOf(item->url1));
-        return warning.isEmpty() ? shown : shown + u'\n' + warning;
+        QString shown = PathText::displayText(pathOf(item->url1));
+        for (const int why : {CannotEraseRole, StorageWarningRole}) {
+            if (const QString reason = data(index, why).toString(); !reason.isEmpty())
+                shown += u'\n' + reason;
+        }
+        return shown;
     }
     case Qt::AccessibleDescriptionRole:
         // The remove button is painted, not a widget: a top-level row says what it does and
@@ -144,6 +147,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
         if (!record.file || isFolder || !record.file->verdict.hasWarning())
             return QString();
         return ErasureTexts::verdictText(record.file->verdict);
+    case CannotEraseRole:
+        return record.file ? ErasureTexts::listedRefusalText(*record.file) : QString();
     case SizeTextRole:
         if (isPending() || !record.file)
             return QString();

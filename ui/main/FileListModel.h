@@ -44,6 +44,9 @@ public:
         IsFolderRole,
         /// QString: why overwriting this file may not reach its old contents; empty when it does.
         StorageWarningRole,
+        /// QString: why this file will not be erased at all (more than one name, immutable), as
+        /// seen when it was listed; empty when nothing stands in the way.
+        CannotEraseRole,
     };
 
     struct Counts

@@ -370,6 +370,12 @@ void shredderFilesvc::alertforDelete()
         informative += QStringLiteral("\n\n")
             + localizedFormat(QStringLiteral("IDS_KQ_247"), QString::number(m_storage.warned.size()));
     }
+    if (const qsizetype refused = m_storage.refused.size(); refused > 0) {
+        informative += QStringLiteral("\n\n")
+            + (refused == 1
+                    ? text("IDS_KQ_345")
+                    : localizedFormat(QStringLiteral("IDS_KQ_344"), QString::number(refused)));
+    }
     Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"), informative);
     QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_29"));
     QPushButton* shred = alert->addButtonWithTitle(text("IDS_KQ_30"));

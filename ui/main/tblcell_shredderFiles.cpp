@@ -258,7 +258,8 @@ void tblcell_shredderFiles::paint(
     const QIcon icon = iconForMimeType(index.data(FileListModel::MimeTypeRole).toString(),
         index.data(FileListModel::IsFolderRole).toBool());
     icon.paint(painter, layout.icon, Qt::AlignCenter, selected ? QIcon::Selected : QIcon::Normal);
-    if (!index.data(FileListModel::StorageWarningRole).toString().isEmpty()) {
+    if (!index.data(FileListModel::StorageWarningRole).toString().isEmpty()
+        || !index.data(FileListModel::CannotEraseRole).toString().isEmpty()) {
         // A small mark on the file's icon; the tooltip says why.
         const int side = qMax(10, layout.icon.width() / 2 + 2);
         const QRect badge(layout.icon.right() + 3 - side, layout.icon.bottom() + 3 - side, side, side);

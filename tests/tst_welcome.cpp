@@ -5,10 +5,12 @@
 #include "LoginItems.h"
 #include "NewsletterSubscription.h"
 #include "PromotedApplications.h"
+#include "Storyboard.h"
 #include "TempTree.h"
 #include "UrlCatcher.h"
 #include "UserDefaults.h"
 #include "startupVC.h"
+#include "startupWindowController.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -48,6 +50,7 @@ private slots:
     void emailMustMatchAsAWhole();
     void subscribeAnswersWithTheServicesAlert_data();
     void subscribeAnswersWithTheServicesAlert();
+    void windowWithoutNewsletterHasNoEmptyBand();
     void getStartedStoresTheLoginChoice_data();
     void getStartedStoresTheLoginChoice();
 
@@ -230,6 +233,20 @@ void TestWelcome::subscribeAnswersWithTheServicesAlert()
     alert->buttons().first()->click();
     QTRY_VERIFY(!view->alert());
     QVERIFY(field->text().isEmpty());
+}
+
+void TestWelcome::windowWithoutNewsletterHasNoEmptyBand()
+{
+    // A build without a newsletter hides its box: the window closes up around what is left.
+    startupVC::setNewsletterConfiguration(NewsletterSubscription::Configuration {});
+    startupWindowController::registerControllers(Storyboard::mainStoryboard());
+    auto* controller = Storyboard::mainStoryboard().sharedController<startupWindowController>(
+        u"startupWindowController"_s);
+    QWidget* window = controller->window(); // loading it shows it
+    QVERIFY(window->isVisible());
+    QVERIFY(child(window, "newsletterBox")->isHidden());
+    QCOMPARE(window->height(), window->sizeHint().height());
+    window->hide();
 }
 
 void TestWelcome::getStartedStoresTheLoginChoice_data()

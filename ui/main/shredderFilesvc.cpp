@@ -105,9 +105,16 @@ void shredderFilesvc::viewDidLoad()
     m_ui->imgStorageWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning)
                                            .pixmap(QSize(iconSide, iconSide), devicePixelRatioF()));
     m_ui->lblStorageWarning->setTextFormat(Qt::RichText);
-    m_ui->imgStorageWarning->hide();
-    m_ui->lblStorageWarning->hide();
-    m_ui->lblStorageNote->hide();
+    // The lines keep their place while hidden: a line appearing when a row is checked would
+    // move every row under the pointer, and the next click would check another one.
+    for (QLabel* line : {m_ui->imgStorageWarning, m_ui->lblStorageWarning, m_ui->lblStorageNote}) {
+        line->setWordWrap(false);
+        line->setFixedHeight(iconSide);
+        QSizePolicy policy = line->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        line->setSizePolicy(policy);
+        line->hide();
+    }
     ScreenStyle::stylePrimaryButton(m_ui->btnShredStart);
     ScreenStyle::styleSecondaryButton(m_ui->btnAddmorefiles);
     ScreenStyle::styleSecondaryButton(m_ui->btnSelectAll);
@@ -243,10 +250,9 @@ void shredderFilesvc::refreshStorageLines()
     if (warned > 0) {
         const QString count = warned == 1 ? text("IDS_KQ_245")
                                           : localizedFormat(QStringLiteral("IDS_KQ_244"), QString::number(warned));
-        m_ui->lblStorageWarning->setText(count.toHtmlEscaped() + u' '
-                                         + ErasureTexts::reasonText(m_storage.warnings.first()).toHtmlEscaped()
-                                         + QStringLiteral(" <a href=\"details\">") + text("IDS_KQ_246").toHtmlEscaped()
-                                         + QStringLiteral("</a>"));
+        // One short line; the reasons are in the details and on each row.
+        m_ui->lblStorageWarning->setText(count.toHtmlEscaped() + QStringLiteral(" <a href=\"details\">")
+                                         + text("IDS_KQ_246").toHtmlEscaped() + QStringLiteral("</a>"));
     }
     // A note is one quiet line, not a mark on every row.
     m_ui->lblStorageNote->setVisible(!m_storage.notes.isEmpty());

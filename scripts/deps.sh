@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential dpkg-dev cmake ninja-build pkg-config  # dpkg-dev: dpkg-buildflags for hardening
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libplist-dev libsodium-dev libarchive-dev
     e2fsprogs util-linux coreutils btrfs-progs xfsprogs dbus-daemon strace

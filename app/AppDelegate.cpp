@@ -106,7 +106,7 @@ void AppDelegate::applicationWillFinishLaunching()
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    setLanguageStrings(loadLanguageStrings());
     m_menu->setTitles();
     if (m_menuitem_checkforupdates)
         m_menuitem_checkforupdates->setText(localizedText(QStringLiteral("IDS_KQ_1")));

@@ -24,6 +24,37 @@ std::optional<QVariantMap> loadPlistDictionary(const QString& name, const Bundle
     return file.value.toMap();
 }
 
+std::optional<QVariantMap> loadLanguageStrings(const QLocale& locale, const Bundle& bundle)
+{
+    std::optional<QVariantMap> strings = loadPlistDictionary(QStringLiteral("English"), bundle);
+    // As gettext: in the C locale a LANGUAGE list is not read, the texts are English.
+    const QStringList languages
+        = locale.language() == QLocale::C ? QStringList() : locale.uiLanguages();
+    for (const QString& language : languages) {
+        const QLocale tried(language);
+        // "en" is the English table itself; "C" has no table of its own.
+        if (tried.language() == QLocale::English || tried.language() == QLocale::C)
+            break;
+        // The language's table, then its region's ("de", then "de_CH") over it.
+        bool found = false;
+        for (const QString& name : {QLocale::languageToCode(tried.language()), tried.name()}) {
+            const std::optional<QVariantMap> table = loadPlistDictionary(name, bundle);
+            if (!table)
+                continue;
+            found = true;
+            if (!strings)
+                strings.emplace();
+            for (auto it = table->cbegin(); it != table->cend(); ++it) {
+                if (it->typeId() == QMetaType::QString)
+                    strings->insert(it.key(), *it);
+            }
+        }
+        if (found)
+            break;
+    }
+    return strings;
+}
+
 void setLanguageStrings(std::optional<QVariantMap> strings)
 {
     table() = std::move(strings);
@@ -63,4 +94,13 @@ QString localizedFormat(const QString& key, const QStringList& arguments)
         from = at + argument.size();
     }
     return text;
+}
+
+QString localizedCount(qint64 n, const QString& oneKey, const QString& manyKey)
+{
+    const QStringList singular
+        = localizedText(QStringLiteral("IDS_KQ_600")).split(u' ', Qt::SkipEmptyParts);
+    const QString number = QString::number(n);
+    return localizedText(singular.contains(number) ? oneKey : manyKey)
+        .replace(QStringLiteral("%@"), number);
 }

@@ -1,18 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SizeText.h"
 
+#include <QLocale>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 
 namespace {
 
 // The C library's rounding of the widened float is part of the expected text ("999.9 KB"
-// against "1000.0 KB"), so format with snprintf rather than Qt's own number formatting.
+// against "1000.0 KB"): to_chars rounds as printf does in the C locale, whatever LC_NUMERIC
+// says. The separator is then the one of the user's locale ("1,5 KB" in German), with no
+// digit grouping, so "1000.0 KB" stays one number.
 QString formatUnit(float value, const char* unit)
 {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.1f %s", static_cast<double>(value), unit);
-    return QString::fromLatin1(buffer);
+    const auto [end, error] = std::to_chars(
+        buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 1);
+    QString text = QString::fromLatin1(buffer, error == std::errc() ? end - buffer : 0);
+    text.replace(u'.', QLocale().decimalPoint());
+    return text + u' ' + QLatin1String(unit);
 }
 
 } // namespace

@@ -30,8 +30,13 @@ private slots:
     void itemsKeepTheirUrls();
     void loadFromFolder_data();
     void loadFromFolder();
+    void languageOfTheLocale_data();
+    void languageOfTheLocale();
+    void realTableCoversEveryKey_data();
     void realTableCoversEveryKey();
     void lookupFallbacks();
+    void countedTexts_data();
+    void countedTexts();
     void sizeText_data();
     void sizeText();
     void pathsKeepEveryByte_data();
@@ -203,10 +208,67 @@ void TestModel::loadFromFolder()
     QCOMPARE(localizedText(u"IDS_KQ_1"_s), loads ? u"Hello"_s : QString());
 }
 
+void TestModel::languageOfTheLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("German replaces English") << u"de_DE"_s << u"IDS_KQ_1"_s << u"Hallo"_s;
+    QTest::newRow("key missing in German") << u"de_DE"_s << u"IDS_KQ_2"_s << u"Goodbye"_s;
+    QTest::newRow("German value not a string") << u"de_DE"_s << u"IDS_KQ_3"_s << u"Three"_s;
+    QTest::newRow("region over its language") << u"de_CH"_s << u"IDS_KQ_1"_s << u"Grüezi"_s;
+    QTest::newRow("region falls back to language") << u"de_CH"_s << u"IDS_KQ_3"_s << u"Drei"_s;
+    QTest::newRow("no table for the language") << u"fr_FR"_s << u"IDS_KQ_1"_s << u"Hello"_s;
+    QTest::newRow("English") << u"en_GB"_s << u"IDS_KQ_1"_s << u"Hello"_s;
+    QTest::newRow("C locale") << u"C"_s << u"IDS_KQ_1"_s << u"Hello"_s;
+}
+
+void TestModel::languageOfTheLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+
+    // Each table's entries as key, value pairs; a value that is a number is not a string.
+    const QList<std::pair<QString, QByteArray>> tables {
+        {u"English.plist"_s,
+            "<key>IDS_KQ_1</key><string>Hello</string>"
+            "<key>IDS_KQ_2</key><string>Goodbye</string>"
+            "<key>IDS_KQ_3</key><string>Three</string>"},
+        {u"de.plist"_s,
+            "<key>IDS_KQ_1</key><string>Hallo</string>"
+            "<key>IDS_KQ_3</key><integer>7</integer>"},
+        {u"de_CH.plist"_s,
+            "<key>IDS_KQ_1</key><string>Grüezi</string>"
+            "<key>IDS_KQ_3</key><string>Drei</string>"},
+    };
+    TempTree tree;
+    for (const auto& [name, entries] : tables) {
+        const QByteArray plist
+            = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + entries
+            + "</dict></plist>";
+        QVERIFY(!tree.writeFile(name, plist).isEmpty());
+    }
+
+    setLanguageStrings(loadLanguageStrings(QLocale(locale), Bundle(tree.path())));
+    QCOMPARE(localizedText(key), expected);
+}
+
+void TestModel::realTableCoversEveryKey_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const char* language : {"English", "de", "fr"})
+        QTest::newRow(language) << QString::fromLatin1(language);
+}
+
 void TestModel::realTableCoversEveryKey()
 {
-    setLanguageStrings(loadPlistDictionary(u"English"_s));
-    QVERIFY2(languageStrings().has_value(), "the bundled English table did not load");
+    QFETCH(QString, language);
+    // The language's own table: English filling a gap would hide it.
+    const std::optional<QVariantMap> english = loadPlistDictionary(u"English"_s);
+    setLanguageStrings(loadPlistDictionary(language));
+    QVERIFY2(languageStrings().has_value() && english, "a bundled table did not load");
 
     QFile keys(QStringLiteral(CORVANE_TEST_DATA_DIR "/language_keys.txt"));
     QVERIFY2(keys.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(keys.fileName()));
@@ -220,8 +282,22 @@ void TestModel::realTableCoversEveryKey()
         if (localizedText(key).isEmpty())
             missing.append(key);
     }
+    for (auto it = english->cbegin(); it != english->cend(); ++it) {
+        if (!languageStrings()->contains(it.key()) && !missing.contains(it.key()))
+            missing.append(it.key());
+    }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u", ")));
     QVERIFY(checked > 0);
+
+    // Each text keeps English's placeholders and menu accelerators, and no key is one English
+    // lacks (a mistyped key would never be shown).
+    for (auto it = languageStrings()->cbegin(); it != languageStrings()->cend(); ++it) {
+        const QString source = english->value(it.key()).toString();
+        const QString text = it->toString();
+        QVERIFY2(english->contains(it.key()), qPrintable(it.key()));
+        for (const QString& mark : {u"%@"_s, u"__FILES__COUNT__"_s, u"&"_s})
+            QVERIFY2(text.count(mark) == source.count(mark), qPrintable(it.key() + u": "_s + text));
+    }
 
     // Formats keep their placeholder, once: the callers replace exactly one occurrence.
     // Confirmation word, free space, version, already subscribed, files count, one file count.
@@ -253,31 +329,66 @@ void TestModel::lookupFallbacks()
     QCOMPARE(localizedFormat(u"IDS_KQ_5"_s, u"1.2"_s), QString());
 }
 
+void TestModel::countedTexts_data()
+{
+    QTest::addColumn<QString>("singular"); // the counts that take the singular
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("English none") << u"1"_s << 0 << u"0 files"_s;
+    QTest::newRow("English one") << u"1"_s << 1 << u"1 file"_s;
+    QTest::newRow("English eleven") << u"1"_s << 11 << u"11 files"_s;
+    QTest::newRow("French none is singular") << u"0 1"_s << 0 << u"0 file"_s;
+    QTest::newRow("French ten") << u"0 1"_s << 10 << u"10 files"_s;
+}
+
+void TestModel::countedTexts()
+{
+    QFETCH(QString, singular);
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+    setLanguageStrings(QVariantMap {{u"IDS_KQ_600"_s, singular}, {u"IDS_KQ_601"_s, u"%@ file"_s},
+        {u"IDS_KQ_602"_s, u"%@ files"_s}});
+    QCOMPARE(localizedCount(count, u"IDS_KQ_601"_s, u"IDS_KQ_602"_s), expected);
+}
+
 void TestModel::sizeText_data()
 {
     QTest::addColumn<double>("bytes");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("locale");
 
-    QTest::newRow("negative") << -5.0 << u"0 bytes"_s;
-    QTest::newRow("one byte, no singular") << 1.0 << u"1 bytes"_s;
-    QTest::newRow("fraction truncated") << 999.9 << u"999 bytes"_s;
-    QTest::newRow("1.05 as a float is below 1.05") << 1050.0 << u"1.0 KB"_s;
-    QTest::newRow("decimal, not binary units") << 1536.0 << u"1.5 KB"_s;
-    QTest::newRow("just under the rounding edge") << 999949.0 << u"999.9 KB"_s;
-    QTest::newRow("unit chosen before rounding") << 999950.0 << u"1000.0 KB"_s;
-    QTest::newRow("megabytes") << 1234567.0 << u"1.2 MB"_s;
-    QTest::newRow("no unit above GB") << 1500000000000.0 << u"1500.0 GB"_s;
+    QTest::newRow("negative") << -5.0 << u"0 bytes"_s << u"C"_s;
+    QTest::newRow("one byte, no singular") << 1.0 << u"1 bytes"_s << u"C"_s;
+    QTest::newRow("fraction truncated") << 999.9 << u"999 bytes"_s << u"C"_s;
+    QTest::newRow("1.05 as a float is below 1.05") << 1050.0 << u"1.0 KB"_s << u"C"_s;
+    QTest::newRow("decimal, not binary units") << 1536.0 << u"1.5 KB"_s << u"C"_s;
+    QTest::newRow("just under the rounding edge") << 999949.0 << u"999.9 KB"_s << u"C"_s;
+    QTest::newRow("unit chosen before rounding") << 999950.0 << u"1000.0 KB"_s << u"C"_s;
+    QTest::newRow("megabytes") << 1234567.0 << u"1.2 MB"_s << u"C"_s;
+    QTest::newRow("no unit above GB") << 1500000000000.0 << u"1500.0 GB"_s << u"C"_s;
     // 999,999.999 rounds to 1,000,000 as a float, so the megabyte step sees exactly 1000;
     // double intermediates would give "1000.0 MB".
-    QTest::newRow("float intermediate crosses into GB") << 999999999.0 << u"1.0 GB"_s;
-    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << u"0 bytes"_s;
+    QTest::newRow("float intermediate crosses into GB") << 999999999.0 << u"1.0 GB"_s << u"C"_s;
+    // The locale's separator, chosen on purpose; no digit grouping, so the unit's number stays
+    // as the table above has it.
+    QTest::newRow("German comma") << 1536.0 << u"1,5 KB"_s << u"de_DE"_s;
+    QTest::newRow("German, no grouping") << 1500000000000.0 << u"1500,0 GB"_s << u"de_DE"_s;
+    QTest::newRow("US English, no grouping") << 999950.0 << u"1000.0 KB"_s << u"en_US"_s;
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << u"0 bytes"_s
+                                  << u"C"_s;
 }
 
 void TestModel::sizeText()
 {
     QFETCH(double, bytes);
     QFETCH(QString, expected);
-    QCOMPARE(::sizeText(bytes), expected);
+    QFETCH(QString, locale);
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const QString text = ::sizeText(bytes);
+    QLocale::setDefault(before);
+    QCOMPARE(text, expected);
 }
 
 void TestModel::pathsKeepEveryByte_data()

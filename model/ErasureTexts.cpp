@@ -95,3 +95,21 @@ QString ErasureTexts::verdictText(const StorageVerdict& verdict)
         return {};
     return reasonText(verdict.mainReason());
 }
+
+QString ErasureTexts::refusalText(PathCheck::Verdict verdict)
+{
+    using Verdict = PathCheck::Verdict;
+    switch (verdict) {
+    case Verdict::Accepted: break;
+    case Verdict::RestrictedName: return localizedText(key(623));
+    case Verdict::NotWritable: return localizedText(key(624));
+    case Verdict::FileSystemRoot: return localizedText(key(625));
+    case Verdict::TopLevelFolder: return localizedText(key(626));
+    case Verdict::HomeFolder: return localizedText(key(627));
+    case Verdict::SystemFolder: return localizedText(key(628));
+    case Verdict::VirtualFileSystem: return localizedText(key(629));
+    case Verdict::Missing: return localizedText(key(630));
+    case Verdict::NameNotExact: return localizedText(key(631));
+    }
+    return {};
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Filedata.h"
+#include "PathChecks.h"
 #include "ShredReport.h"
 #include "StorageVerdict.h"
 
@@ -21,4 +22,6 @@ public:
     /// Why a regular file `file` will not be erased, as it was when listed; empty when nothing
     /// seen then stands in the way.
     static QString listedRefusalText(const Filedata& file);
+    /// Why a path with `verdict` is refused, for a terminal: the window shows one alert instead.
+    static QString refusalText(PathCheck::Verdict verdict);
 };

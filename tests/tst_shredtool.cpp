@@ -31,16 +31,23 @@ struct ToolRun
     QString err;
 };
 
-// Runs the tool with `args`; as uid/gid 65534 when `unprivileged`. A tool that waited for
-// input or hung would not finish: standard input stays an open pipe that is never written.
-ToolRun runTool(const QStringList& args, bool unprivileged = false, const QString& workingDir = {},
-                const QByteArray& input = {})
+// Runs the tool with `args`; as uid/gid 65534 when `unprivileged`. Leading NAME=value words set
+// the environment, as env(1) reads them. A tool that waited for input or hung would not
+// finish: standard input stays an open pipe that is never written.
+ToolRun runTool(QStringList args, bool unprivileged = false, const QString& workingDir = {},
+    const QByteArray& input = {})
 {
     QProcess process;
     process.setWorkingDirectory(workingDir);
     // Names are quoted as the locale allows: the expectations here are a UTF-8 locale's.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    environment.remove(u"LANGUAGE"_s);
+    static const QRegularExpression assignment(u"^[A-Z_]+="_s);
+    while (!args.isEmpty() && assignment.match(args.first()).hasMatch()) {
+        const QString assigned = args.takeFirst();
+        environment.insert(assigned.section(u'=', 0, 0), assigned.section(u'=', 1));
+    }
     process.setProcessEnvironment(environment);
     if (!input.isEmpty()) {
         process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -441,6 +448,19 @@ void TestShredTool::gnuManners_data()
         << u"; 1 of 2 paths removed; 1 not erased; 0 refused;"_s
         << u"corvane-shred: cannot erase 'gone': No such file or directory\n"_s
         << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+    // The user's language, with its plurals: French counts 0 as singular.
+    QTest::newRow("German")
+        << QStringList {u"LC_ALL=de_DE.UTF-8"_s, u"-v"_s, u"gone"_s, u"dir"_s} << false
+        << QByteArray() << 1
+        << u"' gelöscht\nGelöscht: 2 Dateien (8 bytes) und 2 weitere Einträge; "
+           "entfernt: 1 von 2 Pfaden; nicht gelöscht: 1; abgelehnt: 0; mit Warnung: 0.\n"_s
+        << u"corvane-shred: 'gone' kann nicht gelöscht werden: "_s
+        << QStringList {u"odd\nname"_s, u"own"_s};
+    QTest::newRow("French")
+        << QStringList {u"LANGUAGE=fr"_s, u"LC_ALL=de_DE.UTF-8"_s, u"own"_s} << false
+        << QByteArray() << 0
+        << u"Effacés\u00a0: 1 fichier (4 bytes) et 0 autre entrée\u00a0; supprimés\u00a0: 1 sur 1 chemin\u00a0;"_s
+        << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
     QTest::newRow("inside a folder it may not enter")
         << QStringList {u"sealed/inner"_s} << true << QByteArray() << 1 << QString()
         << u"corvane-shred: cannot erase 'sealed/inner': Permission denied\n"_s << all;

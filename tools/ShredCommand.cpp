@@ -59,9 +59,26 @@ QByteArray quoted(const QString& path)
     return quoted(PathText::toNative(path));
 }
 
-QString counted(qint64 n, const char* one, const char* many)
+QString counted(qint64 n, int one, int many)
 {
-    return QString::number(n) + u' ' + QLatin1String(n == 1 ? one : many);
+    return localizedCount(
+        n, QStringLiteral("IDS_KQ_%1").arg(one), QStringLiteral("IDS_KQ_%1").arg(many));
+}
+
+// The text under key IDS_KQ_`key` in the locale's encoding, each "%@" in turn filled with the
+// next argument's own bytes: a quoted path is already in the terminal's encoding.
+QByteArray said(int key, const QList<QByteArray>& arguments = {})
+{
+    QByteArray text = localizedText(QStringLiteral("IDS_KQ_%1").arg(key)).toLocal8Bit();
+    qsizetype from = 0;
+    for (const QByteArray& argument : arguments) {
+        const qsizetype at = text.indexOf("%@", from);
+        if (at < 0)
+            break;
+        text.replace(at, 2, argument);
+        from = at + argument.size();
+    }
+    return text;
 }
 
 int terminalWidth(int fd)
@@ -132,12 +149,15 @@ int ShredCommand::usageError(const QByteArray& message)
 {
     writeLine(m_err, kProgramName + ": " + message);
     writeLine(m_err, kShortUsage);
-    writeLine(m_err, QByteArrayLiteral("Try 'corvane-shred --help' for more information."));
+    writeLine(m_err, said(622));
     return UsageError;
 }
 
 int ShredCommand::run(const QList<QByteArray>& arguments)
 {
+    // First: even a usage error is told in the user's language.
+    if (!languageStrings())
+        setLanguageStrings(loadLanguageStrings());
     ShredArguments args = ShredArguments::parse(arguments);
     if (!args.error.isEmpty())
         return usageError(args.error);
@@ -150,8 +170,8 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         const bool fromInput = args.files0From == "-";
         FILE* list = fromInput ? stdin : std::fopen(args.files0From.constData(), "rbe");
         if (!list) {
-            writeLine(m_err, kProgramName + ": cannot open " + quoted(args.files0From)
-                                 + " for reading: " + std::strerror(errno));
+            writeLine(m_err,
+                kProgramName + ": " + said(609, {quoted(args.files0From), std::strerror(errno)}));
             return NotAllErased;
         }
         const bool read = args.readFiles0(list);
@@ -162,15 +182,13 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
             return NotAllErased;
         }
     } else if (args.paths.isEmpty()) {
-        return usageError("missing operand");
+        return usageError(said(621));
     }
     m_method = args.method;
     m_verbose = args.verbose;
     m_verify = args.verify;
     m_quiet = args.quiet;
     m_dryRun = args.dryRun;
-    if (!languageStrings())
-        setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
 
     m_progressShown = !m_dryRun && ::isatty(fileno(m_err)) == 1;
     m_engine.setPerFileDelayMs(0);
@@ -186,7 +204,7 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         const QByteArray last = trimmed.mid(trimmed.lastIndexOf('/') + 1);
         if (last == "." || last == "..") {
             ++m_totals.refused;
-            writeLine(m_err, kProgramName + ": refusing to remove '.' or '..' directory: skipping " + quoted(path));
+            writeLine(m_err, kProgramName + ": " + said(610, {quoted(path)}));
             continue;
         }
         // Already erased with an earlier argument that held it: done, not missing.
@@ -217,15 +235,16 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         if (check.verdict == PathCheck::Verdict::Missing && check.error != 0) {
             // Not a refusal: the item could not be looked at, for the reason the system gives.
             ++m_totals.notErased;
-            writeLine(m_err,
-                kProgramName + ": cannot erase " + quoted(path) + ": "
-                    + std::strerror(check.error));
+            writeLine(
+                m_err, kProgramName + ": " + said(611, {quoted(path), std::strerror(check.error)}));
             continue;
         }
         if (!check.accepted()) {
             ++m_totals.refused;
-            writeLine(m_err, kProgramName + ": cannot erase " + quoted(path) + ": refused: "
-                                 + check.reason().toLocal8Bit());
+            writeLine(m_err,
+                kProgramName + ": "
+                    + said(612,
+                        {quoted(path), ErasureTexts::refusalText(check.verdict).toLocal8Bit()}));
             continue;
         }
         if (m_dryRun) {
@@ -250,10 +269,9 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     m_queued.clear();
     clearProgress();
     if (!m_stoppedFile.isEmpty()) {
-        writeLine(m_err, kProgramName + ": stopped while overwriting " + quoted(m_stoppedFile)
-                             + "; it was kept, not removed");
+        writeLine(m_err, kProgramName + ": " + said(613, {quoted(m_stoppedFile)}));
     } else if (s_stopSignal) {
-        writeLine(m_err, kProgramName + ": stopped; the paths not reached were left untouched");
+        writeLine(m_err, kProgramName + ": " + said(614));
     }
     const bool allRemoved = m_dryRun ? m_totals.refused == 0 : m_totals.pathsRemoved == m_pathCount;
     const bool written = ((m_quiet && allRemoved && !s_stopSignal) || writeOut(summary() + '\n'))
@@ -285,7 +303,7 @@ bool ShredCommand::writeOut(const QByteArray& text)
         && std::fflush(m_out) == 0;
     if (!ok) {
         m_outputFailed = true;
-        writeLine(m_err, kProgramName + ": write error: " + std::strerror(errno));
+        writeLine(m_err, kProgramName + ": " + said(615, {std::strerror(errno)}));
     }
     return ok;
 }
@@ -316,24 +334,29 @@ void ShredCommand::listPath(const QByteArray& path)
                                  const EntryStat& entry) {
         if (!S_ISREG(entry.mode)) {
             ++m_totals.otherEntries;
-            writeOut("would remove " + quoted(file) + '\n');
+            writeOut(said(616, {quoted(file)}) + '\n');
             return;
         }
         if (entry.links > 1) {
             ++m_totals.notErased;
-            writeLine(m_err, kProgramName + ": cannot erase " + quoted(file) + ": "
-                                 + ErasureTexts::failureText({{}, ShredFailure::Kind::HardLinks, 0, quint64(entry.links)})
-                                       .toLocal8Bit());
+            writeLine(m_err,
+                kProgramName + ": "
+                    + said(611,
+                        {quoted(file),
+                            ErasureTexts::failureText(
+                                {{}, ShredFailure::Kind::HardLinks, 0, quint64(entry.links)})
+                                .toLocal8Bit()}));
             return;
         }
         ++m_totals.files;
         m_totals.bytes += entry.size;
-        writeOut("would erase " + quoted(file) + '\n');
+        writeOut(said(617, {quoted(file)}) + '\n');
         const StorageVerdict verdict = assessment.assessAt(folder.fd(), name);
         if (verdict.hasWarning()) {
             ++m_totals.warned;
-            writeLine(m_err, kProgramName + ": warning: " + quoted(file) + ": "
-                                 + ErasureTexts::verdictText(verdict).toLocal8Bit());
+            writeLine(m_err,
+                kProgramName + ": "
+                    + said(619, {quoted(file), ErasureTexts::verdictText(verdict).toLocal8Bit()}));
         }
     });
 }
@@ -441,13 +464,15 @@ void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& re
     if (result.outcome != ShredFileResult::Outcome::Erased)
         return;
     if (m_verbose)
-        writeOut("erased " + quoted(file) + '\n');
+        writeOut(said(618, {quoted(file)}) + '\n');
     if (result.verdict.hasWarning()) {
         ++m_totals.warned;
         ++m_warnedByReason[int(result.verdict.mainReason())];
         if (m_verbose) {
-            writeLine(m_err, kProgramName + ": warning: " + quoted(file) + ": "
-                                 + ErasureTexts::verdictText(result.verdict).toLocal8Bit());
+            writeLine(m_err,
+                kProgramName + ": "
+                    + said(619,
+                        {quoted(file), ErasureTexts::verdictText(result.verdict).toLocal8Bit()}));
         }
     }
 }
@@ -461,22 +486,32 @@ void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
         m_stoppedFile = report.stoppedPath;
     for (const ShredFailure& failure : report.failures) {
         ++m_totals.notErased;
-        writeLine(m_err, kProgramName + ": cannot erase " + quoted(failure.path) + ": "
-                             + ErasureTexts::failureText(failure).toLocal8Bit());
+        writeLine(m_err,
+            kProgramName + ": "
+                + said(
+                    611, {quoted(failure.path), ErasureTexts::failureText(failure).toLocal8Bit()}));
     }
     if (report.succeeded() && report.pathRemoved) {
         ++m_totals.pathsRemoved;
     } else if (report.succeeded()) {
         ++m_totals.notErased;
-        writeLine(m_err, kProgramName + ": cannot erase " + quoted(path) + ": "
-                             + ErasureTexts::failureText({{}, ShredFailure::Kind::StillThere}).toLocal8Bit());
+        writeLine(m_err,
+            kProgramName + ": "
+                + said(611,
+                    {quoted(path),
+                        ErasureTexts::failureText({{}, ShredFailure::Kind::StillThere})
+                            .toLocal8Bit()}));
     }
     if (!m_verbose) {
         // One line per path and reason; --verbose names every file instead.
         for (auto it = m_warnedByReason.cbegin(); it != m_warnedByReason.cend(); ++it) {
             const QString text = ErasureTexts::reasonText(StorageReason(it.key()));
-            writeLine(m_err, kProgramName + ": warning: " + quoted(path) + ": " + text.toLocal8Bit()
-                                 + " (" + counted(it.value(), "file", "files").toLocal8Bit() + ")");
+            writeLine(m_err,
+                kProgramName + ": "
+                    + said(619,
+                        {quoted(path),
+                            text.toLocal8Bit() + " (" + counted(it.value(), 601, 602).toLocal8Bit()
+                                + ")"}));
         }
     }
     // Each note once per run: it is about the storage, not about a file.
@@ -484,28 +519,25 @@ void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
         if (m_notesTold.contains(note))
             continue;
         m_notesTold.append(note);
-        writeLine(m_err, kProgramName + ": note: " + ErasureTexts::reasonText(note).toLocal8Bit());
+        writeLine(
+            m_err, kProgramName + ": " + said(620, {ErasureTexts::reasonText(note).toLocal8Bit()}));
     }
 }
 
 QByteArray ShredCommand::summary() const
 {
     if (m_dryRun) {
-        return QStringLiteral("Would erase %1 (%2) and remove %3; %4 not erased; %5 refused; %6 with a warning.")
-            .arg(counted(m_totals.files, "file", "files"), sizeText(double(m_totals.bytes)),
-                 counted(m_totals.otherEntries, "other entry", "other entries"),
-                 QString::number(m_totals.notErased), QString::number(m_totals.refused),
-                 QString::number(m_totals.warned))
+        return localizedFormat(QStringLiteral("IDS_KQ_608"),
+            {counted(m_totals.files, 601, 602), sizeText(double(m_totals.bytes)),
+                counted(m_totals.otherEntries, 603, 604), QString::number(m_totals.notErased),
+                QString::number(m_totals.refused), QString::number(m_totals.warned)})
             .toLocal8Bit();
     }
-    const QString text
-        = QStringLiteral("Erased %1 (%2) and %3; %4 of %5 removed; %6 not erased; %7 refused; %8 "
-                         "with a warning.")
-              .arg(counted(m_totals.files, "file", "files"), sizeText(double(m_totals.bytes)),
-                   counted(m_totals.otherEntries, "other entry", "other entries"),
-                   QString::number(m_totals.pathsRemoved), counted(m_pathCount, "path", "paths"),
-                   QString::number(m_totals.notErased), QString::number(m_totals.refused),
-                   QString::number(m_totals.warned));
+    const QString text = localizedFormat(QStringLiteral("IDS_KQ_607"),
+        {counted(m_totals.files, 601, 602), sizeText(double(m_totals.bytes)),
+            counted(m_totals.otherEntries, 603, 604), QString::number(m_totals.pathsRemoved),
+            counted(m_pathCount, 605, 606), QString::number(m_totals.notErased),
+            QString::number(m_totals.refused), QString::number(m_totals.warned)});
     return text.toLocal8Bit();
 }
 
@@ -516,16 +548,22 @@ void ShredCommand::showProgress()
     QString head = QStringLiteral("[%1/%2] ").arg(m_pathIndex).arg(m_pathCount);
     if (m_bytesPlanned > 0) {
         const int percent = int(std::min<quint64>(100, m_bytesDone * 100 / m_bytesPlanned));
-        head += QStringLiteral("%1%, %2 of %3").arg(percent).arg(sizeText(double(m_bytesDone)), sizeText(double(m_bytesPlanned)));
+        head += QString::number(percent) + QStringLiteral("%, ")
+            + localizedFormat(QStringLiteral("IDS_KQ_509"),
+                {sizeText(double(m_bytesDone)), sizeText(double(m_bytesPlanned))});
     } else {
         head += sizeText(double(m_bytesDone));
     }
     if (m_passes > 1 && !m_currentFile.isEmpty())
-        head += QStringLiteral(", pass %1 of %2").arg(m_pass).arg(m_passes);
+        head += QStringLiteral(", ")
+            + localizedFormat(
+                QStringLiteral("IDS_KQ_251"), {QString::number(m_pass), QString::number(m_passes)});
     const qint64 elapsed = m_pathTimer.elapsed();
     if (elapsed >= kEstimateAfterMs && m_bytesDone > 0 && m_bytesPlanned > m_bytesDone) {
         const double rate = double(m_bytesDone) / double(elapsed);
-        head += QStringLiteral(", about %1 left").arg(durationText(qint64(double(m_bytesPlanned - m_bytesDone) / rate / 1000.0) + 1));
+        head += QStringLiteral(", ")
+            + localizedFormat(QStringLiteral("IDS_KQ_252"),
+                durationText(qint64(double(m_bytesPlanned - m_bytesDone) / rate / 1000.0) + 1));
     }
     QString line = head;
     if (!m_currentFile.isEmpty())

@@ -124,14 +124,14 @@ void aboutVc::loadView()
 
 void aboutVc::viewDidLoad()
 {
-    m_btnprivacypolicy->setText(QStringLiteral("Privacy Policy"));
+    m_btnprivacypolicy->setText(localizedText(QStringLiteral("IDS_KQ_640")));
     // The GPL is a licence granted to the user, not an agreement the user enters.
-    m_btnEULA->setText(QStringLiteral("Licence"));
-    m_btnuninstallinstruction->setText(QStringLiteral("Uninstall Instructions"));
+    m_btnEULA->setText(localizedText(QStringLiteral("IDS_KQ_641")));
+    m_btnuninstallinstruction->setText(localizedText(QStringLiteral("IDS_KQ_642")));
     m_lblappname->setText(localizedText(QStringLiteral("IDS_KQ_6")));
     m_lblversion->setText(versionLine());
-    m_lblcopyright->setText(QStringLiteral("Copyright \u00a9 2026 the Corvane developers.\n"
-                                           "Free software under the GNU GPL, version 3 or later."));
+    m_lblcopyright->setText(QStringLiteral("Copyright \u00a9 2026 the Corvane developers.\n")
+        + localizedText(QStringLiteral("IDS_KQ_643")));
     m_CorvaneIcon->setPixmap(
         Pictures::pixmap(Pictures::Picture::ApplicationIcon, QSize(128, 128), devicePixelRatioF()));
 

@@ -2,6 +2,7 @@
 #include "collectionView_cell.h"
 
 #include "CustomTextFieldCell.h"
+#include "LanguageTable.h"
 #include "Pictures.h"
 #include "buttoncursor.h"
 
@@ -70,8 +71,8 @@ void collectionView_cell::setCard(const QVariantMap& card)
         : Pictures::Picture::DownloadButton;
     m_btnappstore->setIcon(QIcon(Pictures::pixmap(picture, {}, devicePixelRatioF())));
     m_btnappstore->setAccessibleName(picture == Pictures::Picture::FlathubButton
-            ? QStringLiteral("Get it on Flathub")
-            : QStringLiteral("Download"));
+            ? localizedText(QStringLiteral("IDS_KQ_645"))
+            : localizedText(QStringLiteral("IDS_KQ_646")));
 }
 
 void collectionView_cell::changeEvent(QEvent* event)

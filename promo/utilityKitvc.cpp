@@ -2,6 +2,7 @@
 #include "utilityKitvc.h"
 
 #include "CustomScroller.h"
+#include "LanguageTable.h"
 #include "PromotedApplications.h"
 #include "buttoncursor.h"
 #include "collectionView_cell.h"
@@ -77,7 +78,7 @@ void utilityKitvc::loadView()
 
 void utilityKitvc::viewDidLoad()
 {
-    m_lblotherapps->setText(QStringLiteral("Other Apps we think you may Love:"));
+    m_lblotherapps->setText(localizedText(QStringLiteral("IDS_KQ_644")));
     // Clear: the window's own background shows between the cards.
     m_scrollview->viewport()->setAutoFillBackground(false);
     m_collectionView->setAutoFillBackground(false);

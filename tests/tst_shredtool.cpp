@@ -139,7 +139,7 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
 
     const auto row = [](const char* name, const char* args, int exitCode, const char* message) {
         QTest::newRow(name) << QString::fromLatin1(args).split(u' ', Qt::SkipEmptyParts) << exitCode
-                            << QString::fromLatin1(message);
+                            << QString::fromUtf8(message);
     };
     row("no arguments", "", 2, "missing operand");
     row("only options", "--verbose --method 2", 2, "missing operand");
@@ -156,6 +156,8 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
     row("names with --files0-from", "--files0-from=- FILE", 2, "file operands cannot be combined with --files0-from");
     row("-h with a path", "FILE -h", 0, "Usage: corvane-shred [OPTION]... [--] PATH...");
     row("help", "--help", 0, "Exit status:");
+    row("German help", "LC_ALL=de_DE.UTF-8 --help", 0, "Exit-Status:");
+    row("French help", "LC_ALL=fr_FR.UTF-8 --help", 0, "Code de sortie\u00a0:");
     row("version with a path", "--vers FILE", 0, "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
 }
 

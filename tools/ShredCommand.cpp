@@ -100,49 +100,8 @@ ShredCommand::ShredCommand(ZPHShred& engine, FILE* out, FILE* err)
 
 QByteArray ShredCommand::usage()
 {
-    return kShortUsage
-        + QByteArrayLiteral(
-            "\n"
-            "Overwrites every regular file under each PATH in place, then removes the PATH.\n"
-            "\n"
-            "  -m, --method=N        1: one pass of zero bytes (the default)\n"
-            "                        2: one pass of 0xFF bytes\n"
-            "                        3: three passes: zeros, 0xFF, then 84 02 96 49 repeated\n"
-            "      --verify          read every file back after its last pass, bypassing the\n"
-            "                        page cache; a file that does not hold the pattern is\n"
-            "                        kept\n"
-            "  -f, --force           give write permission to your own files that lack it\n"
-            "      --dry-run         list what would be erased, refused or warned about, and\n"
-            "                        touch nothing\n"
-            "      --files0-from=F   erase the NUL-separated names in file F ('-' for\n"
-            "                        standard input) instead of PATHs\n"
-            "  -v, --verbose         print \"erased 'PATH'\" for every erased file, and a\n"
-            "                        warning for each file whose old contents may remain\n"
-            "  -q, --quiet           print no summary when everything was erased\n"
-            "  -h, --help            show this help and exit\n"
-            "      --version         show the version and exit\n"
-            "  --                    every argument after it is a PATH\n"
-            "\n"
-            "Long options may be shortened to any unique prefix; short ones may be combined.\n"
-            "\n"
-            "Symbolic links are removed, never followed. A file with other hard links is\n"
-            "left alone. '.' and '..', the file-system root, folders directly under it, the\n"
-            "home folder, virtual file systems, paths the user may not write and paths named\n"
-            "Desktop, Documents, Downloads, Movies, Music, Pictures, Public, Users, System,\n"
-            "Library, Applications or the login name are refused.\n"
-            "\n"
-            "Overwriting in place cannot reach old copies on copy-on-write,\n"
-            "data-journalling, log-structured, network or overlay storage, nor in extents\n"
-            "shared with another file: such files are removed with a warning. A note tells\n"
-            "of flash storage, memory file systems and encrypted devices.\n"
-            "\n"
-            "Exit status:\n"
-            "  0    every PATH was erased and removed\n"
-            "  1    something was refused, missing or not erased\n"
-            "  2    usage error\n"
-            "  3    everything was removed, but some files only with a warning\n"
-            "  130  stopped by SIGINT, 143 stopped by SIGTERM: the file being overwritten is\n"
-            "       kept, never removed half-overwritten\n");
+    // Options and their words in the user's language, each line within 79 columns.
+    return kShortUsage + '\n' + said(650);
 }
 
 int ShredCommand::usageError(const QByteArray& message)

@@ -35,8 +35,6 @@ private slots:
     void realTableCoversEveryKey_data();
     void realTableCoversEveryKey();
     void lookupFallbacks();
-    void countedTexts_data();
-    void countedTexts();
     void sizeText_data();
     void sizeText();
     void pathsKeepEveryByte_data();
@@ -327,29 +325,6 @@ void TestModel::lookupFallbacks()
     setLanguageStrings(table);
     QCOMPARE(localizedFormat(u"IDS_KQ_49"_s, u"1.2"_s), u"Version 1.2"_s);
     QCOMPARE(localizedFormat(u"IDS_KQ_5"_s, u"1.2"_s), QString());
-}
-
-void TestModel::countedTexts_data()
-{
-    QTest::addColumn<QString>("singular"); // the counts that take the singular
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("English none") << u"1"_s << 0 << u"0 files"_s;
-    QTest::newRow("English one") << u"1"_s << 1 << u"1 file"_s;
-    QTest::newRow("English eleven") << u"1"_s << 11 << u"11 files"_s;
-    QTest::newRow("French none is singular") << u"0 1"_s << 0 << u"0 file"_s;
-    QTest::newRow("French ten") << u"0 1"_s << 10 << u"10 files"_s;
-}
-
-void TestModel::countedTexts()
-{
-    QFETCH(QString, singular);
-    QFETCH(int, count);
-    QFETCH(QString, expected);
-    setLanguageStrings(QVariantMap {{u"IDS_KQ_600"_s, singular}, {u"IDS_KQ_601"_s, u"%@ file"_s},
-        {u"IDS_KQ_602"_s, u"%@ files"_s}});
-    QCOMPARE(localizedCount(count, u"IDS_KQ_601"_s, u"IDS_KQ_602"_s), expected);
 }
 
 void TestModel::sizeText_data()

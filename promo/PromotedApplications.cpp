@@ -20,6 +20,14 @@ PromotedApplication make(int number, const char16_t* title, const char16_t* desc
     return app;
 }
 
+QString categoryKey(const QString& category)
+{
+    static const QStringList categories {QStringLiteral("Utilities"), QStringLiteral("Security"),
+        QStringLiteral("Network"), QStringLiteral("Development"), QStringLiteral("System")};
+    const qsizetype index = categories.indexOf(category);
+    return index < 0 ? QString() : QStringLiteral("IDS_KQ_%1").arg(730 + index);
+}
+
 QList<PromotedApplication> buildEntries()
 {
     // Free-software tools that sit well next to a file eraser: knowing what fills a disk,
@@ -170,6 +178,9 @@ QVariantMap PromotedApplications::card(int number)
         {QStringLiteral("apppath"), app->apppath},
         {QStringLiteral("category"), app->category},
         {QStringLiteral("isappStore"), app->isappStore},
+        // The language table's words for them; the English above stands in without a table.
+        {QStringLiteral("descriptionKey"), QStringLiteral("IDS_KQ_%1").arg(700 + number)},
+        {QStringLiteral("categoryKey"), categoryKey(app->category)},
     };
 }
 

@@ -54,7 +54,8 @@ public:
     std::array<bool, 3> candidatesInstalled() const;
 
     /// The card of entry `number` with the keys "Title", "description", "icon" (resource
-    /// path), "apppath", "category" and "isappStore"; empty outside 1..23.
+    /// path), "apppath", "category" and "isappStore", and the language-table keys of the
+    /// description and category ("descriptionKey", "categoryKey"); empty outside 1..23.
     static QVariantMap card(int number);
     /// The text key shown above candidate `candidateIndex` (0 A, 1 B, 2 C); empty otherwise.
     static QString topRatedKey(int candidateIndex);

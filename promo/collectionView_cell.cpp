@@ -64,8 +64,13 @@ void collectionView_cell::setCard(const QVariantMap& card)
     m_lbltitle->setText(card.value(QStringLiteral("Title")).toString());
     m_imgview->setPixmap(Pictures::renderSvg(card.value(QStringLiteral("icon")).toString(),
         QSize(iconSide, iconSide), devicePixelRatioF()));
-    m_lblsubtitle->setText(card.value(QStringLiteral("description")).toString());
-    m_lblapptype->setText(card.value(QStringLiteral("category")).toString());
+    // The user's language where the table has the text, the built-in English otherwise.
+    const auto text = [&card](const char* key, const char* english) {
+        const QString own = localizedText(card.value(QLatin1String(key)).toString());
+        return own.isEmpty() ? card.value(QLatin1String(english)).toString() : own;
+    };
+    m_lblsubtitle->setText(text("descriptionKey", "description"));
+    m_lblapptype->setText(text("categoryKey", "category"));
     const auto picture = card.value(QStringLiteral("isappStore")).toBool()
         ? Pictures::Picture::FlathubButton
         : Pictures::Picture::DownloadButton;

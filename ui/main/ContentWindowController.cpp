@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ContentWindowController.h"
+
+#include <QVBoxLayout>
+
+QWidget* ContentWindowController::makeWindow(const QString& objectName, int margin)
+{
+    auto* window = new QWidget;
+    window->setObjectName(objectName);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    return window;
+}
+
+void ContentWindowController::addContent(QObject* controller, QWidget* view)
+{
+    // The window owns its content from now on, as the storyboard keeps only a weak reference.
+    controller->setParent(window());
+    window()->layout()->addWidget(view);
+}

@@ -12,9 +12,7 @@ QWidget* ContentWindowController::makeWindow(const QString& objectName, int marg
     return window;
 }
 
-void ContentWindowController::addContent(QObject* controller, QWidget* view)
+void ContentWindowController::addView(QWidget* view)
 {
-    // The window owns its content from now on, as the storyboard keeps only a weak reference.
-    controller->setParent(window());
     window()->layout()->addWidget(view);
 }

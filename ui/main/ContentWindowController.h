@@ -24,11 +24,15 @@ protected:
     T* embedContent(const QString& identifier)
     {
         T* content = Storyboard::mainStoryboard().sharedController<T>(identifier);
-        if (content)
-            addContent(content, content->view());
+        if (content) {
+            // Through the content's own type: a widget must be given its parent as a widget.
+            // The window owns it from now on; the storyboard keeps only a weak reference.
+            content->setParent(window());
+            addView(content->view());
+        }
         return content;
     }
 
 private:
-    void addContent(QObject* controller, QWidget* view);
+    void addView(QWidget* view);
 };

@@ -8,10 +8,8 @@
 #include "supportVc.h"
 #include "tabViewSettings.h"
 
-#include <QVBoxLayout>
-
 settingsWindowController::settingsWindowController(QObject* parent)
-    : WindowController(parent)
+    : ContentWindowController(parent)
 { }
 
 void settingsWindowController::registerControllers(Storyboard& storyboard)
@@ -27,12 +25,9 @@ void settingsWindowController::registerControllers(Storyboard& storyboard)
 
 QWidget* settingsWindowController::loadWindow()
 {
-    auto* window = new QWidget;
-    window->setObjectName(QStringLiteral("settingsWindow"));
+    QWidget* window = makeWindow(QStringLiteral("settingsWindow"), 12);
     window->resize(620, 500);
     window->setMinimumSize(560, 460);
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(12, 12, 12, 12);
     return window;
 }
 
@@ -40,19 +35,14 @@ void settingsWindowController::windowDidLoad()
 {
     window()->setWindowTitle(localizedText(QStringLiteral("IDS_KQ_36")));
     closeOnEscape();
-    m_tabs = Storyboard::mainStoryboard().sharedController<tabViewSettings>(
-        QStringLiteral("tabViewSettings"));
-    if (!m_tabs)
-        return;
-    m_tabs->setParent(window());
-    window()->layout()->addWidget(m_tabs->view());
+    m_tabs = embedContent<tabViewSettings>(QStringLiteral("tabViewSettings"));
 }
 
 void settingsWindowController::showWindow()
 {
     // A hidden window applies the request as it appears; one on show has no such moment.
     const bool alreadyShown = isWindowLoaded() && window()->isVisible();
-    WindowController::showWindow();
+    ContentWindowController::showWindow();
     if (alreadyShown && m_tabs)
         m_tabs->applyRequestedTab();
 }

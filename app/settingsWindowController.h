@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "WindowController.h"
+#include "ContentWindowController.h"
 
 class Storyboard;
 class tabViewSettings;
 
 /// The settings window, made once and kept after it is closed. Its content is the process-wide
 /// `tabViewSettings`.
-class settingsWindowController : public WindowController
+class settingsWindowController : public ContentWindowController
 {
     Q_OBJECT
 

@@ -6,10 +6,9 @@
 #include "startupVC.h"
 
 #include <QCloseEvent>
-#include <QVBoxLayout>
 
 startupWindowController::startupWindowController(QObject* parent)
-    : WindowController(parent)
+    : ContentWindowController(parent)
 { }
 
 void startupWindowController::registerControllers(Storyboard& storyboard)
@@ -21,12 +20,9 @@ void startupWindowController::registerControllers(Storyboard& storyboard)
 
 QWidget* startupWindowController::loadWindow()
 {
-    auto* window = new QWidget;
-    window->setObjectName(QStringLiteral("startupWindow"));
+    QWidget* window = makeWindow(QStringLiteral("startupWindow"), 0);
     // As tall as its content: the newsletter box is there only in some builds.
     window->setMinimumWidth(600);
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
     window->installEventFilter(this);
     return window;
 }
@@ -34,12 +30,7 @@ QWidget* startupWindowController::loadWindow()
 void startupWindowController::windowDidLoad()
 {
     window()->setWindowTitle(localizedText(QStringLiteral("IDS_KQ_6")));
-    m_content
-        = Storyboard::mainStoryboard().sharedController<startupVC>(QStringLiteral("startupVC"));
-    if (m_content) {
-        m_content->setParent(window());
-        window()->layout()->addWidget(m_content->view());
-    }
+    m_content = embedContent<startupVC>(QStringLiteral("startupVC"));
     showWindow();
 }
 
@@ -51,5 +42,5 @@ bool startupWindowController::eventFilter(QObject* watched, QEvent* event)
         m_closeHandler();
         return true;
     }
-    return WindowController::eventFilter(watched, event);
+    return ContentWindowController::eventFilter(watched, event);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "WindowController.h"
+#include "ContentWindowController.h"
 
 #include <functional>
 
@@ -10,7 +10,7 @@ class startupVC;
 
 /// The first-run welcome window, made once per process. Its content is the process-wide
 /// `startupVC`. Loading the window shows it.
-class startupWindowController : public WindowController
+class startupWindowController : public ContentWindowController
 {
     Q_OBJECT
 

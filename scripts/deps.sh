@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential dpkg-dev cmake ninja-build pkg-config  # dpkg-dev: dpkg-buildflags for hardening
+    clang-format  # scripts/check-format.sh, run by CI before the tests
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libplist-dev libsodium-dev libarchive-dev
     e2fsprogs util-linux coreutils btrfs-progs xfsprogs dbus-daemon strace

@@ -610,13 +610,14 @@ void TestCycle::countsWaitForTheDisk()
     QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
 
     QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 1, 10000);
-    QTest::qWait(300); // whatever the run has told the screen arrives meanwhile
+    // Whatever the run told the screen before it reached the hook is posted by now.
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
     QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
     release = true;
     QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 2, 10000);
     QTRY_COMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
-    QTest::qWait(300);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
     const QString size = labelText(progress, "lblsizeDeleted");
     QVERIFY2(size.endsWith(shredded) && oneFileShredded.contains(size.chopped(shredded.size())),

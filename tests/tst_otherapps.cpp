@@ -34,7 +34,6 @@ private:
 
     TempTree m_system;
     TempTree m_flatpak;
-    TempTree m_user;
     std::unique_ptr<PromotedApplications> m_applications;
     UtilityKitWindow* m_window = nullptr;
     utilityKitvc* m_panel = nullptr;
@@ -58,7 +57,7 @@ void TestOtherApps::initTestCase()
 
 void TestOtherApps::init()
 {
-    for (const TempTree* dir : {&m_system, &m_flatpak, &m_user}) {
+    for (const TempTree* dir : {&m_system, &m_flatpak}) {
         for (const QString& name : QDir(dir->path()).entryList(QDir::Files))
             QFile::remove(dir->path() + u'/' + name);
     }
@@ -89,7 +88,7 @@ void TestOtherApps::orderingsArePermutations()
 void TestOtherApps::installedEntriesAreSkipped_data()
 {
     QTest::addColumn<int>("ordering");
-    QTest::addColumn<QStringList>("installed"); // folder:entry, folder one of system, flatpak, user
+    QTest::addColumn<QStringList>("installed"); // folder:entry, folder system or flatpak
     QTest::addColumn<QList<int>>("expectedFirst");
     QTest::addColumn<int>("expectedCount");
 
@@ -97,8 +96,6 @@ void TestOtherApps::installedEntriesAreSkipped_data()
         << 0 << names({"system:2", "system:5"}) << QList<int> {1, 3, 4, 6, 7} << 21;
     QTest::newRow("a system-wide Flatpak counts")
         << 1 << names({"flatpak:6", "system:16"}) << QList<int> {20, 13, 22} << 21;
-    QTest::newRow("a per-user copy does not")
-        << 1 << names({"user:6"}) << QList<int> {6, 16, 20} << 23;
     QStringList everything;
     for (int n = 1; n <= 23; ++n)
         everything << QStringLiteral("system:%1").arg(n);
@@ -115,7 +112,7 @@ void TestOtherApps::installedEntriesAreSkipped()
     for (const QString& item : installed) {
         const QString folder = item.section(u':', 0, 0);
         const int number = item.section(u':', 1).toInt();
-        TempTree& dir = folder == u"system" ? m_system : folder == u"flatpak" ? m_flatpak : m_user;
+        TempTree& dir = folder == u"system" ? m_system : m_flatpak;
         QVERIFY(!dir.writeFile(
                         PromotedApplications::entry(number)->desktopId + QStringLiteral(".desktop"),
                         "[Desktop Entry]\n")

@@ -75,7 +75,6 @@ private slots:
     void propertyListRejectsGarbage();
     void dispatchMainRunsOnGuiThreadInOrder();
     void performAfterWaitsOnGuiThread();
-    void systemLogHandsFixedTextToSink();
     void deliversSynchronouslyInOrderAndFilters();
     void callbackMayRemoveItselfAndPost();
     void destroyingOwnerWaitsForRunningCallback();
@@ -179,18 +178,6 @@ void TestPlatform::performAfterWaitsOnGuiThread()
     QCOMPARE(ranAfter, -1);
     QTRY_VERIFY(ranAfter >= 0);
     QVERIFY2(ranAfter >= 190, qPrintable(QString::number(ranAfter)));
-}
-
-void TestPlatform::systemLogHandsFixedTextToSink()
-{
-    QStringList lines;
-    SystemLog::setSink([&](const QString& line) { lines << line; });
-    SystemLog::log("Cannnot removeFile: %s", "Permission denied");
-    SystemLog::log("Could not Open File!!");
-    SystemLog::setSink({});
-    SystemLog::log("not captured");
-    QCOMPARE(lines,
-        (QStringList {u"Cannnot removeFile: Permission denied"_s, u"Could not Open File!!"_s}));
 }
 
 void TestPlatform::deliversSynchronouslyInOrderAndFilters()

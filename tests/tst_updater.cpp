@@ -8,7 +8,6 @@
 #include "ProgramRun.h"
 #include "SUUpdater.h"
 #include "SUUpdaterDelegate.h"
-#include "StdoutCapture.h"
 #include "TempTree.h"
 #include "TestArchive.h"
 #include "UpdateInstaller.h"
@@ -515,14 +514,8 @@ void TestUpdater::automaticUpdateInstallsOnQuitAndRestarts()
     publish(archive(u"good"_s), u"0.2.0"_s);
     auto delegate = launchReturningUser(1);
     QCOMPARE(delegate->scheduledUpdateCall(), AppDelegate::UpdateCall::AutoInstallUpdates);
-    StdoutCapture output;
     delegate->autoInstallUpdates();
     QTRY_VERIFY_WITH_TIMEOUT(delegate->terminateTimer()->isActive(), 10000);
-    // QtTest writes its own lines to standard output too.
-    const QList<QByteArray> lines = output.text().split('\n');
-    QCOMPARE(lines.count("download hoga"), 1);
-    QCOMPARE(lines.count("download hua"), 1);
-    QVERIFY(lines.indexOf("download hoga") < lines.indexOf("download hua"));
     QCOMPARE(delegate->terminateTimer()->interval(), 5000);
     QCOMPARE(snapshot(prefix()), m_installed);
 

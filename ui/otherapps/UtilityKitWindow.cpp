@@ -5,10 +5,8 @@
 #include "Storyboard.h"
 #include "utilityKitvc.h"
 
-#include <QVBoxLayout>
-
 UtilityKitWindow::UtilityKitWindow(QObject* parent)
-    : WindowController(parent)
+    : ContentWindowController(parent)
 { }
 
 void UtilityKitWindow::registerControllers(Storyboard& storyboard)
@@ -20,24 +18,16 @@ void UtilityKitWindow::registerControllers(Storyboard& storyboard)
 
 QWidget* UtilityKitWindow::loadWindow()
 {
-    auto* window = new QWidget;
-    window->setObjectName(QStringLiteral("UtilityKitWindow"));
+    QWidget* window = makeWindow(QStringLiteral("UtilityKitWindow"), 0);
     window->setWindowTitle(localizedText(QStringLiteral("IDS_KQ_300")));
     // Two 430-wide cards and their insets always fit beside the scroll bar.
     window->setMinimumSize(920, 520);
     window->resize(1000, 680);
-    auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
     return window;
 }
 
 void UtilityKitWindow::windowDidLoad()
 {
     closeOnEscape();
-    m_content = Storyboard::mainStoryboard().sharedController<utilityKitvc>(
-        QStringLiteral("utilityKitvc"));
-    if (!m_content)
-        return;
-    m_content->setParent(window());
-    window()->layout()->addWidget(m_content->view());
+    m_content = embedContent<utilityKitvc>(QStringLiteral("utilityKitvc"));
 }

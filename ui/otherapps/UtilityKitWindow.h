@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "WindowController.h"
+#include "ContentWindowController.h"
 
 class Storyboard;
 class utilityKitvc;
 
 /// The other-apps window. Its content is the process-wide `utilityKitvc`.
-class UtilityKitWindow : public WindowController
+class UtilityKitWindow : public ContentWindowController
 {
     Q_OBJECT
 

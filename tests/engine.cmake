@@ -1,4 +1,0 @@
-# SPDX-License-Identifier: GPL-3.0-or-later
-corvane_add_test(tst_engine SOURCES tst_engine.cpp LIBS corvane_engine)
-corvane_add_test(tst_shredrun SOURCES tst_shredrun.cpp LIBS corvane_engine)
-corvane_add_test(tst_storage SOURCES tst_storage.cpp LIBS corvane_engine LABELS root)

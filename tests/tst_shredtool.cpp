@@ -149,6 +149,7 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
     row("names with --files0-from", "--files0-from=- FILE", 2, "file operands cannot be combined with --files0-from");
     row("-h with a path", "FILE -h", 0, "Usage: corvane-shred [OPTION]... [--] PATH...");
     row("help", "--help", 0, "Exit status:");
+    row("wipe with nothing to erase or wipe", "--wipe-free-space", 2, "missing operand");
     row("version with a path", "--vers FILE", 0, "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
 }
 

@@ -3,6 +3,9 @@
 
 #include "ErasureTexts.h"
 #include "DirectoryHandle.h"
+#include "FreeSpaceCommand.h"
+#include "FreeSpaceWipeRecord.h"
+#include "FreeSpaceWipeTexts.h"
 #include "PathText.h"
 #include "ShellQuote.h"
 #include "ShredArguments.h"
@@ -81,6 +84,8 @@ ShredCommand::ShredCommand(ZPHShred& engine, FILE* out, FILE* err)
     , m_err(err)
 { }
 
+ShredCommand::~ShredCommand() = default;
+
 QByteArray ShredCommand::usage()
 {
     return kShortUsage
@@ -99,6 +104,11 @@ QByteArray ShredCommand::usage()
             "                        touch nothing\n"
             "      --files0-from=F   erase the NUL-separated names in file F ('-' for\n"
             "                        standard input) instead of PATHs\n"
+            "      --wipe-free-space[=DIR]\n"
+            "                        after erasing, overwrite the free space of each file\n"
+            "                        system where a warning was given that this resolves\n"
+            "                        (copy-on-write, a data journal); with DIR, also that\n"
+            "                        of DIR's file system, or only it when no PATH is given\n"
             "  -v, --verbose         print \"erased 'PATH'\" for every erased file, and a\n"
             "                        warning for each file whose old contents may remain\n"
             "  -q, --quiet           print no summary when everything was erased\n"
@@ -118,9 +128,12 @@ QByteArray ShredCommand::usage()
             "data-journalling, log-structured, network or overlay storage, nor in extents\n"
             "shared with another file: such files are removed with a warning. A note tells\n"
             "of flash storage, memory file systems and encrypted devices.\n"
+            "--wipe-free-space fills the free space with the pattern until the disk is\n"
+            "full, then removes the fill; blocks shared with a copy or a snapshot, and\n"
+            "blocks kept back for the administrator, are not reached, and it says so.\n"
             "\n"
             "Exit status:\n"
-            "  0    every PATH was erased and removed\n"
+            "  0    every PATH was erased and removed (and every warning resolved)\n"
             "  1    something was refused, missing or not erased\n"
             "  2    usage error\n"
             "  3    everything was removed, but some files only with a warning\n"
@@ -161,7 +174,7 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
             writeLine(m_err, kProgramName + ": " + args.error);
             return NotAllErased;
         }
-    } else if (args.paths.isEmpty()) {
+    } else if (args.paths.isEmpty() && args.wipeFolder.isEmpty()) {
         return usageError("missing operand");
     }
     m_method = args.method;
@@ -177,6 +190,14 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     m_engine.setStopRequested(false);
     m_engine.setForceWritable(args.force);
     m_pathCount = int(args.paths.size());
+    if (!m_dryRun && FreeSpaceWipeRecord::removeLeftovers() > 0)
+        writeLine(m_err, kProgramName + ": note: removed the fill left by an interrupted free-space wipe");
+    if (args.wipeFreeSpace && !m_dryRun) {
+        m_freeSpace = std::make_unique<FreeSpaceCommand>(m_engine.stopFlag(), m_out, m_err,
+                                                         [this](FILE* stream, const QByteArray& line) { writeLine(stream, line); });
+        if (!args.wipeFolder.isEmpty())
+            m_freeSpace->addFolder(args.wipeFolder);
+    }
     QList<QByteArray> done;
     for (const QByteArray& path : std::as_const(args.paths)) {
         ++m_pathIndex;
@@ -255,12 +276,20 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     } else if (s_stopSignal) {
         writeLine(m_err, kProgramName + ": stopped; the paths not reached were left untouched");
     }
+    // The warnings given above are resolved once the free space they were about is overwritten.
+    bool wiped = true;
+    if (m_freeSpace && !s_stopSignal) {
+        const FreeSpaceCommand::Result result = m_freeSpace->run(m_method);
+        m_totals.warned -= result.resolved;
+        wiped = result.allDone;
+    }
     const bool allRemoved = m_dryRun ? m_totals.refused == 0 : m_totals.pathsRemoved == m_pathCount;
-    const bool written = ((m_quiet && allRemoved && !s_stopSignal) || writeOut(summary() + '\n'))
+    const bool written = ((m_quiet && allRemoved && !s_stopSignal) || m_pathCount == 0
+                          || writeOut(summary() + '\n'))
         && !m_outputFailed;
     if (const int signal = s_stopSignal)
         return 128 + signal;
-    if (!allRemoved || !written)
+    if (!allRemoved || !written || !wiped)
         return NotAllErased;
     return m_totals.warned > 0 ? ErasedWithWarnings : AllErased;
 }
@@ -444,6 +473,8 @@ void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& re
         writeOut("erased " + quoted(file) + '\n');
     if (result.verdict.hasWarning()) {
         ++m_totals.warned;
+        if (m_freeSpace)
+            m_freeSpace->noteWarning(file, result.verdict);
         ++m_warnedByReason[int(result.verdict.mainReason())];
         if (m_verbose) {
             writeLine(m_err, kProgramName + ": warning: " + quoted(file) + ": "
@@ -473,10 +504,16 @@ void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
     }
     if (!m_verbose) {
         // One line per path and reason; --verbose names every file instead.
+        // The long explanation once per run; a glob of many files gets one short line each.
         for (auto it = m_warnedByReason.cbegin(); it != m_warnedByReason.cend(); ++it) {
-            const QString text = ErasureTexts::reasonText(StorageReason(it.key()));
-            writeLine(m_err, kProgramName + ": warning: " + quoted(path) + ": " + text.toLocal8Bit()
-                                 + " (" + counted(it.value(), "file", "files").toLocal8Bit() + ")");
+            const auto reason = StorageReason(it.key());
+            if (!m_reasonsExplained.contains(reason)) {
+                m_reasonsExplained.append(reason);
+                writeLine(m_err, kProgramName + ": warning: " + FreeSpaceWipeTexts::shortReason(reason).toLocal8Bit()
+                                     + ": " + ErasureTexts::reasonText(reason).toLocal8Bit());
+            }
+            writeLine(m_err, kProgramName + ": warning: " + quoted(path) + ": "
+                                 + FreeSpaceWipeTexts::shortWarning(reason, counted(it.value(), "file", "files")).toLocal8Bit());
         }
     }
     // Each note once per run: it is about the storage, not about a file.

@@ -4,6 +4,7 @@
 #include "Alert.h"
 #include "ApplicationMenu.h"
 #include "DesktopNotification.h"
+#include "FreeSpaceWipeDialog.h"
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
 #include "ListBuilder.h"
@@ -72,6 +73,8 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
         if (mainContainerVc* content = mainWindowController::shared().contentViewController())
             content->addFiles();
     });
+    connect(m_menu->wipeFreeSpace(), &QAction::triggered, this,
+            [] { FreeSpaceWipeDialog::chooseFolder(mainWindowController::shared().window()); });
     connect(m_menu->quit(), &QAction::triggered, this, &AppDelegate::requestQuit);
     connect(m_menu->preferences(), &QAction::triggered, this, &AppDelegate::btnPreferences);
     connect(m_menu->showCorvane(), &QAction::triggered, this, &AppDelegate::btnShowWindow);

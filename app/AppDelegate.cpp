@@ -5,6 +5,7 @@
 #include "ApplicationMenu.h"
 #include "DesktopNotification.h"
 #include "FreeSpaceWipeDialog.h"
+#include "FreeSpaceWipeRecord.h"
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
 #include "ListBuilder.h"
@@ -35,6 +36,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <utility>
@@ -129,6 +131,11 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     applyLaunchAtLogin();
+    // A free-space wipe killed with its disk full left its fill behind; off the GUI thread, as
+    // the disk it is on may be slow to answer.
+    QThread* cleanup = QThread::create([] { FreeSpaceWipeRecord::removeLeftovers(); });
+    connect(cleanup, &QThread::finished, cleanup, &QObject::deleteLater);
+    cleanup->start(QThread::LowestPriority);
     if (!defaults.contains(QStringLiteral("Algomethod")))
         defaults.setInteger(QStringLiteral("Algomethod"), 1);
 }

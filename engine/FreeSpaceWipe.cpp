@@ -333,7 +333,9 @@ bool FreeSpaceWipe::examine(int folderFd)
         && (verdict.warnings.contains(StorageReason::DataJournal)
             || m_reasons.contains(StorageReason::DataJournal)))
         m_report.journalBytes = extJournalBytes(device, m_blockSize);
-    const quint64 writable = quint64(::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail) * vfs.f_frsize;
+    // Only ext2/3/4 let the administrator write past what they call available.
+    const quint64 writable
+        = quint64(m_extFamily && ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail) * vfs.f_frsize;
     const quint64 journalRest
         = m_report.journalBytes * 2 > writable ? m_report.journalBytes * 2 - writable : 0;
     emit started(m_report.mountPoint, m_report.freeBefore, writable + journalRest);

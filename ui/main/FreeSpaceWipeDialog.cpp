@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <linux/magic.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -41,10 +43,14 @@ QString format(int number, const QStringList& arguments)
 
 quint64 writableBytes(const QString& folder)
 {
+    // As the wipe counts it: only ext2/3/4 let the administrator write past "available".
     struct statvfs vfs;
-    if (::statvfs(QFile::encodeName(folder).constData(), &vfs) != 0)
+    struct statfs fs;
+    const QByteArray path = QFile::encodeName(folder);
+    if (::statvfs(path.constData(), &vfs) != 0 || ::statfs(path.constData(), &fs) != 0)
         return 0;
-    return quint64(::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail) * vfs.f_frsize;
+    const bool ext = fs.f_type == EXT4_SUPER_MAGIC;
+    return quint64(ext && ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail) * vfs.f_frsize;
 }
 
 QLabel* wrapped(const QString& words, QWidget* parent)

@@ -44,6 +44,20 @@ QString existingFolderOf(const QString& file)
     return folder.filePath();
 }
 
+// The box layout, at any depth below `layout`, that holds `widget` itself.
+QBoxLayout* layoutHolding(QLayout* layout, QWidget* widget)
+{
+    if (!layout)
+        return nullptr;
+    if (layout->indexOf(widget) >= 0)
+        return qobject_cast<QBoxLayout*>(layout);
+    for (int i = 0; i < layout->count(); ++i) {
+        if (QBoxLayout* found = layoutHolding(layout->itemAt(i)->layout(), widget))
+            return found;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 shredderResultVC::shredderResultVC(QWidget* parent)
@@ -190,6 +204,14 @@ void shredderResultVC::fillWarnings()
     m_wipeButton->setMinimumHeight(m_ui->btnShowWarned->minimumHeight());
     ScreenStyle::styleSecondaryButton(m_wipeButton);
     static_cast<QBoxLayout*>(m_ui->warnedBox->layout())->addWidget(m_wipeButton);
+    // Which disk and how much: said under the button, not only in its tooltip.
+    if (QBoxLayout* column = layoutHolding(m_ui->warnedBox->parentWidget()->layout(), m_ui->warnedBox)) {
+        auto* place = new QLabel(m_wipeButton->toolTip(), m_ui->warnedBox->parentWidget());
+        place->setObjectName(QStringLiteral("lblWipePlace"));
+        place->setAlignment(Qt::AlignRight);
+        ScreenStyle::styleCaption(place);
+        column->insertWidget(column->indexOf(m_ui->warnedBox) + 1, place);
+    }
     connect(m_wipeButton, &QAbstractButton::clicked, this, &shredderResultVC::wipeFreeSpace);
 }
 

@@ -221,6 +221,7 @@ void FreeSpaceWipe::run()
     m_report = FreeSpaceWipeReport();
     m_report.folder = PathText::fromNative(m_folder);
     m_report.mountPoint = m_report.folder;
+    m_report.administrator = ::geteuid() == 0;
     m_nextFill = 0;
     QElapsedTimer clock;
     clock.start();

@@ -47,6 +47,7 @@ struct FreeSpaceWipeReport
     bool quotaLimited = false; ///< it was this user's quota that ran out, not the disk
     bool stopped = false; ///< stopped on request; the fill files were removed
     bool leftFillBehind = false; ///< a fill file could not be removed (then `error`)
+    bool administrator = false; ///< run as root, who may write the administrator's reserve
     qint64 elapsedMs = 0;
     int leftoversRemoved = 0; ///< folders of earlier interrupted wipes removed first
     /// What holds for every file on this file system (copy-on-write, a data journal, ...).

@@ -112,7 +112,9 @@ QStringList FreeSpaceWipeTexts::outcome(
     else if (resolvedFiles > 1)
         lines << localizedFormat(key(548), {where, size, QString::number(resolvedFiles)});
     if (report.shareReached() < kWholeShare) {
-        lines << localizedFormat(key(551),
+        // The administrator's reserve is reachable by the administrator; ext4 keeps some for
+        // itself.
+        lines << localizedFormat(key(report.administrator ? 577 : 551),
             {percent(report.shareReached()), where, sizeText(double(report.leftUnwritten))});
     } else if (resolvedFiles == 0) {
         lines << localizedFormat(key(550), {where, size});

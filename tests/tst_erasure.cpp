@@ -593,6 +593,16 @@ void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
         const QStringList folders = QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden);
         return folders.isEmpty() ? QStringList() : QDir(mount + u'/' + folders.first()).entryList(QDir::Files);
     };
+    // SIGTERM: the fill goes at once, and the tool says so.
+    QProcess stopped;
+    stopped.start(kTool, {u"--wipe-free-space="_s + mount});
+    QTRY_VERIFY_WITH_TIMEOUT(!fill().isEmpty() || stopped.state() == QProcess::NotRunning, 30000);
+    ::kill(pid_t(stopped.processId()), SIGTERM);
+    QVERIFY(stopped.waitForFinished(30000));
+    QCOMPARE(stopped.exitCode(), 143);
+    QVERIFY(stopped.readAllStandardError().contains("was stopped; its fill files were removed"));
+    QVERIFY(fill().isEmpty());
+
     QProcess tool;
     tool.start(kTool, {u"--wipe-free-space="_s + mount});
     QTRY_VERIFY_WITH_TIMEOUT(!fill().isEmpty() || tool.state() == QProcess::NotRunning, 30000);

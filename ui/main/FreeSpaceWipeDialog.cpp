@@ -135,9 +135,20 @@ FreeSpaceWipeDialog::FreeSpaceWipeDialog(
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
     resultLayout->addWidget(resultButtons);
     m_pages->addWidget(result);
+    showPage(0);
 }
 
 FreeSpaceWipeDialog::~FreeSpaceWipeDialog() = default;
+
+void FreeSpaceWipeDialog::showPage(int index)
+{
+    for (int i = 0; i < m_pages->count(); ++i) {
+        const auto policy = i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        m_pages->widget(i)->setSizePolicy(policy, policy);
+    }
+    m_pages->setCurrentIndex(index);
+    adjustSize();
+}
 
 FreeSpaceWipeDialog* FreeSpaceWipeDialog::chooseFolder(QWidget* parent)
 {
@@ -187,7 +198,7 @@ void FreeSpaceWipeDialog::startWipe()
     connect(m_wipe.get(), &FreeSpaceWipe::started, this, &FreeSpaceWipeDialog::onStarted);
     connect(m_wipe.get(), &FreeSpaceWipe::bytesWritten, this, &FreeSpaceWipeDialog::onBytesWritten);
     connect(m_wipe.get(), &FreeSpaceWipe::finished, this, &FreeSpaceWipeDialog::onFinished);
-    m_pages->setCurrentIndex(1);
+    showPage(1);
     m_wipe->startInBackground();
 }
 
@@ -237,6 +248,6 @@ void FreeSpaceWipeDialog::onFinished(const FreeSpaceWipeReport& report)
     m_result->setVisible(!lines.isEmpty());
     if (report.completed())
         m_bar->setValue(1000);
-    m_pages->setCurrentIndex(2);
+    showPage(2);
     emit wipeFinished(report);
 }

@@ -45,6 +45,8 @@ protected:
     void reject() override;
 
 private:
+    /// Shows page `index` and fits the dialog to it, not to the tallest page.
+    void showPage(int index);
     void onStarted(const QString& mountPoint, quint64 freeBytes, quint64 plannedBytes);
     void onBytesWritten(quint64 done);
     void onFinished(const FreeSpaceWipeReport& report);

@@ -4,6 +4,8 @@
 #include "Alert.h"
 #include "ApplicationMenu.h"
 #include "DesktopNotification.h"
+#include "FreeSpaceWipeDialog.h"
+#include "FreeSpaceWipeRecord.h"
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
 #include "ListBuilder.h"
@@ -34,6 +36,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <utility>
@@ -72,6 +75,8 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
         if (mainContainerVc* content = mainWindowController::shared().contentViewController())
             content->addFiles();
     });
+    connect(m_menu->wipeFreeSpace(), &QAction::triggered, this,
+            [] { FreeSpaceWipeDialog::chooseFolder(mainWindowController::shared().window()); });
     connect(m_menu->quit(), &QAction::triggered, this, &AppDelegate::requestQuit);
     connect(m_menu->preferences(), &QAction::triggered, this, &AppDelegate::btnPreferences);
     connect(m_menu->showCorvane(), &QAction::triggered, this, &AppDelegate::btnShowWindow);
@@ -126,6 +131,11 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     applyLaunchAtLogin();
+    // A free-space wipe killed with its disk full left its fill behind; off the GUI thread, as
+    // the disk it is on may be slow to answer.
+    QThread* cleanup = QThread::create([] { FreeSpaceWipeRecord::removeLeftovers(); });
+    connect(cleanup, &QThread::finished, cleanup, &QObject::deleteLater);
+    cleanup->start(QThread::LowestPriority);
     if (!defaults.contains(QStringLiteral("Algomethod")))
         defaults.setInteger(QStringLiteral("Algomethod"), 1);
 }

@@ -10,6 +10,7 @@
 ApplicationMenu::ApplicationMenu(QObject* parent)
     : QObject(parent)
     , m_addFiles(makeAction("menuitem_addFiles"))
+    , m_wipeFreeSpace(makeAction("menuitem_wipeFreeSpace"))
     , m_quit(makeAction("menuitem_quit"))
     , m_preferences(makeAction("menuitem_preferences"))
     , m_showCorvane(makeAction("menuitem_showCorvane"))
@@ -59,6 +60,7 @@ QMenuBar* ApplicationMenu::createMenuBar()
     QMenu* file = bar->addMenu(QString());
     file->setObjectName(QStringLiteral("menuFile"));
     file->addAction(m_addFiles);
+    file->addAction(m_wipeFreeSpace);
     file->addSeparator();
     file->addAction(m_quit);
 
@@ -92,6 +94,7 @@ QMenu* ApplicationMenu::trayMenu()
 void ApplicationMenu::setTitles()
 {
     m_addFiles->setText(localizedText(QStringLiteral("IDS_KQ_302")));
+    m_wipeFreeSpace->setText(localizedText(QStringLiteral("IDS_KQ_567")));
     m_quit->setText(localizedText(QStringLiteral("IDS_KQ_303")));
     m_preferences->setText(localizedText(QStringLiteral("IDS_KQ_305")));
     m_showCorvane->setText(localizedText(QStringLiteral("IDS_KQ_3")));

@@ -28,6 +28,7 @@ public:
     void setTitles();
 
     QAction* addFiles() const { return m_addFiles; }
+    QAction* wipeFreeSpace() const { return m_wipeFreeSpace; }
     QAction* quit() const { return m_quit; }
     QAction* preferences() const { return m_preferences; }
     QAction* showCorvane() const { return m_showCorvane; }
@@ -44,6 +45,7 @@ private:
     QAction* makeAction(const char* name);
 
     QAction* m_addFiles;
+    QAction* m_wipeFreeSpace;
     QAction* m_quit;
     QAction* m_preferences;
     QAction* m_showCorvane;

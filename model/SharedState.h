@@ -3,6 +3,7 @@
 
 #include "FileDirectory.h"
 #include "ItemDictionary.h"
+#include "ShredReport.h"
 #include "StorageVerdict.h"
 
 #include <QList>
@@ -52,6 +53,8 @@ public:
     QList<NotErasedItem> notErasedItems;
     /// Files the last run removed whose old contents may remain, with the reason. GUI thread only.
     QList<NotErasedItem> warnedItems;
+    /// The same files' verdicts, for what a wipe of free space may resolve. GUI thread only.
+    QList<ShredWarning> storageWarnings;
     /// The file a stopped run was overwriting and kept; empty when the run was not stopped in
     /// the middle of a file. GUI thread only; written when the run ends.
     QString keptWhenStopped;

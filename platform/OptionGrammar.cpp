@@ -36,12 +36,14 @@ OptionGrammar::Parsed OptionGrammar::parse(
             } else if (const Option* option = matches.first(); !option->takesValue && equals >= 0) {
                 result.error
                     = "option '--" + QByteArray(option->longName) + "' doesn't allow an argument";
-            } else if (option->takesValue && equals < 0 && i + 1 >= arguments.size()) {
+            } else if (option->takesValue && !option->valueOptional && equals < 0
+                       && i + 1 >= arguments.size()) {
                 result.error
                     = "option '--" + QByteArray(option->longName) + "' requires an argument";
             } else {
                 const QByteArray value = !option->takesValue ? QByteArray()
                     : equals >= 0                            ? argument.mid(equals + 1)
+                    : option->valueOptional                  ? QByteArray()
                                                              : arguments.at(++i);
                 result.options.append({option, value});
             }

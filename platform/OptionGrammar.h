@@ -17,6 +17,8 @@ public:
         const char* longName;
         char shortName; ///< 0: long form only
         bool takesValue;
+        /// The value may be left out; then only "--opt=value" gives one, never the next word.
+        bool valueOptional = false;
     };
 
     struct Parsed

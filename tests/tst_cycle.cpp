@@ -3,6 +3,7 @@
 #include "DropView.h"
 #include "ErasureTexts.h"
 #include "FileListModel.h"
+#include "FreeSpaceWipeDialog.h"
 #include "LanguageTable.h"
 #include "ListBuilder.h"
 #include "LoopImage.h"
@@ -384,6 +385,22 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(1), tree.path(u"Secrets"_s));
     result->warnedDialog()->close();
     UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), 0);
+
+    // What the warning calls for, offered beside it: the image's free space, wiped to the end.
+    TempTree state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    SYFlatButton* wipe = result->wipeFreeSpaceButton();
+    QVERIFY(wipe && wipe->isVisible());
+    QVERIFY2(wipe->toolTip().startsWith(image.mountPoint() + u", "), qPrintable(wipe->toolTip()));
+    QTest::mouseClick(wipe, Qt::LeftButton);
+    FreeSpaceWipeDialog* dialog = nullptr;
+    QTRY_VERIFY((dialog = result->findChild<FreeSpaceWipeDialog*>()) && dialog->isVisible());
+    QTest::mouseClick(dialog->findChild<QPushButton*>(u"btnWipe"_s), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->findChild<QPushButton*>(u"btnDone"_s)->isVisible(), 60000);
+    const QString gone = localizedText(u"IDS_KQ_549"_s).section(u"; "_s, 1);
+    QVERIFY2(dialog->resultText().contains(gone), qPrintable(dialog->resultText()));
+    QVERIFY(QDir(image.mountPoint()).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden).isEmpty());
+    dialog->accept();
 }
 
 void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ErasureTexts.h"
+#include "FreeSpaceWipeRecord.h"
+#include "FreeSpaceWipeTexts.h"
 #include "LanguageTable.h"
 #include "LoopImage.h"
 #include "ProgramRun.h"
@@ -14,7 +16,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <unistd.h>
@@ -140,6 +144,9 @@ private slots:
     void batchedPassesReachTheDiskInOrder();
     void fileFailingInABatchIsKeptAndTheRestErased_data();
     void fileFailingInABatchIsKeptAndTheRestErased();
+    void toolWipesFreeSpaceWhereItResolvesWarnings_data();
+    void toolWipesFreeSpaceWhereItResolvesWarnings();
+    void killedWipeIsCleanedUpByTheToolsNextRun();
 };
 
 void TestErasure::toolTellsWhereOverwritingCannotReach_data()
@@ -211,8 +218,10 @@ void TestErasure::toolTellsWhereOverwritingCannotReach()
     QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode, qPrintable(err + out));
     QVERIFY(!TempTree::exists(mount + u"/sel"));
     QCOMPARE(err.contains(u"corvane-shred: warning: '"_s + mount + u"/sel': "), warning >= 0);
-    if (warning >= 0)
-        QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(warning)) + u" (1 file)"), qPrintable(err));
+    if (warning >= 0) {
+        QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(warning))), qPrintable(err));
+        QVERIFY2(err.contains(FreeSpaceWipeTexts::shortWarning(StorageReason(warning), u"1 file"_s)), qPrintable(err));
+    }
     QCOMPARE(err.contains(u"corvane-shred: note: "_s), note >= 0);
     if (note >= 0)
         QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(note))), qPrintable(err));
@@ -499,6 +508,116 @@ void TestErasure::fileFailingInABatchIsKeptAndTheRestErased()
     const QByteArray raw = TempTree::readFile(image.imagePath());
     QVERIFY(!raw.contains("CORVANE-SECRET-"));
     QVERIFY(raw.contains("KEPT-KEPT-")); // beyond the first block, never written: kept as it was
+}
+
+void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings_data()
+{
+    QTest::addColumn<QString>("fs");
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QStringList>("mkfs");
+    QTest::addColumn<int>("sizeMiB");
+    QTest::addColumn<QString>("after"); // shell, in the mount, once the secrets are written
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("reason");
+    QTest::newRow("btrfs") << u"btrfs"_s << QString() << QStringList() << 256 << QString() << 0
+                           << int(StorageReason::CopyOnWrite);
+    QTest::newRow("ext4 data=journal") << u"ext4"_s << u"data=journal"_s << QStringList {u"-J"_s, u"size=8"_s}
+                                       << 96 << QString() << 0 << int(StorageReason::DataJournal);
+    // Shared blocks are out of the fill's reach: the warning stays, nothing is wiped.
+    QTest::newRow("xfs, reflinked copy") << u"xfs"_s << QString() << QStringList() << 300
+                                         << u"cp --reflink=always s0 copy"_s << 3
+                                         << int(StorageReason::SharedExtents);
+}
+
+void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings()
+{
+    QFETCH(QString, fs);
+    QFETCH(QString, options);
+    QFETCH(QStringList, mkfs);
+    QFETCH(int, sizeMiB);
+    QFETCH(QString, after);
+    QFETCH(int, exitCode);
+    QFETCH(int, reason);
+    if (const QString why = LoopImage::unavailable(fs); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    LoopImage image(sizeMiB, fs, options, mkfs);
+    QVERIFY2(image.isMounted(), qPrintable(image.error()));
+    const QString mount = image.mountPoint();
+    QRandomGenerator random(0x3195);
+    QList<QByteArray> markers;
+    QStringList paths;
+    for (int i = 0; i < 3; ++i) {
+        markers.append(makeMarker(random, markers));
+        QFile file(mount + u"/s%1"_s.arg(i));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(markers.last().repeated(4096)) > 0);
+        paths << file.fileName();
+    }
+    QString error;
+    QVERIFY2(after.isEmpty() || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + after, mount}, &error),
+             qPrintable(error));
+    const QByteArray copy = after.isEmpty() ? QByteArray() : TempTree::readFile(mount + u"/copy");
+    ::sync();
+
+    const ProgramRun run = ProgramRun::run(kTool, QStringList {u"--wipe-free-space"_s} + paths, {}, {}, 120000);
+    const QString err = QString::fromUtf8(run.err);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(err + QString::fromUtf8(run.out)));
+    // Each path gets a short line; the long explanation comes once.
+    QCOMPARE(err.count(ErasureTexts::reasonText(StorageReason(reason))), 1);
+    const int warned = after.isEmpty() ? 3 : 1; // only the first file was copied
+    QCOMPARE(err.count(u"old contents may remain ("_s), warned);
+    QCOMPARE(err.contains(u"corvane-shred: resolved: "_s), exitCode == 0);
+    QVERIFY(run.out.endsWith(exitCode == 0 ? "; 0 with a warning.\n" : "; 1 with a warning.\n"));
+    QVERIFY(!QDir(mount).entryList(QDir::AllEntries | QDir::Hidden).join(u' ').contains(u".corvane-free-space-"));
+    if (!copy.isEmpty())
+        QCOMPARE(TempTree::readFile(mount + u"/copy"), copy);
+    QVERIFY2(image.unmount(), qPrintable(image.error()));
+    const QByteArray raw = TempTree::readFile(image.imagePath());
+    // Only the copy outside the selection keeps its secret.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(raw.contains(markers.at(i)), i == 0 && exitCode != 0);
+}
+
+void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
+{
+    if (const QString why = LoopImage::unavailable(u"ext4"_s); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    LoopImage image(1024, u"ext4"_s); // large enough to be caught while it fills
+    QVERIFY2(image.isMounted(), qPrintable(image.error()));
+    const QString mount = image.mountPoint();
+    const auto fill = [&] {
+        const QStringList folders = QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden);
+        return folders.isEmpty() ? QStringList() : QDir(mount + u'/' + folders.first()).entryList(QDir::Files);
+    };
+    // SIGTERM: the fill goes at once, and the tool says so.
+    QProcess stopped;
+    stopped.start(kTool, {u"--wipe-free-space="_s + mount});
+    QTRY_VERIFY_WITH_TIMEOUT(!fill().isEmpty() || stopped.state() == QProcess::NotRunning, 30000);
+    ::kill(pid_t(stopped.processId()), SIGTERM);
+    QVERIFY(stopped.waitForFinished(30000));
+    QCOMPARE(stopped.exitCode(), 143);
+    QVERIFY(stopped.readAllStandardError().contains("was stopped; its fill files were removed"));
+    QVERIFY(fill().isEmpty());
+
+    QProcess tool;
+    tool.start(kTool, {u"--wipe-free-space="_s + mount});
+    QTRY_VERIFY_WITH_TIMEOUT(!fill().isEmpty() || tool.state() == QProcess::NotRunning, 30000);
+    ::kill(pid_t(tool.processId()), SIGKILL);
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitStatus(), QProcess::CrashExit);
+    QVERIFY(!fill().isEmpty());
+
+    // The tool's next run, whatever it erases, removes the leftover first.
+    TempTree tree(mount);
+    const ProgramRun run = ProgramRun::run(kTool, {tree.writeFile(u"x"_s, "x")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.err.contains("removed the fill left by an interrupted free-space wipe"), run.err.constData());
+    QVERIFY(fill().isEmpty());
+    QVERIFY(QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestErasure)

@@ -3,6 +3,7 @@
 #include "DamagedSettings.h"
 #include "Dispatch.h"
 #include "NotificationCenter.h"
+#include "OptionGrammar.h"
 #include "PropertyList.h"
 #include "StdoutCapture.h"
 #include "SystemLog.h"
@@ -70,6 +71,8 @@ class TestPlatform : public QObject
 
 private slots:
     void initTestCase();
+    void optionValueMayBeLeftOut_data();
+    void optionValueMayBeLeftOut();
     void propertyListRoundTrip();
     void propertyListRejectsGarbage_data();
     void propertyListRejectsGarbage();
@@ -506,6 +509,41 @@ void TestPlatform::defaultPathFollowsXdgConfigHome()
     QCOMPARE(
         UserDefaults::defaultFilePath(), QDir::homePath() + u"/.config/corvane/defaults.plist"_s);
     qputenv("XDG_CONFIG_HOME", saved);
+}
+
+void TestPlatform::optionValueMayBeLeftOut_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<QByteArray>("value"); // of --wipe, or the error
+    QTest::addColumn<QByteArrayList>("operands");
+    QTest::newRow("left out: the next word stays an operand")
+        << QByteArrayList {"--wipe", "x"} << QByteArray() << QByteArrayList {"x"};
+    QTest::newRow("given after '='") << QByteArrayList {"--wipe=d", "x"} << QByteArray("d")
+                                     << QByteArrayList {"x"};
+    QTest::newRow("by a prefix, last") << QByteArrayList {"x", "--wi"} << QByteArray()
+                                       << QByteArrayList {"x"};
+    QTest::newRow("a required value is still required")
+        << QByteArrayList {"x", "--method"} << QByteArray("option '--method' requires an argument")
+        << QByteArrayList {"x"};
+}
+
+void TestPlatform::optionValueMayBeLeftOut()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArrayList, operands);
+    static constexpr OptionGrammar::Option kOptions[]
+        = {{"method", 'm', true}, {"wipe", 0, true, true}};
+    const OptionGrammar::Parsed parsed = OptionGrammar::parse(kOptions, arguments);
+    QCOMPARE(parsed.operands, operands);
+    if (value.startsWith("option ")) {
+        QCOMPARE(parsed.error, value);
+        return;
+    }
+    QVERIFY(parsed.error.isEmpty());
+    QCOMPARE(parsed.options.size(), 1);
+    QCOMPARE(QByteArray(parsed.options.first().first->longName), QByteArray("wipe"));
+    QCOMPARE(parsed.options.first().second, value);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

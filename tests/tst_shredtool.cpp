@@ -158,6 +158,7 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
     row("help", "--help", 0, "Exit status:");
     row("German help", "LC_ALL=de_DE.UTF-8 --help", 0, "Exit-Status:");
     row("French help", "LC_ALL=fr_FR.UTF-8 --help", 0, "Code de sortie\u00a0:");
+    row("wipe with nothing to erase or wipe", "--wipe-free-space", 2, "missing operand");
     row("version with a path", "--vers FILE", 0, "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
 }
 

@@ -13,6 +13,7 @@ constexpr OptionGrammar::Option kOptions[] = {
     {"dry-run", 0, false}, {"files0-from", 0, true}, {"force", 'f', false},
     {"help", 'h', false},  {"method", 'm', true},    {"quiet", 'q', false},
     {"verbose", 'v', false}, {"verify", 0, false},   {"version", 0, false},
+    {"wipe-free-space", 0, true, true},
 };
 
 } // namespace
@@ -45,6 +46,9 @@ ShredArguments ShredArguments::parse(const QList<QByteArray>& arguments)
             result.verify = true;
         } else if (name == "version") {
             result.version = true;
+        } else if (name == "wipe-free-space") {
+            result.wipeFreeSpace = true;
+            result.wipeFolder = value;
         }
     }
     result.error = parsed.error;

@@ -19,6 +19,9 @@ struct ShredArguments
     bool dryRun = false;
     bool help = false;
     bool version = false;
+    /// --wipe-free-space: after erasing, wipe the free space where a warning can be resolved.
+    bool wipeFreeSpace = false;
+    QByteArray wipeFolder; ///< --wipe-free-space=DIR: also wipe the free space of DIR's disk
     QByteArray files0From; ///< "-" for standard input; empty when not given
     QList<QByteArray> paths;
     /// Why the line is not usable; empty when it is.

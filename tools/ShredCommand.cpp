@@ -3,6 +3,9 @@
 
 #include "ErasureTexts.h"
 #include "DirectoryHandle.h"
+#include "FreeSpaceCommand.h"
+#include "FreeSpaceWipeRecord.h"
+#include "FreeSpaceWipeTexts.h"
 #include "PathText.h"
 #include "ShellQuote.h"
 #include "ShredArguments.h"
@@ -98,6 +101,8 @@ ShredCommand::ShredCommand(ZPHShred& engine, FILE* out, FILE* err)
     , m_err(err)
 { }
 
+ShredCommand::~ShredCommand() = default;
+
 QByteArray ShredCommand::usage()
 {
     // Options and their words in the user's language, each line within 79 columns.
@@ -140,7 +145,7 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
             writeLine(m_err, kProgramName + ": " + args.error);
             return NotAllErased;
         }
-    } else if (args.paths.isEmpty()) {
+    } else if (args.paths.isEmpty() && args.wipeFolder.isEmpty()) {
         return usageError(said(621));
     }
     m_method = args.method;
@@ -154,6 +159,14 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     m_engine.setStopRequested(false);
     m_engine.setForceWritable(args.force);
     m_pathCount = int(args.paths.size());
+    if (!m_dryRun && FreeSpaceWipeRecord::removeLeftovers() > 0)
+        writeLine(m_err, kProgramName + ": note: removed the fill left by an interrupted free-space wipe");
+    if (args.wipeFreeSpace && !m_dryRun) {
+        m_freeSpace = std::make_unique<FreeSpaceCommand>(m_engine.stopFlag(), m_out, m_err,
+                                                         [this](FILE* stream, const QByteArray& line) { writeLine(stream, line); });
+        if (!args.wipeFolder.isEmpty())
+            m_freeSpace->addFolder(args.wipeFolder);
+    }
     QList<QByteArray> done;
     for (const QByteArray& path : std::as_const(args.paths)) {
         ++m_pathIndex;
@@ -232,12 +245,20 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     } else if (s_stopSignal) {
         writeLine(m_err, kProgramName + ": " + said(614));
     }
+    // The warnings given above are resolved once the free space they were about is overwritten.
+    bool wiped = true;
+    if (m_freeSpace && !s_stopSignal) {
+        const FreeSpaceCommand::Result result = m_freeSpace->run(m_method);
+        m_totals.warned -= result.resolved;
+        wiped = result.allDone;
+    }
     const bool allRemoved = m_dryRun ? m_totals.refused == 0 : m_totals.pathsRemoved == m_pathCount;
-    const bool written = ((m_quiet && allRemoved && !s_stopSignal) || writeOut(summary() + '\n'))
+    const bool written = ((m_quiet && allRemoved && !s_stopSignal) || m_pathCount == 0
+                          || writeOut(summary() + '\n'))
         && !m_outputFailed;
     if (const int signal = s_stopSignal)
         return 128 + signal;
-    if (!allRemoved || !written)
+    if (!allRemoved || !written || !wiped)
         return NotAllErased;
     return m_totals.warned > 0 ? ErasedWithWarnings : AllErased;
 }
@@ -426,6 +447,8 @@ void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& re
         writeOut(said(618, {quoted(file)}) + '\n');
     if (result.verdict.hasWarning()) {
         ++m_totals.warned;
+        if (m_freeSpace)
+            m_freeSpace->noteWarning(file, result.verdict);
         ++m_warnedByReason[int(result.verdict.mainReason())];
         if (m_verbose) {
             writeLine(m_err,
@@ -463,14 +486,23 @@ void ShredCommand::reportPath(const QByteArray& path, const ShredReport& report)
     }
     if (!m_verbose) {
         // One line per path and reason; --verbose names every file instead.
+        // The long explanation once per run; a glob of many files gets one short line each.
         for (auto it = m_warnedByReason.cbegin(); it != m_warnedByReason.cend(); ++it) {
-            const QString text = ErasureTexts::reasonText(StorageReason(it.key()));
+            const auto reason = StorageReason(it.key());
+            if (!m_reasonsExplained.contains(reason)) {
+                m_reasonsExplained.append(reason);
+                writeLine(m_err,
+                    kProgramName + ": "
+                        + said(619,
+                            {FreeSpaceWipeTexts::shortReason(reason).toLocal8Bit(),
+                                ErasureTexts::reasonText(reason).toLocal8Bit()}));
+            }
             writeLine(m_err,
                 kProgramName + ": "
                     + said(619,
                         {quoted(path),
-                            text.toLocal8Bit() + " (" + counted(it.value(), 601, 602).toLocal8Bit()
-                                + ")"}));
+                            FreeSpaceWipeTexts::shortWarning(reason, counted(it.value(), 601, 602))
+                                .toLocal8Bit()}));
         }
     }
     // Each note once per run: it is about the storage, not about a file.

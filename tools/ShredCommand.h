@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 
+class FreeSpaceCommand;
 class ShredRun;
 class ZPHShred;
 struct ShredFileResult;
@@ -32,6 +34,7 @@ public:
     };
 
     ShredCommand(ZPHShred& engine, FILE* out, FILE* err);
+    ~ShredCommand();
     ShredCommand(const ShredCommand&) = delete;
     ShredCommand& operator=(const ShredCommand&) = delete;
 
@@ -95,6 +98,8 @@ private:
     bool m_dryRun = false;
     Totals m_totals;
     QList<StorageReason> m_notesTold;
+    QList<StorageReason> m_reasonsExplained; ///< warnings whose long text was told this run
+    std::unique_ptr<FreeSpaceCommand> m_freeSpace; ///< with --wipe-free-space
     QString m_stoppedFile;
 
     // The path being erased and the file the run is working on within it.

@@ -3,6 +3,7 @@
 
 #include "Bundle.h"
 #include "ErasureTexts.h"
+#include "FreeSpaceWipeDialog.h"
 #include "LanguageTable.h"
 #include "NotErasedDialog.h"
 #include "NotificationCenter.h"
@@ -16,9 +17,13 @@
 #include "WebAddress.h"
 #include "ui_shredderResultVC.h"
 
+#include <QBoxLayout>
+#include <QFile>
+#include <QFileInfo>
 #include <QStyle>
 #include <QUrl>
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace {
@@ -28,6 +33,29 @@ PromotedApplications* g_applications = nullptr;
 PromotedApplications& promotedApplications()
 {
     return g_applications ? *g_applications : PromotedApplications::shared();
+}
+
+// The folder a removed file was in, or the nearest one above it that is still there.
+QString existingFolderOf(const QString& file)
+{
+    QFileInfo folder(QFileInfo(file).path());
+    while (!folder.isDir() && !folder.isRoot())
+        folder.setFile(folder.path());
+    return folder.filePath();
+}
+
+// The box layout, at any depth below `layout`, that holds `widget` itself.
+QBoxLayout* layoutHolding(QLayout* layout, QWidget* widget)
+{
+    if (!layout)
+        return nullptr;
+    if (layout->indexOf(widget) >= 0)
+        return qobject_cast<QBoxLayout*>(layout);
+    for (int i = 0; i < layout->count(); ++i) {
+        if (QBoxLayout* found = layoutHolding(layout->itemAt(i)->layout(), widget))
+            return found;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -154,6 +182,54 @@ void shredderResultVC::fillWarnings()
     hideIllustration();
     m_ui->lblWarned->setText(warned.first().reason);
     m_ui->btnShowWarned->setText(localizedText(QStringLiteral("IDS_KQ_202")));
+
+    // Where filling the free space reaches the old copies, offer it beside the details.
+    for (const ShredWarning& warning : state.storageWarnings) {
+        const bool reachable = std::any_of(warning.verdict.warnings.cbegin(), warning.verdict.warnings.cend(),
+                                           [](StorageReason r) {
+                                               return FreeSpaceWipeReport::reach(r) == FreeSpaceWipeReport::Reach::Reached;
+                                           });
+        if (reachable) {
+            m_wipeFolder = existingFolderOf(warning.path);
+            break;
+        }
+    }
+    if (m_wipeFolder.isEmpty())
+        return;
+    m_wipeButton = new SYFlatButton(m_ui->warnedBox);
+    m_wipeButton->setText(localizedText(QStringLiteral("IDS_KQ_567")));
+    m_wipeButton->setObjectName(QStringLiteral("btnWipeFreeSpace"));
+    m_wipeButton->setToolTip(FreeSpaceWipeDialog::placeText(m_wipeFolder));
+    m_wipeButton->setAccessibleDescription(m_wipeButton->toolTip());
+    m_wipeButton->setMinimumHeight(m_ui->btnShowWarned->minimumHeight());
+    ScreenStyle::styleSecondaryButton(m_wipeButton);
+    static_cast<QBoxLayout*>(m_ui->warnedBox->layout())->addWidget(m_wipeButton);
+    // Which disk and how much: said under the button, not only in its tooltip.
+    if (QBoxLayout* column = layoutHolding(m_ui->warnedBox->parentWidget()->layout(), m_ui->warnedBox)) {
+        auto* place = new QLabel(m_wipeButton->toolTip(), m_ui->warnedBox->parentWidget());
+        place->setObjectName(QStringLiteral("lblWipePlace"));
+        place->setAlignment(Qt::AlignRight);
+        ScreenStyle::styleCaption(place);
+        column->insertWidget(column->indexOf(m_ui->warnedBox) + 1, place);
+    }
+    connect(m_wipeButton, &QAbstractButton::clicked, this, &shredderResultVC::wipeFreeSpace);
+}
+
+void shredderResultVC::wipeFreeSpace()
+{
+    // Only the files that were on the file system to be wiped.
+    struct stat here;
+    struct stat there;
+    QList<StorageVerdict> verdicts;
+    for (const ShredWarning& warning : SharedState::instance().storageWarnings) {
+        if (::stat(QFile::encodeName(m_wipeFolder).constData(), &here) == 0
+            && ::stat(QFile::encodeName(existingFolderOf(warning.path)).constData(), &there) == 0
+            && here.st_dev == there.st_dev)
+            verdicts.append(warning.verdict);
+    }
+    auto* dialog = new FreeSpaceWipeDialog(m_wipeFolder, verdicts, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void shredderResultVC::hideIllustration()

@@ -12,7 +12,9 @@ namespace Ui {
 class shredderResultVC;
 }
 
+class FreeSpaceWipeDialog;
 class PromotedApplications;
+class SYFlatButton;
 
 /// The result screen: what the run erased, what it could not erase, the free space left, a
 /// recommended application and the way back home.
@@ -34,6 +36,9 @@ public:
     void showNotErased();
     /// Lists the files removed with a storage warning, each with its reason.
     void showWarned();
+    /// Offers to wipe the free space where the warnings can be resolved that way.
+    void wipeFreeSpace();
+    SYFlatButton* wipeFreeSpaceButton() const { return m_wipeButton; }
 
     QString apppath() const { return m_apppath; }
     NotErasedDialog* notErasedDialog() const { return m_notErasedDialog; }
@@ -56,4 +61,6 @@ private:
     QString m_apppath;
     QPointer<NotErasedDialog> m_notErasedDialog;
     QPointer<NotErasedDialog> m_warnedDialog;
+    SYFlatButton* m_wipeButton = nullptr;
+    QString m_wipeFolder; ///< on the file system the warnings' files were on
 };

@@ -69,6 +69,7 @@ void shreddingFilesVC::viewDidLoad()
     state.deletedFilesCount = 0;
     state.notErasedItems.clear();
     state.warnedItems.clear();
+    state.storageWarnings.clear();
     state.storageNotes.clear();
     state.keptWhenStopped.clear();
 
@@ -173,6 +174,7 @@ void shreddingFilesVC::runFinished(const ShredReport& report)
     for (const ShredWarning& warning : report.warnings)
         state.warnedItems.append({warning.path, ErasureTexts::verdictText(warning.verdict)});
     state.storageNotes = report.notes;
+    state.storageWarnings = report.warnings;
     state.keptWhenStopped = report.stopped ? report.stoppedPath : QString();
     // The result shows what was really erased, not every file that was attempted.
     state.deletedFilesCount = report.filesErased;

@@ -505,7 +505,7 @@ void TestShredTool::namesQuotedAsCoreutilsDo_data()
         const QByteArray utf8 = locale.toUtf8();
         QTest::addRow("%s, UTF-8 accent", utf8.constData()) << locale << QByteArray("caf\xc3\xa9");
         QTest::addRow("%s, only an accent", utf8.constData()) << locale << QByteArray("\xc3\xa9");
-        QTest::addRow("%s, not UTF-8", utf8.constData()) << locale << QByteArray("\xffbad");
+        QTest::addRow("%s, not UTF-8", utf8.constData()) << locale << QByteArray("\xff" "bad");
         QTest::addRow("%s, newline and quote", utf8.constData())
             << locale << QByteArray("it's\nnew");
     }

@@ -309,6 +309,20 @@ void tblcell_shredderFiles::paint(
             paintButton(
                 painter, option, layout.reveal, m_revealIcon, layout.reveal.contains(m_pointer));
     }
+    if (option.state & QStyle::State_HasFocus) {
+        // The style's focus frame is taken off with the background; keyboard users still need
+        // to see which row Space will check, in a colour that reads on the row.
+        const QColor base = option.palette.color(group, QPalette::Base);
+        const QColor highlight = option.palette.color(group, QPalette::Highlight);
+        const QColor ring = selected ? QColor(Qt::white)
+            : ScreenStyle::contrastRatio(highlight, base) >= 3.0
+            ? highlight
+            : option.palette.color(group, QPalette::Text);
+        painter->setPen(QPen(ring, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->drawRoundedRect(QRectF(option.rect).adjusted(1, 1, -1, -1), 4, 4);
+    }
     painter->restore();
 }
 

@@ -3,12 +3,23 @@
 
 #include <QAbstractItemView>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTreeView>
 #include <utility>
+
+namespace {
+
+// Where the last panel of this session was left; the next one opens there.
+QString s_lastFolder;
+
+} // namespace
 
 OpenPanel::OpenPanel(QWidget* parent)
     : QFileDialog(parent)
@@ -22,7 +33,8 @@ OpenPanel::OpenPanel(QWidget* parent)
     setOption(QFileDialog::ReadOnly);
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setDirectory(QDir::homePath());
+    setDirectory(!s_lastFolder.isEmpty() && QFileInfo(s_lastFolder).isDir() ? s_lastFolder
+                                                                            : QDir::homePath());
 
     // Qt's dialog leaves chosen folders out of the name field; say them all, so the user sees
     // that Open takes the folders too. Connected after the dialog's own handler, so it runs last.
@@ -44,7 +56,47 @@ OpenPanel::OpenPanel(QWidget* parent)
         // the folder changes (double click, path box, side bar, back button).
         if (auto* files = findChild<QFileSystemModel*>())
             connect(files, &QFileSystemModel::rootPathChanged, names, [names] { names->clear(); });
+        // Enter on a typed folder opens it, as in every desktop's dialog; only Add adds it.
+        names->installEventFilter(this);
     }
+    // Qt sizes the detail columns for sample texts: the name takes a fixed width and the
+    // dates and sizes of this locale are cut. Fit them to what is shown; the name takes the rest.
+    if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
+QString OpenPanel::typedFolder() const
+{
+    const auto* names = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!names)
+        return {};
+    QString typed = names->text().trimmed();
+    // Several quoted names are a choice made in the view, not a path typed to go to.
+    if (typed.isEmpty() || typed.startsWith(u'"'))
+        return {};
+    if (typed == u'~' || typed.startsWith(QStringLiteral("~/")))
+        typed.replace(0, 1, QDir::homePath());
+    const QFileInfo info(directory().absoluteFilePath(typed));
+    return info.isDir() ? info.absoluteFilePath() : QString();
+}
+
+bool OpenPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->objectName() == u"fileNameEdit") {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (const QString folder = typedFolder(); !folder.isEmpty()) {
+                setDirectory(folder);
+                return true;
+            }
+        }
+    }
+    return QFileDialog::eventFilter(watched, event);
 }
 
 OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck check)
@@ -61,6 +113,7 @@ OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck c
                           .expandedTo(panel->minimumSizeHint()));
     }
     connect(panel, &QDialog::finished, panel, [panel](int result) {
+        s_lastFolder = panel->directory().absolutePath();
         const bool ok = result == QDialog::Accepted;
         if (ok && panel->m_chosen.isEmpty())
             panel->m_chosen = panel->selectedUrls();

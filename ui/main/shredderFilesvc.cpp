@@ -280,7 +280,7 @@ void shredderFilesvc::btnAddMoreFiles()
     m_ui->hiddenview->raise();
     m_ui->hiddenview_Waiting->hide();
     const QPointer<shredderFilesvc> self(this);
-    OpenPanel::beginSheet(mainWindow(), [self](bool ok, const QList<QUrl>& urls) {
+    OpenPanel* panel = OpenPanel::beginSheet(mainWindow(), [self](bool ok, const QList<QUrl>& urls) {
         if (!self)
             return;
         if (!ok) {
@@ -294,6 +294,7 @@ void shredderFilesvc::btnAddMoreFiles()
         else
             self->startAdding();
     }, &ListBuilder::panelRefusal);
+    panel->setLabelText(QFileDialog::Accept, text("IDS_KQ_536"));
 }
 
 Alert* shredderFilesvc::makeAlert(QPointer<Alert>& slot, const QString& message,

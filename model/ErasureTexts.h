@@ -21,4 +21,8 @@ public:
     /// Why a regular file `file` will not be erased, as it was when listed; empty when nothing
     /// seen then stands in the way.
     static QString listedRefusalText(const Filedata& file);
+    /// The name of the overwrite method the engine runs for `nPassType`.
+    static QString methodText(int nPassType);
+    /// `text` without its leading "not erased:" mark, for lists whose title already says so.
+    static QString withoutNotErasedMark(const QString& text);
 };

@@ -13,6 +13,7 @@
 #include "OpenPanel.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
+#include "SizeText.h"
 #include "UserDefaults.h"
 #include "mainWindowController.h"
 #include "tblcell_shredderFiles.h"
@@ -20,9 +21,11 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -370,9 +373,27 @@ void shredderFilesvc::btnShredStart()
         alertforfileselection();
 }
 
+QString shredderFilesvc::confirmationTotals() const
+{
+    // Counted from the plan the run will get, so a file listed twice counts once here too.
+    const ShredPlan::Totals totals
+        = ShredPlan::totals(ShredPlan::fromItems(SharedState::instance().arrFileList));
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QString method = ErasureTexts::methodText(
+        int(defaults.integerForKey(QStringLiteral("Algomethod")).value_or(1)));
+    QString line = totals.files == 1
+        ? localizedFormat(QStringLiteral("IDS_KQ_539"), {sizeText(double(totals.bytes)), method})
+        : localizedFormat(QStringLiteral("IDS_KQ_538"),
+            {QString::number(totals.files), sizeText(double(totals.bytes)), method});
+    if (defaults.integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1)
+        line += u' ' + text("IDS_KQ_540");
+    return line;
+}
+
 void shredderFilesvc::alertforDelete()
 {
-    QString informative = localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert);
+    QString informative = localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert)
+        + QStringLiteral("\n\n") + confirmationTotals();
     if (!m_storage.warned.isEmpty()) {
         informative += QStringLiteral("\n\n")
             + localizedFormat(QStringLiteral("IDS_KQ_247"), QString::number(m_storage.warned.size()));
@@ -393,15 +414,31 @@ void shredderFilesvc::alertforDelete()
     connect(shred, &QAbstractButton::clicked, this, &shredderFilesvc::OKalert);
     connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::cancelalert);
 
-    m_txt = new QLineEdit;
+    // The field, and under it the line that says so when Enter finds the word wrong.
+    auto* accessory = new QWidget;
+    auto* column = new QVBoxLayout(accessory);
+    column->setContentsMargins(0, 0, 0, 0);
+    m_txt = new QLineEdit(accessory);
     m_txt->setObjectName(QStringLiteral("txt"));
     m_txt->setMinimumWidth(200);
     m_txt->setAccessibleName(m_inputTextforalert);
     m_txt->clear();
+    m_wordMismatch
+        = new QLabel(localizedFormat(QStringLiteral("IDS_KQ_541"), m_inputTextforalert), accessory);
+    m_wordMismatch->setObjectName(QStringLiteral("lblWordMismatch"));
+    m_wordMismatch->setWordWrap(true);
+    m_wordMismatch->hide();
+    column->addWidget(m_txt);
+    column->addWidget(m_wordMismatch);
+    accessory->setFocusProxy(m_txt);
     connect(m_txt, &QLineEdit::textChanged, this, &shredderFilesvc::controlTextDidChange);
-    // Enter confirms, but only once the word is right.
-    connect(m_txt, &QLineEdit::returnPressed, this, &shredderFilesvc::OKalert);
-    alert->setAccessoryView(m_txt);
+    // Enter confirms, but only once the word is right; before that it says what is wrong.
+    connect(m_txt, &QLineEdit::returnPressed, this, [this] {
+        if (m_txt->text() != m_inputTextforalert)
+            m_wordMismatch->show();
+        OKalert();
+    });
+    alert->setAccessoryView(accessory);
     alert->beginSheetModal(mainWindow());
     m_txt->setFocus();
 }
@@ -411,6 +448,8 @@ void shredderFilesvc::controlTextDidChange()
     if (!m_alert || m_alert->buttons().size() < 2)
         return;
     const bool matches = m_txt && m_txt->text() == m_inputTextforalert;
+    if (m_wordMismatch)
+        m_wordMismatch->hide();
     QPushButton* shred = m_alert->buttons().at(1);
     shred->setEnabled(matches);
     m_alert->setDefaultButton(matches ? shred : nullptr);

@@ -7,9 +7,9 @@
 #include "ListBuilder.h"
 #include "ShredPlan.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-
 #include <memory>
 
 namespace Ui {
@@ -55,6 +55,8 @@ public:
     Alert* onlyEmptyFoldersAlert() const { return m_alertnofileSelected; }
     Alert* cannotAddAlert() const { return m_alertAdd; }
     QLineEdit* confirmationField() const { return m_txt; }
+    /// Shown under the field when Enter finds the typed word wrong.
+    QLabel* wordMismatchLine() const { return m_wordMismatch; }
     FileListModel* model() const { return m_model; }
     tblcell_shredderFiles* rowDelegate() const { return m_delegate; }
     QMenu* sortMenu() const { return m_sizemenu; }
@@ -75,6 +77,8 @@ private:
     void alertforADddata();
     void alertend();
     void alertforDelete();
+    /// The confirmation's line with the files, their size and the method.
+    QString confirmationTotals() const;
     void controlTextDidChange();
     void OKalert();
     void cancelalert();
@@ -94,6 +98,7 @@ private:
 
     QPointer<Alert> m_alert;
     QPointer<QLineEdit> m_txt;
+    QPointer<QLabel> m_wordMismatch;
     QPointer<Alert> m_alert1;
     QPointer<Alert> m_alertnofileSelected;
     QPointer<Alert> m_alertAdd;

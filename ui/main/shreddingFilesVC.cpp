@@ -119,6 +119,8 @@ void shreddingFilesVC::ShredStart()
     // The run gets its own description of the work, made here where the tree lives.
     const QList<ShredTarget> targets = ShredPlan::fromItems(SharedState::instance().arrFileList);
     const bool verify = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1;
+    SharedState::instance().lastRunMethod = m_methodindex;
+    SharedState::instance().lastRunVerified = verify;
     ZPHShred& engine = sharedShredEngine();
     engine.setStopRequested(false);
     m_run = new ShredRun(engine, targets, m_methodindex, verify, this);
@@ -174,6 +176,7 @@ void shreddingFilesVC::runFinished(const ShredReport& report)
         state.warnedItems.append({warning.path, ErasureTexts::verdictText(warning.verdict)});
     state.storageNotes = report.notes;
     state.keptWhenStopped = report.stopped ? report.stoppedPath : QString();
+    state.lastRunMilliseconds = m_runTimer.elapsed();
     // The result shows what was really erased, not every file that was attempted.
     state.deletedFilesCount = report.filesErased;
     state.deletedFilesSize = double(report.allocatedErased);

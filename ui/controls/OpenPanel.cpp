@@ -2,13 +2,12 @@
 #include "OpenPanel.h"
 
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
-#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTreeView>
@@ -56,8 +55,6 @@ OpenPanel::OpenPanel(QWidget* parent)
         // the folder changes (double click, path box, side bar, back button).
         if (auto* files = findChild<QFileSystemModel*>())
             connect(files, &QFileSystemModel::rootPathChanged, names, [names] { names->clear(); });
-        // Enter on a typed folder opens it, as in every desktop's dialog; only Add adds it.
-        names->installEventFilter(this);
     }
     // Qt sizes the detail columns for sample texts: the name takes a fixed width and the
     // dates and sizes of this locale are cut. Fit them to what is shown; the name takes the rest.
@@ -83,20 +80,6 @@ QString OpenPanel::typedFolder() const
         typed.replace(0, 1, QDir::homePath());
     const QFileInfo info(directory().absoluteFilePath(typed));
     return info.isDir() ? info.absoluteFilePath() : QString();
-}
-
-bool OpenPanel::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress && watched->objectName() == u"fileNameEdit") {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (const QString folder = typedFolder(); !folder.isEmpty()) {
-                setDirectory(folder);
-                return true;
-            }
-        }
-    }
-    return QFileDialog::eventFilter(watched, event);
 }
 
 OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck check)
@@ -129,6 +112,18 @@ OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck c
 
 void OpenPanel::accept()
 {
+    // Enter in the name field (by whatever way: the field itself, its completer, the default
+    // button) on a typed folder opens it, as every desktop's dialog does; Add adds it.
+    const auto* names = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (names && names->hasFocus()) {
+        if (const QString folder = typedFolder(); !folder.isEmpty()) {
+            setDirectory(folder);
+            // The completer's list of the old path would stay open over the new folder.
+            if (names->completer() && names->completer()->popup())
+                names->completer()->popup()->hide();
+            return;
+        }
+    }
     const auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
     const bool pickedInView
         = view && view->selectionModel() && view->selectionModel()->hasSelection();

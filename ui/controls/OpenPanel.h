@@ -35,9 +35,6 @@ public:
 
     void accept() override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     explicit OpenPanel(QWidget* parent);
     /// The folder the name field names, as typed; empty when it names no folder.

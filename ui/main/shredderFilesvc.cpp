@@ -13,8 +13,8 @@
 #include "OpenPanel.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
+#include "ShredSettings.h"
 #include "SizeText.h"
-#include "UserDefaults.h"
 #include "mainWindowController.h"
 #include "tblcell_shredderFiles.h"
 #include "ui_shredderFilesvc.h"
@@ -87,9 +87,7 @@ void shredderFilesvc::loadView()
     connect(m_ui->btnSelectAll, &QAbstractButton::clicked, this, &shredderFilesvc::btnSelectAll);
     connect(m_ui->btnSort, &QAbstractButton::clicked, this, &shredderFilesvc::btnSort);
     connect(m_ui->btnSelectmethod, &QComboBox::activated, this, &shredderFilesvc::btnSelectmethod);
-    connect(m_ui->chkVerify, &QAbstractButton::toggled, this, [](bool on) {
-        UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), on ? 1 : 0);
-    });
+    connect(m_ui->chkVerify, &QAbstractButton::toggled, this, [](bool on) { ShredSettings().setVerify(on); });
     connect(m_ui->lblStorageWarning, &QLabel::linkActivated, this, &shredderFilesvc::showStorageWarnings);
     connect(m_delegate, &tblcell_shredderFiles::removeRequested, this, &shredderFilesvc::btnDeleteWithSender);
     connect(m_delegate, &tblcell_shredderFiles::revealRequested, this, &shredderFilesvc::btnSEarchWithSender);
@@ -147,8 +145,7 @@ void shredderFilesvc::viewDidLoad()
     m_ui->lbladdingfiles->setText(text("IDS_KQ_99"));
     m_ui->chkVerify->setText(text("IDS_KQ_250"));
     m_ui->chkVerify->setPalette(ScreenStyle::checkBoxPalette(m_ui->chkVerify->palette()));
-    m_ui->chkVerify->setChecked(
-        UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1);
+    m_ui->chkVerify->setChecked(ShredSettings().verify());
 
     // Names for screen readers, and the keyboard order through the screen.
     m_ui->outlineview->setAccessibleName(text("IDS_KQ_209"));
@@ -173,8 +170,8 @@ void shredderFilesvc::viewDidLoad()
         m_itemtag = std::max(m_itemtag, maxTag(item) + 1);
     startAdding();
 
-    if (const auto method = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")))
-        m_ui->btnSelectmethod->setCurrentIndex(*method >= 1 && *method <= 3 ? int(*method - 1) : -1);
+    if (const std::optional<int> method = ShredSettings().storedMethod())
+        m_ui->btnSelectmethod->setCurrentIndex(*method >= 1 && *method <= 3 ? *method - 1 : -1);
 }
 
 void shredderFilesvc::setControlsEnabled(bool enabled)
@@ -378,14 +375,13 @@ QString shredderFilesvc::confirmationTotals() const
     // Counted from the plan the run will get, so a file listed twice counts once here too.
     const ShredPlan::Totals totals
         = ShredPlan::totals(ShredPlan::fromItems(SharedState::instance().arrFileList));
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    const QString method = ErasureTexts::methodText(
-        int(defaults.integerForKey(QStringLiteral("Algomethod")).value_or(1)));
+    const ShredSettings settings;
+    const QString method = ErasureTexts::methodText(settings.method());
     QString line = totals.files == 1
         ? localizedFormat(QStringLiteral("IDS_KQ_539"), {sizeText(double(totals.bytes)), method})
         : localizedFormat(QStringLiteral("IDS_KQ_538"),
             {QString::number(totals.files), sizeText(double(totals.bytes)), method});
-    if (defaults.integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1)
+    if (settings.verify())
         line += u' ' + text("IDS_KQ_540");
     return line;
 }
@@ -595,7 +591,7 @@ void shredderFilesvc::btnSelectmethod(int index)
     if (SharedState::instance().isAddingFiles)
         return;
     if (index >= 0 && index <= 2)
-        UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), index + 1);
+        ShredSettings().setMethod(index + 1);
 }
 
 void shredderFilesvc::btnDeleteWithSender(qint64 tag)

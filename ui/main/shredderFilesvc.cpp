@@ -212,12 +212,7 @@ void shredderFilesvc::completionOfAdding(qint64 nextTag)
     setControlsEnabled(true);
     m_model->reload();
     refreshSelectionLabels();
-    if (m_sorttag == 1) {
-        sortFileList(Qt::DescendingOrder);
-    } else {
-        m_sorttag = 0;
-        sortFileList(Qt::AscendingOrder);
-    }
+    sortFileList(m_sortOrder);
 }
 
 void shredderFilesvc::refreshSelectionLabels()
@@ -538,8 +533,8 @@ void shredderFilesvc::btnSort()
     QAction* descending = new QAction(text("IDS_KQ_34"), m_sizemenu);
     for (QAction* action : {ascending, descending})
         action->setCheckable(true);
-    ascending->setChecked(m_sorttag == 0);
-    descending->setChecked(m_sorttag == 1);
+    ascending->setChecked(m_sortOrder == Qt::AscendingOrder);
+    descending->setChecked(m_sortOrder == Qt::DescendingOrder);
     connect(ascending, &QAction::triggered, this, &shredderFilesvc::sort_Ascending);
     connect(descending, &QAction::triggered, this, &shredderFilesvc::sort_Descending);
     m_sizemenu->addAction(ascending);
@@ -551,18 +546,17 @@ void shredderFilesvc::btnSort()
 
 void shredderFilesvc::sort_Ascending()
 {
-    m_sorttag = 0;
     sortFileList(Qt::AscendingOrder);
 }
 
 void shredderFilesvc::sort_Descending()
 {
-    m_sorttag = 1;
     sortFileList(Qt::DescendingOrder);
 }
 
 void shredderFilesvc::sortFileList(Qt::SortOrder order)
 {
+    m_sortOrder = order;
     m_model->sortTopLevel(order);
     refreshAfterSort();
 }

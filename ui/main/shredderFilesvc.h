@@ -60,7 +60,9 @@ public:
     FileListModel* model() const { return m_model; }
     tblcell_shredderFiles* rowDelegate() const { return m_delegate; }
     QMenu* sortMenu() const { return m_sizemenu; }
-    int sorttag() const { return m_sorttag; }
+    /// The design's sort tag: 0 smallest first, 1 largest first.
+    int sorttag() const { return m_sortOrder == Qt::AscendingOrder ? 0 : 1; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
     qint64 filesCount() const { return m_filesCount; }
 
 protected:
@@ -105,7 +107,8 @@ private:
     QMenu* m_sizemenu = nullptr;
 
     qint64 m_filesCount = 0;
-    int m_sorttag = 1;
+    /// A new list is largest first; each sort keeps its order for the adds after it.
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     QString m_deselectAll;
     QString m_selectall;
     QString m_inputTextforalert;

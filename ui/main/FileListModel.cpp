@@ -393,6 +393,12 @@ void FileListModel::reload()
     publishCounts();
 }
 
+Qt::CheckState FileListModel::stateAfterClick(const QModelIndex& index)
+{
+    const auto shown = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
+    return shown == Qt::Checked ? Qt::Unchecked : Qt::Checked;
+}
+
 void FileListModel::toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
 {
     if (isPending())

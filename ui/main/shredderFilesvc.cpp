@@ -612,9 +612,8 @@ void shredderFilesvc::toggleCurrentRow()
     const QModelIndex current = m_ui->outlineview->currentIndex();
     if (!current.isValid() || SharedState::instance().isAddingFiles)
         return;
-    const auto state = Qt::CheckState(current.data(Qt::CheckStateRole).toInt());
     m_model->toggleByTag(current.data(FileListModel::TagRole).toLongLong(),
-                         state == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+                         FileListModel::stateAfterClick(current));
 }
 
 bool shredderFilesvc::eventFilter(QObject* watched, QEvent* event)

@@ -406,11 +406,7 @@ void tblcell_shredderFiles::toggleCheck(QAbstractItemModel* model, const QModelI
 {
     if (!(index.flags() & Qt::ItemIsUserCheckable))
         return;
-    // Predictable for users: a checked box unchecks everything below it; an empty or mixed box
-    // checks everything.
-    const auto current = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
-    const Qt::CheckState next = current == Qt::Checked ? Qt::Unchecked : Qt::Checked;
-    model->setData(index, int(next), Qt::CheckStateRole);
+    model->setData(index, int(FileListModel::stateAfterClick(index)), Qt::CheckStateRole);
 }
 
 bool tblcell_shredderFiles::editorEvent(QEvent* event, QAbstractItemModel* model,

@@ -14,7 +14,6 @@
 #include "ScreenStyle.h"
 #include "SharedState.h"
 #include "ShredSettings.h"
-#include "SizeText.h"
 #include "mainWindowController.h"
 #include "tblcell_shredderFiles.h"
 #include "ui_shredderFilesvc.h"
@@ -25,7 +24,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -64,14 +62,15 @@ shredderFilesvc::~shredderFilesvc()
     // A scan still running for this screen stops; nothing more is appended for it.
     if (m_scan)
         m_scan->stop();
-    for (Alert* alert : {m_alert.data(), m_alert1.data(), m_alertnofileSelected.data(), m_alertAdd.data()})
-        delete alert;
+    delete m_confirmation;
+    delete m_alertAdd.data();
 }
 
 void shredderFilesvc::loadView()
 {
     m_ui = std::make_unique<Ui::shredderFilesvc>();
     m_ui->setupUi(this);
+    m_confirmation = new ShredConfirmation(this, m_ui->hiddenview, m_ui->hiddenview_Waiting);
     m_model = new FileListModel(this);
     m_delegate = new tblcell_shredderFiles(this);
     m_ui->outlineview->setModel(m_model);
@@ -130,7 +129,6 @@ void shredderFilesvc::viewDidLoad()
 
     m_deselectAll = text("IDS_KQ_21");
     m_selectall = text("IDS_KQ_20");
-    m_inputTextforalert = text("IDS_KQ_28");
 
     m_ui->lblFilesFolderCount->clear();
     m_ui->lblselectedCount->clear();
@@ -292,25 +290,9 @@ void shredderFilesvc::btnAddMoreFiles()
     panel->setLabelText(QFileDialog::Accept, text("IDS_KQ_536"));
 }
 
-Alert* shredderFilesvc::makeAlert(QPointer<Alert>& slot, const QString& message,
-                                  const QString& informative)
-{
-    m_ui->hiddenview->show();
-    m_ui->hiddenview->raise();
-    m_ui->hiddenview_Waiting->hide();
-    if (slot) {
-        slot->endSheet();
-        slot->deleteLater();
-    }
-    slot = new Alert(this);
-    slot->setMessageText(message);
-    slot->setInformativeText(informative);
-    return slot;
-}
-
 void shredderFilesvc::alertforADddata()
 {
-    Alert* alert = makeAlert(m_alertAdd, text("IDS_KQ_13"), text("IDS_KQ_14"));
+    Alert* alert = m_confirmation->makeAlert(m_alertAdd, text("IDS_KQ_13"), text("IDS_KQ_14"));
     QPushButton* ok = alert->addButtonWithTitle(text("IDS_KQ_12"));
     alert->setEscapeButton(ok);
     connect(ok, &QAbstractButton::clicked, this, &shredderFilesvc::alertend);
@@ -365,147 +347,20 @@ void shredderFilesvc::btnShredStart()
         alertforfileselection();
 }
 
-QString shredderFilesvc::confirmationTotals() const
-{
-    // Counted from the plan the run will get, so a file listed twice counts once here too.
-    const ShredPlan::Totals totals
-        = ShredPlan::totals(ShredPlan::fromItems(SharedState::instance().arrFileList));
-    const ShredSettings settings;
-    const QString method = ErasureTexts::methodText(settings.method());
-    QString line = totals.files == 1
-        ? localizedFormat(QStringLiteral("IDS_KQ_539"), {sizeText(double(totals.bytes)), method})
-        : localizedFormat(QStringLiteral("IDS_KQ_538"),
-            {QString::number(totals.files), sizeText(double(totals.bytes)), method});
-    if (settings.verify())
-        line += u' ' + text("IDS_KQ_540");
-    return line;
-}
 
 void shredderFilesvc::alertforDelete()
 {
-    QString informative = localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert)
-        + QStringLiteral("\n\n") + confirmationTotals();
-    if (!m_storage.warned.isEmpty()) {
-        informative += QStringLiteral("\n\n")
-            + localizedFormat(QStringLiteral("IDS_KQ_247"), QString::number(m_storage.warned.size()));
-    }
-    if (const qsizetype refused = m_storage.refused.size(); refused > 0) {
-        informative += QStringLiteral("\n\n")
-            + (refused == 1
-                    ? text("IDS_KQ_345")
-                    : localizedFormat(QStringLiteral("IDS_KQ_344"), QString::number(refused)));
-    }
-    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"), informative);
-    QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_29"));
-    QPushButton* shred = alert->addButtonWithTitle(text("IDS_KQ_30"));
-    shred->setEnabled(false);
-    cancel->setFocusPolicy(Qt::NoFocus);
-    alert->setEscapeButton(cancel);
-    alert->setDefaultButton(nullptr);
-    connect(shred, &QAbstractButton::clicked, this, &shredderFilesvc::OKalert);
-    connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::cancelalert);
-
-    // The field, and under it the line that says so when Enter finds the word wrong.
-    auto* accessory = new QWidget;
-    auto* column = new QVBoxLayout(accessory);
-    column->setContentsMargins(0, 0, 0, 0);
-    m_txt = new QLineEdit(accessory);
-    m_txt->setObjectName(QStringLiteral("txt"));
-    m_txt->setMinimumWidth(200);
-    m_txt->setAccessibleName(m_inputTextforalert);
-    m_txt->clear();
-    m_wordMismatch
-        = new QLabel(localizedFormat(QStringLiteral("IDS_KQ_541"), m_inputTextforalert), accessory);
-    m_wordMismatch->setObjectName(QStringLiteral("lblWordMismatch"));
-    m_wordMismatch->setWordWrap(true);
-    m_wordMismatch->hide();
-    column->addWidget(m_txt);
-    column->addWidget(m_wordMismatch);
-    accessory->setFocusProxy(m_txt);
-    connect(m_txt, &QLineEdit::textChanged, this, &shredderFilesvc::controlTextDidChange);
-    // Enter confirms, but only once the word is right; before that it says what is wrong.
-    connect(m_txt, &QLineEdit::returnPressed, this, [this] {
-        if (m_txt->text() != m_inputTextforalert)
-            m_wordMismatch->show();
-        OKalert();
-    });
-    alert->setAccessoryView(accessory);
-    alert->beginSheetModal(mainWindow());
-    m_txt->setFocus();
-}
-
-void shredderFilesvc::controlTextDidChange()
-{
-    if (!m_alert || m_alert->buttons().size() < 2)
-        return;
-    const bool matches = m_txt && m_txt->text() == m_inputTextforalert;
-    if (m_wordMismatch)
-        m_wordMismatch->hide();
-    QPushButton* shred = m_alert->buttons().at(1);
-    shred->setEnabled(matches);
-    m_alert->setDefaultButton(matches ? shred : nullptr);
-}
-
-void shredderFilesvc::OKalert()
-{
-    if (!m_txt || m_txt->text() != m_inputTextforalert || m_shredPosted)
-        return;
-    m_shredPosted = true;
-    m_ui->hiddenview->hide();
-    if (m_alert)
-        m_alert->endSheet();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
-}
-
-void shredderFilesvc::cancelalert()
-{
-    m_ui->hiddenview->hide();
-    if (m_alert)
-        m_alert->endSheet();
+    m_confirmation->alertforDelete(m_storage);
 }
 
 void shredderFilesvc::alertforEmptyselection()
 {
-    Alert* alert = makeAlert(m_alert1, text("IDS_KQ_31"), text("IDS_KQ_32"));
-    QPushButton* ok = alert->addButtonWithTitle(text("IDS_KQ_12"));
-    alert->setEscapeButton(ok);
-    connect(ok, &QAbstractButton::clicked, this, &shredderFilesvc::alertAction);
-    alert->beginSheetModal(mainWindow());
-}
-
-void shredderFilesvc::alertAction()
-{
-    m_ui->hiddenview->hide();
-    if (m_alert1)
-        m_alert1->endSheet();
+    m_confirmation->alertforEmptyselection();
 }
 
 void shredderFilesvc::alertforfileselection()
 {
-    Alert* alert = makeAlert(m_alertnofileSelected, text("IDS_KQ_57"), text("IDS_KQ_64"));
-    QPushButton* go = alert->addButtonWithTitle(text("IDS_KQ_28"));
-    QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_108"));
-    // Return and Escape both take the safe way out; going on needs a deliberate click.
-    alert->setDefaultButton(cancel);
-    alert->setEscapeButton(cancel);
-    connect(go, &QAbstractButton::clicked, this, &shredderFilesvc::btnokNofileSelected);
-    connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::btnCancelNofileSelected);
-    alert->beginSheetModal(mainWindow());
-}
-
-void shredderFilesvc::btnokNofileSelected()
-{
-    m_ui->hiddenview->hide();
-    if (m_alertnofileSelected)
-        m_alertnofileSelected->endSheet();
-    alertforDelete();
-}
-
-void shredderFilesvc::btnCancelNofileSelected()
-{
-    m_ui->hiddenview->hide();
-    if (m_alertnofileSelected)
-        m_alertnofileSelected->endSheet();
+    m_confirmation->alertforfileselection(m_storage);
 }
 
 void shredderFilesvc::btnSelectAll()

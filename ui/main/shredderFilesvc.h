@@ -5,6 +5,7 @@
 #include "BaseViewController.h"
 #include "ItemDictionary.h"
 #include "ListBuilder.h"
+#include "ShredConfirmation.h"
 #include "ShredPlan.h"
 
 #include <QLabel>
@@ -50,13 +51,13 @@ public:
     void refreshAfterSort();
 
     // The alerts; each is a new object every time it is shown.
-    Alert* confirmationAlert() const { return m_alert; }
-    Alert* nothingSelectedAlert() const { return m_alert1; }
-    Alert* onlyEmptyFoldersAlert() const { return m_alertnofileSelected; }
+    Alert* confirmationAlert() const { return m_confirmation->confirmationAlert(); }
+    Alert* nothingSelectedAlert() const { return m_confirmation->nothingSelectedAlert(); }
+    Alert* onlyEmptyFoldersAlert() const { return m_confirmation->onlyEmptyFoldersAlert(); }
     Alert* cannotAddAlert() const { return m_alertAdd; }
-    QLineEdit* confirmationField() const { return m_txt; }
+    QLineEdit* confirmationField() const { return m_confirmation->confirmationField(); }
     /// Shown under the field when Enter finds the typed word wrong.
-    QLabel* wordMismatchLine() const { return m_wordMismatch; }
+    QLabel* wordMismatchLine() const { return m_confirmation->wordMismatchLine(); }
     FileListModel* model() const { return m_model; }
     tblcell_shredderFiles* rowDelegate() const { return m_delegate; }
     QMenu* sortMenu() const { return m_sizemenu; }
@@ -79,18 +80,8 @@ private:
     void alertforADddata();
     void alertend();
     void alertforDelete();
-    /// The confirmation's line with the files, their size and the method.
-    QString confirmationTotals() const;
-    void controlTextDidChange();
-    void OKalert();
-    void cancelalert();
     void alertforEmptyselection();
-    void alertAction();
     void alertforfileselection();
-    void btnokNofileSelected();
-    void btnCancelNofileSelected();
-    /// A new alert replacing `slot`'s, shown as a sheet on the main window.
-    Alert* makeAlert(QPointer<Alert>& slot, const QString& message, const QString& informative);
     void toggleCurrentRow();
 
     std::unique_ptr<Ui::shredderFilesvc> m_ui;
@@ -98,11 +89,7 @@ private:
     tblcell_shredderFiles* m_delegate = nullptr;
     std::unique_ptr<ListBuilder::ScanHandle> m_scan;
 
-    QPointer<Alert> m_alert;
-    QPointer<QLineEdit> m_txt;
-    QPointer<QLabel> m_wordMismatch;
-    QPointer<Alert> m_alert1;
-    QPointer<Alert> m_alertnofileSelected;
+    ShredConfirmation* m_confirmation = nullptr;
     QPointer<Alert> m_alertAdd;
     QMenu* m_sizemenu = nullptr;
 
@@ -111,10 +98,8 @@ private:
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     QString m_deselectAll;
     QString m_selectall;
-    QString m_inputTextforalert;
     bool m_isAnyItemSelected = false;
     bool m_isAnyFileSelected = false;
     qint64 m_itemtag = 0;
-    bool m_shredPosted = false;
     ShredPlan::StorageSummary m_storage;
 };

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shredderFilesvc.h"
 
-#include "ErasureTexts.h"
-#include "NotErasedDialog.h"
-#include "ShredPlan.h"
-
 #include "Alert.h"
 #include "FileListModel.h"
 #include "FileRevealer.h"
@@ -12,6 +8,7 @@
 #include "NotificationCenter.h"
 #include "OpenPanel.h"
 #include "ScreenStyle.h"
+#include "SelectionSummary.h"
 #include "SharedState.h"
 #include "ShredSettings.h"
 #include "mainWindowController.h"
@@ -20,7 +17,6 @@
 
 #include <QEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -86,8 +82,8 @@ void shredderFilesvc::loadView()
     connect(m_ui->btnSelectAll, &QAbstractButton::clicked, this, &shredderFilesvc::btnSelectAll);
     connect(m_ui->btnSort, &QAbstractButton::clicked, this, &shredderFilesvc::btnSort);
     connect(m_ui->btnSelectmethod, &QComboBox::activated, this, &shredderFilesvc::btnSelectmethod);
-    connect(m_ui->chkVerify, &QAbstractButton::toggled, this, [](bool on) { ShredSettings().setVerify(on); });
-    connect(m_ui->lblStorageWarning, &QLabel::linkActivated, this, &shredderFilesvc::showStorageWarnings);
+    connect(m_ui->chkVerify, &QAbstractButton::toggled, this,
+        [](bool on) { ShredSettings().setVerify(on); });
     connect(m_delegate, &tblcell_shredderFiles::removeRequested, this, &shredderFilesvc::btnDeleteWithSender);
     connect(m_delegate, &tblcell_shredderFiles::revealRequested, this, &shredderFilesvc::btnSEarchWithSender);
     // The model recounts once per change; the labels follow.
@@ -98,23 +94,9 @@ void shredderFilesvc::viewDidLoad()
 {
     ScreenStyle::styleAppName(m_ui->lbltitle);
     ScreenStyle::styleCaption(m_ui->lblattention);
-    ScreenStyle::styleCaption(m_ui->lblselectedCount);
-    ScreenStyle::styleCaption(m_ui->lblStorageNote);
-    ScreenStyle::styleLinks(m_ui->lblStorageWarning);
-    const int iconSide = m_ui->lblStorageWarning->fontMetrics().height();
-    m_ui->imgStorageWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning)
-                                           .pixmap(QSize(iconSide, iconSide), devicePixelRatioF()));
-    m_ui->lblStorageWarning->setTextFormat(Qt::RichText);
-    // The lines keep their place while hidden: a line appearing when a row is checked would
-    // move every row under the pointer, and the next click would check another one.
-    for (QLabel* line : {m_ui->imgStorageWarning, m_ui->lblStorageWarning, m_ui->lblStorageNote}) {
-        line->setWordWrap(false);
-        line->setFixedHeight(iconSide);
-        QSizePolicy policy = line->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        line->setSizePolicy(policy);
-        line->hide();
-    }
+    m_summary = new SelectionSummary(this,
+        {m_ui->lblFilesFolderCount, m_ui->lblselectedCount, m_ui->imgStorageWarning,
+            m_ui->lblStorageWarning, m_ui->lblStorageNote});
     ScreenStyle::stylePrimaryButton(m_ui->btnShredStart);
     ScreenStyle::styleSecondaryButton(m_ui->btnAddmorefiles);
     ScreenStyle::styleSecondaryButton(m_ui->btnSelectAll);
@@ -218,49 +200,8 @@ void shredderFilesvc::refreshSelectionLabels()
     const FileListModel::Counts counts = m_model->counts();
     m_filesCount = counts.filesCount;
     SharedState::instance().totalSelectedFiles = counts.selectedFiles;
-
-    QString line = text(counts.selectedFiles == 1 ? "IDS_KQ_116" : "IDS_KQ_16").toHtmlEscaped();
-    const QString placeholder = QStringLiteral("__FILES__COUNT__");
-    const QString number = QString::number(counts.selectedFiles);
-    if (line.contains(placeholder)) {
-        // The number stands out in red, as the count a user is about to erase.
-        const QString coloured = QStringLiteral("<span style=\"color:#f83133; font-weight:600\">")
-            + number + QStringLiteral("</span>");
-        line.replace(placeholder, coloured);
-    }
-    m_ui->lblFilesFolderCount->setText(line);
-    m_ui->lblselectedCount->setText(number + u'/' + QString::number(counts.filesCount) + u' '
-                                    + text("IDS_KQ_101"));
-    refreshStorageLines();
-}
-
-void shredderFilesvc::refreshStorageLines()
-{
-    m_storage = ShredPlan::storageSummary(SharedState::instance().arrFileList);
-    const qsizetype warned = m_storage.warned.size();
-    m_ui->imgStorageWarning->setVisible(warned > 0);
-    m_ui->lblStorageWarning->setVisible(warned > 0);
-    if (warned > 0) {
-        const QString count = warned == 1 ? text("IDS_KQ_245")
-                                          : localizedFormat(QStringLiteral("IDS_KQ_244"), QString::number(warned));
-        // One short line; the reasons are in the details and on each row.
-        m_ui->lblStorageWarning->setText(count.toHtmlEscaped() + QStringLiteral(" <a href=\"details\">")
-                                         + text("IDS_KQ_246").toHtmlEscaped() + QStringLiteral("</a>"));
-    }
-    // A note is one quiet line, not a mark on every row.
-    m_ui->lblStorageNote->setVisible(!m_storage.notes.isEmpty());
-    if (!m_storage.notes.isEmpty())
-        m_ui->lblStorageNote->setText(ErasureTexts::reasonText(m_storage.notes.first()));
-}
-
-void shredderFilesvc::showStorageWarnings()
-{
-    if (m_storage.warned.isEmpty())
-        return;
-    auto* dialog = new NotErasedDialog(m_storage.warned, this, QStringLiteral("IDS_KQ_253"),
-                                       QStringLiteral("IDS_KQ_254"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    if (m_summary)
+        m_summary->refresh(counts);
 }
 
 void shredderFilesvc::btnAddMoreFiles()
@@ -350,7 +291,7 @@ void shredderFilesvc::btnShredStart()
 
 void shredderFilesvc::alertforDelete()
 {
-    m_confirmation->alertforDelete(m_storage);
+    m_confirmation->alertforDelete(m_summary->storage());
 }
 
 void shredderFilesvc::alertforEmptyselection()
@@ -360,7 +301,7 @@ void shredderFilesvc::alertforEmptyselection()
 
 void shredderFilesvc::alertforfileselection()
 {
-    m_confirmation->alertforfileselection(m_storage);
+    m_confirmation->alertforfileselection(m_summary->storage());
 }
 
 void shredderFilesvc::btnSelectAll()

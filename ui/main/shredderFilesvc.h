@@ -17,6 +17,7 @@ namespace Ui {
 class shredderFilesvc;
 }
 class FileListModel;
+class SelectionSummary;
 class QMenu;
 class tblcell_shredderFiles;
 
@@ -41,11 +42,8 @@ public:
     void btnDeleteWithSender(qint64 tag);
     void btnSEarchWithSender(qint64 tag);
 
-    /// Recounts the files and the checked files and rewrites the two count lines.
+    /// Recounts the files and the checked files and rewrites the lines above the list.
     void refreshSelectionLabels();
-    /// The storage warning line (with its details) and the note line above the list.
-    void refreshStorageLines();
-    void showStorageWarnings();
     void sortFileList(Qt::SortOrder order);
     /// Makes the list show the order just sorted.
     void refreshAfterSort();
@@ -90,6 +88,7 @@ private:
     std::unique_ptr<ListBuilder::ScanHandle> m_scan;
 
     ShredConfirmation* m_confirmation = nullptr;
+    SelectionSummary* m_summary = nullptr;
     QPointer<Alert> m_alertAdd;
     QMenu* m_sizemenu = nullptr;
 
@@ -101,5 +100,4 @@ private:
     bool m_isAnyItemSelected = false;
     bool m_isAnyFileSelected = false;
     qint64 m_itemtag = 0;
-    ShredPlan::StorageSummary m_storage;
 };

@@ -451,6 +451,12 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_20")));
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
+    // Checked row by row, the list is all checked too: the button then unchecks.
+    clickCheckBox(list, top);
+    clickCheckBox(list, small);
+    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
+    QTest::mouseClick(selectAll, Qt::LeftButton);
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
 
     // A new list is largest first; the menu's ascending item turns it round.
     const auto topLevelPaths = [list] {

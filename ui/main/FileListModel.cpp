@@ -441,6 +441,35 @@ void FileListModel::setStateRecursively(const QList<ItemRef>& items, bool value)
     }
 }
 
+namespace {
+
+bool allChecked(const QList<ItemRef>& items, bool& any)
+{
+    for (const ItemRef& item : items) {
+        if (!item)
+            continue;
+        const FileDirectory& record = item->data;
+        const bool leaf = !record.file || !record.file->isFolder || record.isemptyFolder;
+        if (!leaf) {
+            if (!allChecked(item->arrpath, any))
+                return false;
+            continue;
+        }
+        any = true;
+        if (!item->state)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool FileListModel::everyRowChecked() const
+{
+    bool any = false;
+    return allChecked(SharedState::instance().arrFileList, any) && any;
+}
+
 void FileListModel::setAllStates(bool value)
 {
     if (isPending())

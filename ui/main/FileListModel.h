@@ -89,6 +89,9 @@ public:
     static void setStateRecursively(const QList<ItemRef>& items, bool value);
     /// Select all / deselect all. Refused while a scan runs.
     void setAllStates(bool value);
+    /// Every file, unreadable record and empty folder of the list is checked (false for an
+    /// empty list): what Select All decides by.
+    bool everyRowChecked() const;
     /// Takes the top-level item with `tag` out of the list (nothing on disk is touched). Returns
     /// true when the list is empty afterwards, the caller then returns to the home screen.
     /// Refused (false) while a scan runs.

@@ -202,6 +202,9 @@ void shredderFilesvc::refreshSelectionLabels()
     SharedState::instance().totalSelectedFiles = counts.selectedFiles;
     if (m_summary)
         m_summary->refresh(counts);
+    // The title says what a click will do, also after rows were checked one by one.
+    m_ui->btnSelectAll->setText(m_model->everyRowChecked() ? m_deselectAll : m_selectall);
+    m_ui->btnSelectAll->setAccessibleName(m_ui->btnSelectAll->text());
 }
 
 void shredderFilesvc::btnAddMoreFiles()
@@ -308,15 +311,9 @@ void shredderFilesvc::btnSelectAll()
 {
     if (SharedState::instance().isAddingFiles)
         return;
-    const QString title = m_ui->btnSelectAll->text();
-    if (title == m_selectall) {
-        m_ui->btnSelectAll->setText(m_deselectAll);
-        m_model->setAllStates(true);
-    } else if (title == m_deselectAll) {
-        m_ui->btnSelectAll->setText(m_selectall);
-        m_model->setAllStates(false);
-    }
-    m_ui->btnSelectAll->setAccessibleName(m_ui->btnSelectAll->text());
+    // Decided from what is checked, not from the button's words: without a language table
+    // both words are empty, and the button must still be able to uncheck.
+    m_model->setAllStates(!m_model->everyRowChecked());
     refreshSelectionLabels();
 }
 

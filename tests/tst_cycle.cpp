@@ -299,9 +299,9 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     // What was erased, how, unverified, and how long it took.
     const QStringList summary = labelText(result, "lblRunSummary").split(u" · "_s);
     QCOMPARE(summary.mid(0, 3),
-        (QStringList {localizedFormat(QStringLiteral("IDS_KQ_542"), u"3"_s),
+        (QStringList {localizedFormat(QStringLiteral("IDS_KQ_582"), u"3"_s),
             localizedText(QStringLiteral("IDS_KQ_19")),
-            localizedText(QStringLiteral("IDS_KQ_547"))}));
+            localizedText(QStringLiteral("IDS_KQ_587"))}));
     QVERIFY2(summary.size() == 4 && summary.last().endsWith(u" s"), qPrintable(summary.join(u'|')));
     QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
     QVERIFY(labelText(result, "lblAvailableSize").endsWith(u" free on your system disk"));
@@ -397,11 +397,11 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     // the file was read back.
     QVERIFY(result->findChild<QLabel*>(QStringLiteral("lblTotalsize"))->isHidden());
     const QString summary = labelText(result, "lblRunSummary");
-    QVERIFY2(summary.startsWith(localizedFormat(QStringLiteral("IDS_KQ_545"),
+    QVERIFY2(summary.startsWith(localizedFormat(QStringLiteral("IDS_KQ_585"),
                                     sizeText(SharedState::instance().deletedFilesSize))
                  + u" · "),
         qPrintable(summary));
-    QVERIFY(summary.contains(localizedText(QStringLiteral("IDS_KQ_546"))));
+    QVERIFY(summary.contains(localizedText(QStringLiteral("IDS_KQ_586"))));
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), u"plans.txt"_s);

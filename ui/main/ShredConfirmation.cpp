@@ -70,7 +70,7 @@ QString ShredConfirmation::confirmationTotals() const
         : localizedFormat(QStringLiteral("IDS_KQ_538"),
             {QString::number(totals.files), sizeText(double(totals.bytes)), method});
     if (settings.verify())
-        line += u' ' + text("IDS_KQ_540");
+        line += u' ' + text("IDS_KQ_580");
     return line;
 }
 
@@ -108,7 +108,7 @@ void ShredConfirmation::alertforDelete(const ShredPlan::StorageSummary& storage)
     m_txt->setAccessibleName(m_inputTextforalert);
     m_txt->clear();
     m_wordMismatch
-        = new QLabel(localizedFormat(QStringLiteral("IDS_KQ_541"), m_inputTextforalert), accessory);
+        = new QLabel(localizedFormat(QStringLiteral("IDS_KQ_581"), m_inputTextforalert), accessory);
     m_wordMismatch->setObjectName(QStringLiteral("lblWordMismatch"));
     m_wordMismatch->setWordWrap(true);
     m_wordMismatch->hide();

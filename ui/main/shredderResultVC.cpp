@@ -125,21 +125,21 @@ void shredderResultVC::fillRunSummary()
     QStringList parts;
     if (state.warnedItems.isEmpty()) {
         parts << (files == 1
-                ? localizedText(QStringLiteral("IDS_KQ_543"))
-                : localizedFormat(QStringLiteral("IDS_KQ_542"), QString::number(files)));
+                ? localizedText(QStringLiteral("IDS_KQ_583"))
+                : localizedFormat(QStringLiteral("IDS_KQ_582"), QString::number(files)));
     } else {
         // Under "old contents may remain" the size is no headline, only a plain count.
         const QString size = sizeText(state.deletedFilesSize);
         parts << (files == 1
-                ? localizedFormat(QStringLiteral("IDS_KQ_545"), size)
-                : localizedFormat(QStringLiteral("IDS_KQ_544"), {QString::number(files), size}));
+                ? localizedFormat(QStringLiteral("IDS_KQ_585"), size)
+                : localizedFormat(QStringLiteral("IDS_KQ_584"), {QString::number(files), size}));
         m_ui->lblTotalsize->hide();
         m_ui->lblshredded->hide();
     }
     parts << ErasureTexts::methodText(state.lastRunMethod)
-          << localizedText(state.lastRunVerified ? QStringLiteral("IDS_KQ_546")
-                                                 : QStringLiteral("IDS_KQ_547"))
-          << localizedFormat(QStringLiteral("IDS_KQ_548"),
+          << localizedText(state.lastRunVerified ? QStringLiteral("IDS_KQ_586")
+                                                 : QStringLiteral("IDS_KQ_587"))
+          << localizedFormat(QStringLiteral("IDS_KQ_588"),
                  durationText(std::max<qint64>(1, (state.lastRunMilliseconds + 999) / 1000)));
     m_ui->lblRunSummary->setText(parts.join(QStringLiteral(" · ")));
 }

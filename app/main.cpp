@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
 #include "CommandLine.h"
+#include "FocusRingStyle.h"
 #include "Pictures.h"
 #include "SingleInstance.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
     QApplication::setWindowIcon(Pictures::applicationIcon());
+    // The desktop's style, with a focus ring keyboard users can see.
+    FocusRingStyle::install();
     // Closing the main window only hides it.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -89,6 +89,23 @@ QString ErasureTexts::listedRefusalText(const Filedata& file)
     return {};
 }
 
+QString ErasureTexts::methodText(int nPassType)
+{
+    // As the engine reads the pass type: anything but 2 and 3 is one pass of zeros.
+    switch (nPassType) {
+    case 2: return localizedText(QStringLiteral("IDS_KQ_18"));
+    case 3: return localizedText(QStringLiteral("IDS_KQ_19"));
+    default: return localizedText(QStringLiteral("IDS_KQ_17"));
+    }
+}
+
+QString ErasureTexts::withoutNotErasedMark(const QString& text)
+{
+    // The command line prints the texts whole; only the window's lists drop the mark.
+    const QString mark = localizedText(QStringLiteral("IDS_KQ_537"));
+    return !mark.isEmpty() && text.startsWith(mark) ? text.mid(mark.size()) : text;
+}
+
 QString ErasureTexts::verdictText(const StorageVerdict& verdict)
 {
     if (verdict.tier() == StorageVerdict::Tier::Reached)

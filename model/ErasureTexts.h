@@ -24,4 +24,8 @@ public:
     static QString listedRefusalText(const Filedata& file);
     /// Why a path with `verdict` is refused, for a terminal: the window shows one alert instead.
     static QString refusalText(PathCheck::Verdict verdict);
+    /// The name of the overwrite method the engine runs for `nPassType`.
+    static QString methodText(int nPassType);
+    /// `text` without its leading "not erased:" mark, for lists whose title already says so.
+    static QString withoutNotErasedMark(const QString& text);
 };

@@ -60,6 +60,11 @@ public:
     QString keptWhenStopped;
     /// The notes about the storage of the files the last run erased. GUI thread only.
     QList<StorageReason> storageNotes;
+    /// How the last run overwrote (the engine's pass type), whether it read each file back,
+    /// and how long it took. GUI thread only; written when the run ends.
+    int lastRunMethod = 1;
+    bool lastRunVerified = false;
+    qint64 lastRunMilliseconds = 0;
     /// The tab the settings window opens on.
     std::atomic<int> requestedSettingsTab {0};
 

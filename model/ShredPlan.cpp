@@ -28,6 +28,21 @@ QList<ShredTarget> ShredPlan::fromItems(const QList<ItemRef>& items)
     return targets;
 }
 
+ShredPlan::Totals ShredPlan::totals(const QList<ShredTarget>& targets)
+{
+    Totals sum;
+    for (const ShredTarget& target : targets) {
+        if (target.kind == ShredTarget::Kind::ListedFile) {
+            ++sum.files;
+            sum.bytes += target.length;
+        }
+        const Totals below = totals(target.children);
+        sum.files += below.files;
+        sum.bytes += below.bytes;
+    }
+    return sum;
+}
+
 void ShredPlan::append(
     const ItemDictionary& item, QList<ShredTarget>& out, QSet<std::pair<quint64, quint64>>& planned)
 {

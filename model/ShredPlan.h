@@ -18,6 +18,14 @@ class ShredPlan
 public:
     static QList<ShredTarget> fromItems(const QList<ItemRef>& items);
 
+    /// How many files a plan overwrites and their bytes, as the user is told before the run.
+    struct Totals
+    {
+        qint64 files = 0;
+        quint64 bytes = 0;
+    };
+    static Totals totals(const QList<ShredTarget>& targets);
+
     /// What the storage of the checked files, as judged when they were listed, means for them.
     struct StorageSummary
     {

@@ -254,18 +254,26 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
 
     QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
-    // Nothing here is on storage that keeps old copies: no word about it.
+    // Nothing here is on storage that keeps old copies: no word about it. The files that will
+    // be overwritten (the link is planned as one), their size and the method are said.
     QVERIFY(list->findChild<QLabel*>(QStringLiteral("lblStorageWarning"))->isHidden());
-    QVERIFY(!list->confirmationAlert()->informativeText().contains(u'\n'));
+    const QString word = localizedText(QStringLiteral("IDS_KQ_28"));
+    const double listedBytes = 9000 + 6 + 5000 + double(QFile::encodeName(outsideFile).size());
+    QCOMPARE(list->confirmationAlert()->informativeText(),
+        localizedFormat(QStringLiteral("IDS_KQ_27"), word) + u"\n\n"
+            + localizedFormat(QStringLiteral("IDS_KQ_538"),
+                {u"4"_s, sizeText(listedBytes), localizedText(QStringLiteral("IDS_KQ_19"))}));
     QPushButton* shred = list->confirmationAlert()->buttons().at(1);
     QLineEdit* field = list->confirmationField();
     QVERIFY(field);
-    const QString word = localizedText(QStringLiteral("IDS_KQ_28"));
     QTest::keyClicks(field, word.toLower());
     QVERIFY(!shred->isEnabled());
-    QTest::keyClick(field, Qt::Key_Return); // the wrong word confirms nothing
+    QVERIFY(!list->wordMismatchLine()->isVisible());
+    QTest::keyClick(field, Qt::Key_Return); // the wrong word confirms nothing, and says so
     QVERIFY(container.shreeddingvc() == nullptr);
+    QVERIFY(list->wordMismatchLine()->isVisible());
     field->clear();
+    QVERIFY(!list->wordMismatchLine()->isVisible());
     QTest::keyClicks(field, word);
     QVERIFY(shred->isEnabled());
     QTest::mouseClick(shred, Qt::LeftButton);
@@ -289,6 +297,13 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     shredderResultVC* result = container.resultvc();
     QCOMPARE(labelText(result, "lblTotalsize"), sizeText(erasedSize));
     QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_37")));
+    // What was erased, how, unverified, and how long it took.
+    const QStringList summary = labelText(result, "lblRunSummary").split(u" · "_s);
+    QCOMPARE(summary.mid(0, 3),
+        (QStringList {localizedFormat(QStringLiteral("IDS_KQ_582"), u"3"_s),
+            localizedText(QStringLiteral("IDS_KQ_19")),
+            localizedText(QStringLiteral("IDS_KQ_587"))}));
+    QVERIFY2(summary.size() == 4 && summary.last().endsWith(u" s"), qPrintable(summary.join(u'|')));
     QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
     QVERIFY(labelText(result, "lblAvailableSize").endsWith(u" free on your system disk"));
 
@@ -379,6 +394,15 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     shredderResultVC* result = container.resultvc();
     QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_249")));
     QCOMPARE(labelText(result, "lblWarned"), copyOnWrite);
+    // Under "old contents may remain" the size is no headline; the summary says it, and that
+    // the file was read back.
+    QVERIFY(result->findChild<QLabel*>(QStringLiteral("lblTotalsize"))->isHidden());
+    const QString summary = labelText(result, "lblRunSummary");
+    QVERIFY2(summary.startsWith(localizedFormat(QStringLiteral("IDS_KQ_585"),
+                                    sizeText(SharedState::instance().deletedFilesSize))
+                 + u" · "),
+        qPrintable(summary));
+    QVERIFY(summary.contains(localizedText(QStringLiteral("IDS_KQ_586"))));
     QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), u"plans.txt"_s);
@@ -443,6 +467,12 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 3);
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_20")));
+    QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
+    // Checked row by row, the list is all checked too: the button then unchecks.
+    clickCheckBox(list, top);
+    clickCheckBox(list, small);
+    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
+    QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
 
     // A new list is largest first; the menu's ascending item turns it round.
@@ -527,6 +557,9 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QCOMPARE(list->topLevelItem(0)->text(1), tree.path(u"top"_s));
     const QString reason = list->topLevelItem(0)->text(2);
     QVERIFY(reason.contains(QStringLiteral("hard links")));
+    // The dialog's title says "not erased"; its rows do not say it again.
+    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_537")) + reason,
+        notErasedReason(shared).value_or(QString()));
     result->notErasedDialog()->resize(420, 300);
     QTRY_VERIFY(list->columnWidth(2) < list->fontMetrics().horizontalAdvance(reason));
     const auto wrapped = [list, &reason] {

@@ -20,6 +20,7 @@
 #include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -27,6 +28,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeView>
 #include <algorithm>
 #include <cmath>
 
@@ -334,8 +336,9 @@ private slots:
         QTest::newRow("cancel") << choice << false << QStringList {};
     }
 
-    // Add Files opens the panel as a sheet over the covered screen. A typed folder still opens;
-    // Open takes files and folders together (a link as the link) to the list, or to the alert.
+    // Add Files opens the panel as a sheet over the covered screen, where the last one was left.
+    // Enter on a typed folder opens it; Add takes files and folders together (a link as the
+    // link) to the list, or to the alert.
     void addFilesPanel()
     {
         QFETCH(QStringList, picked);
@@ -363,16 +366,32 @@ private slots:
         QCOMPARE(panel->windowModality(), Qt::WindowModal);
         QVERIFY(screen.cover()->isVisible());
         QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
-        // A folder's path typed with nothing selected opens the folder.
+        // Enter on a folder's typed path opens it, with or without a slash, even though typing
+        // the name selects the folder in the view; nothing is added.
         auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name && pickInDialog(panel, tree.path(), names({"folder"})));
-        visibleView(panel)->selectionModel()->clearSelection();
-        name->setFocus();
-        name->clear();
-        QTest::keyClicks(name, folder);
-        visibleView(panel)->selectionModel()->clearSelection();
-        QTest::keyClick(name, Qt::Key_Return);
-        QTRY_VERIFY(panel && panel->directory().absolutePath() == folder);
+        for (const QString& typed : QStringList {folder, folder + u'/'}) {
+            QVERIFY(name && pickInDialog(panel, tree.path(), names({"folder"})));
+            name->setFocus();
+            name->clear();
+            QTest::keyClicks(name, typed);
+            QTest::keyClick(name, Qt::Key_Return);
+            QTRY_VERIFY(panel && panel->directory().absolutePath() == folder);
+            QVERIFY(panel->isVisible() && log.names().isEmpty());
+        }
+        // The detail columns show their whole text and leave the name the rest of the width.
+        if (panel->viewMode() == QFileDialog::Detail) {
+            auto* details = qobject_cast<QTreeView*>(visibleView(panel));
+            const QAbstractItemView* view = details;
+            QVERIFY(pickInDialog(panel, tree.path(), names({"first.txt"})));
+            int used = 0;
+            for (int column = 0; column < details->header()->count(); ++column) {
+                if (column > 0)
+                    QVERIFY2(details->columnWidth(column) >= view->sizeHintForColumn(column),
+                        qPrintable(QString::number(column)));
+                used += details->columnWidth(column);
+            }
+            QVERIFY(used <= details->viewport()->width());
+        }
         // A name picked in one folder is not carried into the next, where it could name a
         // file the user never picked.
         QVERIFY(pickInDialog(panel, tree.path(), names({"first.txt"})));
@@ -403,6 +422,11 @@ private slots:
         QVERIFY(!screen.cover()->isVisible());
         QCOMPARE(screen.shown(),
             posted.isEmpty() ? static_cast<QWidget*>(home) : screen.container.listvc());
+        // The next panel of the session opens where this one was left.
+        const QPointer<OpenPanel> next = OpenPanel::beginSheet(&screen.container, {});
+        QCOMPARE(next->directory().absolutePath(), tree.path());
+        next->reject();
+        QTRY_VERIFY(!next);
     }
 
     void screenLetsGoOfItsAlertAndPanel()

@@ -4,9 +4,11 @@
 #include "LanguageTable.h"
 #include "PathText.h"
 #include "SharedState.h"
+#include "ShredSettings.h"
 #include "SizeText.h"
 #include "StdoutCapture.h"
 #include "TempTree.h"
+#include "UserDefaults.h"
 
 #include <QFile>
 #include <QTest>
@@ -35,6 +37,8 @@ private slots:
     void realTableCoversEveryKey_data();
     void realTableCoversEveryKey();
     void lookupFallbacks();
+    void shredSettingsReadTheStoredKeys_data();
+    void shredSettingsReadTheStoredKeys();
     void sizeText_data();
     void sizeText();
     void pathsKeepEveryByte_data();
@@ -323,6 +327,38 @@ void TestModel::lookupFallbacks()
     setLanguageStrings(table);
     QCOMPARE(localizedFormat(u"IDS_KQ_49"_s, u"1.2"_s), u"Version 1.2"_s);
     QCOMPARE(localizedFormat(u"IDS_KQ_5"_s, u"1.2"_s), QString());
+}
+
+void TestModel::shredSettingsReadTheStoredKeys_data()
+{
+    QTest::addColumn<QList<qint64>>("stored"); // "Algomethod", "verifyErase"; -1: absent
+    QTest::addColumn<int>("method");
+    QTest::addColumn<bool>("verify");
+    QTest::newRow("nothing stored") << QList<qint64> {-1, -1} << 1 << false;
+    QTest::newRow("none picked") << QList<qint64> {0, 0} << 0 << false;
+    QTest::newRow("thorough, verified") << QList<qint64> {3, 1} << 3 << true;
+    QTest::newRow("on is 1, not any number") << QList<qint64> {2, 2} << 2 << false;
+}
+
+void TestModel::shredSettingsReadTheStoredKeys()
+{
+    QFETCH(QList<qint64>, stored);
+    QFETCH(int, method);
+    QFETCH(bool, verify);
+    TempTree tree;
+    UserDefaults defaults(tree.path(QStringLiteral("defaults.plist")));
+    // Written under the keys earlier versions used, so what users chose stays chosen.
+    if (stored.at(0) >= 0)
+        QVERIFY(defaults.setInteger(QStringLiteral("Algomethod"), stored.at(0)));
+    if (stored.at(1) >= 0)
+        QVERIFY(defaults.setInteger(QStringLiteral("verifyErase"), stored.at(1)));
+    ShredSettings settings(defaults);
+    QCOMPARE(settings.method(), method);
+    QCOMPARE(settings.storedMethod().has_value(), stored.at(0) >= 0);
+    QCOMPARE(settings.verify(), verify);
+    settings.setVerify(!verify);
+    QCOMPARE(defaults.integerForKey(QStringLiteral("verifyErase")),
+        std::optional<qint64>(verify ? 0 : 1));
 }
 
 void TestModel::sizeText_data()

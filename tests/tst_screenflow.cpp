@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplicationMenu.h"
+#include "FocusRingStyle.h"
 #include "LanguageTable.h"
 #include "NotificationCenter.h"
 #include "ScreenStyle.h"
@@ -16,6 +17,7 @@
 #include "shreddingFilesVC.h"
 #include "startupVC.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -163,6 +165,25 @@ QStringList poorlyContrastedTexts(QWidget* window, double minimum)
     return poor;
 }
 
+// Pixels of `area` (logical, in `before`'s window) that `after` draws in a colour at least
+// `contrast`:1 away from what `before` drew there.
+int pixelsChanged(const QImage& before, const QImage& after, const QRect& area, double contrast)
+{
+    const qreal ratio = before.devicePixelRatio();
+    const QRect pixels = QRect(QPoint(int(area.left() * ratio), int(area.top() * ratio)),
+                             QSize(int(area.width() * ratio), int(area.height() * ratio)))
+        & before.rect();
+    int changed = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            if (ScreenStyle::contrastRatio(QColor(before.pixel(x, y)), QColor(after.pixel(x, y)))
+                >= contrast)
+                ++changed;
+        }
+    }
+    return changed;
+}
+
 } // namespace
 
 class TestScreenFlow : public QObject
@@ -182,6 +203,14 @@ private slots:
     void everyScreenFitsTheSmallestWindow();
     void everyTextReadsInLightAndDark_data();
     void everyTextReadsInLightAndDark();
+    void everyControlShowsItsFocus_data();
+    void everyControlShowsItsFocus();
+
+private:
+    /// Shows `screen` (a notification, or "welcome") under a light or dark application palette,
+    /// which the caller puts back; null when it did not show.
+    QWidget* showScreen(
+        bool dark, const QString& screen, TempTree& tree, std::unique_ptr<QWidget>& welcome);
 
 private:
     TempTree m_config;
@@ -189,6 +218,8 @@ private:
 
 void TestScreenFlow::initTestCase()
 {
+    // The style main() installs.
+    FocusRingStyle::install();
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
     QVERIFY(languageStrings().has_value());
@@ -455,22 +486,13 @@ void TestScreenFlow::everyTextReadsInLightAndDark_data()
     }
 }
 
-void TestScreenFlow::everyTextReadsInLightAndDark()
+QWidget* TestScreenFlow::showScreen(
+    bool dark, const QString& screen, TempTree& tree, std::unique_ptr<QWidget>& welcome)
 {
-    QFETCH(bool, dark);
-    QFETCH(QString, screen);
-    const QPalette before = QApplication::palette();
     QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
     // The window takes the new palette before the screen is made in it, as at a start.
     QCoreApplication::processEvents();
-    const auto restore = qScopeGuard([&] {
-        QApplication::setPalette(before);
-        SharedState::instance().resetLists();
-        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
-    });
-    std::unique_ptr<QWidget> welcome;
     QWidget* window = nullptr;
-    TempTree tree;
     if (screen == u"welcome") {
         welcome = std::make_unique<QWidget>();
         (new startupVC(welcome.get()))->view();
@@ -485,14 +507,93 @@ void TestScreenFlow::everyTextReadsInLightAndDark()
                 QUrl::fromLocalFile(tree.writeFile(QStringLiteral("d/f.txt"), "f"))));
         }
         NotificationCenter::defaultCenter().post(screen);
-        if (screen == u"showData")
-            QTRY_VERIFY(!SharedState::instance().isAddingFiles);
+        if (screen == u"showData"
+            && !QTest::qWaitFor([] { return !SharedState::instance().isAddingFiles; }))
+            return nullptr;
     }
     window->resize(880, 620);
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    return QTest::qWaitForWindowExposed(window) ? window : nullptr;
+}
+
+void TestScreenFlow::everyTextReadsInLightAndDark()
+{
+    QFETCH(bool, dark);
+    QFETCH(QString, screen);
+    const QPalette before = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(before);
+        SharedState::instance().resetLists();
+        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    });
+    std::unique_ptr<QWidget> welcome;
+    TempTree tree;
+    QWidget* window = showScreen(dark, screen, tree, welcome);
+    QVERIFY(window);
     const QStringList poor = poorlyContrastedTexts(window, 4.5);
     QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral("; "))));
+}
+
+void TestScreenFlow::everyControlShowsItsFocus_data()
+{
+    everyTextReadsInLightAndDark_data();
+}
+
+// Tab onto each control in turn: the control (a list: its current row) must look different,
+// by enough pixels of enough contrast to be seen, from how it looks without the focus.
+void TestScreenFlow::everyControlShowsItsFocus()
+{
+    QFETCH(bool, dark);
+    QFETCH(QString, screen);
+    const QPalette before = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(before);
+        SharedState::instance().resetLists();
+        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    });
+    std::unique_ptr<QWidget> welcome;
+    TempTree tree;
+    QWidget* window = showScreen(dark, screen, tree, welcome);
+    QVERIFY(window);
+    QApplication::setActiveWindow(window);
+    QTRY_VERIFY(window->isActiveWindow());
+    // What a real Tab key press leaves on the window: styles draw focus only after one.
+    window->setAttribute(Qt::WA_KeyboardFocusChange);
+    QStringList unseen;
+    int tried = 0;
+    const QList<QWidget*> found = window->findChildren<QWidget*>();
+    const QList<QPointer<QWidget>> controls(found.cbegin(), found.cend());
+    for (const QPointer<QWidget>& control : controls) {
+        if (!control || !control->isVisibleTo(window) || !control->isEnabled()
+            || control->focusProxy() || !(control->focusPolicy() & Qt::TabFocus)
+            || control->width() < 4)
+            continue;
+        if (auto* view = qobject_cast<QAbstractItemView*>(control);
+            view && view->model() && view->model()->rowCount(view->rootIndex()) > 0)
+            view->setCurrentIndex(view->model()->index(0, 0, view->rootIndex()));
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
+        QCoreApplication::processEvents();
+        const QImage unfocused = window->grab().toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        const QImage focused = window->grab().toImage();
+        const QRect area(control->mapTo(window, QPoint(-3, -3)), control->size() + QSize(6, 6));
+        const qreal ratio = unfocused.devicePixelRatio();
+        // A one-pixel outline round half the control, in a colour that stands out.
+        const int needed = int((control->width() + control->height()) * ratio);
+        const int changed = pixelsChanged(unfocused, focused, area, 3.0);
+        ++tried;
+        if (changed < needed)
+            unseen << QStringLiteral("%1 %2: %3 of %4 px")
+                          .arg(QString::fromLatin1(control->metaObject()->className()),
+                              control->objectName())
+                          .arg(changed)
+                          .arg(needed);
+    }
+    // The progress screen has nothing to focus; every other screen has.
+    QVERIFY(tried > 0 || screen == u"ShredData");
+    QVERIFY2(unseen.isEmpty(), qPrintable(unseen.join(QStringLiteral("; "))));
 }
 
 QTEST_MAIN(TestScreenFlow)

@@ -2,13 +2,23 @@
 #include "OpenPanel.h"
 
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTreeView>
 #include <utility>
+
+namespace {
+
+// Where the last panel of this session was left; the next one opens there.
+QString s_lastFolder;
+
+} // namespace
 
 OpenPanel::OpenPanel(QWidget* parent)
     : QFileDialog(parent)
@@ -22,7 +32,8 @@ OpenPanel::OpenPanel(QWidget* parent)
     setOption(QFileDialog::ReadOnly);
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setDirectory(QDir::homePath());
+    setDirectory(!s_lastFolder.isEmpty() && QFileInfo(s_lastFolder).isDir() ? s_lastFolder
+                                                                            : QDir::homePath());
 
     // Qt's dialog leaves chosen folders out of the name field; say them all, so the user sees
     // that Open takes the folders too. Connected after the dialog's own handler, so it runs last.
@@ -45,6 +56,30 @@ OpenPanel::OpenPanel(QWidget* parent)
         if (auto* files = findChild<QFileSystemModel*>())
             connect(files, &QFileSystemModel::rootPathChanged, names, [names] { names->clear(); });
     }
+    // Qt sizes the detail columns for sample texts: the name takes a fixed width and the
+    // dates and sizes of this locale are cut. Fit them to what is shown; the name takes the rest.
+    if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
+QString OpenPanel::typedFolder() const
+{
+    const auto* names = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!names)
+        return {};
+    QString typed = names->text().trimmed();
+    // Several quoted names are a choice made in the view, not a path typed to go to.
+    if (typed.isEmpty() || typed.startsWith(u'"'))
+        return {};
+    if (typed == u'~' || typed.startsWith(QStringLiteral("~/")))
+        typed.replace(0, 1, QDir::homePath());
+    const QFileInfo info(directory().absoluteFilePath(typed));
+    return info.isDir() ? info.absoluteFilePath() : QString();
 }
 
 OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck check)
@@ -61,6 +96,7 @@ OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck c
                           .expandedTo(panel->minimumSizeHint()));
     }
     connect(panel, &QDialog::finished, panel, [panel](int result) {
+        s_lastFolder = panel->directory().absolutePath();
         const bool ok = result == QDialog::Accepted;
         if (ok && panel->m_chosen.isEmpty())
             panel->m_chosen = panel->selectedUrls();
@@ -76,6 +112,18 @@ OpenPanel* OpenPanel::beginSheet(QWidget* window, Completion done, ChoiceCheck c
 
 void OpenPanel::accept()
 {
+    // Enter in the name field (by whatever way: the field itself, its completer, the default
+    // button) on a typed folder opens it, as every desktop's dialog does; Add adds it.
+    const auto* names = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (names && names->hasFocus()) {
+        if (const QString folder = typedFolder(); !folder.isEmpty()) {
+            setDirectory(folder);
+            // The completer's list of the old path would stay open over the new folder.
+            if (names->completer() && names->completer()->popup())
+                names->completer()->popup()->hide();
+            return;
+        }
+    }
     const auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
     const bool pickedInView
         = view && view->selectionModel() && view->selectionModel()->hasSelection();

@@ -10,9 +10,9 @@
 /// a sheet on a window. Qt's own dialog is used (never the desktop's), because a stock file
 /// dialog picks either files or folders.
 ///
-/// Open takes everything selected in the view, folders included. Double-clicking a folder, or
-/// typing a folder's path with nothing selected, still opens the folder. Symbolic links are
-/// handed over as links, never as their targets.
+/// Add takes everything selected in the view, folders included. Double-clicking a folder, or
+/// Enter on a typed folder's path, opens the folder. Symbolic links are handed over as links,
+/// never as their targets. A new panel opens where the session's last one was left.
 class OpenPanel : public QFileDialog
 {
     Q_OBJECT
@@ -37,6 +37,8 @@ public:
 
 private:
     explicit OpenPanel(QWidget* parent);
+    /// The folder the name field names, as typed; empty when it names no folder.
+    QString typedFolder() const;
 
     QList<QUrl> m_chosen;
     Completion m_done;

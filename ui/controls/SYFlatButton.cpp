@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SYFlatButton.h"
 
+#include "FocusRingStyle.h"
+
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -492,11 +494,17 @@ void SYFlatButton::paintEvent(QPaintEvent*)
 
     if (hasFocus() && m_keyboardFocus) {
         constexpr double ringWidth = 2.0;
-        const double radius = qMax(0.0, m_cornerRadius - ringWidth / 2);
+        // The highlight ring vanishes on a fill of a like colour (a violet button under a blue
+        // highlight); there an inner ring in the title's colour, which reads on the fill, is used.
+        const QColor fill = shownColor(Background);
+        const QColor highlight = palette().color(QPalette::Highlight);
+        const bool onFill = fill.alpha() > 0 && FocusRingStyle::contrast(highlight, fill) < 3.0;
+        const double inset = onFill ? 3.0 : 1.0;
+        const double radius = qMax(0.0, m_cornerRadius - inset);
         painter.setOpacity(1.0);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), ringWidth));
+        painter.setPen(QPen(onFill ? shownColor(Title) : highlight, ringWidth));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), radius, radius);
+        painter.drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius, radius);
     }
 }
 

@@ -11,4 +11,7 @@ class buttoncursor : public QPushButton
 public:
     explicit buttoncursor(QWidget* parent = nullptr);
     explicit buttoncursor(const QString& text, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };

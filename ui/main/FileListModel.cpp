@@ -393,6 +393,12 @@ void FileListModel::reload()
     publishCounts();
 }
 
+Qt::CheckState FileListModel::stateAfterClick(const QModelIndex& index)
+{
+    const auto shown = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
+    return shown == Qt::Checked ? Qt::Unchecked : Qt::Checked;
+}
+
 void FileListModel::toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
 {
     if (isPending())
@@ -433,6 +439,35 @@ void FileListModel::setStateRecursively(const QList<ItemRef>& items, bool value)
         if (item->data.file && item->data.file->isFolder)
             setStateRecursively(item->arrpath, value);
     }
+}
+
+namespace {
+
+bool allChecked(const QList<ItemRef>& items, bool& any)
+{
+    for (const ItemRef& item : items) {
+        if (!item)
+            continue;
+        const FileDirectory& record = item->data;
+        const bool leaf = !record.file || !record.file->isFolder || record.isemptyFolder;
+        if (!leaf) {
+            if (!allChecked(item->arrpath, any))
+                return false;
+            continue;
+        }
+        any = true;
+        if (!item->state)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool FileListModel::everyRowChecked() const
+{
+    bool any = false;
+    return allChecked(SharedState::instance().arrFileList, any) && any;
 }
 
 void FileListModel::setAllStates(bool value)

@@ -81,10 +81,17 @@ public:
     /// Qt::Checked and unchecked otherwise. Ancestors keep their stored state; their rows show
     /// the state derived from below. Refused while a scan runs.
     void toggleByTag(qint64 tag, Qt::CheckState stateAfterClick);
+    /// What a click (or Space) on `index`'s box asks for: a checked box unchecks everything
+    /// below it, an empty or mixed one checks everything. The one rule the cell and the screen
+    /// both use.
+    static Qt::CheckState stateAfterClick(const QModelIndex& index);
     /// Sets `value` on every item of `items` and, through folders, on everything below.
     static void setStateRecursively(const QList<ItemRef>& items, bool value);
     /// Select all / deselect all. Refused while a scan runs.
     void setAllStates(bool value);
+    /// Every file, unreadable record and empty folder of the list is checked (false for an
+    /// empty list): what Select All decides by.
+    bool everyRowChecked() const;
     /// Takes the top-level item with `tag` out of the list (nothing on disk is touched). Returns
     /// true when the list is empty afterwards, the caller then returns to the home screen.
     /// Refused (false) while a scan runs.

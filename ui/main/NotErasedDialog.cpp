@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NotErasedDialog.h"
 
+#include "ErasureTexts.h"
 #include "LanguageTable.h"
 #include "PathText.h"
 
@@ -85,13 +86,15 @@ NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* par
     for (const NotErasedItem& item : items) {
         const qsizetype slash = item.path.lastIndexOf(u'/');
         const QString folder = slash == 0 ? QStringLiteral("/") : item.path.left(slash);
+        // The title says what these items are; each reason says only why.
+        const QString reason = ErasureTexts::withoutNotErasedMark(item.reason);
         auto* row = new QTreeWidgetItem(m_list,
             {PathText::displayText(item.path.mid(slash + 1)), PathText::displayText(folder),
-                item.reason});
+                reason});
         const QString shown = PathText::displayText(item.path);
         row->setToolTip(0, shown);
         row->setToolTip(1, shown);
-        row->setToolTip(2, item.reason);
+        row->setToolTip(2, reason);
     }
     layout->addWidget(m_list);
 

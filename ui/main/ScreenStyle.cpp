@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ScreenStyle.h"
 
+#include "FocusRingStyle.h"
 #include "SYFlatButton.h"
 
 #include <QApplication>
@@ -49,17 +50,7 @@ QColor ScreenStyle::accentTextColor(const QPalette& palette)
 
 double ScreenStyle::contrastRatio(const QColor& a, const QColor& b)
 {
-    const auto luminance = [](const QColor& colour) {
-        const auto channel = [](double c) {
-            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-        };
-        const QColor rgb = colour.toRgb();
-        return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF())
-            + 0.0722 * channel(rgb.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    return FocusRingStyle::contrast(a, b);
 }
 
 QColor ScreenStyle::secondaryTextColor(

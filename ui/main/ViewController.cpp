@@ -126,6 +126,8 @@ void ViewController::btnAddFiles()
     m_panel = OpenPanel::beginSheet(
         window(), [this](bool ok, const QList<QUrl>& urls) { panelEnded(ok, urls); },
         &ListBuilder::panelRefusal);
+    // The button adds to the list; Enter on a typed folder only opens it.
+    m_panel->setLabelText(QFileDialog::Accept, localizedText(QStringLiteral("IDS_KQ_536")));
 }
 
 void ViewController::panelEnded(bool ok, const QList<QUrl>& urls)

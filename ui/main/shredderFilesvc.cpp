@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shredderFilesvc.h"
 
-#include "ErasureTexts.h"
-#include "NotErasedDialog.h"
-#include "ShredPlan.h"
-
 #include "Alert.h"
 #include "FileListModel.h"
 #include "FileRevealer.h"
@@ -12,8 +8,9 @@
 #include "NotificationCenter.h"
 #include "OpenPanel.h"
 #include "ScreenStyle.h"
+#include "SelectionSummary.h"
 #include "SharedState.h"
-#include "UserDefaults.h"
+#include "ShredSettings.h"
 #include "mainWindowController.h"
 #include "tblcell_shredderFiles.h"
 #include "ui_shredderFilesvc.h"
@@ -61,14 +58,15 @@ shredderFilesvc::~shredderFilesvc()
     // A scan still running for this screen stops; nothing more is appended for it.
     if (m_scan)
         m_scan->stop();
-    for (Alert* alert : {m_alert.data(), m_alert1.data(), m_alertnofileSelected.data(), m_alertAdd.data()})
-        delete alert;
+    delete m_confirmation;
+    delete m_alertAdd.data();
 }
 
 void shredderFilesvc::loadView()
 {
     m_ui = std::make_unique<Ui::shredderFilesvc>();
     m_ui->setupUi(this);
+    m_confirmation = new ShredConfirmation(this, m_ui->hiddenview, m_ui->hiddenview_Waiting);
     m_model = new FileListModel(this);
     m_delegate = new tblcell_shredderFiles(this);
     m_ui->outlineview->setModel(m_model);
@@ -84,10 +82,8 @@ void shredderFilesvc::loadView()
     connect(m_ui->btnSelectAll, &QAbstractButton::clicked, this, &shredderFilesvc::btnSelectAll);
     connect(m_ui->btnSort, &QAbstractButton::clicked, this, &shredderFilesvc::btnSort);
     connect(m_ui->btnSelectmethod, &QComboBox::activated, this, &shredderFilesvc::btnSelectmethod);
-    connect(m_ui->chkVerify, &QAbstractButton::toggled, this, [](bool on) {
-        UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), on ? 1 : 0);
-    });
-    connect(m_ui->lblStorageWarning, &QLabel::linkActivated, this, &shredderFilesvc::showStorageWarnings);
+    connect(m_ui->chkVerify, &QAbstractButton::toggled, this,
+        [](bool on) { ShredSettings().setVerify(on); });
     connect(m_delegate, &tblcell_shredderFiles::removeRequested, this, &shredderFilesvc::btnDeleteWithSender);
     connect(m_delegate, &tblcell_shredderFiles::revealRequested, this, &shredderFilesvc::btnSEarchWithSender);
     // The model recounts once per change; the labels follow.
@@ -98,23 +94,9 @@ void shredderFilesvc::viewDidLoad()
 {
     ScreenStyle::styleAppName(m_ui->lbltitle);
     ScreenStyle::styleCaption(m_ui->lblattention);
-    ScreenStyle::styleCaption(m_ui->lblselectedCount);
-    ScreenStyle::styleCaption(m_ui->lblStorageNote);
-    ScreenStyle::styleLinks(m_ui->lblStorageWarning);
-    const int iconSide = m_ui->lblStorageWarning->fontMetrics().height();
-    m_ui->imgStorageWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning)
-                                           .pixmap(QSize(iconSide, iconSide), devicePixelRatioF()));
-    m_ui->lblStorageWarning->setTextFormat(Qt::RichText);
-    // The lines keep their place while hidden: a line appearing when a row is checked would
-    // move every row under the pointer, and the next click would check another one.
-    for (QLabel* line : {m_ui->imgStorageWarning, m_ui->lblStorageWarning, m_ui->lblStorageNote}) {
-        line->setWordWrap(false);
-        line->setFixedHeight(iconSide);
-        QSizePolicy policy = line->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        line->setSizePolicy(policy);
-        line->hide();
-    }
+    m_summary = new SelectionSummary(this,
+        {m_ui->lblFilesFolderCount, m_ui->lblselectedCount, m_ui->imgStorageWarning,
+            m_ui->lblStorageWarning, m_ui->lblStorageNote});
     ScreenStyle::stylePrimaryButton(m_ui->btnShredStart);
     ScreenStyle::styleSecondaryButton(m_ui->btnAddmorefiles);
     ScreenStyle::styleSecondaryButton(m_ui->btnSelectAll);
@@ -129,7 +111,6 @@ void shredderFilesvc::viewDidLoad()
 
     m_deselectAll = text("IDS_KQ_21");
     m_selectall = text("IDS_KQ_20");
-    m_inputTextforalert = text("IDS_KQ_28");
 
     m_ui->lblFilesFolderCount->clear();
     m_ui->lblselectedCount->clear();
@@ -144,8 +125,7 @@ void shredderFilesvc::viewDidLoad()
     m_ui->lbladdingfiles->setText(text("IDS_KQ_99"));
     m_ui->chkVerify->setText(text("IDS_KQ_250"));
     m_ui->chkVerify->setPalette(ScreenStyle::checkBoxPalette(m_ui->chkVerify->palette()));
-    m_ui->chkVerify->setChecked(
-        UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1);
+    m_ui->chkVerify->setChecked(ShredSettings().verify());
 
     // Names for screen readers, and the keyboard order through the screen.
     m_ui->outlineview->setAccessibleName(text("IDS_KQ_209"));
@@ -170,8 +150,8 @@ void shredderFilesvc::viewDidLoad()
         m_itemtag = std::max(m_itemtag, maxTag(item) + 1);
     startAdding();
 
-    if (const auto method = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")))
-        m_ui->btnSelectmethod->setCurrentIndex(*method >= 1 && *method <= 3 ? int(*method - 1) : -1);
+    if (const std::optional<int> method = ShredSettings().storedMethod())
+        m_ui->btnSelectmethod->setCurrentIndex(*method >= 1 && *method <= 3 ? *method - 1 : -1);
 }
 
 void shredderFilesvc::setControlsEnabled(bool enabled)
@@ -212,12 +192,7 @@ void shredderFilesvc::completionOfAdding(qint64 nextTag)
     setControlsEnabled(true);
     m_model->reload();
     refreshSelectionLabels();
-    if (m_sorttag == 1) {
-        sortFileList(Qt::DescendingOrder);
-    } else {
-        m_sorttag = 0;
-        sortFileList(Qt::AscendingOrder);
-    }
+    sortFileList(m_sortOrder);
 }
 
 void shredderFilesvc::refreshSelectionLabels()
@@ -225,49 +200,11 @@ void shredderFilesvc::refreshSelectionLabels()
     const FileListModel::Counts counts = m_model->counts();
     m_filesCount = counts.filesCount;
     SharedState::instance().totalSelectedFiles = counts.selectedFiles;
-
-    QString line = text(counts.selectedFiles == 1 ? "IDS_KQ_116" : "IDS_KQ_16").toHtmlEscaped();
-    const QString placeholder = QStringLiteral("__FILES__COUNT__");
-    const QString number = QString::number(counts.selectedFiles);
-    if (line.contains(placeholder)) {
-        // The number stands out in red, as the count a user is about to erase.
-        const QString coloured = QStringLiteral("<span style=\"color:#f83133; font-weight:600\">")
-            + number + QStringLiteral("</span>");
-        line.replace(placeholder, coloured);
-    }
-    m_ui->lblFilesFolderCount->setText(line);
-    m_ui->lblselectedCount->setText(number + u'/' + QString::number(counts.filesCount) + u' '
-                                    + text("IDS_KQ_101"));
-    refreshStorageLines();
-}
-
-void shredderFilesvc::refreshStorageLines()
-{
-    m_storage = ShredPlan::storageSummary(SharedState::instance().arrFileList);
-    const qsizetype warned = m_storage.warned.size();
-    m_ui->imgStorageWarning->setVisible(warned > 0);
-    m_ui->lblStorageWarning->setVisible(warned > 0);
-    if (warned > 0) {
-        const QString count = warned == 1 ? text("IDS_KQ_245")
-                                          : localizedFormat(QStringLiteral("IDS_KQ_244"), QString::number(warned));
-        // One short line; the reasons are in the details and on each row.
-        m_ui->lblStorageWarning->setText(count.toHtmlEscaped() + QStringLiteral(" <a href=\"details\">")
-                                         + text("IDS_KQ_246").toHtmlEscaped() + QStringLiteral("</a>"));
-    }
-    // A note is one quiet line, not a mark on every row.
-    m_ui->lblStorageNote->setVisible(!m_storage.notes.isEmpty());
-    if (!m_storage.notes.isEmpty())
-        m_ui->lblStorageNote->setText(ErasureTexts::reasonText(m_storage.notes.first()));
-}
-
-void shredderFilesvc::showStorageWarnings()
-{
-    if (m_storage.warned.isEmpty())
-        return;
-    auto* dialog = new NotErasedDialog(m_storage.warned, this, QStringLiteral("IDS_KQ_253"),
-                                       QStringLiteral("IDS_KQ_254"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
+    if (m_summary)
+        m_summary->refresh(counts);
+    // The title says what a click will do, also after rows were checked one by one.
+    m_ui->btnSelectAll->setText(m_model->everyRowChecked() ? m_deselectAll : m_selectall);
+    m_ui->btnSelectAll->setAccessibleName(m_ui->btnSelectAll->text());
 }
 
 void shredderFilesvc::btnAddMoreFiles()
@@ -280,7 +217,7 @@ void shredderFilesvc::btnAddMoreFiles()
     m_ui->hiddenview->raise();
     m_ui->hiddenview_Waiting->hide();
     const QPointer<shredderFilesvc> self(this);
-    OpenPanel::beginSheet(mainWindow(), [self](bool ok, const QList<QUrl>& urls) {
+    OpenPanel* panel = OpenPanel::beginSheet(mainWindow(), [self](bool ok, const QList<QUrl>& urls) {
         if (!self)
             return;
         if (!ok) {
@@ -294,27 +231,12 @@ void shredderFilesvc::btnAddMoreFiles()
         else
             self->startAdding();
     }, &ListBuilder::panelRefusal);
-}
-
-Alert* shredderFilesvc::makeAlert(QPointer<Alert>& slot, const QString& message,
-                                  const QString& informative)
-{
-    m_ui->hiddenview->show();
-    m_ui->hiddenview->raise();
-    m_ui->hiddenview_Waiting->hide();
-    if (slot) {
-        slot->endSheet();
-        slot->deleteLater();
-    }
-    slot = new Alert(this);
-    slot->setMessageText(message);
-    slot->setInformativeText(informative);
-    return slot;
+    panel->setLabelText(QFileDialog::Accept, text("IDS_KQ_536"));
 }
 
 void shredderFilesvc::alertforADddata()
 {
-    Alert* alert = makeAlert(m_alertAdd, text("IDS_KQ_13"), text("IDS_KQ_14"));
+    Alert* alert = m_confirmation->makeAlert(m_alertAdd, text("IDS_KQ_13"), text("IDS_KQ_14"));
     QPushButton* ok = alert->addButtonWithTitle(text("IDS_KQ_12"));
     alert->setEscapeButton(ok);
     connect(ok, &QAbstractButton::clicked, this, &shredderFilesvc::alertend);
@@ -369,127 +291,29 @@ void shredderFilesvc::btnShredStart()
         alertforfileselection();
 }
 
+
 void shredderFilesvc::alertforDelete()
 {
-    QString informative = localizedFormat(QStringLiteral("IDS_KQ_27"), m_inputTextforalert);
-    if (!m_storage.warned.isEmpty()) {
-        informative += QStringLiteral("\n\n")
-            + localizedFormat(QStringLiteral("IDS_KQ_247"), QString::number(m_storage.warned.size()));
-    }
-    if (const qsizetype refused = m_storage.refused.size(); refused > 0) {
-        informative += QStringLiteral("\n\n")
-            + (refused == 1
-                    ? text("IDS_KQ_345")
-                    : localizedFormat(QStringLiteral("IDS_KQ_344"), QString::number(refused)));
-    }
-    Alert* alert = makeAlert(m_alert, text("IDS_KQ_26"), informative);
-    QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_29"));
-    QPushButton* shred = alert->addButtonWithTitle(text("IDS_KQ_30"));
-    shred->setEnabled(false);
-    cancel->setFocusPolicy(Qt::NoFocus);
-    alert->setEscapeButton(cancel);
-    alert->setDefaultButton(nullptr);
-    connect(shred, &QAbstractButton::clicked, this, &shredderFilesvc::OKalert);
-    connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::cancelalert);
-
-    m_txt = new QLineEdit;
-    m_txt->setObjectName(QStringLiteral("txt"));
-    m_txt->setMinimumWidth(200);
-    m_txt->setAccessibleName(m_inputTextforalert);
-    m_txt->clear();
-    connect(m_txt, &QLineEdit::textChanged, this, &shredderFilesvc::controlTextDidChange);
-    // Enter confirms, but only once the word is right.
-    connect(m_txt, &QLineEdit::returnPressed, this, &shredderFilesvc::OKalert);
-    alert->setAccessoryView(m_txt);
-    alert->beginSheetModal(mainWindow());
-    m_txt->setFocus();
-}
-
-void shredderFilesvc::controlTextDidChange()
-{
-    if (!m_alert || m_alert->buttons().size() < 2)
-        return;
-    const bool matches = m_txt && m_txt->text() == m_inputTextforalert;
-    QPushButton* shred = m_alert->buttons().at(1);
-    shred->setEnabled(matches);
-    m_alert->setDefaultButton(matches ? shred : nullptr);
-}
-
-void shredderFilesvc::OKalert()
-{
-    if (!m_txt || m_txt->text() != m_inputTextforalert || m_shredPosted)
-        return;
-    m_shredPosted = true;
-    m_ui->hiddenview->hide();
-    if (m_alert)
-        m_alert->endSheet();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
-}
-
-void shredderFilesvc::cancelalert()
-{
-    m_ui->hiddenview->hide();
-    if (m_alert)
-        m_alert->endSheet();
+    m_confirmation->alertforDelete(m_summary->storage());
 }
 
 void shredderFilesvc::alertforEmptyselection()
 {
-    Alert* alert = makeAlert(m_alert1, text("IDS_KQ_31"), text("IDS_KQ_32"));
-    QPushButton* ok = alert->addButtonWithTitle(text("IDS_KQ_12"));
-    alert->setEscapeButton(ok);
-    connect(ok, &QAbstractButton::clicked, this, &shredderFilesvc::alertAction);
-    alert->beginSheetModal(mainWindow());
-}
-
-void shredderFilesvc::alertAction()
-{
-    m_ui->hiddenview->hide();
-    if (m_alert1)
-        m_alert1->endSheet();
+    m_confirmation->alertforEmptyselection();
 }
 
 void shredderFilesvc::alertforfileselection()
 {
-    Alert* alert = makeAlert(m_alertnofileSelected, text("IDS_KQ_57"), text("IDS_KQ_64"));
-    QPushButton* go = alert->addButtonWithTitle(text("IDS_KQ_28"));
-    QPushButton* cancel = alert->addButtonWithTitle(text("IDS_KQ_108"));
-    // Return and Escape both take the safe way out; going on needs a deliberate click.
-    alert->setDefaultButton(cancel);
-    alert->setEscapeButton(cancel);
-    connect(go, &QAbstractButton::clicked, this, &shredderFilesvc::btnokNofileSelected);
-    connect(cancel, &QAbstractButton::clicked, this, &shredderFilesvc::btnCancelNofileSelected);
-    alert->beginSheetModal(mainWindow());
-}
-
-void shredderFilesvc::btnokNofileSelected()
-{
-    m_ui->hiddenview->hide();
-    if (m_alertnofileSelected)
-        m_alertnofileSelected->endSheet();
-    alertforDelete();
-}
-
-void shredderFilesvc::btnCancelNofileSelected()
-{
-    m_ui->hiddenview->hide();
-    if (m_alertnofileSelected)
-        m_alertnofileSelected->endSheet();
+    m_confirmation->alertforfileselection(m_summary->storage());
 }
 
 void shredderFilesvc::btnSelectAll()
 {
     if (SharedState::instance().isAddingFiles)
         return;
-    const QString title = m_ui->btnSelectAll->text();
-    if (title == m_selectall) {
-        m_ui->btnSelectAll->setText(m_deselectAll);
-        m_model->setAllStates(true);
-    } else if (title == m_deselectAll) {
-        m_ui->btnSelectAll->setText(m_selectall);
-        m_model->setAllStates(false);
-    }
-    m_ui->btnSelectAll->setAccessibleName(m_ui->btnSelectAll->text());
+    // Decided from what is checked, not from the button's words: without a language table
+    // both words are empty, and the button must still be able to uncheck.
+    m_model->setAllStates(!m_model->everyRowChecked());
     refreshSelectionLabels();
 }
 
@@ -502,8 +326,8 @@ void shredderFilesvc::btnSort()
     QAction* descending = new QAction(text("IDS_KQ_34"), m_sizemenu);
     for (QAction* action : {ascending, descending})
         action->setCheckable(true);
-    ascending->setChecked(m_sorttag == 0);
-    descending->setChecked(m_sorttag == 1);
+    ascending->setChecked(m_sortOrder == Qt::AscendingOrder);
+    descending->setChecked(m_sortOrder == Qt::DescendingOrder);
     connect(ascending, &QAction::triggered, this, &shredderFilesvc::sort_Ascending);
     connect(descending, &QAction::triggered, this, &shredderFilesvc::sort_Descending);
     m_sizemenu->addAction(ascending);
@@ -515,18 +339,17 @@ void shredderFilesvc::btnSort()
 
 void shredderFilesvc::sort_Ascending()
 {
-    m_sorttag = 0;
     sortFileList(Qt::AscendingOrder);
 }
 
 void shredderFilesvc::sort_Descending()
 {
-    m_sorttag = 1;
     sortFileList(Qt::DescendingOrder);
 }
 
 void shredderFilesvc::sortFileList(Qt::SortOrder order)
 {
+    m_sortOrder = order;
     m_model->sortTopLevel(order);
     refreshAfterSort();
 }
@@ -555,7 +378,7 @@ void shredderFilesvc::btnSelectmethod(int index)
     if (SharedState::instance().isAddingFiles)
         return;
     if (index >= 0 && index <= 2)
-        UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), index + 1);
+        ShredSettings().setMethod(index + 1);
 }
 
 void shredderFilesvc::btnDeleteWithSender(qint64 tag)
@@ -582,9 +405,8 @@ void shredderFilesvc::toggleCurrentRow()
     const QModelIndex current = m_ui->outlineview->currentIndex();
     if (!current.isValid() || SharedState::instance().isAddingFiles)
         return;
-    const auto state = Qt::CheckState(current.data(Qt::CheckStateRole).toInt());
     m_model->toggleByTag(current.data(FileListModel::TagRole).toLongLong(),
-                         state == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+                         FileListModel::stateAfterClick(current));
 }
 
 bool shredderFilesvc::eventFilter(QObject* watched, QEvent* event)

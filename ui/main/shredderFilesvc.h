@@ -5,17 +5,19 @@
 #include "BaseViewController.h"
 #include "ItemDictionary.h"
 #include "ListBuilder.h"
+#include "ShredConfirmation.h"
 #include "ShredPlan.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-
 #include <memory>
 
 namespace Ui {
 class shredderFilesvc;
 }
 class FileListModel;
+class SelectionSummary;
 class QMenu;
 class tblcell_shredderFiles;
 
@@ -40,25 +42,26 @@ public:
     void btnDeleteWithSender(qint64 tag);
     void btnSEarchWithSender(qint64 tag);
 
-    /// Recounts the files and the checked files and rewrites the two count lines.
+    /// Recounts the files and the checked files and rewrites the lines above the list.
     void refreshSelectionLabels();
-    /// The storage warning line (with its details) and the note line above the list.
-    void refreshStorageLines();
-    void showStorageWarnings();
     void sortFileList(Qt::SortOrder order);
     /// Makes the list show the order just sorted.
     void refreshAfterSort();
 
     // The alerts; each is a new object every time it is shown.
-    Alert* confirmationAlert() const { return m_alert; }
-    Alert* nothingSelectedAlert() const { return m_alert1; }
-    Alert* onlyEmptyFoldersAlert() const { return m_alertnofileSelected; }
+    Alert* confirmationAlert() const { return m_confirmation->confirmationAlert(); }
+    Alert* nothingSelectedAlert() const { return m_confirmation->nothingSelectedAlert(); }
+    Alert* onlyEmptyFoldersAlert() const { return m_confirmation->onlyEmptyFoldersAlert(); }
     Alert* cannotAddAlert() const { return m_alertAdd; }
-    QLineEdit* confirmationField() const { return m_txt; }
+    QLineEdit* confirmationField() const { return m_confirmation->confirmationField(); }
+    /// Shown under the field when Enter finds the typed word wrong.
+    QLabel* wordMismatchLine() const { return m_confirmation->wordMismatchLine(); }
     FileListModel* model() const { return m_model; }
     tblcell_shredderFiles* rowDelegate() const { return m_delegate; }
     QMenu* sortMenu() const { return m_sizemenu; }
-    int sorttag() const { return m_sorttag; }
+    /// The design's sort tag: 0 smallest first, 1 largest first.
+    int sorttag() const { return m_sortOrder == Qt::AscendingOrder ? 0 : 1; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
     qint64 filesCount() const { return m_filesCount; }
 
 protected:
@@ -75,16 +78,8 @@ private:
     void alertforADddata();
     void alertend();
     void alertforDelete();
-    void controlTextDidChange();
-    void OKalert();
-    void cancelalert();
     void alertforEmptyselection();
-    void alertAction();
     void alertforfileselection();
-    void btnokNofileSelected();
-    void btnCancelNofileSelected();
-    /// A new alert replacing `slot`'s, shown as a sheet on the main window.
-    Alert* makeAlert(QPointer<Alert>& slot, const QString& message, const QString& informative);
     void toggleCurrentRow();
 
     std::unique_ptr<Ui::shredderFilesvc> m_ui;
@@ -92,21 +87,17 @@ private:
     tblcell_shredderFiles* m_delegate = nullptr;
     std::unique_ptr<ListBuilder::ScanHandle> m_scan;
 
-    QPointer<Alert> m_alert;
-    QPointer<QLineEdit> m_txt;
-    QPointer<Alert> m_alert1;
-    QPointer<Alert> m_alertnofileSelected;
+    ShredConfirmation* m_confirmation = nullptr;
+    SelectionSummary* m_summary = nullptr;
     QPointer<Alert> m_alertAdd;
     QMenu* m_sizemenu = nullptr;
 
     qint64 m_filesCount = 0;
-    int m_sorttag = 1;
+    /// A new list is largest first; each sort keeps its order for the adds after it.
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
     QString m_deselectAll;
     QString m_selectall;
-    QString m_inputTextforalert;
     bool m_isAnyItemSelected = false;
     bool m_isAnyFileSelected = false;
     qint64 m_itemtag = 0;
-    bool m_shredPosted = false;
-    ShredPlan::StorageSummary m_storage;
 };

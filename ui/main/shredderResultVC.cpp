@@ -91,6 +91,7 @@ void shredderResultVC::viewDidLoad()
     ScreenStyle::styleFigure(m_ui->lblTotalsize);
     ScreenStyle::styleCaption(m_ui->lblshredded);
     ScreenStyle::styleCaption(m_ui->lblAvailableSize);
+    ScreenStyle::styleCaption(m_ui->lblRunSummary);
     ScreenStyle::styleCaption(m_ui->lblfollowus);
     ScreenStyle::styleCaption(m_ui->lblshredmore);
     ScreenStyle::styleCaption(m_ui->lblrecommended);
@@ -121,6 +122,7 @@ void shredderResultVC::viewDidLoad()
     m_ui->btnAppstore->setText(localizedText(QStringLiteral("IDS_KQ_83")));
 
     m_ui->lblTotalsize->setText(sizeText(SharedState::instance().deletedFilesSize));
+    fillRunSummary();
     fillWarnings();
     fillNotErased();
     fillRecommendation();
@@ -142,6 +144,32 @@ void shredderResultVC::viewDidLoad()
     if (::statvfs("/", &fs) == 0)
         freeBytes = double(fs.f_bavail) * double(fs.f_frsize);
     m_ui->lblAvailableSize->setText(localizedFormat(QStringLiteral("IDS_KQ_46"), sizeText(freeBytes)));
+}
+
+void shredderResultVC::fillRunSummary()
+{
+    const SharedState& state = SharedState::instance();
+    const qint64 files = state.deletedFilesCount;
+    QStringList parts;
+    if (state.warnedItems.isEmpty()) {
+        parts << (files == 1
+                ? localizedText(QStringLiteral("IDS_KQ_583"))
+                : localizedFormat(QStringLiteral("IDS_KQ_582"), QString::number(files)));
+    } else {
+        // Under "old contents may remain" the size is no headline, only a plain count.
+        const QString size = sizeText(state.deletedFilesSize);
+        parts << (files == 1
+                ? localizedFormat(QStringLiteral("IDS_KQ_585"), size)
+                : localizedFormat(QStringLiteral("IDS_KQ_584"), {QString::number(files), size}));
+        m_ui->lblTotalsize->hide();
+        m_ui->lblshredded->hide();
+    }
+    parts << ErasureTexts::methodText(state.lastRunMethod)
+          << localizedText(state.lastRunVerified ? QStringLiteral("IDS_KQ_586")
+                                                 : QStringLiteral("IDS_KQ_587"))
+          << localizedFormat(QStringLiteral("IDS_KQ_588"),
+                 durationText(std::max<qint64>(1, (state.lastRunMilliseconds + 999) / 1000)));
+    m_ui->lblRunSummary->setText(parts.join(QStringLiteral(" · ")));
 }
 
 void shredderResultVC::fillNotErased()

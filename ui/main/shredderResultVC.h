@@ -55,6 +55,8 @@ private:
     void fillNotErased();
     void hideIllustration();
     void fillWarnings();
+    /// Files erased, the method, whether they were read back, and the time taken.
+    void fillRunSummary();
     static void openAddress(const QString& address);
 
     std::unique_ptr<Ui::shredderResultVC> m_ui;

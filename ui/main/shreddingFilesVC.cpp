@@ -11,8 +11,8 @@
 #include "SharedState.h"
 #include "ShredPlan.h"
 #include "ShredRun.h"
+#include "ShredSettings.h"
 #include "SizeText.h"
-#include "UserDefaults.h"
 #include "ZPHShred.h"
 #include "ui_shreddingFilesVC.h"
 
@@ -61,8 +61,8 @@ void shreddingFilesVC::viewDidLoad()
         QStringLiteral("ZPHBraskoUpdateMessage"), this,
         [this](const Notification& notification) { shredupdate(notification); });
 
-    if (const auto method = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")))
-        m_methodindex = int(*method);
+    if (const std::optional<int> method = ShredSettings().storedMethod())
+        m_methodindex = *method;
 
     SharedState& state = SharedState::instance();
     state.deletedFilesSize = 0;
@@ -119,7 +119,9 @@ void shreddingFilesVC::ShredStart()
     m_started = true;
     // The run gets its own description of the work, made here where the tree lives.
     const QList<ShredTarget> targets = ShredPlan::fromItems(SharedState::instance().arrFileList);
-    const bool verify = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")).value_or(0) == 1;
+    const bool verify = ShredSettings().verify();
+    SharedState::instance().lastRunMethod = m_methodindex;
+    SharedState::instance().lastRunVerified = verify;
     ZPHShred& engine = sharedShredEngine();
     engine.setStopRequested(false);
     m_run = new ShredRun(engine, targets, m_methodindex, verify, this);
@@ -176,6 +178,7 @@ void shreddingFilesVC::runFinished(const ShredReport& report)
     state.storageNotes = report.notes;
     state.storageWarnings = report.warnings;
     state.keptWhenStopped = report.stopped ? report.stoppedPath : QString();
+    state.lastRunMilliseconds = m_runTimer.elapsed();
     // The result shows what was really erased, not every file that was attempted.
     state.deletedFilesCount = report.filesErased;
     state.deletedFilesSize = double(report.allocatedErased);

@@ -309,6 +309,20 @@ void tblcell_shredderFiles::paint(
             paintButton(
                 painter, option, layout.reveal, m_revealIcon, layout.reveal.contains(m_pointer));
     }
+    if (option.state & QStyle::State_HasFocus) {
+        // The style's focus frame is taken off with the background; keyboard users still need
+        // to see which row Space will check, in a colour that reads on the row.
+        const QColor base = option.palette.color(group, QPalette::Base);
+        const QColor highlight = option.palette.color(group, QPalette::Highlight);
+        const QColor ring = selected ? QColor(Qt::white)
+            : ScreenStyle::contrastRatio(highlight, base) >= 3.0
+            ? highlight
+            : option.palette.color(group, QPalette::Text);
+        painter->setPen(QPen(ring, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->drawRoundedRect(QRectF(option.rect).adjusted(1, 1, -1, -1), 4, 4);
+    }
     painter->restore();
 }
 
@@ -392,11 +406,7 @@ void tblcell_shredderFiles::toggleCheck(QAbstractItemModel* model, const QModelI
 {
     if (!(index.flags() & Qt::ItemIsUserCheckable))
         return;
-    // Predictable for users: a checked box unchecks everything below it; an empty or mixed box
-    // checks everything.
-    const auto current = static_cast<Qt::CheckState>(index.data(Qt::CheckStateRole).toInt());
-    const Qt::CheckState next = current == Qt::Checked ? Qt::Unchecked : Qt::Checked;
-    model->setData(index, int(next), Qt::CheckStateRole);
+    model->setData(index, int(FileListModel::stateAfterClick(index)), Qt::CheckStateRole);
 }
 
 bool tblcell_shredderFiles::editorEvent(QEvent* event, QAbstractItemModel* model,

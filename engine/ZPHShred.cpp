@@ -166,8 +166,8 @@ ZPHShred::Walk ZPHShred::walkFolder(DirectoryHandle& parent, const QByteArray& n
     walk.onEntry = [&](const TreeWalk::Entry& entry) {
         if (!S_ISREG(entry.stat.mode))
             return Step::Continue;
-        return visitFile(entry.folder, entry.name, PathText::fromNative(entry.path), nPassType, root)
-                == Walk::Stop
+        const QString display = PathText::fromNative(entry.path);
+        return visitFile(entry.folder, entry.name, display, nPassType, root) == Walk::Stop
             ? Step::Stop
             : Step::Continue;
     };

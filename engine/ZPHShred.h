@@ -81,7 +81,10 @@ public:
     bool verifyAfterErasing() const { return m_run.verify; }
     /// Replaces pread() for the read-back; lets tests make a disk return other bytes.
     using ReadFunction = ReadBack::ReadFunction;
-    void setReadFunctionForTesting(ReadFunction read) { m_run.readBack.setReadFunction(std::move(read)); }
+    void setReadFunctionForTesting(ReadFunction read)
+    {
+        m_run.readBack.setReadFunction(std::move(read));
+    }
 
     /// Gives write permission to files of this user that lack it before overwriting them.
     void setForceWritable(bool force) { m_run.force = force; }

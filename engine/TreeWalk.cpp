@@ -83,17 +83,6 @@ bool TreeWalk::walk(DirectoryHandle& parent, const QByteArray& name, const QByte
     return descend(parent, entry, *parentSelf, root);
 }
 
-bool TreeWalk::walkInside(DirectoryHandle& dir, const QByteArray& path, const EntryStat& root)
-{
-    int err = 0;
-    const std::optional<EntryStat> self = dir.statSelf(&err);
-    const std::optional<std::vector<QByteArray>> names
-        = self ? dir.names(&err) : std::optional<std::vector<QByteArray>>();
-    if (!names)
-        return go(onUnreadable, path, err);
-    return visitNames(dir, path, *self, *names, root);
-}
-
 bool TreeWalk::visitNames(DirectoryHandle& dir, const QByteArray& path, const EntryStat& self,
     const std::vector<QByteArray>& names, const EntryStat& root)
 {

@@ -57,9 +57,6 @@ public:
     /// callback stopped the walk or a folder could not be opened again; `parent` may then be
     /// closed.
     bool walk(DirectoryHandle& parent, const QByteArray& name, const QByteArray& path);
-    /// Walks what the open folder `dir` (at `path`) holds, staying on `root`'s mount; `dir`
-    /// itself is not reported. As walk(), `dir` is let go while the walk is below it.
-    bool walkInside(DirectoryHandle& dir, const QByteArray& path, const EntryStat& root);
 
     /// Lists the open folder `dir` in one go, then examines each entry relative to it without
     /// following it: `visit` gets the name (valid during the call only) and what the entry is,

@@ -9,6 +9,27 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+EntryStat EntryStat::fromStatx(const struct statx& sx)
+{
+    EntryStat st;
+    st.mode = sx.stx_mode;
+    st.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    st.inode = sx.stx_ino;
+    st.links = sx.stx_nlink;
+    st.owner = sx.stx_uid;
+    st.size = sx.stx_size;
+    st.allocated = quint64(sx.stx_blocks) * 512;
+    st.hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+    st.mountId = sx.stx_mnt_id;
+    st.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    // Either flag makes every write fail, root's too.
+    st.immutable
+        = (sx.stx_attributes_mask & sx.stx_attributes & (STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND))
+        != 0;
+    return st;
+}
+
 namespace {
 
 std::optional<EntryStat> statAt(int dirFd, const char* name, int flags, int* error)
@@ -16,21 +37,8 @@ std::optional<EntryStat> statAt(int dirFd, const char* name, int flags, int* err
     struct statx sx;
     if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
                 STATX_BASIC_STATS | STATX_MNT_ID, &sx)
-        == 0) {
-        EntryStat st;
-        st.mode = sx.stx_mode;
-        st.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-        st.inode = sx.stx_ino;
-        st.links = sx.stx_nlink;
-        st.owner = sx.stx_uid;
-        st.size = sx.stx_size;
-        st.allocated = quint64(sx.stx_blocks) * 512;
-        st.hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
-        st.mountId = sx.stx_mnt_id;
-        st.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
-            && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-        return st;
-    }
+        == 0)
+        return EntryStat::fromStatx(sx);
     if (errno != ENOSYS) {
         *error = errno;
         return std::nullopt;

@@ -8,6 +8,8 @@
 #include <sys/types.h>
 #include <vector>
 
+struct statx;
+
 /// What the engine needs to know about one directory entry, read without following it.
 struct EntryStat
 {
@@ -22,6 +24,11 @@ struct EntryStat
     bool hasMountId = false;
     /// The entry is the root of a mount (a mount point, or a file or folder bind-mounted there).
     bool mountRoot = false;
+    /// Immutable or append-only (chattr +i, +a): no one can overwrite it as it is.
+    bool immutable = false;
+
+    /// What statx read, without following a link.
+    static EntryStat fromStatx(const struct statx& sx);
 
     bool sameFileAs(const EntryStat& other) const
     {

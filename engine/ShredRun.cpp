@@ -3,6 +3,7 @@
 
 #include "DirectoryHandle.h"
 #include "PathText.h"
+#include "TreeWalk.h"
 #include "ZPHShred.h"
 
 #include <QFile>
@@ -119,40 +120,17 @@ void ShredRun::plan()
 
 void ShredRun::walkTree(const QByteArray& path, const EntryVisitor& visit)
 {
-    const QByteArray native = PathText::withoutTrailingSlashes(path);
+    QByteArray name;
     int err = 0;
-    const DirectoryHandle parent = DirectoryHandle::open(PathText::parentOf(native), &err);
-    const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
-    const std::optional<EntryStat> top = parent.isValid() ? parent.stat(name, &err) : std::nullopt;
-    if (!top)
+    DirectoryHandle parent = TreeWalk::openParentOf(path, &name, &err);
+    if (!parent.isValid())
         return;
-    if (!S_ISDIR(top->mode)) {
-        visit(parent, name, native, *top);
-        return;
-    }
-    const std::function<void(const DirectoryHandle&, const QByteArray&, const EntryStat&)> walk
-        = [&](const DirectoryHandle& dir, const QByteArray& folder, const EntryStat& root) {
-        const auto names = dir.names(&err);
-        for (const QByteArray& entryName : names.value_or(std::vector<QByteArray>())) {
-            const std::optional<EntryStat> entry = dir.stat(entryName, &err);
-            if (!entry || !entry->onSameMountAs(root))
-                continue;
-            const QByteArray entryPath = PathText::join(folder, entryName);
-            if (!S_ISDIR(entry->mode)) {
-                visit(dir, entryName, entryPath, *entry);
-                continue;
-            }
-            const DirectoryHandle child = dir.openChild(entryName, &err);
-            if (child.isValid())
-                walk(child, entryPath, root);
-        }
+    TreeWalk walk;
+    walk.onEntry = [&visit](const TreeWalk::Entry& entry) {
+        visit(entry.folder, entry.name, entry.path, entry.stat);
+        return TreeWalk::Step::Continue;
     };
-    const DirectoryHandle dir = parent.openChild(name, &err);
-    std::optional<EntryStat> root = dir.isValid() ? dir.statSelf(&err) : std::nullopt;
-    if (!root)
-        return;
-    root->mountRoot = false;
-    walk(dir, native, *root);
+    walk.walk(parent, name, PathText::withoutTrailingSlashes(path));
 }
 
 quint64 ShredRun::plannedTreeBytes(const QByteArray& path, qint64* files) const

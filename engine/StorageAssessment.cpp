@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StorageAssessment.h"
 
+#include "StorageProbe.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,55 +28,12 @@ namespace {
 // Magic numbers of file systems that Debian 12's kernel headers do not know.
 constexpr quint32 kBcachefsMagic = 0xca451a4e;
 constexpr quint32 kZfsMagic = 0x2fc12fc1;
-constexpr quint32 kLustreMagic = 0x0bd00bd0;
-constexpr quint32 kOrangeFsMagic = 0x20030528;
 
 // Partitions, device-mapper layers and loop devices rarely stack more than a few deep; the bound
 // only keeps a loop device whose backing file lies on itself from walking for ever.
 constexpr int kMaxDepth = 16;
-// Extents asked for per FIEMAP call: a fragmented file is walked in slices of bounded size.
-constexpr quint32 kExtentsPerCall = 32;
 
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-
-// The ext2/3/4 superblock lies at byte 1024 of the device, little-endian, with its magic number
-// at 0x38 and the incompatible features at 0x60.
-constexpr off_t kExtSuperblockOffset = 1024;
-constexpr int kExtMagicAt = 0x38;
-constexpr int kExtIncompatAt = 0x60;
-constexpr quint32 kExtInlineDataFeature = 0x8000;
-
-// EXT4_IOC_GET_TUNE_SB_PARAM (Linux 6.18) gives the superblock's fields to anyone who can open a
-// file on the file system; Debian 12's headers predate it. The layout is the kernel's.
-struct Ext4SuperblockParams
-{
-    quint32 setFlags;
-    quint32 checkInterval;
-    quint16 errorsBehavior;
-    quint16 mountCount;
-    quint16 maxMountCount;
-    quint16 raidStride;
-    quint64 lastCheckTime;
-    quint64 reservedBlocks;
-    quint64 blocksCount;
-    quint32 defaultMountOptions;
-    quint32 reservedUid;
-    quint32 reservedGid;
-    quint32 raidStripeWidth;
-    quint16 encoding;
-    quint16 encodingFlags;
-    quint8 defaultHashAlgorithm;
-    quint8 pad1;
-    quint16 pad2;
-    quint32 featureCompat;
-    quint32 featureIncompat;
-    quint32 featureRoCompat;
-    quint32 featureMasks[6];
-    quint8 mountOptions[64];
-    quint8 pad[68];
-};
-static_assert(sizeof(Ext4SuperblockParams) == 232);
-constexpr unsigned long kExt4GetSuperblockParams = _IOR('f', 45, Ext4SuperblockParams);
 
 class Descriptor
 {
@@ -102,102 +61,6 @@ void addReason(QList<StorageReason>& reasons, StorageReason reason)
     auto it = std::lower_bound(reasons.begin(), reasons.end(), reason);
     if (it == reasons.end() || *it != reason)
         reasons.insert(it, reason);
-}
-
-QByteArray readSmallFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.read(4096).trimmed();
-}
-
-// "MAJ:MIN" as sysfs writes it in a device's "dev" file.
-std::optional<std::pair<unsigned, unsigned>> parseDeviceNumber(const QByteArray& text)
-{
-    const qsizetype colon = text.indexOf(':');
-    bool majorOk = false;
-    bool minorOk = false;
-    const unsigned maj = text.left(colon).toUInt(&majorOk);
-    const unsigned min = text.mid(colon + 1).toUInt(&minorOk);
-    if (colon < 0 || !majorOk || !minorOk)
-        return std::nullopt;
-    return std::pair{maj, min};
-}
-
-// The incompatible features in the ext2/3/4 superblock of the block device `device`, read
-// through its node `node`; nothing when the node is another device or may not be read.
-std::optional<quint32> readExtIncompatFeatures(const QByteArray& node, dev_t device)
-{
-    struct stat st;
-    if (::stat(node.constData(), &st) != 0 || !S_ISBLK(st.st_mode) || st.st_rdev != device)
-        return std::nullopt;
-    Descriptor disk(::open(node.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
-    if (disk.get() < 0 || ::fstat(disk.get(), &st) != 0 || st.st_rdev != device)
-        return std::nullopt;
-    uchar head[kExtIncompatAt + 4];
-    if (::pread(disk.get(), head, sizeof head, kExtSuperblockOffset) != qsizetype(sizeof head)
-        || qFromLittleEndian<quint16>(head + kExtMagicAt) != EXT4_SUPER_MAGIC)
-        return std::nullopt;
-    return qFromLittleEndian<quint32>(head + kExtIncompatAt);
-}
-
-struct ExtentFacts
-{
-    bool shared = false;
-    bool inlineData = false;
-};
-
-ExtentFacts scanExtents(int fd)
-{
-    ExtentFacts facts;
-    alignas(struct fiemap) unsigned char
-        buffer[sizeof(struct fiemap) + kExtentsPerCall * sizeof(struct fiemap_extent)];
-    auto* map = reinterpret_cast<struct fiemap*>(buffer);
-    quint64 start = 0;
-    for (;;) {
-        std::memset(buffer, 0, sizeof buffer);
-        map->fm_start = start;
-        map->fm_length = FIEMAP_MAX_OFFSET - start;
-        map->fm_extent_count = kExtentsPerCall;
-        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0)
-            return facts;
-        bool last = false;
-        for (quint32 i = 0; i < map->fm_mapped_extents; ++i) {
-            const struct fiemap_extent& extent = map->fm_extents[i];
-            facts.shared = facts.shared || (extent.fe_flags & FIEMAP_EXTENT_SHARED);
-            facts.inlineData = facts.inlineData || (extent.fe_flags & FIEMAP_EXTENT_DATA_INLINE);
-            last = last || (extent.fe_flags & FIEMAP_EXTENT_LAST);
-        }
-        const struct fiemap_extent& lastSeen = map->fm_extents[map->fm_mapped_extents - 1];
-        const quint64 next = lastSeen.fe_logical + lastSeen.fe_length;
-        if (facts.shared || last || next <= start)
-            return facts;
-        start = next;
-    }
-}
-
-bool isRemoteOrLayered(quint32 type)
-{
-    switch (type) {
-    case NFS_SUPER_MAGIC:
-    case SMB_SUPER_MAGIC:
-    case CIFS_SUPER_MAGIC:
-    case SMB2_SUPER_MAGIC:
-    case FUSE_SUPER_MAGIC:
-    case OVERLAYFS_SUPER_MAGIC:
-    case V9FS_MAGIC:
-    case CEPH_SUPER_MAGIC:
-    case AFS_SUPER_MAGIC:
-    case AFS_FS_MAGIC:
-    case CODA_SUPER_MAGIC:
-    case ECRYPTFS_SUPER_MAGIC:
-    case kLustreMagic:
-    case kOrangeFsMagic:
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace
@@ -372,7 +235,7 @@ StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> 
         addReason(facts.verdict.notes, StorageReason::MemoryOnly);
         return facts;
     default:
-        if (isRemoteOrLayered(type))
+        if (StorageProbe::isRemoteOrLayered(type))
             addReason(warnings, StorageReason::RemoteOrLayered);
         break;
     }
@@ -397,7 +260,7 @@ void StorageAssessment::addFileWarnings(int fd, const FileSystemFacts& facts,
         }
     }
     if (facts.mayShareExtents) {
-        const ExtentFacts extents = scanExtents(fd);
+        const StorageProbe::ExtentFacts extents = StorageProbe::scanExtents(fd);
         if (extents.shared)
             addReason(verdict->warnings, StorageReason::SharedExtents);
         if (extents.inlineData)
@@ -418,16 +281,7 @@ bool StorageAssessment::ext4JournalsData(const QString& name, dev_t device,
 
 bool StorageAssessment::ext4KeepsInlineData(int fd, const QString& name, dev_t device) const
 {
-    // Reading the superblock needs read access to the device (root, or the disk group); the
-    // kernel's ioctl needs none but is new. Without either, only the file's own flag tells.
-    std::optional<quint32> incompat;
-    if (!name.isEmpty())
-        incompat = readExtIncompatFeatures(QFile::encodeName(u"/dev/" + name), device);
-    Ext4SuperblockParams params;
-    std::memset(&params, 0, sizeof params);
-    if (!incompat && ::ioctl(fd, kExt4GetSuperblockParams, &params) == 0)
-        incompat = params.featureIncompat;
-    return incompat && (*incompat & kExtInlineDataFeature);
+    return StorageProbe::ext4HasInlineData(fd, name, device);
 }
 
 QString StorageAssessment::blockDeviceName(unsigned major, unsigned minor) const
@@ -435,7 +289,8 @@ QString StorageAssessment::blockDeviceName(unsigned major, unsigned minor) const
     if (major == 0)
         return {};
     const QString dir = m_sysfs + QStringLiteral("/dev/block/%1:%2").arg(major).arg(minor);
-    for (const QByteArray& line : readSmallFile(dir + QStringLiteral("/uevent")).split('\n')) {
+    const QByteArray uevent = StorageProbe::readSmallFile(dir + QStringLiteral("/uevent"));
+    for (const QByteArray& line : uevent.split('\n')) {
         if (line.startsWith("DEVNAME="))
             return QFile::decodeName(line.mid(8));
     }
@@ -481,7 +336,8 @@ void StorageAssessment::addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int
         = QDir(devices).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
         if (const auto number
-            = parseDeviceNumber(readSmallFile(devices + u'/' + name + QStringLiteral("/dev"))))
+            = StorageProbe::parseDeviceNumber(
+                StorageProbe::readSmallFile(devices + u'/' + name + QStringLiteral("/dev"))))
             addDeviceNotes(number->first, number->second, verdict, depth + 1);
     }
 }
@@ -499,13 +355,14 @@ void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVe
     if (QFileInfo::exists(dir + QStringLiteral("/partition"))) {
         // Only the whole disk has a queue, and the layers below it.
         if (const auto number
-            = parseDeviceNumber(readSmallFile(QFileInfo(dir).path() + QStringLiteral("/dev"))))
+            = StorageProbe::parseDeviceNumber(
+                StorageProbe::readSmallFile(QFileInfo(dir).path() + QStringLiteral("/dev"))))
             addDeviceNotes(number->first, number->second, verdict, depth + 1);
         return;
     }
-    if (readSmallFile(dir + QStringLiteral("/queue/rotational")) == "0")
+    if (StorageProbe::readSmallFile(dir + QStringLiteral("/queue/rotational")) == "0")
         addReason(verdict->notes, StorageReason::FlashStorage);
-    if (readSmallFile(dir + QStringLiteral("/dm/uuid")).startsWith("CRYPT-"))
+    if (StorageProbe::readSmallFile(dir + QStringLiteral("/dm/uuid")).startsWith("CRYPT-"))
         addReason(verdict->notes, StorageReason::EncryptedDevice);
 
     const QString slaves = dir + QStringLiteral("/slaves");
@@ -513,10 +370,12 @@ void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVe
         = QDir(slaves).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
         if (const auto number
-            = parseDeviceNumber(readSmallFile(slaves + u'/' + name + QStringLiteral("/dev"))))
+            = StorageProbe::parseDeviceNumber(
+                StorageProbe::readSmallFile(slaves + u'/' + name + QStringLiteral("/dev"))))
             addDeviceNotes(number->first, number->second, verdict, depth + 1);
     }
-    const QByteArray backing = readSmallFile(dir + QStringLiteral("/loop/backing_file"));
+    const QByteArray backing
+        = StorageProbe::readSmallFile(dir + QStringLiteral("/loop/backing_file"));
     if (!backing.isEmpty())
         addBackingFile(backing, verdict, depth + 1);
 }

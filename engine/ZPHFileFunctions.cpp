@@ -3,6 +3,7 @@
 
 #include "DirectoryHandle.h"
 #include "PathText.h"
+#include "TreeWalk.h"
 
 #include <QFile>
 
@@ -18,8 +19,7 @@
 
 namespace {
 
-// The names in a folder, read in one go so the folder is closed before descending: a deep
-// tree must not hold one descriptor per level.
+// The names in a folder.
 bool readNames(const QByteArray& folder, std::vector<QByteArray>& names, int* err)
 {
     const DirectoryHandle dir = DirectoryHandle::open(folder, err);
@@ -32,52 +32,19 @@ bool readNames(const QByteArray& folder, std::vector<QByteArray>& names, int* er
     return true;
 }
 
-qint64 folderWalk(const QByteArray& folder)
+// Walks the folder at `path` (a folder, not a link to one) and everything below it on its mount.
+bool walkFolderAt(const QByteArray& path, TreeWalk& walk)
 {
-    std::vector<QByteArray> names;
+    QByteArray name;
     int err = 0;
-    if (!readNames(folder, names, &err)) {
-        // Standard error of a desktop application ends up in the journal: no names in it.
-        std::fprintf(stderr, "could not open directory\n");
-        std::fprintf(stderr, "error is %d/%s\n", err, std::strerror(err));
-        return 0;
+    DirectoryHandle parent = TreeWalk::openParentOf(path, &name, &err);
+    const std::optional<EntryStat> st = parent.isValid() ? parent.stat(name, &err) : std::nullopt;
+    if (!st || !S_ISDIR(st->mode)) {
+        if (walk.onUnreadable)
+            walk.onUnreadable(path, st ? ENOTDIR : err);
+        return false;
     }
-    qint64 total = 0;
-    for (const QByteArray& name : names) {
-        const QByteArray path = PathText::join(folder, name);
-        struct stat st;
-        if (::lstat(path.constData(), &st) != 0) {
-            const int statErr = errno;
-            std::fprintf(
-                stderr, "could not stat an entry: %d/%s\n", statErr, std::strerror(statErr));
-            continue;
-        }
-        if (S_ISDIR(st.st_mode))
-            total += folderWalk(path);
-        else
-            total += st.st_size;
-    }
-    return total;
-}
-
-void listRegularFiles(const QByteArray& folder, dev_t device, QStringList& out)
-{
-    std::vector<QByteArray> names;
-    int err = 0;
-    if (!readNames(folder, names, &err))
-        return;
-    for (const QByteArray& name : names) {
-        const QByteArray path = PathText::join(folder, name);
-        struct stat st;
-        if (::lstat(path.constData(), &st) != 0)
-            continue;
-        if (S_ISREG(st.st_mode)) {
-            out.append(PathText::fromNative(path));
-        } else if (S_ISDIR(st.st_mode) && st.st_dev == device) {
-            // Descend in enumeration order, so a folder's files come right after it.
-            listRegularFiles(path, device, out);
-        }
-    }
+    return walk.walk(parent, name, PathText::withoutTrailingSlashes(path));
 }
 
 std::mutex& procRootMutex()
@@ -104,18 +71,39 @@ QString ZPHFileFunctions::getFileSize(const QString& path)
 
 QString ZPHFileFunctions::getFolderSize(const QString& path)
 {
-    const qint64 total = folderWalk(PathText::toNative(path));
-    return QString::number(quint64(total));
+    quint64 total = 0;
+    TreeWalk walk;
+    walk.onEntry = [&total](const TreeWalk::Entry& entry) {
+        total += entry.stat.size;
+        return TreeWalk::Step::Continue;
+    };
+    // Standard error of a desktop application ends up in the journal: no names in it.
+    walk.onUnreadable = [](const QByteArray&, int err) {
+        std::fprintf(stderr, "could not open directory\n");
+        std::fprintf(stderr, "error is %d/%s\n", err, std::strerror(err));
+        return TreeWalk::Step::Continue;
+    };
+    walk.onUnexamined = [](const QByteArray&, int err) {
+        std::fprintf(stderr, "could not stat an entry: %d/%s\n", err, std::strerror(err));
+        return TreeWalk::Step::Continue;
+    };
+    walkFolderAt(PathText::toNative(path), walk);
+    return QString::number(total);
 }
 
 QStringList ZPHFileFunctions::getFilesListFromDirectoryPath(const QString& path)
 {
     QStringList files;
     const QByteArray root = PathText::toNative(path);
-    struct stat st;
-    if (root.isEmpty() || ::lstat(root.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (root.isEmpty())
         return files;
-    listRegularFiles(root, st.st_dev, files);
+    TreeWalk walk;
+    walk.onEntry = [&files](const TreeWalk::Entry& entry) {
+        if (S_ISREG(entry.stat.mode))
+            files.append(PathText::fromNative(entry.path));
+        return TreeWalk::Step::Continue;
+    };
+    walkFolderAt(root, walk);
     return files;
 }
 

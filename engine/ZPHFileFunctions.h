@@ -10,8 +10,8 @@ class ZPHFileFunctions
 public:
     /// The item's own length in bytes as decimal text; "0" when it cannot be read.
     static QString getFileSize(const QString& path);
-    /// The lengths of everything below the folder, as decimal text. An unreadable folder is
-    /// reported on standard error and counts 0.
+    /// The lengths of everything below the folder on its own mount, as decimal text. An
+    /// unreadable folder is reported on standard error and counts 0.
     static QString getFolderSize(const QString& path);
     /// Full paths of the regular files below the folder, at any depth, hidden ones included,
     /// a folder's files before those of later entries. Does not descend into symbolic links

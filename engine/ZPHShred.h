@@ -2,23 +2,19 @@
 #pragma once
 
 #include "DirectoryHandle.h"
+#include "FileEraser.h"
+#include "ShredContext.h"
 #include "ShredObserver.h"
 #include "ShredReport.h"
-#include "StorageAssessment.h"
+#include "SmallFileBatch.h"
 
-#include <QElapsedTimer>
-#include <QSet>
 #include <QString>
-
-#include <sys/types.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 /// A file as it was seen when it was listed: the run refuses anything else under its name.
 struct FileIdentity
@@ -38,12 +34,12 @@ class ZPHShred
 public:
     ZPHShred() = default;
     /// Files still waiting in a batch are closed untouched.
-    ~ZPHShred();
+    ~ZPHShred() = default;
     ZPHShred(const ZPHShred&) = delete;
     ZPHShred& operator=(const ZPHShred&) = delete;
 
-    static constexpr quint32 kPatternPass3 = 1234567812u; // 0x49960284
-    static constexpr quint64 kBlockSize = 4096;
+    static constexpr quint32 kPatternPass3 = PassWriter::kPattern3; // 0x49960284
+    static constexpr quint64 kBlockSize = PassWriter::kBlockSize;
 
     /// Shreds `path` (a file or a folder) with pass type 1 (zeros), 2 (0xFF) or 3 (three
     /// passes); any other value acts as 1. With `expected`, the path must still name that very
@@ -74,24 +70,27 @@ public:
     /// Stops the run after the chunk being written: a file stopped in its passes is kept and
     /// reported, never unlinked. Safe from any thread and from a signal handler; stays set until
     /// cleared.
-    void setStopRequested(bool stop) { m_stopRequested = stop; }
-    bool stopRequested() const { return m_stopRequested; }
+    void setStopRequested(bool stop) { m_run.stop = stop; }
+    bool stopRequested() const { return m_run.stop; }
     /// The flag itself, for a signal handler that may not call functions.
-    std::atomic<bool>* stopFlag() { return &m_stopRequested; }
+    std::atomic<bool>* stopFlag() { return &m_run.stop; }
 
     /// Reads every file back after its last pass, bypassing the page cache, and keeps (and
     /// reports) any file that does not hold the pattern throughout.
-    void setVerifyAfterErasing(bool verify) { m_verify = verify; }
-    bool verifyAfterErasing() const { return m_verify; }
+    void setVerifyAfterErasing(bool verify) { m_run.verify = verify; }
+    bool verifyAfterErasing() const { return m_run.verify; }
     /// Replaces pread() for the read-back; lets tests make a disk return other bytes.
-    using ReadFunction = std::function<ssize_t(int fd, void* buffer, size_t length, off_t offset)>;
-    void setReadFunctionForTesting(ReadFunction read) { m_read = std::move(read); }
+    using ReadFunction = ReadBack::ReadFunction;
+    void setReadFunctionForTesting(ReadFunction read)
+    {
+        m_run.readBack.setReadFunction(std::move(read));
+    }
 
     /// Gives write permission to files of this user that lack it before overwriting them.
-    void setForceWritable(bool force) { m_force = force; }
+    void setForceWritable(bool force) { m_run.force = force; }
 
     /// Told of each file's passes and bytes; set it only while no shred runs.
-    void setObserver(ShredObserver* observer) { m_observer = observer; }
+    void setObserver(ShredObserver* observer);
 
     /// Small files are overwritten in batches: each pass is written to every file of the batch,
     /// then made durable once for all of them, and only after the last pass is durable are they
@@ -104,11 +103,11 @@ public:
     /// Finishes the files waiting in the batch; the report holds what happened to them.
     ShredReport flushBatch();
     /// The largest file (after rounding to blocks) that goes into a batch.
-    static constexpr quint64 kBatchFileBytes = 1024 * 1024;
-    static constexpr quint64 kBatchBytes = 64 * 1024 * 1024;
-    static constexpr int kBatchFiles = 512;
+    static constexpr quint64 kBatchFileBytes = SmallFileBatch::kFileBytes;
+    static constexpr quint64 kBatchBytes = SmallFileBatch::kBytes;
+    static constexpr int kBatchFiles = SmallFileBatch::kFiles;
     /// How long the first file of a batch may wait for the batch to fill.
-    static constexpr qint64 kBatchAgeMs = 250;
+    static constexpr qint64 kBatchAgeMs = SmallFileBatch::kAgeMs;
 
     /// Pause before each file, 10 ms by default; 0 for none.
     int perFileDelayMs() const { return m_perFileDelayMs; }
@@ -118,7 +117,7 @@ public:
     /// bytes that reached the file. Set it only while no shred runs.
     void setBeforeUnlinkHook(std::function<void(const QString& path)> hook)
     {
-        m_beforeUnlink = std::move(hook);
+        m_run.beforeUnlink = std::move(hook);
     }
 
     /// What the last shredFile() call did; safe to read once it has returned.
@@ -130,83 +129,37 @@ public:
     static quint64 overwriteLength(quint64 size);
 
 private:
-    enum class FileOutcome { Erased, RemovedUnwritten, Failed, Stop, Deferred };
     enum class Walk { Continue, Stop };
-    enum class PassResult { Done, Failed, Stopped };
 
     bool waitWhilePaused();
     /// One entry of the work: pause, abort, pacing, notification, then the shred.
     Walk visitFile(const DirectoryHandle& dir, const QByteArray& name, const QString& display,
                    int nPassType, const EntryStat& root);
-    /// `dir` is let go while the walk is below it and opened again after; on Stop it may be
+    /// Shreds every file below the folder `name` of `parent` (at `path`) on the mount `root`.
+    /// `parent` is let go while the walk is below it and opened again after; on Stop it may be
     /// closed.
-    Walk walkFolder(DirectoryHandle& dir, const QString& display, int nPassType,
-                    const EntryStat& root);
-    FileOutcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
-                           const QString& display, int nPassType, const EntryStat& root);
-    /// Writes one pass, and with `sync` makes it durable; on failure `kind` and `error` say why.
-    PassResult overwriteDescriptor(int fd, quint64 length, qint32 value, bool randomWrite,
-                                   ShredFailure::Kind* kind, int* error, bool sync = true);
-
-    /// A small file opened for a batch, waiting for its passes.
-    struct PendingFile
-    {
-        std::shared_ptr<const DirectoryHandle> dir;
-        QByteArray name;
-        QString display;
-        EntryStat st;
-        int fd = -1;
-        quint64 covered = 0;
-        QList<qint32> values;
-        ShredFileResult result;
-        bool failed = false;
-    };
-    /// Opens a small file and adds it to the batch, flushing the batch first when it is on
-    /// another file system and after when it is full.
-    FileOutcome enqueue(const DirectoryHandle& dir, const QByteArray& name, const QString& display,
-                        const EntryStat& st, const QList<qint32>& values, ShredFileResult result);
-    /// Writes, syncs and unlinks the batch; Stop when the run must end.
+    Walk walkFolder(DirectoryHandle& parent, const QByteArray& name, const QByteArray& path,
+                    int nPassType, const EntryStat& root);
+    FileEraser::Outcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
+                                   const QString& display, int nPassType, const EntryStat& root);
+    /// Finishes the files waiting in the batch; Stop when the run must end.
     Walk flushPending();
-    void failPending(PendingFile& file, ShredFailure::Kind kind, int error);
-    int batchFileLimit() const;
-    /// Reads the file back past the page cache and compares it with `value`.
-    bool verifyFile(const DirectoryHandle& dir, const QByteArray& name, const EntryStat& st,
-                    quint64 length, qint32 value, ShredFailure::Kind* kind, int* error);
-    FileOutcome finishFile(const QString& display, ShredFileResult result);
-    /// Like walkFolder, lets `parent` go while below it.
-    bool removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
-                         const QString& display, const EntryStat& root);
-    void addFailure(const QString& path, ShredFailure::Kind kind, int error = 0, quint64 detail = 0);
+    /// Removes what the walk left of the entry `name` of `parent`: links, special files and
+    /// the folders left empty. Like walkFolder, lets `parent` go while below it.
+    bool removeLeftovers(DirectoryHandle& parent, const QByteArray& name, const QByteArray& path);
     bool stopBetweenFiles();
-    void setReportFlag(bool ShredReport::*flag);
 
     std::atomic<bool> m_bPauseFileShreddingOperation{false};
     std::atomic<bool> m_bFileShreddingOperationAborted{false};
     std::atomic<int> m_perFileDelayMs{10};
-    std::atomic<bool> m_stopRequested{false};
-    bool m_verify = false;
-    bool m_force = false;
     bool m_batching = true;
     bool m_holdBatch = false;
-    std::vector<PendingFile> m_batch;
-    quint64 m_batchBytes = 0;
-    int m_batchLimit = kBatchFiles; // read from the descriptor limit as each batch starts
-    QElapsedTimer m_batchAge;
-    // The folder the last batched file came from, so files of one folder share one handle.
-    int m_batchDirSource = -1;
-    EntryStat m_batchDirStat;
-    ReadFunction m_read;
-    ShredObserver* m_observer = nullptr;
-    StorageAssessment m_assessment;
-
-    std::function<void(const QString&)> m_beforeUnlink;
+    ShredContext m_run;
+    FileEraser m_eraser{m_run};
+    SmallFileBatch m_batch{m_run, m_eraser};
 
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;
-
-    mutable std::mutex m_reportMutex;
-    ShredReport m_report;
-    QSet<QString> m_failedPaths;
 
 public:
     /// Removes the last autostart entry that starts this application and returns its file;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileDirectory.h"
 
+#include "DirectoryHandle.h"
 #include "PathText.h"
 #include "StorageAssessment.h"
 
@@ -35,31 +36,32 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
 FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st, const QByteArray& native,
                                        const QString& name, StorageAssessment* assessment)
 {
+    return fromEntry(url, EntryStat::fromStatx(st), native, name, assessment);
+}
+
+FileDirectory FileDirectory::fromEntry(const QUrl& url, const EntryStat& st, const QByteArray& native,
+                                       const QString& name, StorageAssessment* assessment)
+{
     FileDirectory record;
     record.url = url;
     Filedata data;
-    data.isFolder = S_ISDIR(st.stx_mode);
+    data.isFolder = S_ISDIR(st.mode);
     // Folders report no allocated size of their own.
-    data.size = data.isFolder ? 0.0 : static_cast<double>(st.stx_blocks) * 512.0;
-    data.length = st.stx_size;
-    if (assessment && S_ISREG(st.stx_mode)) {
+    data.size = data.isFolder ? 0.0 : static_cast<double>(st.allocated);
+    data.length = st.size;
+    if (assessment && S_ISREG(st.mode)) {
         data.verdict = assessment->assessListedFile(
-            native, makedev(st.stx_dev_major, st.stx_dev_minor),
-            (st.stx_mask & STATX_MNT_ID) ? std::optional<quint64>(st.stx_mnt_id) : std::nullopt);
+            native, st.device, st.hasMountId ? std::optional<quint64>(st.mountId) : std::nullopt);
     }
-    data.mimeTypeName = Filedata::mimeTypeNameFor(name, st.stx_mode);
+    data.mimeTypeName = Filedata::mimeTypeNameFor(name, st.mode);
     data.url = url;
     // Who the item is, so a shred later refuses anything that took its place.
-    data.device = makedev(st.stx_dev_major, st.stx_dev_minor);
-    data.inode = st.stx_ino;
-    data.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
-    data.isMountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
-        && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
-    data.links = quint32(st.stx_nlink);
-    // Either flag makes every write fail, root's too: such a file cannot be overwritten.
-    data.immutable
-        = (st.stx_attributes_mask & st.stx_attributes & (STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND))
-        != 0;
+    data.device = st.device;
+    data.inode = st.inode;
+    data.mountId = st.hasMountId ? st.mountId : 0;
+    data.isMountRoot = st.mountRoot;
+    data.links = quint32(st.links);
+    data.immutable = st.immutable;
     record.file = std::move(data);
     return record;
 }

@@ -4,6 +4,7 @@
 #include "Filedata.h"
 
 class StorageAssessment;
+struct EntryStat;
 struct statx;
 
 #include <QUrl>
@@ -30,5 +31,8 @@ struct FileDirectory
     /// The record of the item at `nativePath`, named `name`, from attributes already read with
     /// statx (without following a link); lets a folder's listing stat entries relative to it.
     static FileDirectory fromStatx(const QUrl& url, const struct statx& st, const QByteArray& nativePath,
+                                   const QString& name, StorageAssessment* assessment = nullptr);
+    /// As fromStatx(), from what a folder walk read.
+    static FileDirectory fromEntry(const QUrl& url, const EntryStat& st, const QByteArray& nativePath,
                                    const QString& name, StorageAssessment* assessment = nullptr);
 };

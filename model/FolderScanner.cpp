@@ -3,6 +3,7 @@
 
 #include "DirectoryHandle.h"
 #include "PathText.h"
+#include "TreeWalk.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,59 +159,45 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
     const DirectoryHandle dir = DirectoryHandle::open(nativePath, &error);
     if (!dir.isValid())
         return listed; // unreadable: no children, and not marked empty
-    // Names packed into one buffer: a folder of 100,000 entries costs one allocation.
-    std::string packed;
-    std::vector<size_t> starts;
-    const bool complete = dir.forEachEntry(
-        [&](const char* name, unsigned char) {
-            starts.push_back(packed.size());
-            packed.append(name);
-            packed.push_back('\0');
+    qsizetype seen = 0;
+    const bool complete = TreeWalk::list(
+        dir,
+        [&](const QByteArray& name, const EntryStat* st, int) {
+            ++seen;
+            if (isStopped())
+                return false;
+            const QString fileName = PathText::fromNative(name);
+            const QString childPath = PathText::join(path, fileName);
+            const QUrl url = PathText::urlFromPath(childPath);
+            FileDirectory record;
+            if (st) {
+                record = FileDirectory::fromEntry(url, *st, PathText::join(nativePath, name), fileName, &assessment);
+            } else {
+                // A debug line only: the record still goes into the tree, without attributes.
+                std::printf("Error reading file attributes\n");
+                std::fflush(stdout);
+                record.url = url;
+            }
+            QString listedChild = listedIsNormal ? QString() : QString(job.listed + u'/' + fileName);
+            item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : PathText::urlFromPath(listedChild)));
+            if (!record.file)
+                return true;
+            // Another mounted file system below the folder is shown but never entered.
+            const bool otherMount = record.file->isMountRoot
+                || (item.data.file && record.file->mountId != item.data.file->mountId);
+            if (record.file->isFolder && !otherMount) {
+                listed.subfolderRows.push_back(item.arrpath.size() - 1);
+                subfolders.push_back({item.arrpath.back().get(),
+                                      listedIsNormal ? childPath : std::move(listedChild), childPath});
+            } else if (S_ISREG(st->mode)) {
+                listed.filesTotal += record.file->size;
+            }
+            return true;
         },
         &error);
     // A read error after some entries still shows what could be read.
-    if (!complete && starts.empty())
-        return listed;
-    if (starts.empty()) {
+    if (seen == 0 && complete)
         item.data.isemptyFolder = true;
-        return listed;
-    }
-    item.arrpath.reserve(qsizetype(starts.size()));
-    for (const size_t start : starts) {
-        if (isStopped())
-            return listed;
-        const QByteArray name = QByteArray::fromRawData(packed.data() + start,
-                                                        qsizetype(std::strlen(packed.data() + start)));
-        const QString fileName = PathText::fromNative(name);
-        const QString childPath = PathText::join(path, fileName);
-        const QUrl url = PathText::urlFromPath(childPath);
-        struct statx st;
-        FileDirectory record;
-        if (::statx(dir.fd(), name.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                    STATX_BASIC_STATS | STATX_MNT_ID, &st)
-            == 0) {
-            record = FileDirectory::fromStatx(url, st, PathText::join(nativePath, name), fileName, &assessment);
-        } else {
-            // A debug line only: the record still goes into the tree, without attributes.
-            std::printf("Error reading file attributes\n");
-            std::fflush(stdout);
-            record.url = url;
-        }
-        QString listedChild = listedIsNormal ? QString() : QString(job.listed + u'/' + fileName);
-        item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : PathText::urlFromPath(listedChild)));
-        if (!record.file)
-            continue;
-        // Another mounted file system below the folder is shown but never entered.
-        const bool otherMount = record.file->isMountRoot
-            || (item.data.file && record.file->mountId != item.data.file->mountId);
-        if (record.file->isFolder && !otherMount) {
-            listed.subfolderRows.push_back(item.arrpath.size() - 1);
-            subfolders.push_back({item.arrpath.back().get(),
-                                  listedIsNormal ? childPath : std::move(listedChild), childPath});
-        } else if (S_ISREG(st.stx_mode)) {
-            listed.filesTotal += record.file->size;
-        }
-    }
     return listed;
 }
 

@@ -3,6 +3,7 @@
 #include "NotificationCenter.h"
 #include "SystemLog.h"
 #include "TempTree.h"
+#include "TreeWalk.h"
 #include "UnprivilegedChild.h"
 #include "ZPHDeleteFile.h"
 #include "ZPHFileFunctions.h"
@@ -112,6 +113,7 @@ private slots:
     void listedFileThatChangedIsRefused();
     void homeFolderIsRefusedByTheEngineItself();
 
+    void treeWalkHoldsTwoFoldersAtAnyDepth();
     void fileFunctions();
     void deleteFileFunctions();
     void logsNeverNameAFile_data();
@@ -471,6 +473,63 @@ void TestEngine::homeFolderIsRefusedByTheEngineItself()
     QCOMPARE(TempTree::readFile(kept), QByteArray("notes"));
     QVERIFY(failedFor(report, fakeHome));
     QCOMPARE(report.filesErased, 0);
+}
+
+namespace {
+
+// The descriptors this process has open, counted the same way each time.
+int openDescriptors()
+{
+    int err = 0;
+    const DirectoryHandle fds = DirectoryHandle::open("/proc/self/fd", &err);
+    return int(fds.names(&err).value_or(std::vector<QByteArray>()).size());
+}
+
+} // namespace
+
+void TestEngine::treeWalkHoldsTwoFoldersAtAnyDepth()
+{
+    constexpr int kLevels = 40;
+    TempTree tree;
+    QString folder = QStringLiteral("top");
+    for (int level = 0; level < kLevels; ++level) {
+        folder += QStringLiteral("/d");
+        tree.writeFile(folder + QStringLiteral("/f"), "x");
+    }
+    tree.makeSymlink(QStringLiteral("top/d/link"), tree.path(QStringLiteral("top/d/d")));
+
+    const int before = openDescriptors();
+    QByteArray name;
+    int err = 0;
+    DirectoryHandle parent = TreeWalk::openParentOf(QFile::encodeName(tree.path(QStringLiteral("top"))), &name, &err);
+    QVERIFY(parent.isValid());
+    QList<QByteArray> open; // folders entered and not yet done, innermost last
+    int mostHeld = 0;
+    int entries = 0;
+    TreeWalk walk;
+    walk.onFolder = [&](const TreeWalk::Entry& entry) {
+        open.append(entry.path);
+        return TreeWalk::Step::Continue;
+    };
+    walk.onEntry = [&](const TreeWalk::Entry& entry) {
+        mostHeld = std::max(mostHeld, openDescriptors() - before);
+        // Each entry comes while its own folder is the innermost one entered.
+        if (!open.isEmpty() && entry.path == QByteArray(open.last() + '/' + entry.name))
+            ++entries;
+        return TreeWalk::Step::Continue;
+    };
+    walk.onFolderDone = [&](const TreeWalk::Entry& entry) {
+        mostHeld = std::max(mostHeld, openDescriptors() - before);
+        if (!open.isEmpty() && open.last() == entry.path)
+            open.removeLast();
+        return TreeWalk::Step::Continue;
+    };
+    QVERIFY(walk.walk(parent, name, QFile::encodeName(tree.path(QStringLiteral("top")))));
+    QCOMPARE(entries, kLevels + 1); // every file and the link, the link never followed
+    QVERIFY(open.isEmpty());
+    // The folder walked and the one above it while going back up; never one a level.
+    QVERIFY2(mostHeld <= 2, QByteArray::number(mostHeld).constData());
+    QVERIFY(parent.isValid()); // handed back open
 }
 
 void TestEngine::fileFunctions()

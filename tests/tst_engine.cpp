@@ -107,6 +107,8 @@ private slots:
     void noFileToEraseNotifiesNothing();
     void pauseHoldsBetweenFilesAndAbortWaitsForResume();
 
+    void linksAndSpecialFilesAreRemovedNeverFollowed();
+    void hardLinkedFileIsKeptAndReported();
     void unwritableOrUnreadableIsReportedAndKept();
     void fullFileSystemReportsAndKeeps();
     void mountPointsAreLeftAloneOrErasedInside();
@@ -296,6 +298,81 @@ void TestEngine::pauseHoldsBetweenFilesAndAbortWaitsForResume()
     QCOMPARE(m_engine.lastReport().filesErased, 1);
 }
 
+void TestEngine::linksAndSpecialFilesAreRemovedNeverFollowed()
+{
+    TempTree outsideTree;
+    const QString outsideFile = outsideTree.writeFile(QStringLiteral("file.txt"), "outside data");
+    const QString outsideDir = outsideTree.makeDir(QStringLiteral("folder"));
+    const QString outsideInner = outsideTree.writeFile(QStringLiteral("folder/inner.txt"), "inner");
+
+    TempTree tree;
+    tree.writeFile(QStringLiteral("sel/own.txt"), "mine");
+    tree.makeSymlink(QStringLiteral("sel/to-file"), outsideFile);
+    tree.makeSymlink(QStringLiteral("sel/to-folder"), outsideDir);
+    tree.makeSymlink(QStringLiteral("sel/dangling"), tree.path(QStringLiteral("nowhere")));
+    tree.makeFifo(QStringLiteral("sel/fifo"));
+    const QByteArray raw = QFile::encodeName(tree.path(QStringLiteral("sel"))) + "/bad\xff\xfe-name";
+    const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "secret", 6), ssize_t(6));
+    ::close(fd);
+    // Links and a FIFO handed as the path itself; a trailing slash must not follow a link.
+    const QString topLink = tree.makeSymlink(QStringLiteral("top-link"), outsideDir);
+    const QString topFileLink = tree.makeSymlink(QStringLiteral("top-file-link"), outsideFile);
+    const QString topFifo = tree.makeFifo(QStringLiteral("top-fifo"));
+
+    // A FIFO without a reader would block a writer for ever: run where a hang shows as a timeout.
+    ShredReport inFolder;
+    QList<ShredReport> atTop;
+    std::atomic<bool> done{false};
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        inFolder = m_engine.shredFile(tree.path(QStringLiteral("sel")), 2);
+        for (const QString& path : QStringList{topLink + QStringLiteral("/"), topFileLink, topFifo})
+            atTop << m_engine.shredFile(path, 3);
+        done = true;
+    }));
+    worker->start();
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    worker->wait();
+    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("sel"))));
+    QVERIFY(inFolder.succeeded());
+    QCOMPARE(inFolder.filesErased, 2); // own.txt and the name that is not UTF-8
+    for (const QString& path : {topLink, topFileLink, topFifo})
+        QVERIFY2(!TempTree::exists(path), qPrintable(path));
+    for (const ShredReport& report : atTop) {
+        QCOMPARE(report.filesErased, 0);
+        QCOMPARE(report.entriesRemoved, 1);
+    }
+    QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside data"));
+    QCOMPARE(TempTree::readFile(outsideInner), QByteArray("inner"));
+}
+
+void TestEngine::hardLinkedFileIsKeptAndReported()
+{
+    TempTree outside;
+    const QString original = outside.writeFile(QStringLiteral("original"), "shared data");
+    TempTree tree;
+    const QString shared = tree.makeHardLink(QStringLiteral("sel/shared"), original);
+    QVERIFY(!shared.isEmpty());
+    const QString own = tree.writeFile(QStringLiteral("sel/own"), "own");
+    m_engine.shredFile(tree.path(QStringLiteral("sel")), 3);
+    const ShredReport report = m_engine.lastReport();
+    QCOMPARE(TempTree::readFile(original), QByteArray("shared data"));
+    QCOMPARE(TempTree::readFile(shared), QByteArray("shared data"));
+    QVERIFY(!TempTree::exists(own));
+    QVERIFY(failedFor(report, shared));
+    QCOMPARE(report.failures.size(), 1); // reported once, not again by the final removal
+    QVERIFY(report.failures.first().kind == ShredFailure::Kind::HardLinks);
+    QCOMPARE(report.failures.first().detail, quint64(2));
+    QVERIFY(!report.pathRemoved);
+    QVERIFY(TempTree::exists(tree.path(QStringLiteral("sel"))));
+    QVERIFY(!report.succeeded());
+
+    // Handed directly, too.
+    m_engine.shredFile(shared, 1);
+    QCOMPARE(TempTree::readFile(original), QByteArray("shared data"));
+    QVERIFY(failedFor(m_engine.lastReport(), shared));
+}
 void TestEngine::unwritableOrUnreadableIsReportedAndKept()
 {
     if (!canDropPrivileges())

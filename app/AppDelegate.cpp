@@ -76,7 +76,7 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
             content->addFiles();
     });
     connect(m_menu->wipeFreeSpace(), &QAction::triggered, this,
-            [] { FreeSpaceWipeDialog::chooseFolder(mainWindowController::shared().window()); });
+        [] { FreeSpaceWipeDialog::chooseFolder(mainWindowController::shared().window()); });
     connect(m_menu->quit(), &QAction::triggered, this, &AppDelegate::requestQuit);
     connect(m_menu->preferences(), &QAction::triggered, this, &AppDelegate::btnPreferences);
     connect(m_menu->showCorvane(), &QAction::triggered, this, &AppDelegate::btnShowWindow);
@@ -364,8 +364,10 @@ void AppDelegate::askToStopTheRun()
     m_stopAlert = new Alert(controller.window());
     m_stopAlert->setMessageText(localizedText(QStringLiteral("IDS_KQ_255")));
     m_stopAlert->setInformativeText(localizedText(QStringLiteral("IDS_KQ_256")));
-    QPushButton* keep = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_258")));
-    QPushButton* stop = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_257")));
+    QPushButton* keep
+        = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_258")));
+    QPushButton* stop
+        = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_257")));
     m_stopAlert->setDefaultButton(keep);
     m_stopAlert->setEscapeButton(keep);
     const auto close = [alert = m_stopAlert] {

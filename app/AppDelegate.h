@@ -33,7 +33,12 @@ public:
     ~AppDelegate() override;
 
     /// The update call a launch schedules 5 seconds ahead.
-    enum class UpdateCall { None, CheckForUpdate, AutoInstallUpdates };
+    enum class UpdateCall
+    {
+        None,
+        CheckForUpdate,
+        AutoInstallUpdates
+    };
 
     /// Before the event loop starts: makes the updater (automatic checks and downloads off),
     /// then prepares the usage events.
@@ -61,7 +66,8 @@ public:
     /// Scheduled update mode 1: checks, downloads and installs by itself.
     void autoInstallUpdates();
     /// Writes "download hoga".
-    void willDownloadUpdate(SUUpdater* updater, const AppcastItem& item, QNetworkRequest& request) override;
+    void willDownloadUpdate(
+        SUUpdater* updater, const AppcastItem& item, QNetworkRequest& request) override;
     /// Schedules callTerminate() 5 seconds later, then writes "download hua".
     void didDownloadUpdate(SUUpdater* updater, const AppcastItem& item) override;
     /// Restarts into the update: starts a shell that runs the program again 4 seconds later,

@@ -84,8 +84,8 @@ int CommandLine::answer(FILE* out, FILE* err) const
         break;
     }
     // A help that never reached its reader (a full disk, a closed pipe) is a failure.
-    const bool written = std::fwrite(text.constData(), 1, size_t(text.size()), out)
-            == size_t(text.size())
+    const bool written
+        = std::fwrite(text.constData(), 1, size_t(text.size()), out) == size_t(text.size())
         && std::fflush(out) == 0;
     if (!written) {
         std::fprintf(err, "corvane: cannot write to standard output\n");

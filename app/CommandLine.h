@@ -13,7 +13,13 @@
 class CommandLine
 {
 public:
-    enum class Request { Run, Help, Version, UsageError };
+    enum class Request
+    {
+        Run,
+        Help,
+        Version,
+        UsageError
+    };
 
     /// `arguments` as argv holds them, without the program name. The first of --help,
     /// --version or an error decides, as getopt reads them.

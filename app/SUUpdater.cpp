@@ -47,10 +47,11 @@ SUUpdater::SUUpdater(const Bundle& bundle, QObject* parent)
     connect(m_session, &UpdateSession::noUpdateFound, this, &SUUpdater::noUpdateFound);
     connect(m_session, &UpdateSession::failed, this, &SUUpdater::updateFailed);
     connect(m_session, &UpdateSession::updateStaged, this, &SUUpdater::updateStaged);
-    connect(m_session, &UpdateSession::downloadProgress, this, [this](qint64 received, qint64 total) {
-        if (!m_automaticDownload && m_window)
-            m_window->showProgress(m_item, received, total);
-    });
+    connect(
+        m_session, &UpdateSession::downloadProgress, this, [this](qint64 received, qint64 total) {
+            if (!m_automaticDownload && m_window)
+                m_window->showProgress(m_item, received, total);
+        });
     if (!isConfigured())
         return;
     // Whatever quits the application installs what is staged: the menu, the tray, a logout.

@@ -98,8 +98,8 @@ private:
     QPointer<UpdateWindow> m_window;
     SUUpdaterDelegate* m_delegate = nullptr;
     QString m_executablePath;
-    AppcastItem m_item;           ///< the newer version last found
-    bool m_userStarted = false;   ///< the check under way shows its answers in the window
+    AppcastItem m_item; ///< the newer version last found
+    bool m_userStarted = false; ///< the check under way shows its answers in the window
     bool m_automaticDownload = false;
     bool m_downloading = false;
     bool m_automaticallyChecks = false;

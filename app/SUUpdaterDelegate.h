@@ -15,13 +15,17 @@ public:
     virtual ~SUUpdaterDelegate() = default;
 
     /// `item`'s archive is about to be fetched with `request`, which the delegate may adjust.
-    virtual void willDownloadUpdate(SUUpdater* updater, const AppcastItem& item, QNetworkRequest& request)
+    virtual void willDownloadUpdate(
+        SUUpdater* updater, const AppcastItem& item, QNetworkRequest& request)
     {
-        Q_UNUSED(updater) Q_UNUSED(item) Q_UNUSED(request)
+        Q_UNUSED(updater)
+        Q_UNUSED(item)
+        Q_UNUSED(request)
     }
     /// `item` was downloaded, verified and unpacked: quitting now installs it.
     virtual void didDownloadUpdate(SUUpdater* updater, const AppcastItem& item)
     {
-        Q_UNUSED(updater) Q_UNUSED(item)
+        Q_UNUSED(updater)
+        Q_UNUSED(item)
     }
 };

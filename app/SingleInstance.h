@@ -31,8 +31,8 @@ public:
     /// True when another instance took `arguments`, and with them `activationToken`, so that it
     /// may raise its window; this process should then end. A socket that belongs to another
     /// user is never connected to.
-    bool handOverToRunningInstance(const QStringList& arguments,
-        int timeoutMs = handOverTimeoutMs, const QString& activationToken = QString());
+    bool handOverToRunningInstance(const QStringList& arguments, int timeoutMs = handOverTimeoutMs,
+        const QString& activationToken = QString());
     /// Starts listening; false when the socket cannot be made (the application still runs).
     /// A socket file left behind is removed only when nobody answers on it.
     bool listen();

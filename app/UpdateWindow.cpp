@@ -141,8 +141,9 @@ void UpdateWindow::showUpdateAvailable(
     if (!notes.isEmpty() && !Qt::mightBeRichText(notes))
         notes = Qt::convertFromPlainText(notes);
     if (item.releaseNotesLink.isValid() && item.releaseNotesLink.scheme() == u"https")
-        notes += u"<p><a href=\"" + item.releaseNotesLink.toString(QUrl::FullyEncoded).toHtmlEscaped()
-            + u"\">" + localizedText(QStringLiteral("IDS_KQ_523")).toHtmlEscaped() + u"</a></p>";
+        notes += u"<p><a href=\""
+            + item.releaseNotesLink.toString(QUrl::FullyEncoded).toHtmlEscaped() + u"\">"
+            + localizedText(QStringLiteral("IDS_KQ_523")).toHtmlEscaped() + u"</a></p>";
     if (!notes.isEmpty()) {
         m_notes->setHtml(notes);
         m_notes->show();
@@ -162,7 +163,8 @@ void UpdateWindow::showProgress(const AppcastItem& item, qint64 received, qint64
         m_message->setText(message);
     // Per mille: a byte count does not fit the bar's int.
     m_progress->setRange(0, 1000);
-    m_progress->setValue(total > 0 ? int(qBound(qint64(0), received * 1000 / total, qint64(1000))) : 0);
+    m_progress->setValue(
+        total > 0 ? int(qBound(qint64(0), received * 1000 / total, qint64(1000))) : 0);
     m_progress->show();
 }
 

@@ -23,7 +23,8 @@ public:
     void showChecking();
     void showUpToDate(const QString& runningVersion);
     /// `installable`: Install and Later; otherwise the package manager installs it, and OK.
-    void showUpdateAvailable(const AppcastItem& item, const QString& runningVersion, bool installable);
+    void showUpdateAvailable(
+        const AppcastItem& item, const QString& runningVersion, bool installable);
     void showProgress(const AppcastItem& item, qint64 received, qint64 total);
     void showReady(const AppcastItem& item);
     void showError(const QString& message);
@@ -42,7 +43,13 @@ signals:
     void cancelRequested();
 
 private:
-    enum class Action { Close, Install, Restart, Cancel };
+    enum class Action
+    {
+        Close,
+        Install,
+        Restart,
+        Cancel
+    };
     void present(const QString& heading, const QString& message, const QString& primary,
         Action primaryAction, const QString& secondary, Action secondaryAction);
     void act(Action action);

@@ -34,13 +34,14 @@ int main(int argc, char* argv[])
     const QStringList paths = command.absolutePaths();
 
     SingleInstance instance;
-    if (instance.handOverToRunningInstance(paths, SingleInstance::handOverTimeoutMs, activationToken))
+    if (instance.handOverToRunningInstance(
+            paths, SingleInstance::handOverTimeoutMs, activationToken))
         return 0;
     instance.listen();
 
     AppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
-                     &AppDelegate::handleArguments);
+    QObject::connect(
+        &instance, &SingleInstance::argumentsReceived, &delegate, &AppDelegate::handleArguments);
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();
     if (!paths.isEmpty())

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Build-time tool: renders the application icon for the hicolor icon theme.
-// Usage: corvane-render-icons OUTPUT_ROOT SIZE... writes OUTPUT_ROOT/NxN/apps/org.corvane.Corvane.png,
-// named after the desktop entry so that docks and the AppStream catalogue find it.
+// Usage: corvane-render-icons OUTPUT_ROOT SIZE... writes
+// OUTPUT_ROOT/NxN/apps/org.corvane.Corvane.png, named after the desktop entry so that docks and the
+// AppStream catalogue find it.
 
 #include "Pictures.h"
 

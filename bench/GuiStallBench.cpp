@@ -127,10 +127,11 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("items"), QStringLiteral("Files in the scanned tree."), QStringLiteral("N"),
-                      QStringLiteral("100000")});
-    parser.addOption({QStringLiteral("shred-files"), QStringLiteral("Files shredded through the progress screen."),
-                      QStringLiteral("N"), QStringLiteral("1000")});
+    parser.addOption({QStringLiteral("items"), QStringLiteral("Files in the scanned tree."),
+        QStringLiteral("N"), QStringLiteral("100000")});
+    parser.addOption({QStringLiteral("shred-files"),
+        QStringLiteral("Files shredded through the progress screen."), QStringLiteral("N"),
+        QStringLiteral("1000")});
     parser.process(app);
     const int items = std::max(100, parser.value(QStringLiteral("items")).toInt());
     const int shredFiles = std::max(10, parser.value(QStringLiteral("shred-files")).toInt());
@@ -154,7 +155,7 @@ int main(int argc, char* argv[])
     // The trees' own write-back would otherwise land in the run's first sync.
     ::sync();
     std::printf("trees: %d files to scan, %d to shred, made in %.1f s\n", items / 500 * 500,
-                shredFiles / 100 * 100, build.elapsed() / 1000.0);
+        shredFiles / 100 * 100, build.elapsed() / 1000.0);
 
     mainWindowController& controller = mainWindowController::shared();
     mainContainerVc* container = controller.contentViewController();
@@ -173,8 +174,9 @@ int main(int argc, char* argv[])
     }
     const double scanSeconds = phase.elapsed() / 1000.0;
     const double scanStall = watch.worstMs();
-    std::printf("scan of %d files with the window up: %.2f s; longest GUI stall %.1f ms (target < 50 ms)\n",
-                items / 500 * 500, scanSeconds, scanStall);
+    std::printf(
+        "scan of %d files with the window up: %.2f s; longest GUI stall %.1f ms (target < 50 ms)\n",
+        items / 500 * 500, scanSeconds, scanStall);
 
     // Phase 2: shred the second tree through the real progress screen.
     state.resetLists();
@@ -187,7 +189,7 @@ int main(int argc, char* argv[])
     checkAll(state.arrFileList, files);
     if (files != shredFiles / 100 * 100) {
         std::fprintf(stderr, "the list holds %lld files, not the %d of the shred tree\n",
-                     static_cast<long long>(files), shredFiles / 100 * 100);
+            static_cast<long long>(files), shredFiles / 100 * 100);
         return 1;
     }
     state.totalSelectedFiles = files;
@@ -203,16 +205,18 @@ int main(int argc, char* argv[])
     const bool gone = !QFileInfo::exists(shredRoot);
     std::printf("shred of %lld files through the progress screen: %.2f s (%lld counted, tree %s); "
                 "longest GUI stall %.1f ms (target < 50 ms)\n",
-                static_cast<long long>(files), shredSeconds,
-                static_cast<long long>(state.deletedFilesCount.load()), gone ? "gone" : "NOT gone",
-                shredStall);
+        static_cast<long long>(files), shredSeconds,
+        static_cast<long long>(state.deletedFilesCount.load()), gone ? "gone" : "NOT gone",
+        shredStall);
     // The screens wait 1 s before the run and 1 s before the result, and the engine 10 ms
     // before each file, which a sleep on this machine overshoots: what is left is ours.
     const double pauseMs = measuredPauseMs();
-    const double overheadMs = (shredSeconds - 2.0 - pauseMs / 1000.0 * double(files)) * 1000.0 / double(files);
+    const double overheadMs
+        = (shredSeconds - 2.0 - pauseMs / 1000.0 * double(files)) * 1000.0 / double(files);
     std::printf("a 10 ms pause takes %.3f ms here (mean of 200 sleeps)\n", pauseMs);
-    std::printf("overhead per file beyond the design's pauses as slept: %.2f ms (target < 1 ms)\n", overheadMs);
+    std::printf("overhead per file beyond the design's pauses as slept: %.2f ms (target < 1 ms)\n",
+        overheadMs);
     std::printf("targets: %s\n",
-                scanStall < 50 && shredStall < 50 && overheadMs < 1 && gone ? "all met" : "NOT met");
+        scanStall < 50 && shredStall < 50 && overheadMs < 1 && gone ? "all met" : "NOT met");
     return gone ? 0 : 1;
 }

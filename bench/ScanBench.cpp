@@ -329,4 +329,3 @@ int main(int argc, char** argv)
     }
     return status;
 }
-

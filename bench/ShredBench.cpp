@@ -68,7 +68,7 @@ void writeAll(int fd, const char* data, size_t length, const QString& path)
 int createFile(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         fail(QStringLiteral("could not create %1: %2").arg(path, errnoText()));
     return fd;
@@ -183,9 +183,12 @@ void ShredBench::makePatternSource(const QString& path, quint32 word) const
 quint64 ShredBench::makeTree(const QString& root, int count, QStringList* relativeFiles) const
 {
     requireInside(root);
-    static const QStringList folders{
-        QStringLiteral("alpha"), QStringLiteral("beta"), QStringLiteral("beta/inner"),
-        QStringLiteral("gamma"), QStringLiteral("gamma/inner/deep"),
+    static const QStringList folders {
+        QStringLiteral("alpha"),
+        QStringLiteral("beta"),
+        QStringLiteral("beta/inner"),
+        QStringLiteral("gamma"),
+        QStringLiteral("gamma/inner/deep"),
     };
     if (!QDir().mkpath(root))
         fail(QStringLiteral("could not make %1").arg(root));
@@ -198,8 +201,8 @@ quint64 ShredBench::makeTree(const QString& root, int count, QStringList* relati
     for (int i = 0; i < count; ++i) {
         // 1 KiB to 12 KiB, spread evenly and the same on every run.
         const quint64 size = 1024 + (quint64(i) * 2654435761ull) % (11 * 1024 + 1);
-        const QString relative =
-            folders[i % folders.size()] + QStringLiteral("/f%1.dat").arg(i, 5, 10, QLatin1Char('0'));
+        const QString relative = folders[i % folders.size()]
+            + QStringLiteral("/f%1.dat").arg(i, 5, 10, QLatin1Char('0'));
         const QString path = root + QLatin1Char('/') + relative;
         const int fd = createFile(path);
         const size_t offset = (size_t(i) * 4099) % (m_fill.size() - 12 * 1024 - 1);
@@ -212,7 +215,8 @@ quint64 ShredBench::makeTree(const QString& root, int count, QStringList* relati
     return total;
 }
 
-double ShredBench::timeEngine(const QString& path, int method, qint64 files, quint64 bytes, bool verify)
+double ShredBench::timeEngine(
+    const QString& path, int method, qint64 files, quint64 bytes, bool verify)
 {
     requireInside(path);
     checkInterrupted();
@@ -227,10 +231,16 @@ double ShredBench::timeEngine(const QString& path, int method, qint64 files, qui
     if (!r.succeeded() || !r.pathRemoved || r.filesErased != files || r.bytesErased != bytes) {
         QString why = QStringLiteral("engine run on %1 (method %2) failed: %3 files, %4 bytes "
                                      "erased, path removed %5")
-                          .arg(path).arg(method).arg(r.filesErased).arg(r.bytesErased)
+                          .arg(path)
+                          .arg(method)
+                          .arg(r.filesErased)
+                          .arg(r.bytesErased)
                           .arg(r.pathRemoved ? QStringLiteral("yes") : QStringLiteral("no"));
         for (const ShredFailure& f : r.failures)
-            why += QStringLiteral("\n  %1: kind %2, %3").arg(f.path).arg(int(f.kind)).arg(QString::fromLocal8Bit(std::strerror(f.error)));
+            why += QStringLiteral("\n  %1: kind %2, %3")
+                       .arg(f.path)
+                       .arg(int(f.kind))
+                       .arg(QString::fromLocal8Bit(std::strerror(f.error)));
         fail(why);
     }
     if (!pathGone(path))
@@ -238,8 +248,8 @@ double ShredBench::timeEngine(const QString& path, int method, qint64 files, qui
     return seconds;
 }
 
-double ShredBench::timeCommand(const QString& program, const QStringList& args,
-                               const QString& workingDir) const
+double ShredBench::timeCommand(
+    const QString& program, const QStringList& args, const QString& workingDir) const
 {
     checkInterrupted();
     QProcess process;
@@ -254,7 +264,8 @@ double ShredBench::timeCommand(const QString& program, const QStringList& args,
     const double seconds = secondsSince(start);
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         fail(QStringLiteral("%1 failed (exit code %2): %3")
-                 .arg(program).arg(process.exitCode())
+                 .arg(program)
+                 .arg(process.exitCode())
                  .arg(QString::fromLocal8Bit(process.readAll()).trimmed()));
     }
     return seconds;
@@ -275,7 +286,7 @@ void ShredBench::checkLargeFileStart(const QString& path, quint32 word) const
 }
 
 ShredBench::Pair ShredBench::timePairs(int repeats, const std::function<double()>& engineRun,
-                                       const std::function<double()>& referenceRun) const
+    const std::function<double()>& referenceRun) const
 {
     Pair pair;
     for (int i = 0; i < repeats; ++i) {
@@ -288,21 +299,21 @@ ShredBench::Pair ShredBench::timePairs(int repeats, const std::function<double()
             pair.engine.push_back(engineRun());
         }
         std::fprintf(stderr, "  run %d: engine %.3f s, reference %.3f s\n", i + 1,
-                     pair.engine.back(), pair.reference.back());
+            pair.engine.back(), pair.reference.back());
     }
     return pair;
 }
 
 void ShredBench::report(const QString& label, const QString& engineName, const QString& refName,
-                        const Pair& pair, double target, bool strict)
+    const Pair& pair, double target, bool strict)
 {
     const double engine = median(pair.engine);
     const double reference = median(pair.reference);
     const double ratio = engine / reference;
     const bool met = strict ? ratio < target : ratio <= target;
     std::printf("%s: %s %.2f s, %s %.2f s, ratio %.2f (target %s %g)\n", qPrintable(label),
-                qPrintable(engineName), engine, qPrintable(refName), reference, ratio,
-                strict ? "<" : "<=", target);
+        qPrintable(engineName), engine, qPrintable(refName), reference, ratio,
+        strict ? "<" : "<=", target);
     std::fflush(stdout);
     if (!met)
         m_missed.append(QStringLiteral("%1 (ratio %2)").arg(label).arg(ratio, 0, 'f', 2));
@@ -320,12 +331,12 @@ double ShredBench::timeUnlink(const QString& path) const
 }
 
 void ShredBench::reportInfo(const QString& label, const QString& refName,
-                            const std::vector<double>& engine, const std::vector<double>& reference)
+    const std::vector<double>& engine, const std::vector<double>& reference)
 {
     const double e = median(engine);
     const double r = median(reference);
     std::printf("%s: engine %.2f s, %s %.2f s, ratio %.2f (no target; same work: both unlink)\n",
-                qPrintable(label), e, qPrintable(refName), r, e / r);
+        qPrintable(label), e, qPrintable(refName), r, e / r);
     std::fflush(stdout);
 }
 
@@ -333,9 +344,9 @@ void ShredBench::benchLargeMethod1VsDd()
 {
     const QString file = inWork(QStringLiteral("large.bin"));
     std::fprintf(stderr, "method 1 vs dd on %llu MiB...\n", (unsigned long long)m_options.sizeMiB);
-    const QStringList ddArgs{QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + file,
-                             QStringLiteral("bs=1M"), QStringLiteral("count=%1").arg(m_options.sizeMiB),
-                             QStringLiteral("conv=notrunc,fsync")};
+    const QStringList ddArgs {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + file,
+        QStringLiteral("bs=1M"), QStringLiteral("count=%1").arg(m_options.sizeMiB),
+        QStringLiteral("conv=notrunc,fsync")};
     std::vector<double> withUnlink;
     const Pair pair = timePairs(
         m_options.repeatLarge,
@@ -352,9 +363,9 @@ void ShredBench::benchLargeMethod1VsDd()
             return s;
         });
     report(QStringLiteral("method 1, %1 MiB").arg(m_options.sizeMiB), QStringLiteral("engine"),
-           QStringLiteral("dd"), pair, 1.25, false);
+        QStringLiteral("dd"), pair, 1.25, false);
     reportInfo(QStringLiteral("method 1, %1 MiB").arg(m_options.sizeMiB),
-               QStringLiteral("dd then unlink"), pair.engine, withUnlink);
+        QStringLiteral("dd then unlink"), pair.engine, withUnlink);
 }
 
 void ShredBench::benchLargeMethod3VsDd()
@@ -363,12 +374,12 @@ void ShredBench::benchLargeMethod3VsDd()
     const QString ones = inWork(QStringLiteral("source-ff.bin"));
     const QString pattern = inWork(QStringLiteral("source-pattern.bin"));
     std::fprintf(stderr, "method 3 vs three dd passes on %llu MiB...\n",
-                 (unsigned long long)m_options.sizeMiB);
+        (unsigned long long)m_options.sizeMiB);
     // dd reads the second and third passes from files of the pass bytes; they are written
     // once here and stay in the page cache.
     makePatternSource(ones, kOnesWord);
     makePatternSource(pattern, ZPHShred::kPatternPass3);
-    const QStringList sources{QStringLiteral("/dev/zero"), ones, pattern};
+    const QStringList sources {QStringLiteral("/dev/zero"), ones, pattern};
     const quint32 words[] = {kZeroWord, kOnesWord, ZPHShred::kPatternPass3};
     std::vector<double> passTotals(3, 0.0);
     std::vector<double> withUnlink;
@@ -383,10 +394,10 @@ void ShredBench::benchLargeMethod3VsDd()
             ::sync();
             double total = 0;
             for (int p = 0; p < 3; ++p) {
-                const double s = timeCommand(
-                    m_dd, {QStringLiteral("if=") + sources[p], QStringLiteral("of=") + file,
-                           QStringLiteral("bs=1M"), QStringLiteral("count=%1").arg(m_options.sizeMiB),
-                           QStringLiteral("conv=notrunc,fsync")});
+                const double s = timeCommand(m_dd,
+                    {QStringLiteral("if=") + sources[p], QStringLiteral("of=") + file,
+                        QStringLiteral("bs=1M"), QStringLiteral("count=%1").arg(m_options.sizeMiB),
+                        QStringLiteral("conv=notrunc,fsync")});
                 passTotals[size_t(p)] += s;
                 total += s;
             }
@@ -395,21 +406,22 @@ void ShredBench::benchLargeMethod3VsDd()
             return total;
         });
     const double n = m_options.repeatLarge;
-    std::fprintf(stderr, "  dd passes (mean): /dev/zero %.2f s, 0xFF file %.2f s, pattern file %.2f s\n",
-                 passTotals[0] / n, passTotals[1] / n, passTotals[2] / n);
+    std::fprintf(stderr,
+        "  dd passes (mean): /dev/zero %.2f s, 0xFF file %.2f s, pattern file %.2f s\n",
+        passTotals[0] / n, passTotals[1] / n, passTotals[2] / n);
     removeIfPresent(ones);
     removeIfPresent(pattern);
     report(QStringLiteral("method 3, %1 MiB").arg(m_options.sizeMiB), QStringLiteral("engine"),
-           QStringLiteral("dd x3"), pair, 1.25, false);
+        QStringLiteral("dd x3"), pair, 1.25, false);
     reportInfo(QStringLiteral("method 3, %1 MiB").arg(m_options.sizeMiB),
-               QStringLiteral("dd x3 then unlink"), pair.engine, withUnlink);
+        QStringLiteral("dd x3 then unlink"), pair.engine, withUnlink);
 }
 
 void ShredBench::benchLargeMethod1VsShred()
 {
     const QString file = inWork(QStringLiteral("large.bin"));
     std::fprintf(stderr, "method 1 vs GNU shred -n0 -z on %llu MiB...\n",
-                 (unsigned long long)m_options.sizeMiB);
+        (unsigned long long)m_options.sizeMiB);
     const Pair pair = timePairs(
         m_options.repeatLarge,
         [&] {
@@ -420,22 +432,23 @@ void ShredBench::benchLargeMethod1VsShred()
             makeLargeFile(file);
             requireInside(file);
             ::sync();
-            const double s = timeCommand(m_shred, {QStringLiteral("-n0"), QStringLiteral("-z"),
-                                                   QStringLiteral("--remove=unlink"),
-                                                   QStringLiteral("--"), file});
+            const double s = timeCommand(m_shred,
+                {QStringLiteral("-n0"), QStringLiteral("-z"), QStringLiteral("--remove=unlink"),
+                    QStringLiteral("--"), file});
             if (!pathGone(file))
                 fail(QStringLiteral("shred left %1 behind").arg(file));
             return s;
         });
     report(QStringLiteral("method 1 vs GNU shred -n0 -z, %1 MiB").arg(m_options.sizeMiB),
-           QStringLiteral("engine"), QStringLiteral("shred"), pair, 1.0, true);
+        QStringLiteral("engine"), QStringLiteral("shred"), pair, 1.0, true);
 }
 
 void ShredBench::benchLargeVerifyVsDd()
 {
     const QString file = inWork(QStringLiteral("large.bin"));
-    std::fprintf(stderr, "method 1 with verification vs dd writing, then reading back direct, on %llu MiB...\n",
-                 (unsigned long long)m_options.sizeMiB);
+    std::fprintf(stderr,
+        "method 1 with verification vs dd writing, then reading back direct, on %llu MiB...\n",
+        (unsigned long long)m_options.sizeMiB);
     const QString count = QStringLiteral("count=%1").arg(m_options.sizeMiB);
     const Pair pair = timePairs(
         m_options.repeatLarge,
@@ -446,16 +459,18 @@ void ShredBench::benchLargeVerifyVsDd()
         [&] {
             makeLargeFile(file);
             ::sync();
-            double s = timeCommand(m_dd, {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + file,
-                                          QStringLiteral("bs=1M"), count, QStringLiteral("conv=notrunc,fsync")});
-            s += timeCommand(m_dd, {QStringLiteral("if=") + file, QStringLiteral("of=/dev/null"),
-                                    QStringLiteral("bs=1M"), count, QStringLiteral("iflag=direct")});
+            double s = timeCommand(m_dd,
+                {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + file,
+                    QStringLiteral("bs=1M"), count, QStringLiteral("conv=notrunc,fsync")});
+            s += timeCommand(m_dd,
+                {QStringLiteral("if=") + file, QStringLiteral("of=/dev/null"),
+                    QStringLiteral("bs=1M"), count, QStringLiteral("iflag=direct")});
             checkLargeFileStart(file, kZeroWord);
             removeIfPresent(file);
             return s;
         });
-    report(QStringLiteral("method 1 with --verify, %1 MiB").arg(m_options.sizeMiB), QStringLiteral("engine"),
-           QStringLiteral("dd write + direct read"), pair, 1.25, false);
+    report(QStringLiteral("method 1 with --verify, %1 MiB").arg(m_options.sizeMiB),
+        QStringLiteral("engine"), QStringLiteral("dd write + direct read"), pair, 1.25, false);
 }
 
 void ShredBench::benchAssessmentShare()
@@ -475,11 +490,12 @@ void ShredBench::benchAssessmentShare()
         const double assessing = secondsSince(start);
         const double run = timeEngine(root, 1, files.size(), totalBytes);
         shares.push_back(assessing / run);
-        std::fprintf(stderr, "  run %d: assessment %.4f s, whole run %.3f s\n", i + 1, assessing, run);
+        std::fprintf(
+            stderr, "  run %d: assessment %.4f s, whole run %.3f s\n", i + 1, assessing, run);
     }
     const double share = median(shares);
-    std::printf("storage assessment of %d small files: %.1f%% of the run (target < 5%%)\n",
-                count, share * 100);
+    std::printf("storage assessment of %d small files: %.1f%% of the run (target < 5%%)\n", count,
+        share * 100);
     std::fflush(stdout);
     if (share >= 0.05)
         m_missed.append(QStringLiteral("assessment share (%1%)").arg(share * 100, 0, 'f', 1));
@@ -500,8 +516,8 @@ void ShredBench::benchSmallFiles(int count)
         [&] {
             totalBytes = makeTree(root, count, &files);
             // One shred for all the files, split only where execve's argument room ends.
-            const QStringList head{QStringLiteral("-n0"), QStringLiteral("-z"),
-                                   QStringLiteral("--remove=unlink"), QStringLiteral("--")};
+            const QStringList head {QStringLiteral("-n0"), QStringLiteral("-z"),
+                QStringLiteral("--remove=unlink"), QStringLiteral("--")};
             const size_t budget = argumentBudget();
             std::vector<QStringList> chunks;
             size_t used = budget;
@@ -540,13 +556,14 @@ void ShredBench::benchSmallFiles(int count)
         makeTree(root, count, &files);
         requireInside(root);
         ::sync();
-        removal.push_back(timeCommand(QStringLiteral("rm"), {QStringLiteral("-rf"), QStringLiteral("--"), root}));
+        removal.push_back(
+            timeCommand(QStringLiteral("rm"), {QStringLiteral("-rf"), QStringLiteral("--"), root}));
         if (!pathGone(root))
             fail(QStringLiteral("rm -rf left %1 behind").arg(root));
     }
     const double rm = median(removal);
     std::printf("%s: rm -rf %.2f s (engine %.1fx, shred %.1fx of it)\n", qPrintable(label), rm,
-                median(pair.engine) / rm, median(pair.reference) / rm);
+        median(pair.engine) / rm, median(pair.reference) / rm);
     std::fflush(stdout);
 }
 
@@ -555,7 +572,7 @@ void ShredBench::reportMemory()
     const long peak = maxRssKiB();
     const double peakMiB = peak / 1024.0;
     std::printf("peak memory: %.1f MiB RSS (+%.1f MiB over start) (target < 64 MiB)\n", peakMiB,
-                (peak - m_baselineRssKiB) / 1024.0);
+        (peak - m_baselineRssKiB) / 1024.0);
     if (peakMiB >= 64)
         m_missed.append(QStringLiteral("peak memory (%1 MiB)").arg(peakMiB, 0, 'f', 1));
 }
@@ -563,13 +580,13 @@ void ShredBench::reportMemory()
 void ShredBench::run()
 {
     std::fprintf(stderr, "work folder %s; dd %s, shred %s\n", qPrintable(m_workDir),
-                 qPrintable(m_dd), qPrintable(m_shred));
+        qPrintable(m_dd), qPrintable(m_shred));
     QStringList counts;
     for (const int count : m_options.smallFiles)
         counts.append(QString::number(count));
     std::printf("settings: %llu MiB file x%d, %s small files x%d\n",
-                (unsigned long long)m_options.sizeMiB, m_options.repeatLarge,
-                qPrintable(counts.join(QStringLiteral(" and "))), m_options.repeatSmall);
+        (unsigned long long)m_options.sizeMiB, m_options.repeatLarge,
+        qPrintable(counts.join(QStringLiteral(" and "))), m_options.repeatSmall);
     std::fflush(stdout);
     m_baselineRssKiB = maxRssKiB();
 

@@ -18,11 +18,11 @@ public:
 
 struct BenchOptions
 {
-    quint64 sizeMiB = 1024;   ///< size of the large file
-    QList<int> smallFiles{3000, 30000}; ///< the small-file trees, one figure each
-    bool smallOnly = false;   ///< skip the large file
-    int repeatLarge = 1;      ///< timed pairs on the large file
-    int repeatSmall = 3;      ///< timed pairs on the small-file tree
+    quint64 sizeMiB = 1024; ///< size of the large file
+    QList<int> smallFiles {3000, 30000}; ///< the small-file trees, one figure each
+    bool smallOnly = false; ///< skip the large file
+    int repeatLarge = 1; ///< timed pairs on the large file
+    int repeatSmall = 3; ///< timed pairs on the small-file tree
 };
 
 /// Times the shredding engine against dd and GNU shred, always inside `workDir`, a folder the
@@ -54,18 +54,19 @@ private:
     quint64 makeTree(const QString& root, int count, QStringList* relativeFiles) const;
     void removeIfPresent(const QString& path) const;
 
-    double timeEngine(const QString& path, int method, qint64 files, quint64 bytes, bool verify = false);
+    double timeEngine(
+        const QString& path, int method, qint64 files, quint64 bytes, bool verify = false);
     double timeCommand(const QString& program, const QStringList& args,
-                       const QString& workingDir = QString()) const;
+        const QString& workingDir = QString()) const;
     void checkLargeFileStart(const QString& path, quint32 word) const;
     double timeUnlink(const QString& path) const;
 
     Pair timePairs(int repeats, const std::function<double()>& engineRun,
-                   const std::function<double()>& referenceRun) const;
+        const std::function<double()>& referenceRun) const;
     void report(const QString& label, const QString& engineName, const QString& refName,
-                const Pair& pair, double target, bool strict);
-    void reportInfo(const QString& label, const QString& refName,
-                    const std::vector<double>& engine, const std::vector<double>& reference);
+        const Pair& pair, double target, bool strict);
+    void reportInfo(const QString& label, const QString& refName, const std::vector<double>& engine,
+        const std::vector<double>& reference);
 
     void benchLargeMethod1VsDd();
     void benchLargeMethod3VsDd();
@@ -80,7 +81,7 @@ private:
     QString m_workDir;
     QString m_dd;
     QString m_shred;
-    std::vector<char> m_fill;     ///< 1 MiB of non-zero bytes the test files are made of
+    std::vector<char> m_fill; ///< 1 MiB of non-zero bytes the test files are made of
     quint64 m_bytes = 0;
     long m_baselineRssKiB = 0;
     QStringList m_missed;

@@ -33,7 +33,7 @@ bool positiveInt(const QCommandLineParser& parser, const QCommandLineOption& opt
     const qint64 value = parser.value(option).toLongLong(&ok);
     if (!ok || value < 1) {
         std::fprintf(stderr, "--%s needs a whole number of at least 1\n",
-                     qPrintable(option.names().constFirst()));
+            qPrintable(option.names().constFirst()));
         return false;
     }
     *out = value;
@@ -53,21 +53,23 @@ int main(int argc, char** argv)
         "temporary folder, which it removes at the end."));
     parser.addHelpOption();
     const QCommandLineOption dirOption(QStringLiteral("dir"),
-        QStringLiteral("Existing folder to make the temporary folder in (default: $TMPDIR or /tmp)."),
+        QStringLiteral(
+            "Existing folder to make the temporary folder in (default: $TMPDIR or /tmp)."),
         QStringLiteral("DIR"));
     const QCommandLineOption sizeOption(QStringLiteral("size-mib"),
         QStringLiteral("Size of the large file in MiB (default 1024)."), QStringLiteral("N"));
     const QCommandLineOption filesOption(QStringLiteral("small-files"),
         QStringLiteral("Number of small files (default: 3000, then 30000)."), QStringLiteral("N"));
-    const QCommandLineOption smallOnlyOption(QStringLiteral("small-only"),
-        QStringLiteral("Only the small-file figures."));
+    const QCommandLineOption smallOnlyOption(
+        QStringLiteral("small-only"), QStringLiteral("Only the small-file figures."));
     const QCommandLineOption repeatOption(QStringLiteral("repeat"),
         QStringLiteral("Timed pairs per figure; the median is reported (default 1 for the large "
                        "file, 3 for the small files)."),
         QStringLiteral("N"));
-    const QCommandLineOption quickOption(QStringLiteral("quick"),
-        QStringLiteral("Quick run: 64 MiB and 300 small files."));
-    parser.addOptions({dirOption, sizeOption, filesOption, repeatOption, quickOption, smallOnlyOption});
+    const QCommandLineOption quickOption(
+        QStringLiteral("quick"), QStringLiteral("Quick run: 64 MiB and 300 small files."));
+    parser.addOptions(
+        {dirOption, sizeOption, filesOption, repeatOption, quickOption, smallOnlyOption});
     parser.process(app);
 
     BenchOptions options;
@@ -101,14 +103,16 @@ int main(int argc, char** argv)
     QTemporaryDir work(base + QStringLiteral("/corvane-bench-XXXXXX"));
     if (!work.isValid()) {
         std::fprintf(stderr, "could not make a temporary folder in %s: %s\n", qPrintable(base),
-                     qPrintable(work.errorString()));
+            qPrintable(work.errorString()));
         return 1;
     }
 
     struct statfs fs;
     if (::statfs(QFile::encodeName(work.path()).constData(), &fs) == 0 && fs.f_type == kTmpfsMagic)
-        std::fprintf(stderr, "warning: %s is on tmpfs, where syncing costs nothing; the figures "
-                             "say little about a disk\n", qPrintable(work.path()));
+        std::fprintf(stderr,
+            "warning: %s is on tmpfs, where syncing costs nothing; the figures "
+            "say little about a disk\n",
+            qPrintable(work.path()));
 
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -36,7 +36,7 @@ std::optional<EntryStat> statAt(int dirFd, const char* name, int flags, int* err
 {
     struct statx sx;
     if (::statx(dirFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
-                STATX_BASIC_STATS | STATX_MNT_ID, &sx)
+            STATX_BASIC_STATS | STATX_MNT_ID, &sx)
         == 0)
         return EntryStat::fromStatx(sx);
     if (errno != ENOSYS) {
@@ -105,14 +105,15 @@ DirectoryHandle DirectoryHandle::open(const QByteArray& path, int* error)
 
 DirectoryHandle DirectoryHandle::openChild(const QByteArray& name, int* error) const
 {
-    const int fd = ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd
+        = ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         *error = errno;
     return DirectoryHandle(fd);
 }
 
-bool DirectoryHandle::forEachEntry(const std::function<void(const char*, unsigned char)>& visit,
-                                   int* error) const
+bool DirectoryHandle::forEachEntry(
+    const std::function<void(const char*, unsigned char)>& visit, int* error) const
 {
     // fdopendir takes the descriptor over; hand it a duplicate positioned at the start.
     const int dup = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -144,7 +145,8 @@ bool DirectoryHandle::forEachEntry(const std::function<void(const char*, unsigne
 std::optional<std::vector<QByteArray>> DirectoryHandle::names(int* error) const
 {
     std::vector<QByteArray> result;
-    if (!forEachEntry([&result](const char* name, unsigned char) { result.emplace_back(name); }, error))
+    if (!forEachEntry(
+            [&result](const char* name, unsigned char) { result.emplace_back(name); }, error))
         return std::nullopt;
     return result;
 }
@@ -154,7 +156,8 @@ std::optional<EntryStat> DirectoryHandle::stat(const QByteArray& name, int* erro
     return statAt(m_fd, name.constData(), 0, error);
 }
 
-bool DirectoryHandle::addOwnerWrite(const QByteArray& name, const EntryStat& expected, int* error) const
+bool DirectoryHandle::addOwnerWrite(
+    const QByteArray& name, const EntryStat& expected, int* error) const
 {
     // O_PATH needs no permission on the file; the change goes through the descriptor's own
     // /proc link, so it reaches the file that was checked and nothing a link points to.

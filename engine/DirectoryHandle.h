@@ -69,8 +69,8 @@ public:
     /// Calls `visit` with each entry's name and d_type (DT_UNKNOWN where the file system does not
     /// say), "." and ".." left out, in the order the file system lists them. False and `error`
     /// set when the folder cannot be read; entries read before a read error were visited.
-    bool forEachEntry(const std::function<void(const char* name, unsigned char type)>& visit,
-                      int* error) const;
+    bool forEachEntry(
+        const std::function<void(const char* name, unsigned char type)>& visit, int* error) const;
     /// The names in the folder, "." and ".." left out; nothing and `error` set on failure.
     std::optional<std::vector<QByteArray>> names(int* error) const;
     /// The entry `name` itself (a link is described, not followed).
@@ -86,8 +86,7 @@ public:
 private:
     explicit DirectoryHandle(int fd)
         : m_fd(fd)
-    {
-    }
+    { }
 
     int m_fd = -1;
 };

@@ -55,20 +55,20 @@ struct ShredWarning
 /// What one call of ZPHShred::shredFile did.
 struct ShredReport
 {
-    qint64 filesErased = 0;      ///< regular files overwritten, synced and unlinked
-    quint64 bytesErased = 0;     ///< their lengths in bytes
+    qint64 filesErased = 0; ///< regular files overwritten, synced and unlinked
+    quint64 bytesErased = 0; ///< their lengths in bytes
     quint64 allocatedErased = 0; ///< their allocated sizes, taken before the first pass
-    qint64 entriesRemoved = 0;   ///< links, special files and emptied folders removed unwritten
+    qint64 entriesRemoved = 0; ///< links, special files and emptied folders removed unwritten
     QList<ShredFailure> failures;
     /// Erased files whose old contents may remain; they also count in filesErased.
     QList<ShredWarning> warnings;
     /// The notes of every file erased, each once, in StorageReason order.
     QList<StorageReason> notes;
-    bool aborted = false;        ///< stopped by the abort flag before the end
-    bool stopped = false;        ///< stopped on request, after a chunk or between files
-    QString stoppedPath;         ///< the file interrupted by the stop, kept; empty between files
-    bool pathMissing = false;    ///< the handed path did not exist
-    bool pathRemoved = false;    ///< nothing is left of the handed path
+    bool aborted = false; ///< stopped by the abort flag before the end
+    bool stopped = false; ///< stopped on request, after a chunk or between files
+    QString stoppedPath; ///< the file interrupted by the stop, kept; empty between files
+    bool pathMissing = false; ///< the handed path did not exist
+    bool pathRemoved = false; ///< nothing is left of the handed path
 
     bool succeeded() const { return failures.isEmpty() && !aborted && !stopped && !pathMissing; }
     /// Adds `other`'s figures, lists and stop flags to this one; the path flags stay.

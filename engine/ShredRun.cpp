@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -27,8 +27,8 @@ QString display(const QByteArray& path)
 
 } // namespace
 
-ShredRun::ShredRun(ZPHShred& engine, QList<ShredTarget> targets, int nPassType, bool verify,
-                   QObject* parent)
+ShredRun::ShredRun(
+    ZPHShred& engine, QList<ShredTarget> targets, int nPassType, bool verify, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
     , m_targets(std::move(targets))
@@ -137,12 +137,13 @@ quint64 ShredRun::plannedTreeBytes(const QByteArray& path, qint64* files) const
 {
     // The same walk the engine makes: regular files with one link, never across a mount.
     quint64 total = 0;
-    walkTree(path, [&](const DirectoryHandle&, const QByteArray&, const QByteArray&, const EntryStat& entry) {
-        if (S_ISREG(entry.mode) && entry.links == 1) {
-            *files += 1;
-            total += plannedBytes(entry.size, m_nPassType);
-        }
-    });
+    walkTree(path,
+        [&](const DirectoryHandle&, const QByteArray&, const QByteArray&, const EntryStat& entry) {
+            if (S_ISREG(entry.mode) && entry.links == 1) {
+                *files += 1;
+                total += plannedBytes(entry.size, m_nPassType);
+            }
+        });
     return total;
 }
 
@@ -215,7 +216,7 @@ void ShredRun::removeListedFolders()
         // one kept although everything in it was checked is reported, never implied erased.
         const QString below = display(folder->path) + u'/';
         const bool explained = std::any_of(m_report.failures.cbegin(), m_report.failures.cend(),
-                                           [&](const ShredFailure& f) { return f.path.startsWith(below); });
+            [&](const ShredFailure& f) { return f.path.startsWith(below); });
         if (!explained)
             fail(folder->path, ShredFailure::Kind::FolderStillHolds);
     }
@@ -236,8 +237,10 @@ bool ShredRun::removeIfEmpty(const ShredTarget& folder)
     const std::optional<EntryStat> st = dir.statSelf(&err);
     struct stat entry;
     // Only the folder that was listed, reached without a link: a swapped-in link stays.
-    if (!st || (folder.identity && (quint64(st->device) != folder.identity->device
-                                    || quint64(st->inode) != folder.identity->inode))
+    if (!st
+        || (folder.identity
+            && (quint64(st->device) != folder.identity->device
+                || quint64(st->inode) != folder.identity->inode))
         || ::lstat(folder.path.constData(), &entry) != 0 || !S_ISDIR(entry.st_mode))
         return false;
     const auto names = dir.names(&err);

@@ -27,7 +27,7 @@ class ShredRun : public QObject, private ShredObserver
 
 public:
     ShredRun(ZPHShred& engine, QList<ShredTarget> targets, int nPassType, bool verify,
-             QObject* parent = nullptr);
+        QObject* parent = nullptr);
     /// Stops a run still going and waits for its thread.
     ~ShredRun() override;
 
@@ -43,7 +43,7 @@ public:
     /// calls `visit` for every entry that is not a folder, with the folder it is in, its name,
     /// its whole path and what it is.
     using EntryVisitor = std::function<void(const DirectoryHandle& folder, const QByteArray& name,
-                                            const QByteArray& path, const EntryStat& entry)>;
+        const QByteArray& path, const EntryStat& entry)>;
     static void walkTree(const QByteArray& path, const EntryVisitor& visit);
 
 signals:
@@ -87,7 +87,7 @@ private:
     const int m_nPassType;
     const bool m_verify;
     std::unique_ptr<QThread> m_thread;
-    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_running {false};
 
     // Run state, touched only by the run's thread.
     ShredReport m_report;

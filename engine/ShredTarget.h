@@ -28,8 +28,8 @@ struct ShredTarget
     /// Every item listed below the folder is checked: if it stays, the user is told why.
     bool fullyChecked = false;
 
-    static ShredTarget make(Kind kind, QByteArray path, std::optional<FileIdentity> identity = {},
-                            quint64 length = 0)
+    static ShredTarget make(
+        Kind kind, QByteArray path, std::optional<FileIdentity> identity = {}, quint64 length = 0)
     {
         ShredTarget target;
         target.kind = kind;

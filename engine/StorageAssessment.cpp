@@ -40,8 +40,7 @@ class Descriptor
 public:
     explicit Descriptor(int fd)
         : m_fd(fd)
-    {
-    }
+    { }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -69,11 +68,10 @@ StorageAssessment::StorageAssessment()
     : m_sysfs(QStringLiteral("/sys"))
     , m_mountInfo(QStringLiteral("/proc/self/mountinfo"))
     , m_procfs(QStringLiteral("/proc"))
-{
-}
+{ }
 
-void StorageAssessment::setSystemRoots(const QString& sysfs, const QString& mountInfo,
-                                       const QString& procfs)
+void StorageAssessment::setSystemRoots(
+    const QString& sysfs, const QString& mountInfo, const QString& procfs)
 {
     m_sysfs = sysfs;
     m_mountInfo = mountInfo;
@@ -142,8 +140,8 @@ StorageVerdict StorageAssessment::assessAt(int dirFd, const QByteArray& name)
     return here.get() >= 0 ? assessDescriptor(here.get()) : StorageVerdict();
 }
 
-StorageVerdict StorageAssessment::assessListedFile(const QByteArray& nativePath, dev_t device,
-                                                   std::optional<quint64> mountId)
+StorageVerdict StorageAssessment::assessListedFile(
+    const QByteArray& nativePath, dev_t device, std::optional<quint64> mountId)
 {
     // No open at all once the file system is known and nothing about the file itself could
     // change its verdict (on ext2/3/4 a listing leaves the rare per-file flags to the run).
@@ -176,8 +174,8 @@ quint64 StorageAssessment::keyOf(dev_t device, std::optional<quint64> mountId)
     return mountId ? *mountId | (quint64(1) << 63) : quint64(device);
 }
 
-const StorageAssessment::FileSystemFacts&
-StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId, int depth)
+const StorageAssessment::FileSystemFacts& StorageAssessment::factsFor(
+    int fd, dev_t device, std::optional<quint64> mountId, int depth)
 {
     const quint64 key = keyOf(device, mountId);
     auto it = m_fileSystems.find(key);
@@ -186,9 +184,8 @@ StorageAssessment::factsFor(int fd, dev_t device, std::optional<quint64> mountId
     return it.value();
 }
 
-StorageAssessment::FileSystemFacts
-StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId,
-                                   int depth)
+StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(
+    int fd, dev_t device, std::optional<quint64> mountId, int depth)
 {
     FileSystemFacts facts;
     struct statfs fs;
@@ -244,8 +241,8 @@ StorageAssessment::learnFileSystem(int fd, dev_t device, std::optional<quint64> 
     return facts;
 }
 
-void StorageAssessment::addFileWarnings(int fd, const FileSystemFacts& facts,
-                                        StorageVerdict* verdict)
+void StorageAssessment::addFileWarnings(
+    int fd, const FileSystemFacts& facts, StorageVerdict* verdict)
 {
     if (facts.perFileAttributes) {
         int flags = 0;
@@ -268,8 +265,8 @@ void StorageAssessment::addFileWarnings(int fd, const FileSystemFacts& facts,
     }
 }
 
-bool StorageAssessment::ext4JournalsData(const QString& name, dev_t device,
-                                         std::optional<quint64> mountId) const
+bool StorageAssessment::ext4JournalsData(
+    const QString& name, dev_t device, std::optional<quint64> mountId) const
 {
     // The mount table leaves out what the superblock makes the default (tune2fs -o journal_data);
     // the kernel's own list of the options it applies has them all.
@@ -327,23 +324,21 @@ void StorageAssessment::addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int
         return;
     const QByteArray hex
         = QByteArray(reinterpret_cast<const char*>(info.fsid), BTRFS_FSID_SIZE).toHex();
-    const QString fsid
-        = QString::fromLatin1(hex.left(8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-'
-                              + hex.mid(16, 4) + '-' + hex.mid(20));
+    const QString fsid = QString::fromLatin1(hex.left(8) + '-' + hex.mid(8, 4) + '-'
+        + hex.mid(12, 4) + '-' + hex.mid(16, 4) + '-' + hex.mid(20));
     const QString devices
         = m_sysfs + QStringLiteral("/fs/btrfs/") + fsid + QStringLiteral("/devices");
     const QStringList names
         = QDir(devices).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
-        if (const auto number
-            = StorageProbe::parseDeviceNumber(
+        if (const auto number = StorageProbe::parseDeviceNumber(
                 StorageProbe::readSmallFile(devices + u'/' + name + QStringLiteral("/dev"))))
             addDeviceNotes(number->first, number->second, verdict, depth + 1);
     }
 }
 
-void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVerdict* verdict,
-                                       int depth)
+void StorageAssessment::addDeviceNotes(
+    unsigned major, unsigned minor, StorageVerdict* verdict, int depth)
 {
     if (depth > kMaxDepth || major == 0)
         return;
@@ -354,8 +349,7 @@ void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVe
         return;
     if (QFileInfo::exists(dir + QStringLiteral("/partition"))) {
         // Only the whole disk has a queue, and the layers below it.
-        if (const auto number
-            = StorageProbe::parseDeviceNumber(
+        if (const auto number = StorageProbe::parseDeviceNumber(
                 StorageProbe::readSmallFile(QFileInfo(dir).path() + QStringLiteral("/dev"))))
             addDeviceNotes(number->first, number->second, verdict, depth + 1);
         return;
@@ -369,8 +363,7 @@ void StorageAssessment::addDeviceNotes(unsigned major, unsigned minor, StorageVe
     const QStringList names
         = QDir(slaves).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& name : names) {
-        if (const auto number
-            = StorageProbe::parseDeviceNumber(
+        if (const auto number = StorageProbe::parseDeviceNumber(
                 StorageProbe::readSmallFile(slaves + u'/' + name + QStringLiteral("/dev"))))
             addDeviceNotes(number->first, number->second, verdict, depth + 1);
     }

@@ -29,8 +29,8 @@ public:
     /// assessAt() for a whole path.
     StorageVerdict assessPath(const QByteArray& nativePath);
     /// assessPath() for a regular file whose device and mount the caller has just read.
-    StorageVerdict assessListedFile(const QByteArray& nativePath, dev_t device,
-                                    std::optional<quint64> mountId);
+    StorageVerdict assessListedFile(
+        const QByteArray& nativePath, dev_t device, std::optional<quint64> mountId);
 
     /// For building a list: on ext2/3/4, whose per-file flags (+j, inline data) are rare, a file
     /// is judged by its file system alone, without being opened. The check right before the
@@ -40,7 +40,7 @@ public:
     /// Where sysfs, the mount table and procfs are read; "/sys", "/proc/self/mountinfo" and
     /// "/proc" unless a test says otherwise. Clears what was learnt.
     void setSystemRoots(const QString& sysfs, const QString& mountInfo,
-                        const QString& procfs = QStringLiteral("/proc"));
+        const QString& procfs = QStringLiteral("/proc"));
 
 private:
     struct FileSystemFacts
@@ -60,14 +60,13 @@ private:
     static quint64 keyOf(dev_t device, std::optional<quint64> mountId);
     /// assessDescriptor() for a file `depth` layers below the one asked about.
     StorageVerdict verdictFor(int fd, int depth);
-    const FileSystemFacts& factsFor(int fd, dev_t device, std::optional<quint64> mountId,
-                                    int depth);
-    FileSystemFacts learnFileSystem(int fd, dev_t device, std::optional<quint64> mountId,
-                                    int depth);
+    const FileSystemFacts& factsFor(
+        int fd, dev_t device, std::optional<quint64> mountId, int depth);
+    FileSystemFacts learnFileSystem(
+        int fd, dev_t device, std::optional<quint64> mountId, int depth);
     /// Whether the ext2/3/4 file system on `device` (kernel name `name`) journals file data, as
     /// the kernel applies its options.
-    bool ext4JournalsData(const QString& name, dev_t device,
-                          std::optional<quint64> mountId) const;
+    bool ext4JournalsData(const QString& name, dev_t device, std::optional<quint64> mountId) const;
     /// Whether the mount `mountId` (or, unknown, of `device`) was given data=journal.
     bool mountJournalsData(dev_t device, std::optional<quint64> mountId) const;
     /// Whether the ext2/3/4 file system open at `fd`, on `device` (kernel name `name`), has the

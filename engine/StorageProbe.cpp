@@ -100,7 +100,7 @@ std::optional<std::pair<unsigned, unsigned>> StorageProbe::parseDeviceNumber(con
     const unsigned min = text.mid(colon + 1).toUInt(&minorOk);
     if (colon < 0 || !majorOk || !minorOk)
         return std::nullopt;
-    return std::pair{maj, min};
+    return std::pair {maj, min};
 }
 
 StorageProbe::ExtentFacts StorageProbe::scanExtents(int fd)
@@ -168,4 +168,3 @@ bool StorageProbe::ext4HasInlineData(int fd, const QString& name, dev_t device)
         incompat = params.featureIncompat;
     return incompat && (*incompat & kExtInlineDataFeature);
 }
-

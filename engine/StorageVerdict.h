@@ -15,7 +15,7 @@ enum class StorageReason : quint8
     LogStructured, ///< F2FS, NILFS2 never overwrite in place
     RemoteOrLayered, ///< NFS, SMB, FUSE, overlayfs: the real storage is out of sight
     BackingFile, ///< the file system lies in a loop device's file whose storage keeps old copies
-    // Notes: the overwrite reaches the device, or there was never a disk.
+                 // Notes: the overwrite reaches the device, or there was never a disk.
     FlashStorage, ///< a non-rotational device may keep old copies out of software's reach
     MemoryOnly, ///< tmpfs, ramfs: nothing was ever on a disk (swap may hold pages)
     EncryptedDevice, ///< good news: the data sits on an encrypted block device (dm-crypt)
@@ -42,7 +42,10 @@ struct StorageVerdict
     }
     bool hasWarning() const { return !warnings.isEmpty(); }
     /// The reason users are told first: the first warning, else the first note.
-    StorageReason mainReason() const { return !warnings.isEmpty() ? warnings.first() : notes.first(); }
+    StorageReason mainReason() const
+    {
+        return !warnings.isEmpty() ? warnings.first() : notes.first();
+    }
 
     bool operator==(const StorageVerdict&) const = default;
 };

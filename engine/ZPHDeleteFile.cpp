@@ -39,7 +39,7 @@ bool ZPHDeleteFile::deleteMultipleFiles(const QStringList& paths)
 
 bool ZPHDeleteFile::renameFile(const QString& source, const QString& destination)
 {
-    return std::rename(PathText::toNative(source).constData(),
-                       PathText::toNative(destination).constData())
+    return std::rename(
+               PathText::toNative(source).constData(), PathText::toNative(destination).constData())
         == 0;
 }

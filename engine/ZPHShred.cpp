@@ -75,30 +75,29 @@ bool ZPHShred::waitWhilePaused()
     return true;
 }
 
-void ZPHShred::sendNotificationToUpdate(const QString& sScanSection, qint32 count, quint64 size,
-                                        const QString& path)
+void ZPHShred::sendNotificationToUpdate(
+    const QString& sScanSection, qint32 count, quint64 size, const QString& path)
 {
-    const QVariantMap userInfo{
+    const QVariantMap userInfo {
         {QStringLiteral("sScanSection"), sScanSection},
         {QStringLiteral("count"), QString::asprintf("%d", count)},
         {QStringLiteral("size"), QString::asprintf("%llu", static_cast<unsigned long long>(size))},
         {QStringLiteral("path"), path},
     };
-    NotificationCenter::defaultCenter().post(QStringLiteral("ZPHBraskoUpdateMessage"), this,
-                                             userInfo);
+    NotificationCenter::defaultCenter().post(
+        QStringLiteral("ZPHBraskoUpdateMessage"), this, userInfo);
 }
 
 bool ZPHShred::overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 nValToWrite,
-                             bool randomWrite, ShredFailure* failure)
+    bool randomWrite, ShredFailure* failure)
 {
     ShredFailure ignored;
-    return m_run.writer.overwritePath(path, nFileSize, nValToWrite, randomWrite,
-                                      failure ? *failure : ignored);
+    return m_run.writer.overwritePath(
+        path, nFileSize, nValToWrite, randomWrite, failure ? *failure : ignored);
 }
 
 FileEraser::Outcome ZPHShred::shredEntry(const DirectoryHandle& dir, const QByteArray& name,
-                                         const QString& display, int nPassType,
-                                         const EntryStat& root)
+    const QString& display, int nPassType, const EntryStat& root)
 {
     FileEraser::Outcome outcome = FileEraser::Outcome::Failed;
     const std::optional<EntryStat> st = m_eraser.examine(dir, name, display, root, &outcome);
@@ -136,7 +135,7 @@ bool ZPHShred::stopBetweenFiles()
 }
 
 ZPHShred::Walk ZPHShred::visitFile(const DirectoryHandle& dir, const QByteArray& name,
-                                   const QString& display, int nPassType, const EntryStat& root)
+    const QString& display, int nPassType, const EntryStat& root)
 {
     // A pause leaves nothing half done: the files already in hand are finished first.
     if (m_bPauseFileShreddingOperation && flushPending() == Walk::Stop)
@@ -158,7 +157,7 @@ ZPHShred::Walk ZPHShred::visitFile(const DirectoryHandle& dir, const QByteArray&
 }
 
 ZPHShred::Walk ZPHShred::walkFolder(DirectoryHandle& parent, const QByteArray& name,
-                                    const QByteArray& path, int nPassType, const EntryStat& root)
+    const QByteArray& path, int nPassType, const EntryStat& root)
 {
     using Step = TreeWalk::Step;
     TreeWalk walk;
@@ -179,8 +178,8 @@ ZPHShred::Walk ZPHShred::walkFolder(DirectoryHandle& parent, const QByteArray& n
     return walk.walk(parent, name, path) ? Walk::Continue : Walk::Stop;
 }
 
-bool ZPHShred::removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
-                               const QByteArray& path)
+bool ZPHShred::removeLeftovers(
+    DirectoryHandle& parent, const QByteArray& name, const QByteArray& path)
 {
     using Step = TreeWalk::Step;
     ShredLedger& ledger = m_run.ledger;
@@ -198,12 +197,10 @@ bool ZPHShred::removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
             emptied.back() = false;
         return Step::Continue;
     };
-    walk.onUnreadable = [&](const QByteArray& at, int error) {
-        return keep(at, Kind::FolderUnreadable, error);
-    };
-    walk.onOtherMount = [&](const TreeWalk::Entry& entry) {
-        return keep(entry.path, Kind::OtherMount, 0);
-    };
+    walk.onUnreadable
+        = [&](const QByteArray& at, int error) { return keep(at, Kind::FolderUnreadable, error); };
+    walk.onOtherMount
+        = [&](const TreeWalk::Entry& entry) { return keep(entry.path, Kind::OtherMount, 0); };
     walk.onEntry = [&](const TreeWalk::Entry& entry) {
         if (S_ISREG(entry.stat.mode))
             return keep(entry.path, Kind::StillThere, 0);
@@ -231,14 +228,14 @@ bool ZPHShred::removeLeftovers(DirectoryHandle& parent, const QByteArray& name,
     return walk.walk(parent, name, path) && emptied.size() == 1 && emptied.front();
 }
 
-ShredReport ZPHShred::shredFile(const QString& path, int nPassType,
-                                std::optional<FileIdentity> expected)
+ShredReport ZPHShred::shredFile(
+    const QString& path, int nPassType, std::optional<FileIdentity> expected)
 {
     return shredNativePath(PathText::toNative(path), nPassType, expected);
 }
 
-ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassType,
-                                      std::optional<FileIdentity> expected)
+ShredReport ZPHShred::shredNativePath(
+    const QByteArray& nativePath, int nPassType, std::optional<FileIdentity> expected)
 {
     ShredLedger& ledger = m_run.ledger;
     ledger.reset();
@@ -249,10 +246,12 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
     const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
 
     int err = 0;
-    DirectoryHandle parent = native.isEmpty() ? DirectoryHandle() : DirectoryHandle::open(folder, &err);
-    const std::optional<EntryStat> st =
-        parent.isValid() && !name.isEmpty() && name != "." && name != ".." ? parent.stat(name, &err)
-                                                                           : std::nullopt;
+    DirectoryHandle parent
+        = native.isEmpty() ? DirectoryHandle() : DirectoryHandle::open(folder, &err);
+    const std::optional<EntryStat> st
+        = parent.isValid() && !name.isEmpty() && name != "." && name != ".."
+        ? parent.stat(name, &err)
+        : std::nullopt;
     if (!st) {
         ledger.setFlag(&ShredReport::pathMissing);
         return lastReport();
@@ -271,7 +270,8 @@ ShredReport ZPHShred::shredNativePath(const QByteArray& nativePath, int nPassTyp
         }
     }
     // A listed file or link must be the very entry that was listed, and never a folder now.
-    if (expected && (st->device != expected->device || st->inode != expected->inode || S_ISDIR(st->mode))) {
+    if (expected
+        && (st->device != expected->device || st->inode != expected->inode || S_ISDIR(st->mode))) {
         ledger.addFailure(top, Kind::ChangedSinceListed);
         return lastReport();
     }

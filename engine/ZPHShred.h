@@ -45,22 +45,22 @@ public:
     /// passes); any other value acts as 1. With `expected`, the path must still name that very
     /// file or link (as listed earlier), or nothing is done and a failure is reported. Returns
     /// what was done, which lastReport() also gives afterwards.
-    ShredReport shredFile(const QString& path, int nPassType,
-                          std::optional<FileIdentity> expected = std::nullopt);
+    ShredReport shredFile(
+        const QString& path, int nPassType, std::optional<FileIdentity> expected = std::nullopt);
     /// shredFile() on the path's own bytes, which need not be valid in any encoding.
     ShredReport shredNativePath(const QByteArray& nativePath, int nPassType,
-                                std::optional<FileIdentity> expected = std::nullopt);
+        std::optional<FileIdentity> expected = std::nullopt);
 
     /// One overwrite pass: opens `path` anew (never following a link, never blocking), refuses
     /// anything but a regular file with one link, writes `nValToWrite` (host byte order) over
     /// `nFileSize` rounded up to whole 4096-byte blocks, and syncs. On failure, `failure` (when
     /// given) says why.
     bool overwriteFile(const QByteArray& path, quint64 nFileSize, qint32 nValToWrite,
-                       bool randomWrite, ShredFailure* failure = nullptr);
+        bool randomWrite, ShredFailure* failure = nullptr);
 
     /// Posts "ZPHBraskoUpdateMessage" with the four values as text, on the calling thread.
-    void sendNotificationToUpdate(const QString& sScanSection, qint32 count, quint64 size,
-                                  const QString& path);
+    void sendNotificationToUpdate(
+        const QString& sScanSection, qint32 count, quint64 size, const QString& path);
 
     bool bPauseFileShreddingOperation() const { return m_bPauseFileShreddingOperation; }
     void setBPauseFileShreddingOperation(bool pause);
@@ -129,19 +129,23 @@ public:
     static quint64 overwriteLength(quint64 size);
 
 private:
-    enum class Walk { Continue, Stop };
+    enum class Walk
+    {
+        Continue,
+        Stop
+    };
 
     bool waitWhilePaused();
     /// One entry of the work: pause, abort, pacing, notification, then the shred.
     Walk visitFile(const DirectoryHandle& dir, const QByteArray& name, const QString& display,
-                   int nPassType, const EntryStat& root);
+        int nPassType, const EntryStat& root);
     /// Shreds every file below the folder `name` of `parent` (at `path`) on the mount `root`.
     /// `parent` is let go while the walk is below it and opened again after; on Stop it may be
     /// closed.
     Walk walkFolder(DirectoryHandle& parent, const QByteArray& name, const QByteArray& path,
-                    int nPassType, const EntryStat& root);
+        int nPassType, const EntryStat& root);
     FileEraser::Outcome shredEntry(const DirectoryHandle& dir, const QByteArray& name,
-                                   const QString& display, int nPassType, const EntryStat& root);
+        const QString& display, int nPassType, const EntryStat& root);
     /// Finishes the files waiting in the batch; Stop when the run must end.
     Walk flushPending();
     /// Removes what the walk left of the entry `name` of `parent`: links, special files and
@@ -149,14 +153,14 @@ private:
     bool removeLeftovers(DirectoryHandle& parent, const QByteArray& name, const QByteArray& path);
     bool stopBetweenFiles();
 
-    std::atomic<bool> m_bPauseFileShreddingOperation{false};
-    std::atomic<bool> m_bFileShreddingOperationAborted{false};
-    std::atomic<int> m_perFileDelayMs{10};
+    std::atomic<bool> m_bPauseFileShreddingOperation {false};
+    std::atomic<bool> m_bFileShreddingOperationAborted {false};
+    std::atomic<int> m_perFileDelayMs {10};
     bool m_batching = true;
     bool m_holdBatch = false;
     ShredContext m_run;
-    FileEraser m_eraser{m_run};
-    SmallFileBatch m_batch{m_run, m_eraser};
+    FileEraser m_eraser {m_run};
+    SmallFileBatch m_batch {m_run, m_eraser};
 
     std::mutex m_pauseMutex;
     std::condition_variable m_pauseChanged;

@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-
 FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessment)
 {
     // "dir/link/" would make statx follow the link; the record must describe the link itself.
@@ -19,8 +18,8 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
     const QString path = PathText::fromNative(native);
     struct statx st;
     if (path.isEmpty()
-        || ::statx(AT_FDCWD, native.constData(),
-                   AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_MNT_ID, &st)
+        || ::statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+               STATX_BASIC_STATS | STATX_MNT_ID, &st)
             != 0) {
         // A debug line only: the record still goes into the tree, without attributes.
         std::printf("Error reading file attributes\n");
@@ -33,14 +32,14 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
     return fromStatx(url, st, native, path, assessment);
 }
 
-FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st, const QByteArray& native,
-                                       const QString& name, StorageAssessment* assessment)
+FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st,
+    const QByteArray& native, const QString& name, StorageAssessment* assessment)
 {
     return fromEntry(url, EntryStat::fromStatx(st), native, name, assessment);
 }
 
-FileDirectory FileDirectory::fromEntry(const QUrl& url, const EntryStat& st, const QByteArray& native,
-                                       const QString& name, StorageAssessment* assessment)
+FileDirectory FileDirectory::fromEntry(const QUrl& url, const EntryStat& st,
+    const QByteArray& native, const QString& name, StorageAssessment* assessment)
 {
     FileDirectory record;
     record.url = url;

@@ -30,9 +30,9 @@ struct FileDirectory
     static FileDirectory fromUrl(const QUrl& url, StorageAssessment* assessment = nullptr);
     /// The record of the item at `nativePath`, named `name`, from attributes already read with
     /// statx (without following a link); lets a folder's listing stat entries relative to it.
-    static FileDirectory fromStatx(const QUrl& url, const struct statx& st, const QByteArray& nativePath,
-                                   const QString& name, StorageAssessment* assessment = nullptr);
+    static FileDirectory fromStatx(const QUrl& url, const struct statx& st,
+        const QByteArray& nativePath, const QString& name, StorageAssessment* assessment = nullptr);
     /// As fromStatx(), from what a folder walk read.
-    static FileDirectory fromEntry(const QUrl& url, const EntryStat& st, const QByteArray& nativePath,
-                                   const QString& name, StorageAssessment* assessment = nullptr);
+    static FileDirectory fromEntry(const QUrl& url, const EntryStat& st,
+        const QByteArray& nativePath, const QString& name, StorageAssessment* assessment = nullptr);
 };

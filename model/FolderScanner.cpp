@@ -39,7 +39,9 @@ bool FolderScanner::isStopped() const
 class FolderScanner::Walk
 {
 public:
-    explicit Walk(FolderScanner& scanner) : m_scanner(scanner) { }
+    explicit Walk(FolderScanner& scanner)
+        : m_scanner(scanner)
+    { }
 
     void add(std::vector<FolderJob>&& jobs)
     {
@@ -109,9 +111,8 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
         std::vector<FolderJob> subfolders;
         const FolderJob root {item.get(), listedPath, QDir::cleanPath(listedPath)};
         ListedFolder top = listFolder(root, m_assessment, subfolders);
-        const size_t helpers = subfolders.size() < 2
-            ? 0
-            : size_t(std::clamp(QThread::idealThreadCount(), 1, 4) - 1);
+        const size_t helpers
+            = subfolders.size() < 2 ? 0 : size_t(std::clamp(QThread::idealThreadCount(), 1, 4) - 1);
         walk.listed().insert(item.get(), std::move(top));
         walk.add(std::move(subfolders));
         while (m_helperAssessments.size() < helpers) {
@@ -121,7 +122,8 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
         std::vector<std::thread> threads;
         for (size_t i = 0; i < helpers; ++i) {
             try {
-                threads.emplace_back([&walk, assessment = m_helperAssessments[i].get()] { walk.run(*assessment); });
+                threads.emplace_back(
+                    [&walk, assessment = m_helperAssessments[i].get()] { walk.run(*assessment); });
             } catch (const std::system_error&) {
                 break; // out of threads: the ones running, or this one alone, list the rest
             }
@@ -144,8 +146,8 @@ ItemRef FolderScanner::buildTopLevelItem(const FileDirectory& record)
     return item;
 }
 
-FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, StorageAssessment& assessment,
-                                                      std::vector<FolderJob>& subfolders) const
+FolderScanner::ListedFolder FolderScanner::listFolder(
+    const FolderJob& job, StorageAssessment& assessment, std::vector<FolderJob>& subfolders) const
 {
     ItemDictionary& item = *job.item;
     const QString& path = job.path;
@@ -171,15 +173,18 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
             const QUrl url = PathText::urlFromPath(childPath);
             FileDirectory record;
             if (st) {
-                record = FileDirectory::fromEntry(url, *st, PathText::join(nativePath, name), fileName, &assessment);
+                record = FileDirectory::fromEntry(
+                    url, *st, PathText::join(nativePath, name), fileName, &assessment);
             } else {
                 // A debug line only: the record still goes into the tree, without attributes.
                 std::printf("Error reading file attributes\n");
                 std::fflush(stdout);
                 record.url = url;
             }
-            QString listedChild = listedIsNormal ? QString() : QString(job.listed + u'/' + fileName);
-            item.arrpath.append(makeChildItem(record, 0, listedIsNormal ? url : PathText::urlFromPath(listedChild)));
+            QString listedChild
+                = listedIsNormal ? QString() : QString(job.listed + u'/' + fileName);
+            item.arrpath.append(makeChildItem(
+                record, 0, listedIsNormal ? url : PathText::urlFromPath(listedChild)));
             if (!record.file)
                 return true;
             // Another mounted file system below the folder is shown but never entered.
@@ -188,7 +193,7 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
             if (record.file->isFolder && !otherMount) {
                 listed.subfolderRows.push_back(item.arrpath.size() - 1);
                 subfolders.push_back({item.arrpath.back().get(),
-                                      listedIsNormal ? childPath : std::move(listedChild), childPath});
+                    listedIsNormal ? childPath : std::move(listedChild), childPath});
             } else if (S_ISREG(st->mode)) {
                 listed.filesTotal += record.file->size;
             }
@@ -201,7 +206,8 @@ FolderScanner::ListedFolder FolderScanner::listFolder(const FolderJob& job, Stor
     return listed;
 }
 
-double FolderScanner::finish(ItemDictionary& item, const QHash<const ItemDictionary*, ListedFolder>& listed)
+double FolderScanner::finish(
+    ItemDictionary& item, const QHash<const ItemDictionary*, ListedFolder>& listed)
 {
     const auto found = listed.constFind(&item);
     if (found == listed.cend())

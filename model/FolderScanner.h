@@ -53,7 +53,7 @@ private:
     /// Adds the entries of `job`'s folder to its item and returns what it found; subfolders to
     /// list go to `subfolders`.
     ListedFolder listFolder(const FolderJob& job, StorageAssessment& assessment,
-                            std::vector<FolderJob>& subfolders) const;
+        std::vector<FolderJob>& subfolders) const;
     /// Tags `item`'s subtree in listing order, each folder's items right after it, and returns
     /// the allocated size of the regular files below.
     double finish(ItemDictionary& item, const QHash<const ItemDictionary*, ListedFolder>& listed);

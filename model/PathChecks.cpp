@@ -33,7 +33,6 @@ QByteArray encoded(const QString& path)
     return PathText::toNative(path);
 }
 
-
 QString realPath(const QByteArray& native)
 {
     char* resolved = ::realpath(native.constData(), nullptr);
@@ -81,7 +80,8 @@ void appendHome(QStringList& list, const char* dir)
 }
 
 // Runs a getpw*_r call with a buffer that grows until the entry fits.
-template <typename Call> const passwd* lookUp(Call call, passwd& entry, std::vector<char>& buffer)
+template<typename Call>
+const passwd* lookUp(Call call, passwd& entry, std::vector<char>& buffer)
 {
     for (;;) {
         passwd* found = nullptr;
@@ -133,7 +133,8 @@ const Homes& databaseHomes()
         std::vector<char> buffer(16384);
         ::setpwent();
         while (const passwd* found = lookUp(::getpwent_r, entry, buffer)) {
-            const bool person = found->pw_uid == 0 || (found->pw_uid >= low && found->pw_uid <= high);
+            const bool person
+                = found->pw_uid == 0 || (found->pw_uid >= low && found->pw_uid <= high);
             appendHome(person ? result.personal : result.system, found->pw_dir);
         }
         ::endpwent();
@@ -329,7 +330,8 @@ QString fileSystemTypeOf(const QString& path)
     return fileSystemTypeOfDevice(st.st_dev);
 }
 
-void setExtraProtectedFoldersForTesting(const QStringList& folders, const QStringList& systemFolders)
+void setExtraProtectedFoldersForTesting(
+    const QStringList& folders, const QStringList& systemFolders)
 {
     std::lock_guard lock(extraFoldersMutex());
     extraFolders() = {folders, systemFolders};
@@ -372,14 +374,15 @@ PathCheck checkNativePath(const QByteArray& native)
 
     // Names are compared as text, but everything the kernel is asked about uses the path's own
     // bytes: a name that is not valid UTF-8 must not turn into another file's name.
-    const QByteArray absoluteNative = native.startsWith('/') ? native
-                                                             : PathText::join(PathText::currentFolder(), native);
+    const QByteArray absoluteNative
+        = native.startsWith('/') ? native : PathText::join(PathText::currentFolder(), native);
     const QByteArray literalNative = PathText::withoutTrailingSlashes(absoluteNative);
     const QString absolute = PathText::fromNative(absoluteNative);
     const QString literal = PathText::fromNative(literalNative);
     const QString lexical = QDir::cleanPath(absolute);
 
-    if (isRestrictedName(PathText::lastComponent(literal)) || isRestrictedName(PathText::lastComponent(lexical)))
+    if (isRestrictedName(PathText::lastComponent(literal))
+        || isRestrictedName(PathText::lastComponent(lexical)))
         return verdict(Verdict::RestrictedName);
 
     // What the kernel will act on: the parent resolved through links, plus the last component,
@@ -428,9 +431,8 @@ PathCheck checkNativePath(const QByteArray& native)
         return verdict(Verdict::VirtualFileSystem);
 
     // access() follows links; a link is only ever removed as a link, which needs its folder.
-    const bool writable = S_ISLNK(st.st_mode)
-        ? ::access(parentNative.constData(), W_OK | X_OK) == 0
-        : ::access(absoluteNative.constData(), W_OK) == 0;
+    const bool writable = S_ISLNK(st.st_mode) ? ::access(parentNative.constData(), W_OK | X_OK) == 0
+                                              : ::access(absoluteNative.constData(), W_OK) == 0;
     if (!writable)
         return verdict(Verdict::NotWritable);
     return verdict(Verdict::Accepted);

@@ -55,7 +55,8 @@ PathCheck checkNativePath(const QByteArray& nativePath);
 /// Folders checkPath() treats as some person's home, and as some system account's home, from
 /// now on, in addition to the real ones; empty lists remove them. For tests, which cannot add
 /// users to the password database.
-void setExtraProtectedFoldersForTesting(const QStringList& folders, const QStringList& systemFolders = {});
+void setExtraProtectedFoldersForTesting(
+    const QStringList& folders, const QStringList& systemFolders = {});
 
 /// checkPath() on a file URL's local path, every byte kept; any other URL is Missing.
 PathCheck checkUrl(const QUrl& url);

@@ -56,7 +56,7 @@ void ShredPlan::append(
     const QByteArray path = nativePath(file.url);
     if (path.isEmpty())
         return;
-    const FileIdentity identity{file.device, file.inode};
+    const FileIdentity identity {file.device, file.inode};
     // A file listed twice (alone and inside a listed folder) is erased with its first listing;
     // a second one would find it gone and report a file that was in fact erased.
     const bool known
@@ -64,7 +64,8 @@ void ShredPlan::append(
     if (!file.isFolder) {
         if (item.state && !known) {
             planned.insert({file.device, file.inode});
-            out.append(ShredTarget::make(ShredTarget::Kind::ListedFile, path, identity, file.length));
+            out.append(
+                ShredTarget::make(ShredTarget::Kind::ListedFile, path, identity, file.length));
         }
         return;
     }
@@ -116,7 +117,8 @@ void ShredPlan::summarize(const QList<ItemRef>& items, StorageSummary& summary)
             continue;
         if (file.verdict.hasWarning()) {
             const StorageReason reason = file.verdict.mainReason();
-            summary.warned.append({PathText::pathOfUrl(file.url), ErasureTexts::reasonText(reason)});
+            summary.warned.append(
+                {PathText::pathOfUrl(file.url), ErasureTexts::reasonText(reason)});
             if (!summary.warnings.contains(reason))
                 summary.warnings.append(reason);
         }

@@ -37,8 +37,8 @@ NotificationCenter& NotificationCenter::defaultCenter()
     return *center;
 }
 
-NotificationCenter::ObserverId NotificationCenter::addObserver(const QString& name, QObject* owner,
-                                                               Callback callback)
+NotificationCenter::ObserverId NotificationCenter::addObserver(
+    const QString& name, QObject* owner, Callback callback)
 {
     auto observer = std::make_shared<Observer>();
     observer->name = name;
@@ -76,8 +76,8 @@ void NotificationCenter::removeObserver(ObserverId id)
     std::shared_ptr<Observer> found;
     {
         std::lock_guard lock(m_mutex);
-        const auto it = std::find_if(m_observers.begin(), m_observers.end(),
-                                     [id](const auto& o) { return o->id == id; });
+        const auto it = std::find_if(
+            m_observers.begin(), m_observers.end(), [id](const auto& o) { return o->id == id; });
         if (it == m_observers.end())
             return;
         found = *it;
@@ -112,7 +112,7 @@ void NotificationCenter::post(const QString& name, const void* object, const QVa
                 targets.push_back(observer);
         }
     }
-    const Notification notification{name, object, userInfo};
+    const Notification notification {name, object, userInfo};
     for (const auto& observer : targets) {
         std::lock_guard callLock(observer->callMutex);
         if (observer->alive)

@@ -51,8 +51,7 @@ public:
     /// Removes every observer tied to `owner`.
     void removeObservers(const QObject* owner);
 
-    void post(const QString& name, const void* object = nullptr,
-              const QVariantMap& userInfo = {});
+    void post(const QString& name, const void* object = nullptr, const QVariantMap& userInfo = {});
 
     int observerCount() const;
 

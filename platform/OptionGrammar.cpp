@@ -37,7 +37,7 @@ OptionGrammar::Parsed OptionGrammar::parse(
                 result.error
                     = "option '--" + QByteArray(option->longName) + "' doesn't allow an argument";
             } else if (option->takesValue && !option->valueOptional && equals < 0
-                       && i + 1 >= arguments.size()) {
+                && i + 1 >= arguments.size()) {
                 result.error
                     = "option '--" + QByteArray(option->longName) + "' requires an argument";
             } else {

@@ -81,8 +81,8 @@ std::optional<QVariant> toVariant(plist_t node, int depthLeft)
         int32_t sec = 0;
         int32_t usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return QDateTime::fromMSecsSinceEpoch((kPlistEpochOffset + sec) * 1000 + usec / 1000,
-                                              Qt::UTC);
+        return QDateTime::fromMSecsSinceEpoch(
+            (kPlistEpochOffset + sec) * 1000 + usec / 1000, Qt::UTC);
     }
     case PLIST_ARRAY: {
         if (depthLeft == 0)
@@ -267,7 +267,9 @@ PropertyList::FileResult PropertyList::readFile(const QString& path)
         // Looked at before it is opened, so that no device is ever opened; opened without
         // blocking and looked at again, in case something else took its place meanwhile.
         const QByteArray native = QFile::encodeName(path);
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(native.constData(), &st) != 0)
             return failed(Status::Unreadable, errno);
         if (statusOf(st) != Status::Parsed)

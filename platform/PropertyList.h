@@ -26,13 +26,14 @@ public:
     /// What reading a property-list file gave.
     struct FileResult
     {
-        enum class Status {
-            Parsed,         ///< `value` holds the top-level value
-            Missing,        ///< nothing at the path, or a folder on the way is missing
-            Unreadable,     ///< it exists but could not be looked at or read; see `error`
+        enum class Status
+        {
+            Parsed, ///< `value` holds the top-level value
+            Missing, ///< nothing at the path, or a folder on the way is missing
+            Unreadable, ///< it exists but could not be looked at or read; see `error`
             NotRegularFile, ///< a FIFO, socket, device or folder: never opened blocking, never read
-            TooLarge,       ///< more than maxFileBytes
-            Malformed,      ///< not an XML property list, or nested too deep
+            TooLarge, ///< more than maxFileBytes
+            Malformed, ///< not an XML property list, or nested too deep
         };
 
         Status status = Status::Missing;

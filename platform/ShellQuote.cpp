@@ -16,14 +16,22 @@ bool isControl(unsigned char c)
 QByteArray escaped(unsigned char c)
 {
     switch (c) {
-    case '\n': return "\\n";
-    case '\t': return "\\t";
-    case '\r': return "\\r";
-    case '\a': return "\\a";
-    case '\b': return "\\b";
-    case '\f': return "\\f";
-    case '\v': return "\\v";
-    case 0x1b: return "\\E";
+    case '\n':
+        return "\\n";
+    case '\t':
+        return "\\t";
+    case '\r':
+        return "\\r";
+    case '\a':
+        return "\\a";
+    case '\b':
+        return "\\b";
+    case '\f':
+        return "\\f";
+    case '\v':
+        return "\\v";
+    case 0x1b:
+        return "\\E";
     default: {
         char octal[5];
         std::snprintf(octal, sizeof octal, "\\%03o", c);
@@ -100,7 +108,8 @@ bool ShellQuote::localeIsUtf8()
 QByteArray ShellQuote::quoted(const QByteArray& bytes, bool utf8)
 {
     const bool validUtf8 = utf8 && isValidUtf8(bytes);
-    const auto special = [validUtf8](unsigned char c) { return isControl(c) || (!validUtf8 && c >= 0x80); };
+    const auto special
+        = [validUtf8](unsigned char c) { return isControl(c) || (!validUtf8 && c >= 0x80); };
 
     bool anySpecial = false;
     for (const char c : bytes)
@@ -108,7 +117,8 @@ QByteArray ShellQuote::quoted(const QByteArray& bytes, bool utf8)
     if (!anySpecial) {
         if (!bytes.contains('\''))
             return '\'' + bytes + '\'';
-        if (!bytes.contains('"') && !bytes.contains('$') && !bytes.contains('`') && !bytes.contains('\\'))
+        if (!bytes.contains('"') && !bytes.contains('$') && !bytes.contains('`')
+            && !bytes.contains('\\'))
             return '"' + bytes + '"';
         return singleQuoted(bytes);
     }

@@ -163,8 +163,8 @@ void UserDefaults::loadLocked() const
         m_writePath = resolveLinks(m_filePath);
     m_corruptKeptAt = aside;
     std::fprintf(stderr, "corvane: settings file %s %s; kept as %s\n", qPrintable(m_filePath),
-        qPrintable(file.status == Status::Parsed ? QStringLiteral("holds no dictionary")
-                                                 : file.reason()),
+        qPrintable(
+            file.status == Status::Parsed ? QStringLiteral("holds no dictionary") : file.reason()),
         qPrintable(aside));
 }
 

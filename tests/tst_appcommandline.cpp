@@ -177,7 +177,8 @@ void TestAppCommandLine::arguments_data()
         << QStringList {u"-reverse"_s, u"keep"_s} << kOffscreen << 2 << QByteArray()
         << QByteArray("corvane: invalid option -- 'r'\n") << QStringList() << QString();
     QTest::newRow("options and toolkit-looking names end at --")
-        << QStringList {u"--"_s, u"--help"_s, u"-"_s, u"-reverse"_s, u"-platform"_s, u"-qmljsdebugger=x"_s}
+        << QStringList {u"--"_s, u"--help"_s, u"-"_s, u"-reverse"_s, u"-platform"_s,
+               u"-qmljsdebugger=x"_s}
         << kOffscreen << 0 << QByteArray() << QByteArray()
         << QStringList {u"--help"_s, u"-"_s, u"-reverse"_s, u"-platform"_s, u"-qmljsdebugger=x"_s}
         << QString();
@@ -210,8 +211,8 @@ void TestAppCommandLine::arguments()
     QStringList delivered;
     QString tokenWhileDelivered;
     bool receivedAny = false;
-    const auto connection = connect(m_running, &SingleInstance::argumentsReceived, this,
-        [&](const QStringList& paths) {
+    const auto connection = connect(
+        m_running, &SingleInstance::argumentsReceived, this, [&](const QStringList& paths) {
             receivedAny = true;
             delivered = paths;
             tokenWhileDelivered = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
@@ -232,7 +233,8 @@ void TestAppCommandLine::arguments()
     disconnect(connection);
 
     QVERIFY2(run.exitCode == status,
-        qPrintable(u"exit %1, stderr: %2"_s.arg(run.exitCode).arg(QString::fromLocal8Bit(run.err))));
+        qPrintable(
+            u"exit %1, stderr: %2"_s.arg(run.exitCode).arg(QString::fromLocal8Bit(run.err))));
     QVERIFY2(run.out.startsWith(out), run.out.constData());
     for (const QByteArray& line : run.out.split('\n')) // help fits 80 columns, as GNU's does
         QVERIFY2(line.size() <= 79, line.constData());

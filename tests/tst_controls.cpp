@@ -306,7 +306,8 @@ void TestControls::wheelDoesNotScroll()
     ScanningScrollView view;
     QVERIFY(showLargeContent(&plain) && showLargeContent(&view));
     const auto send = [&](QScrollArea& area) {
-        QWidget* receivers[] = {area.viewport(), area.verticalScrollBar(), area.horizontalScrollBar()};
+        QWidget* receivers[]
+            = {area.viewport(), area.verticalScrollBar(), area.horizontalScrollBar()};
         QWidget* receiver = receivers[target];
         const QPointF at = QRectF(receiver->rect()).center();
         QWheelEvent event(at, receiver->mapToGlobal(at), QPoint(), angle, Qt::NoButton,

@@ -70,7 +70,8 @@ shredderFilesvc* listPaths(mainContainerVc& container, const QStringList& paths)
     const QPointer<shredderFilesvc> earlier = container.listvc();
     ListBuilder::acceptDroppedPaths(paths);
     if (!QTest::qWaitFor([&] {
-            return container.listvc() && container.listvc() != earlier && !SharedState::instance().isAddingFiles;
+            return container.listvc() && container.listvc() != earlier
+                && !SharedState::instance().isAddingFiles;
         }))
         return nullptr;
     return container.listvc();
@@ -193,7 +194,8 @@ void TestCycle::buildCheckedTree(const QStringList& paths)
     for (const QString& path : paths)
         state.arrPendingItems.append(FileDirectory::fromUrl(QUrl::fromLocalFile(path)));
     bool done = false;
-    auto scan = ListBuilder::startScan(0, [] {}, [&done](qint64) { done = true; });
+    auto scan = ListBuilder::startScan(
+        0, [] {}, [&done](qint64) { done = true; });
     QTRY_VERIFY(done);
     qint64 files = 0;
     forEachItem(state.arrFileList, [&files](const ItemRef& item) {
@@ -215,10 +217,11 @@ void TestCycle::runShred(mainContainerVc& container)
 void TestCycle::dropCheckConfirmShredAndGoHome()
 {
     TempTree outside;
-    const QString outsideFile = outside.writeFile(QStringLiteral("outside.txt"), "outside the selection");
+    const QString outsideFile
+        = outside.writeFile(QStringLiteral("outside.txt"), "outside the selection");
     TempTree tree;
     const QString top = tree.makeDir(QStringLiteral("Project"));
-    const QStringList erased{
+    const QStringList erased {
         tree.writeFile(QStringLiteral("Project/report.pdf"), QByteArray(9000, 'r')),
         tree.writeFile(QStringLiteral("Project/.hidden"), "hidden"),
         tree.writeFile(QStringLiteral("Project/src/deep/code.cpp"), QByteArray(5000, 'c')),
@@ -241,7 +244,8 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 5); // 4 files and the link
     clickCheckBox(list, kept);
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
-    QCOMPARE(labelText(list, "lblselectedCount"), u"4/5 " + localizedText(QStringLiteral("IDS_KQ_101")));
+    QCOMPARE(
+        labelText(list, "lblselectedCount"), u"4/5 " + localizedText(QStringLiteral("IDS_KQ_101")));
 
     // The third method, picked with the keyboard.
     auto* method = list->findChild<QComboBox*>(QStringLiteral("btnSelectmethod"));
@@ -250,9 +254,10 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QTest::keyClick(method, Qt::Key_Down);
     QCOMPARE(method->currentIndex(), 2);
     QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")),
-             std::optional<qint64>(3));
+        std::optional<qint64>(3));
 
-    QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
+    QTest::mouseClick(
+        list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
     // Nothing here is on storage that keeps old copies: no word about it. The files that will
     // be overwritten (the link is planned as one), their size and the method are said.
@@ -284,7 +289,8 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 30000);
     // The progress screen showed the totals before it was replaced.
     QVERIFY(progress);
-    QCOMPARE(labelText(progress, "lblcountDeleted"), localizedText(QStringLiteral("IDS_KQ_109")) + u" 4 / 4");
+    QCOMPARE(labelText(progress, "lblcountDeleted"),
+        localizedText(QStringLiteral("IDS_KQ_109")) + u" 4 / 4");
     auto* bar = progress->findChild<QProgressBar*>();
     // A checked link is planned like a file but only removed: the bar still ends full.
     QCOMPARE(bar->value(), bar->maximum());
@@ -330,13 +336,15 @@ void TestCycle::namedFileNotItsLookAlikeIsErased()
     QVERIFY(TempTree::writeNative(named, "named secret"));
 
     const QString given = dropped
-        ? DropView::droppedPaths(mimeWithUriList("file://" + named.toPercentEncoding("/") + "\r\n")).value(0)
+        ? DropView::droppedPaths(mimeWithUriList("file://" + named.toPercentEncoding("/") + "\r\n"))
+              .value(0)
         : PathText::fromNative(named);
     mainContainerVc& container = mainWindowContent();
     shredderFilesvc* list = listPaths(container, {given});
     QVERIFY(list);
     QCOMPARE(SharedState::instance().arrFileList.size(), 1);
-    const QModelIndex row = list->findChild<outlinviewClass*>(u"outlineview"_s)->model()->index(0, 0);
+    const QModelIndex row
+        = list->findChild<outlinviewClass*>(u"outlineview"_s)->model()->index(0, 0);
     QCOMPARE(row.data(Qt::DisplayRole).toString(),
         u"''$'\\377\\376'"_s); // as the command line quotes it
     clickCheckBox(list, PathText::fromNative(named));
@@ -359,7 +367,8 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     LoopImage image(256, QStringLiteral("btrfs"));
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     TempTree tree(image.mountPoint());
-    const QString secret = tree.writeFile(QStringLiteral("Secrets/plans.txt"), QByteArray(20000, 'p'));
+    const QString secret
+        = tree.writeFile(QStringLiteral("Secrets/plans.txt"), QByteArray(20000, 'p'));
     const QString copyOnWrite = ErasureTexts::reasonText(StorageReason::CopyOnWrite);
 
     mainContainerVc& container = mainWindowContent();
@@ -374,14 +383,17 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QVERIFY(warning->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCOMPARE(QRect(view->mapTo(list, QPoint()), view->size()), listBefore);
-    QVERIFY2(warning->text().contains(localizedText(QStringLiteral("IDS_KQ_245")).toHtmlEscaped()), qPrintable(warning->text()));
+    QVERIFY2(warning->text().contains(localizedText(QStringLiteral("IDS_KQ_245")).toHtmlEscaped()),
+        qPrintable(warning->text()));
     QVERIFY(!warning->text().contains(copyOnWrite.toHtmlEscaped()));
     const QModelIndex row = list->model()->index(0, 0, list->model()->index(0, 0));
     QVERIFY(row.data(Qt::ToolTipRole).toString().endsWith(copyOnWrite));
     auto* verify = list->findChild<QCheckBox*>(QStringLiteral("chkVerify"));
     verify->click();
-    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")), std::optional<qint64>(1));
-    QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")),
+        std::optional<qint64>(1));
+    QTest::mouseClick(
+        list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
     QVERIFY(list->confirmationAlert()->informativeText().endsWith(
         localizedFormat(QStringLiteral("IDS_KQ_247"), QStringLiteral("1"))));
@@ -403,7 +415,8 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
                  + u" · "),
         qPrintable(summary));
     QVERIFY(summary.contains(localizedText(QStringLiteral("IDS_KQ_586"))));
-    QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
+    QTest::mouseClick(
+        result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), u"plans.txt"_s);
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(1), tree.path(u"Secrets"_s));
@@ -423,7 +436,9 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QTRY_VERIFY_WITH_TIMEOUT(dialog->findChild<QPushButton*>(u"btnDone"_s)->isVisible(), 60000);
     const QString gone = localizedText(u"IDS_KQ_549"_s).section(u"; "_s, 1);
     QVERIFY2(dialog->resultText().contains(gone), qPrintable(dialog->resultText()));
-    QVERIFY(QDir(image.mountPoint()).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden).isEmpty());
+    QVERIFY(QDir(image.mountPoint())
+                .entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden)
+                .isEmpty());
     dialog->accept();
 }
 
@@ -451,7 +466,8 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     clickCheckBox(list, emptyFolder);
     QTest::mouseClick(shredNow, Qt::LeftButton);
     QTRY_VERIFY(list->onlyEmptyFoldersAlert() && list->onlyEmptyFoldersAlert()->isVisible());
-    QCOMPARE(list->onlyEmptyFoldersAlert()->defaultButton(), list->onlyEmptyFoldersAlert()->buttons().at(1));
+    QCOMPARE(list->onlyEmptyFoldersAlert()->defaultButton(),
+        list->onlyEmptyFoldersAlert()->buttons().at(1));
     QTest::mouseClick(list->onlyEmptyFoldersAlert()->buttons().at(0), Qt::LeftButton);
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
     QVERIFY(list->confirmationField()->text().isEmpty());
@@ -482,7 +498,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
             paths << list->model()->index(row, 0).data(FileListModel::PathRole).toString();
         return paths;
     };
-    QCOMPARE(topLevelPaths(), (QStringList{top, small}));
+    QCOMPARE(topLevelPaths(), (QStringList {top, small}));
     // A sort collapses the expanded top-level rows; the rows below keep their own state.
     auto* outline = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
     const QPersistentModelIndex folderRow = list->model()->index(0, 0);
@@ -499,7 +515,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     list->sortMenu()->actions().constFirst()->trigger();
     list->sortMenu()->hide();
     QCOMPARE(list->sorttag(), 0);
-    QCOMPARE(topLevelPaths(), (QStringList{small, top}));
+    QCOMPARE(topLevelPaths(), (QStringList {small, top}));
     QVERIFY(!outline->isExpanded(folderRow));
     QVERIFY(outline->isExpanded(subRow));
 
@@ -508,7 +524,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     view->setFocus();
     view->setCurrentIndex(view->model()->index(0, 0));
     QTest::keyClick(view, Qt::Key_Delete);
-    QCOMPARE(topLevelPaths(), QStringList{top});
+    QCOMPARE(topLevelPaths(), QStringList {top});
     view->setCurrentIndex(view->model()->index(0, 0));
     QTest::keyClick(view, Qt::Key_Delete);
     QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
@@ -626,7 +642,8 @@ void TestCycle::checkedFolderThatStaysIsReported()
     QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
     QVERIFY(notErasedReason(top));
-    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"),
+        localizedText(QStringLiteral("IDS_KQ_206")));
 }
 
 void TestCycle::countsWaitForTheDisk()
@@ -725,7 +742,8 @@ void TestCycle::resultScreenShowsTheRecommendation()
     QVERIFY(!screen->findChild<QFrame*>(QStringLiteral("recommendBox"))->isHidden());
     // A and C installed: B is chosen but the box stays hidden.
     for (int index : {0, 2})
-        m_applications.writeFile(candidate(index)->desktopId + QStringLiteral(".desktop"), "[Desktop Entry]\n");
+        m_applications.writeFile(
+            candidate(index)->desktopId + QStringLiteral(".desktop"), "[Desktop Entry]\n");
     screen = std::make_unique<shredderResultVC>();
     screen->view();
     QVERIFY(screen->findChild<QFrame*>(QStringLiteral("recommendBox"))->isHidden());

@@ -146,9 +146,8 @@ void TestEngine::passPatternAndLength_data()
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("expectedLength");
     for (const int type : {1, 2, 3, 0, 4, -5}) {
-        for (const auto& [size, expected] :
-             std::initializer_list<std::pair<int, int>>{{0, 0}, {1, 4096}, {4095, 4096}, {4096, 4096},
-                                                        {4097, 8192}, {300000, 303104}}) {
+        for (const auto& [size, expected] : std::initializer_list<std::pair<int, int>> {
+                 {0, 0}, {1, 4096}, {4095, 4096}, {4096, 4096}, {4097, 8192}, {300000, 303104}}) {
             QTest::addRow("type %d, %d bytes", type, size) << type << size << expected;
         }
     }
@@ -190,7 +189,7 @@ void TestEngine::overwriteRefusesWhatIsNotAPlainFile()
     const QString hard = tree.makeHardLink(QStringLiteral("hard"), outside);
     QStringList logged;
     SystemLog::setSink([&](const QString& line) { logged << line; });
-    const QList<std::pair<QString, ShredFailure::Kind>> refused{
+    const QList<std::pair<QString, ShredFailure::Kind>> refused {
         {link, ShredFailure::Kind::OpenFailed}, // O_NOFOLLOW
         {fifo, ShredFailure::Kind::OpenFailed}, // opened, but not a regular file
         {hard, ShredFailure::Kind::HardLinks},
@@ -198,7 +197,8 @@ void TestEngine::overwriteRefusesWhatIsNotAPlainFile()
     };
     for (const auto& [path, kind] : refused) {
         ShredFailure failure;
-        QVERIFY2(!m_engine.overwriteFile(QFile::encodeName(path), 4096, 0, false, &failure), qPrintable(path));
+        QVERIFY2(!m_engine.overwriteFile(QFile::encodeName(path), 4096, 0, false, &failure),
+            qPrintable(path));
         QVERIFY2(failure.kind == kind, qPrintable(path));
     }
     SystemLog::setSink({});
@@ -211,7 +211,7 @@ void TestEngine::folderTreeNotifiesThenErasesEverything()
 {
     TempTree tree;
     const QString top = tree.makeDir(QStringLiteral("top"));
-    const QStringList files{
+    const QStringList files {
         tree.writeFile(QStringLiteral("top/a.txt"), QByteArray(5000, 'a')),
         tree.writeFile(QStringLiteral("top/.hidden"), "h"),
         tree.writeFile(QStringLiteral("top/sub/deeper/with space é.txt"), "x"),
@@ -221,7 +221,8 @@ void TestEngine::folderTreeNotifiesThenErasesEverything()
     QStringList sizesAtNotification;
     ProgressRecorder progress([&](const Notification& n) {
         // The file is still whole when observers look at it.
-        sizesAtNotification << ZPHFileFunctions::getFileSize(n.userInfo.value(QStringLiteral("path")).toString());
+        sizesAtNotification << ZPHFileFunctions::getFileSize(
+            n.userInfo.value(QStringLiteral("path")).toString());
     });
     m_engine.shredFile(top, 3);
     QStringList seenPaths = progress.paths();
@@ -252,7 +253,8 @@ void TestEngine::noFileToEraseNotifiesNothing()
 {
     QFETCH(QString, kind);
     TempTree tree;
-    const QString file = kind == u"aborted" ? tree.writeFile(QStringLiteral("f/a"), "secret") : QString();
+    const QString file
+        = kind == u"aborted" ? tree.writeFile(QStringLiteral("f/a"), "secret") : QString();
     if (kind == u"empty")
         tree.makeDir(QStringLiteral("f/inner"));
     m_engine.setBFileShreddingOperationAborted(kind == u"aborted");
@@ -273,7 +275,7 @@ void TestEngine::pauseHoldsBetweenFilesAndAbortWaitsForResume()
     TempTree tree;
     for (int i = 0; i < 4; ++i)
         tree.writeFile(QStringLiteral("p/file%1").arg(i), "data");
-    std::atomic<int> notified{0};
+    std::atomic<int> notified {0};
     ProgressRecorder progress([&](const Notification&) {
         if (notified++ == 0)
             m_engine.setBPauseFileShreddingOperation(true); // while the first file is in hand
@@ -311,7 +313,8 @@ void TestEngine::linksAndSpecialFilesAreRemovedNeverFollowed()
     tree.makeSymlink(QStringLiteral("sel/to-folder"), outsideDir);
     tree.makeSymlink(QStringLiteral("sel/dangling"), tree.path(QStringLiteral("nowhere")));
     tree.makeFifo(QStringLiteral("sel/fifo"));
-    const QByteArray raw = QFile::encodeName(tree.path(QStringLiteral("sel"))) + "/bad\xff\xfe-name";
+    const QByteArray raw
+        = QFile::encodeName(tree.path(QStringLiteral("sel"))) + "/bad\xff\xfe-name";
     const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     QVERIFY(fd >= 0);
     QCOMPARE(::write(fd, "secret", 6), ssize_t(6));
@@ -324,10 +327,11 @@ void TestEngine::linksAndSpecialFilesAreRemovedNeverFollowed()
     // A FIFO without a reader would block a writer for ever: run where a hang shows as a timeout.
     ShredReport inFolder;
     QList<ShredReport> atTop;
-    std::atomic<bool> done{false};
+    std::atomic<bool> done {false};
     std::unique_ptr<QThread> worker(QThread::create([&] {
         inFolder = m_engine.shredFile(tree.path(QStringLiteral("sel")), 2);
-        for (const QString& path : QStringList{topLink + QStringLiteral("/"), topFileLink, topFifo})
+        for (const QString& path :
+            QStringList {topLink + QStringLiteral("/"), topFileLink, topFifo})
             atTop << m_engine.shredFile(path, 3);
         done = true;
     }));
@@ -402,7 +406,9 @@ void TestEngine::unwritableOrUnreadableIsReportedAndKept()
         engine.setPerFileDelayMs(0);
         const ShredReport report = engine.shredFile(top, 1);
         return failedFor(report, closed) && failedFor(report, locked) && !report.pathRemoved
-                && report.filesErased == 1 ? 0 : 1;
+                && report.filesErased == 1
+            ? 0
+            : 1;
     });
     ::chmod(QFile::encodeName(closed).constData(), 0755);
     QCOMPARE(result, 0);
@@ -421,20 +427,18 @@ void TestEngine::fullFileSystemReportsAndKeeps()
 {
     // 1 KiB blocks: a 1-byte file must grow to 4096 bytes, which a full disk refuses.
     LoopImage image(8, QStringLiteral("ext4"), QString(),
-                    {QStringLiteral("-b"), QStringLiteral("1024"), QStringLiteral("-m"), QStringLiteral("0")});
+        {QStringLiteral("-b"), QStringLiteral("1024"), QStringLiteral("-m"), QStringLiteral("0")});
     if (!image.isMounted())
         QSKIP(qPrintable(QStringLiteral("cannot mount a test image: ") + image.error()));
     TempTree tree(image.mountPoint());
     const QString small = tree.writeFile(QStringLiteral("sel/small"), "s");
     {
         const int fd = ::open(QFile::encodeName(tree.path(QStringLiteral("filler"))).constData(),
-                              O_WRONLY | O_CREAT, 0600);
+            O_WRONLY | O_CREAT, 0600);
         QVERIFY(fd >= 0);
         const QByteArray block(64 * 1024, 'f');
-        while (::write(fd, block.constData(), size_t(block.size())) > 0) {
-        }
-        while (::write(fd, "f", 1) == 1) {
-        }
+        while (::write(fd, block.constData(), size_t(block.size())) > 0) { }
+        while (::write(fd, "f", 1) == 1) { }
         ::fsync(fd);
         ::close(fd);
     }
@@ -456,7 +460,8 @@ void TestEngine::mountPointsAreLeftAloneOrErasedInside()
     const QString other = onImage.writeFile(QStringLiteral("other.txt"), "on another file system");
     TempTree outside;
     const QString outsideFolder = outside.makeDir(QStringLiteral("folder"));
-    const QString outsideSecret = outside.writeFile(QStringLiteral("folder/secret.txt"), "folder secret");
+    const QString outsideSecret
+        = outside.writeFile(QStringLiteral("folder/secret.txt"), "folder secret");
     const QString outsideFile = outside.writeFile(QStringLiteral("file.txt"), "file secret");
     TempTree tree;
     const QString mounted = tree.makeDir(QStringLiteral("sel/mounted"));
@@ -465,7 +470,8 @@ void TestEngine::mountPointsAreLeftAloneOrErasedInside()
     tree.writeFile(QStringLiteral("sel/own"), "own");
     // The binds of "outside" are on the same file system: the device number alone cannot tell.
     QString error;
-    if (!LoopImage::bind(image.mountPoint(), mounted, &error) || !LoopImage::bind(outsideFolder, boundFolder, &error)
+    if (!LoopImage::bind(image.mountPoint(), mounted, &error)
+        || !LoopImage::bind(outsideFolder, boundFolder, &error)
         || !LoopImage::bind(outsideFile, boundFile, &error))
         QSKIP(qPrintable(QStringLiteral("bind mounts are not permitted here: ") + error));
     const ShredReport report = m_engine.shredFile(tree.path(QStringLiteral("sel")), 1);
@@ -512,7 +518,7 @@ void TestEngine::listedFileThatChangedIsRefused()
     const QString listed = tree.writeFile(QStringLiteral("sel/sub/file.txt"), "listed");
     struct stat st;
     QCOMPARE(::lstat(QFile::encodeName(listed).constData(), &st), 0);
-    const FileIdentity identity{quint64(st.st_dev), quint64(st.st_ino)};
+    const FileIdentity identity {quint64(st.st_dev), quint64(st.st_ino)};
 
     // A folder on the path swapped for a link to another folder holding the same name.
     QVERIFY(QDir(tree.path(QStringLiteral("sel/sub"))).removeRecursively());
@@ -524,7 +530,8 @@ void TestEngine::listedFileThatChangedIsRefused()
 
     // The listed file replaced by a folder: its content was never listed and stays.
     ::unlink(QFile::encodeName(tree.path(QStringLiteral("sel/sub"))).constData());
-    const QString unlisted = tree.writeFile(QStringLiteral("sel/sub/file.txt/never-listed"), "unlisted");
+    const QString unlisted
+        = tree.writeFile(QStringLiteral("sel/sub/file.txt/never-listed"), "unlisted");
     report = m_engine.shredFile(listed, 1, identity);
     QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
     QVERIFY(failedFor(report, listed));
@@ -532,7 +539,7 @@ void TestEngine::listedFileThatChangedIsRefused()
     // The very file that was listed is erased.
     const QString again = tree.writeFile(QStringLiteral("again.txt"), "again");
     QCOMPARE(::lstat(QFile::encodeName(again).constData(), &st), 0);
-    report = m_engine.shredFile(again, 1, FileIdentity{quint64(st.st_dev), quint64(st.st_ino)});
+    report = m_engine.shredFile(again, 1, FileIdentity {quint64(st.st_dev), quint64(st.st_ino)});
     QVERIFY(report.succeeded());
     QVERIFY(!TempTree::exists(again));
 }
@@ -578,7 +585,8 @@ void TestEngine::treeWalkHoldsTwoFoldersAtAnyDepth()
     const int before = openDescriptors();
     QByteArray name;
     int err = 0;
-    DirectoryHandle parent = TreeWalk::openParentOf(QFile::encodeName(tree.path(QStringLiteral("top"))), &name, &err);
+    DirectoryHandle parent
+        = TreeWalk::openParentOf(QFile::encodeName(tree.path(QStringLiteral("top"))), &name, &err);
     QVERIFY(parent.isValid());
     QList<QByteArray> open; // folders entered and not yet done, innermost last
     int mostHeld = 0;
@@ -621,17 +629,20 @@ void TestEngine::fileFunctions()
     tree.makeDir(QStringLiteral("f/empty/also-empty"));
     QCOMPARE(ZPHFileFunctions::getFileSize(link), QString::number(five.toUtf8().size()));
 
-    QStringList list = ZPHFileFunctions::getFilesListFromDirectoryPath(tree.path(QStringLiteral("f")));
+    QStringList list
+        = ZPHFileFunctions::getFilesListFromDirectoryPath(tree.path(QStringLiteral("f")));
     list.sort();
-    QStringList expected{five, tree.path(QStringLiteral("f/.hidden")), deep};
+    QStringList expected {five, tree.path(QStringLiteral("f/.hidden")), deep};
     expected.sort();
     QCOMPARE(list, expected);
-    QVERIFY(ZPHFileFunctions::getFilesListFromDirectoryPath(tree.path(QStringLiteral("f/empty"))).isEmpty());
+    QVERIFY(ZPHFileFunctions::getFilesListFromDirectoryPath(tree.path(QStringLiteral("f/empty")))
+                .isEmpty());
     QVERIFY(ZPHFileFunctions::getFilesListFromDirectoryPath(five).isEmpty());
 
     // Lengths of the files plus the link's own length.
     const quint64 total = 5 + 3 + 1 + quint64(five.toUtf8().size());
-    QCOMPARE(ZPHFileFunctions::getFolderSize(tree.path(QStringLiteral("f"))), QString::number(total));
+    QCOMPARE(
+        ZPHFileFunctions::getFolderSize(tree.path(QStringLiteral("f"))), QString::number(total));
 }
 
 void TestEngine::deleteFileFunctions()
@@ -645,7 +656,8 @@ void TestEngine::deleteFileFunctions()
     QVERIFY(!TempTree::exists(a));
     QVERIFY(TempTree::exists(c)); // later paths untouched
     const QString target = tree.writeFile(QStringLiteral("target/t"), "t");
-    const QString link = tree.makeSymlink(QStringLiteral("link"), tree.path(QStringLiteral("target")));
+    const QString link
+        = tree.makeSymlink(QStringLiteral("link"), tree.path(QStringLiteral("target")));
     QVERIFY(deleter.deleteSingleFile(link));
     QVERIFY(TempTree::exists(target));
     QVERIFY(deleter.renameFile(c, tree.path(QStringLiteral("renamed"))));

@@ -166,15 +166,17 @@ void TestErasure::toolTellsWhereOverwritingCannotReach_data()
         << u"ext4"_s << QString() << QString() << QString() << true << 0 << none << none << false;
     QTest::newRow("ext4 on flash") << u"ext4"_s << QString() << QString() << QString() << false << 0
                                    << none << int(StorageReason::FlashStorage) << false;
-    QTest::newRow("ext4 journalling data") << u"ext4"_s << u"data=journal"_s << QString() << QString()
-                                           << true << 3 << int(StorageReason::DataJournal) << none << true;
-    QTest::newRow("btrfs, ordinary file") << u"btrfs"_s << QString() << QString() << QString() << true << 3
-                                          << int(StorageReason::CopyOnWrite) << none << true;
-    QTest::newRow("btrfs, No_COW folder") << u"btrfs"_s << QString() << u"chattr +C sel"_s << QString()
-                                          << true << 0 << none << none << false;
+    QTest::newRow("ext4 journalling data")
+        << u"ext4"_s << u"data=journal"_s << QString() << QString() << true << 3
+        << int(StorageReason::DataJournal) << none << true;
+    QTest::newRow("btrfs, ordinary file")
+        << u"btrfs"_s << QString() << QString() << QString() << true << 3
+        << int(StorageReason::CopyOnWrite) << none << true;
+    QTest::newRow("btrfs, No_COW folder") << u"btrfs"_s << QString() << u"chattr +C sel"_s
+                                          << QString() << true << 0 << none << none << false;
     QTest::newRow("xfs, reflinked copy outside the selection")
-        << u"xfs"_s << QString() << QString() << u"cp --reflink=always sel/secret copy"_s << true << 3
-        << int(StorageReason::SharedExtents) << none << true;
+        << u"xfs"_s << QString() << QString() << u"cp --reflink=always sel/secret copy"_s << true
+        << 3 << int(StorageReason::SharedExtents) << none << true;
 }
 
 void TestErasure::toolTellsWhereOverwritingCannotReach()
@@ -197,7 +199,8 @@ void TestErasure::toolTellsWhereOverwritingCannotReach()
     QVERIFY2(image.setRotational(rotational, &error), qPrintable(error));
     const QString mount = image.mountPoint();
     const auto shell = [&](const QString& command) {
-        return command.isEmpty() || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + command, mount}, &error);
+        return command.isEmpty()
+            || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + command, mount}, &error);
     };
     QVERIFY(QDir(mount).mkdir(u"sel"_s));
     QVERIFY2(shell(setup), qPrintable(error));
@@ -215,19 +218,24 @@ void TestErasure::toolTellsWhereOverwritingCannotReach()
     QVERIFY(tool.waitForFinished(60000));
     const QString err = QString::fromUtf8(tool.readAllStandardError());
     const QString out = QString::fromUtf8(tool.readAllStandardOutput());
-    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode, qPrintable(err + out));
+    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode,
+        qPrintable(err + out));
     QVERIFY(!TempTree::exists(mount + u"/sel"));
     QCOMPARE(err.contains(u"corvane-shred: warning: '"_s + mount + u"/sel': "), warning >= 0);
     if (warning >= 0) {
         QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(warning))), qPrintable(err));
-        QVERIFY2(err.contains(FreeSpaceWipeTexts::shortWarning(StorageReason(warning), u"1 file"_s)), qPrintable(err));
+        QVERIFY2(
+            err.contains(FreeSpaceWipeTexts::shortWarning(StorageReason(warning), u"1 file"_s)),
+            qPrintable(err));
     }
     QCOMPARE(err.contains(u"corvane-shred: note: "_s), note >= 0);
     if (note >= 0)
         QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(note))), qPrintable(err));
-    QVERIFY2(out.contains(warning >= 0 ? u"; 1 with a warning."_s : u"; 0 with a warning."_s), qPrintable(out));
+    QVERIFY2(out.contains(warning >= 0 ? u"; 1 with a warning."_s : u"; 0 with a warning."_s),
+        qPrintable(out));
     if (!after.isEmpty())
-        QCOMPARE(TempTree::readFile(mount + u"/copy"), secret); // the copy outside the selection is untouched
+        QCOMPARE(TempTree::readFile(mount + u"/copy"),
+            secret); // the copy outside the selection is untouched
 
     // The verdict is honest both ways: warned files really keep their secret somewhere.
     QVERIFY2(image.unmount(), qPrintable(image.error()));
@@ -395,12 +403,14 @@ void TestErasure::batchedPassesReachTheDiskInOrder()
     constexpr int kFiles = 60;
     QStringList named;
     for (int i = 0; i < kFiles; ++i)
-        named << tree.writeFile(u"top/%1/file%2"_s.arg(i % 3 ? u"sub"_s : u"."_s).arg(i), QByteArray(100 + i * 97, 's'));
+        named << tree.writeFile(u"top/%1/file%2"_s.arg(i % 3 ? u"sub"_s : u"."_s).arg(i),
+            QByteArray(100 + i * 97, 's'));
     const QString log = tree.path(u"trace"_s);
-    const ProgramRun run = ProgramRun::run(
-        strace, QStringList {u"-f"_s, u"-qq"_s, u"-o"_s, log, u"-e"_s,
-                             u"trace=openat,pwrite64,close,syncfs,fdatasync,fsync,unlinkat"_s, kTool, u"-m"_s, u"3"_s}
-                    + (oneByOne ? named : QStringList {tree.path(u"top"_s)}));
+    const ProgramRun run = ProgramRun::run(strace,
+        QStringList {u"-f"_s, u"-qq"_s, u"-o"_s, log, u"-e"_s,
+            u"trace=openat,pwrite64,close,syncfs,fdatasync,fsync,unlinkat"_s, kTool, u"-m"_s,
+            u"3"_s}
+            + (oneByOne ? named : QStringList {tree.path(u"top"_s)}));
     if (run.exitCode != 0 && TempTree::readFile(log).isEmpty())
         QSKIP(qPrintable(u"strace cannot trace here: "_s + QString::fromLocal8Bit(run.err)));
     QVERIFY2(run.exitCode == 0, run.err.constData());
@@ -417,7 +427,8 @@ void TestErasure::batchedPassesReachTheDiskInOrder()
     QHash<QString, FileState> files;
     QHash<int, QString> open;
     int syncs = 0;
-    static const QRegularExpression call(uR"re(^\d+\s+(\w+)\((\d+)(?:, "([^"]*)")?(.*)\) += (-?\d+))re"_s);
+    static const QRegularExpression call(
+        uR"re(^\d+\s+(\w+)\((\d+)(?:, "([^"]*)")?(.*)\) += (-?\d+))re"_s);
     QString problems;
     const QStringList lines = QString::fromLocal8Bit(TempTree::readFile(log)).split(u'\n');
     for (const QString& line : lines) {
@@ -426,7 +437,8 @@ void TestErasure::batchedPassesReachTheDiskInOrder()
             continue;
         const QString name = m.captured(1);
         const int fd = m.captured(2).toInt();
-        if (name == u"openat" && m.captured(4).contains(u"O_WRONLY"_s) && m.captured(3).startsWith(u"file"_s)) {
+        if (name == u"openat" && m.captured(4).contains(u"O_WRONLY"_s)
+            && m.captured(3).startsWith(u"file"_s)) {
             open[m.captured(5).toInt()] = m.captured(3);
         } else if (name == u"close") {
             open.remove(fd);
@@ -434,7 +446,9 @@ void TestErasure::batchedPassesReachTheDiskInOrder()
             FileState& file = files[open[fd]];
             if (m.captured(4).endsWith(u", 0"_s)) {
                 if (file.dirty)
-                    problems += open[fd] + u": pass %1 began before pass %2 was synced\n"_s.arg(file.passes + 1).arg(file.passes);
+                    problems += open[fd]
+                        + u": pass %1 began before pass %2 was synced\n"_s.arg(file.passes + 1)
+                              .arg(file.passes);
                 ++file.passes;
             }
             file.dirty = true;
@@ -448,7 +462,9 @@ void TestErasure::batchedPassesReachTheDiskInOrder()
         } else if (name == u"unlinkat" && m.captured(3).startsWith(u"file"_s)) {
             FileState& file = files[m.captured(3)];
             if (file.dirty || file.passes != 3)
-                problems += m.captured(3) + u": unlinked after %1 passes, last one %2\n"_s.arg(file.passes).arg(file.dirty ? u"unsynced"_s : u"synced"_s);
+                problems += m.captured(3)
+                    + u": unlinked after %1 passes, last one %2\n"_s.arg(file.passes)
+                          .arg(file.dirty ? u"unsynced"_s : u"synced"_s);
             file.unlinked = true;
         }
     }
@@ -487,23 +503,26 @@ void TestErasure::fileFailingInABatchIsKeptAndTheRestErased()
     const QString kept = top + u"/kept"_s;
     {
         QFile out(kept);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(QByteArray("KEPT-").repeated(1000)) == 5000);
+        QVERIFY(out.open(QIODevice::WriteOnly)
+            && out.write(QByteArray("KEPT-").repeated(1000)) == 5000);
     }
     ::sync();
     QVERIFY(TempTree::readFile(image.imagePath()).contains("CORVANE-SECRET-01999;"));
 
     named.insert(1234, kept);
-    const ProgramRun run = ProgramRun::run(
-        u"sh"_s, QStringList {u"-c"_s, u"trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\""_s, kTool} + (oneByOne ? named : QStringList {top}),
+    const ProgramRun run = ProgramRun::run(u"sh"_s,
+        QStringList {u"-c"_s, u"trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\""_s, kTool}
+            + (oneByOne ? named : QStringList {top}),
         {}, {}, 120000);
     QVERIFY2(run.exitCode == 1, QByteArray(run.err + '\n' + run.out).constData());
     // Told once, by its own name, whether it was named or found in the folder.
     const QByteArray keptLine = QByteArray("cannot erase '") + QFile::encodeName(kept) + '\'';
-    QVERIFY2(run.err.count("cannot erase ") == 1 && run.err.contains(keptLine), run.err.constData());
+    QVERIFY2(
+        run.err.count("cannot erase ") == 1 && run.err.contains(keptLine), run.err.constData());
     QVERIFY2(run.out.startsWith("Erased 2000 files"), run.out.constData());
     if (oneByOne)
         QVERIFY2(run.out.contains("2000 of 2001 paths removed; 1 not erased"), run.out.constData());
-    QCOMPARE(QDir(top).entryList(QDir::Files | QDir::Hidden), QStringList{u"kept"_s});
+    QCOMPARE(QDir(top).entryList(QDir::Files | QDir::Hidden), QStringList {u"kept"_s});
     QVERIFY2(image.unmount(), qPrintable(image.error()));
     const QByteArray raw = TempTree::readFile(image.imagePath());
     QVERIFY(!raw.contains("CORVANE-SECRET-"));
@@ -521,12 +540,13 @@ void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings_data()
     QTest::addColumn<int>("reason");
     QTest::newRow("btrfs") << u"btrfs"_s << QString() << QStringList() << 256 << QString() << 0
                            << int(StorageReason::CopyOnWrite);
-    QTest::newRow("ext4 data=journal") << u"ext4"_s << u"data=journal"_s << QStringList {u"-J"_s, u"size=8"_s}
-                                       << 96 << QString() << 0 << int(StorageReason::DataJournal);
+    QTest::newRow("ext4 data=journal")
+        << u"ext4"_s << u"data=journal"_s << QStringList {u"-J"_s, u"size=8"_s} << 96 << QString()
+        << 0 << int(StorageReason::DataJournal);
     // Shared blocks are out of the fill's reach: the warning stays, nothing is wiped.
-    QTest::newRow("xfs, reflinked copy") << u"xfs"_s << QString() << QStringList() << 300
-                                         << u"cp --reflink=always s0 copy"_s << 3
-                                         << int(StorageReason::SharedExtents);
+    QTest::newRow("xfs, reflinked copy")
+        << u"xfs"_s << QString() << QStringList() << 300 << u"cp --reflink=always s0 copy"_s << 3
+        << int(StorageReason::SharedExtents);
 }
 
 void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings()
@@ -556,12 +576,14 @@ void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings()
         paths << file.fileName();
     }
     QString error;
-    QVERIFY2(after.isEmpty() || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + after, mount}, &error),
-             qPrintable(error));
+    QVERIFY2(after.isEmpty()
+            || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + after, mount}, &error),
+        qPrintable(error));
     const QByteArray copy = after.isEmpty() ? QByteArray() : TempTree::readFile(mount + u"/copy");
     ::sync();
 
-    const ProgramRun run = ProgramRun::run(kTool, QStringList {u"--wipe-free-space"_s} + paths, {}, {}, 120000);
+    const ProgramRun run
+        = ProgramRun::run(kTool, QStringList {u"--wipe-free-space"_s} + paths, {}, {}, 120000);
     const QString err = QString::fromUtf8(run.err);
     QVERIFY2(run.exitCode == exitCode, qPrintable(err + QString::fromUtf8(run.out)));
     // Each path gets a short line; the long explanation comes once.
@@ -570,7 +592,10 @@ void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings()
     QCOMPARE(err.count(u"old contents may remain ("_s), warned);
     QCOMPARE(err.contains(u"corvane-shred: resolved: "_s), exitCode == 0);
     QVERIFY(run.out.endsWith(exitCode == 0 ? "; 0 with a warning.\n" : "; 1 with a warning.\n"));
-    QVERIFY(!QDir(mount).entryList(QDir::AllEntries | QDir::Hidden).join(u' ').contains(u".corvane-free-space-"));
+    QVERIFY(!QDir(mount)
+                 .entryList(QDir::AllEntries | QDir::Hidden)
+                 .join(u' ')
+                 .contains(u".corvane-free-space-"));
     if (!copy.isEmpty())
         QCOMPARE(TempTree::readFile(mount + u"/copy"), copy);
     QVERIFY2(image.unmount(), qPrintable(image.error()));
@@ -590,8 +615,10 @@ void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     const QString mount = image.mountPoint();
     const auto fill = [&] {
-        const QStringList folders = QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden);
-        return folders.isEmpty() ? QStringList() : QDir(mount + u'/' + folders.first()).entryList(QDir::Files);
+        const QStringList folders
+            = QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden);
+        return folders.isEmpty() ? QStringList()
+                                 : QDir(mount + u'/' + folders.first()).entryList(QDir::Files);
     };
     // SIGTERM: the fill goes at once, and the tool says so.
     QProcess stopped;
@@ -615,9 +642,11 @@ void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
     TempTree tree(mount);
     const ProgramRun run = ProgramRun::run(kTool, {tree.writeFile(u"x"_s, "x")});
     QVERIFY2(run.exitCode == 0, run.err.constData());
-    QVERIFY2(run.err.contains("removed the fill left by an interrupted free-space wipe"), run.err.constData());
+    QVERIFY2(run.err.contains("removed the fill left by an interrupted free-space wipe"),
+        run.err.constData());
     QVERIFY(fill().isEmpty());
-    QVERIFY(QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden).isEmpty());
+    QVERIFY(
+        QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestErasure)

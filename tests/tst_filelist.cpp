@@ -157,7 +157,8 @@ QPalette listPalette(QRgb window, QRgb base, QRgb text)
 {
     QPalette palette(QColor::fromRgb(window), QColor::fromRgb(window));
     palette.setColor(QPalette::Base, QColor::fromRgb(base));
-    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+    for (const QPalette::ColorRole role :
+        {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
         palette.setColor(role, QColor::fromRgb(text));
     return palette;
 }
@@ -197,10 +198,7 @@ private slots:
         m_urls.opened.clear();
     }
 
-    void cleanupTestCase()
-    {
-        SharedState::instance().resetLists();
-    }
+    void cleanupTestCase() { SharedState::instance().resetLists(); }
 
     // A row's box, size and the list's counts, from what is checked below it.
     void rowsShowWhatLiesBelow_data()
@@ -580,11 +578,15 @@ private slots:
             const QModelIndex child = list.model.index(0, 0, top);
             QCOMPARE(child.data(Qt::CheckStateRole).toInt(), off);
             const QStyleOptionViewItem option = list.option(child);
-            QVERIFY2(inkPixels(list.paint(child, list.delegate.checkBoxRect(option), base), base, 40) > 0,
+            QVERIFY2(
+                inkPixels(list.paint(child, list.delegate.checkBoxRect(option), base), base, 40)
+                    > 0,
                 "the unchecked box does not show");
-            ink[top.data().toString().startsWith(u'_') ? 0 : 1] = inkPixels(list.paint(child, option.rect, base), base, 60);
+            ink[top.data().toString().startsWith(u'_') ? 0 : 1]
+                = inkPixels(list.paint(child, option.rect, base), base, 60);
         }
-        QVERIFY2(ink[0] - ink[1] >= 16, qPrintable(QStringLiteral("underscores add %1 pixels").arg(ink[0] - ink[1])));
+        QVERIFY2(ink[0] - ink[1] >= 16,
+            qPrintable(QStringLiteral("underscores add %1 pixels").arg(ink[0] - ink[1])));
     }
 
     void rowsMarkFilesThatWillNotBeErased_data()

@@ -487,7 +487,8 @@ private slots:
         QVERIFY(std::abs(alert->geometry().center().x() - window.geometry().center().x()) <= 2);
         // It goes with its window, also when the window manager places the window late.
         window.move(window.pos() + QPoint(120, 40));
-        QTRY_VERIFY((alert->geometry().center() - window.geometry().center()).manhattanLength() <= 3);
+        QTRY_VERIFY(
+            (alert->geometry().center() - window.geometry().center()).manhattanLength() <= 3);
         QVERIFY(second->geometry().right() < first->geometry().left());
         QVERIFY(first->geometry().right() > alert->width() * 3 / 4);
 

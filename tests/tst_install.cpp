@@ -86,8 +86,8 @@ void TestInstall::initTestCase()
 void TestInstall::fileList()
 {
     QStringList found;
-    QDirIterator it(m_root.path(), QDir::Files | QDir::Hidden | QDir::System,
-        QDirIterator::Subdirectories);
+    QDirIterator it(
+        m_root.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         struct stat st;
@@ -105,8 +105,8 @@ void TestInstall::serviceMenuOfAUserInstallIsExecutable()
 {
     // Dolphin skips a service menu in the user's own data folder unless it is executable.
     TempTree home;
-    const ProgramRun run = install(home.path(u".local"_s),
-        {u"HOME="_s + home.path(), u"XDG_DATA_HOME"_s, u"DESTDIR"_s});
+    const ProgramRun run = install(
+        home.path(u".local"_s), {u"HOME="_s + home.path(), u"XDG_DATA_HOME"_s, u"DESTDIR"_s});
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QVERIFY(QFileInfo(home.path(u".local/share/kio/servicemenus/corvane-shred.desktop"_s))
                 .isExecutable());
@@ -118,8 +118,8 @@ void TestInstall::validators_data()
     QTest::addColumn<QStringList>("arguments"); // %1: the root of the installed tree
     QTest::addColumn<bool>("quiet"); // anything printed is a complaint
 
-    QTest::newRow("desktop entry") << u"desktop-file-validate"_s
-                                   << QStringList {u"%1/"_s + kDesktopEntry} << true;
+    QTest::newRow("desktop entry")
+        << u"desktop-file-validate"_s << QStringList {u"%1/"_s + kDesktopEntry} << true;
     QTest::newRow("metainfo") << u"appstreamcli"_s
                               << QStringList {u"validate"_s, u"--no-net"_s,
                                      u"%1/usr/share/metainfo/org.corvane.Corvane.metainfo.xml"_s}
@@ -191,8 +191,8 @@ void TestInstall::neverTheDefaultApplication()
             u"XDG_DATA_DIRS="_s + xdg.path(u"data"_s), u"XDG_DATA_HOME="_s + xdg.makeDir(u"home"_s),
             u"XDG_CONFIG_HOME="_s + xdg.makeDir(u"config"_s),
             u"XDG_CONFIG_DIRS="_s + xdg.makeDir(u"config-dirs"_s), u"XDG_CURRENT_DESKTOP"_s});
-    QVERIFY2(run.exitCode == 0 || (query.first() == u"xdg-mime"_s && !claimed),
-        run.err.constData());
+    QVERIFY2(
+        run.exitCode == 0 || (query.first() == u"xdg-mime"_s && !claimed), run.err.constData());
     QVERIFY2(run.out.contains("org.corvane.Corvane.desktop") == claimed, run.out.constData());
 }
 

@@ -3,9 +3,9 @@
 #include "FolderScanner.h"
 #include "ItemDictionary.h"
 #include "ListBuilder.h"
-#include "PathText.h"
 #include "LoopImage.h"
 #include "NotificationCenter.h"
+#include "PathText.h"
 #include "SharedState.h"
 #include "TempTree.h"
 #include "UnprivilegedChild.h"
@@ -241,7 +241,8 @@ void TestListBuilding::homePanelNormalises()
     QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
     // The same name through a URL that holds its bytes is taken exactly.
     QCOMPARE(ListBuilder::acceptHomePanelUrls({PathText::urlFromNative(named)}), false);
-    QCOMPARE(PathText::nativeOfUrl(*SharedState::instance().arrPendingItems.constFirst().url), named);
+    QCOMPARE(
+        PathText::nativeOfUrl(*SharedState::instance().arrPendingItems.constFirst().url), named);
     QVERIFY(ListBuilder::panelRefusal(fileUrl(file)).isEmpty());
 }
 
@@ -321,7 +322,8 @@ void TestListBuilding::folderTotal()
         QStringLiteral(".hidden"), QStringLiteral("sub/.deep/g.bin"), QStringLiteral("sub/h.txt")};
     TempTree tree;
     QVERIFY(tree.isValid());
-    const QString outside = tree.writeFile(QStringLiteral("outside.bin"), TempTree::incompressible(65536));
+    const QString outside
+        = tree.writeFile(QStringLiteral("outside.bin"), TempTree::incompressible(65536));
     const QString top = tree.makeDir(QStringLiteral("top"));
     double expected = 0;
     for (const QString& relative : counted) {
@@ -397,7 +399,8 @@ void TestListBuilding::tagsAreDepthFirst()
     QProcess find;
     find.start(QStringLiteral("find"), {deep});
     QVERIFY(find.waitForFinished() && find.exitCode() == 0);
-    const QStringList found = QString::fromLocal8Bit(find.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList found
+        = QString::fromLocal8Bit(find.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(paths.mid(0, found.size()), found);
 }
 
@@ -501,7 +504,8 @@ void TestListBuilding::unreadableFolderHasNoChildren()
         if (!item || item->arrpath.size() != 2 || !closed || !open || !closed->data.file)
             return 1;
         // A folder, neither listed nor marked empty; the readable sibling is listed.
-        if (!closed->data.file->isFolder || !closed->arrpath.isEmpty() || closed->data.isemptyFolder)
+        if (!closed->data.file->isFolder || !closed->arrpath.isEmpty()
+            || closed->data.isemptyFolder)
             return 2;
         return open->arrpath.size() == 1 && scanner.nextTag() == 4 ? 0 : 3;
     });

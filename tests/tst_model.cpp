@@ -186,8 +186,9 @@ void TestModel::loadFromFolder_data()
     QTest::newRow("garbage") << QByteArray("\x00\x01not a plist at all\xff", 21) << false;
     QTest::newRow("array at top level")
         << head + "<array><string>IDS_KQ_1</string></array></plist>" << false;
-    QTest::newRow("dictionary") << head + "<dict><key>IDS_KQ_1</key><string>Hello</string>"
-                                          "<key>IDS_KQ_2</key><integer>7</integer></dict></plist>"
+    QTest::newRow("dictionary") << head
+            + "<dict><key>IDS_KQ_1</key><string>Hello</string>"
+              "<key>IDS_KQ_2</key><integer>7</integer></dict></plist>"
                                 << true;
 }
 
@@ -301,10 +302,10 @@ void TestModel::realTableCoversEveryKey()
 
     // Formats keep their placeholder, once: the callers replace exactly one occurrence.
     // Confirmation word, free space, version, already subscribed, files count, one file count.
-    for (const auto& [key, placeholder] : QList<std::pair<QString, QString>> {
-             {u"IDS_KQ_27"_s, u"%@"_s}, {u"IDS_KQ_46"_s, u"%@"_s}, {u"IDS_KQ_49"_s, u"%@"_s},
-             {u"IDS_KQ_92"_s, u"%@"_s}, {u"IDS_KQ_16"_s, u"__FILES__COUNT__"_s},
-             {u"IDS_KQ_116"_s, u"__FILES__COUNT__"_s}}) {
+    for (const auto& [key, placeholder] :
+        QList<std::pair<QString, QString>> {{u"IDS_KQ_27"_s, u"%@"_s}, {u"IDS_KQ_46"_s, u"%@"_s},
+            {u"IDS_KQ_49"_s, u"%@"_s}, {u"IDS_KQ_92"_s, u"%@"_s},
+            {u"IDS_KQ_16"_s, u"__FILES__COUNT__"_s}, {u"IDS_KQ_116"_s, u"__FILES__COUNT__"_s}}) {
         const QString text = localizedText(key);
         QVERIFY2(text.count(placeholder) == 1, qPrintable(key + u": "_s + text));
         QVERIFY2(placeholder != u"%@" || text.count(u'%') == 1, qPrintable(key + u": "_s + text));
@@ -406,14 +407,17 @@ void TestModel::pathsKeepEveryByte_data()
     QTest::addColumn<QString>("shown");
 
     QTest::newRow("ASCII") << QByteArray("/tmp/a b%25#?") << u"/tmp/a b%25#?"_s;
-    QTest::newRow("UTF-8") << QByteArray("/tmp/\xc3\xa9\xf0\x9f\x94\x92") << u"/tmp/\u00e9\U0001F512"_s;
+    QTest::newRow("UTF-8") << QByteArray("/tmp/\xc3\xa9\xf0\x9f\x94\x92")
+                           << u"/tmp/\u00e9\U0001F512"_s;
     QTest::newRow("U+FFFD itself") << QByteArray("/tmp/\xef\xbf\xbd") << u"/tmp/\uFFFD"_s;
     QTest::newRow("not UTF-8") << QByteArray("/tmp/\xff\xfe") << u"'/tmp/'$'\\377\\376'"_s;
     QTest::newRow("cut short") << QByteArray("/tmp/\xc3") << u"'/tmp/'$'\\303'"_s;
     QTest::newRow("overlong slash") << QByteArray("/tmp/\xc0\xaf") << u"'/tmp/'$'\\300\\257'"_s;
     // The escape of a raw byte, written as UTF-8, must not read back as that byte.
-    QTest::newRow("encoded surrogate") << QByteArray("/tmp/\xed\xb3\xbf") << u"'/tmp/'$'\\355\\263\\277'"_s;
-    QTest::newRow("above U+10FFFF") << QByteArray("/tmp/\xf4\x90\x80\x80") << u"'/tmp/'$'\\364\\220\\200\\200'"_s;
+    QTest::newRow("encoded surrogate")
+        << QByteArray("/tmp/\xed\xb3\xbf") << u"'/tmp/'$'\\355\\263\\277'"_s;
+    QTest::newRow("above U+10FFFF")
+        << QByteArray("/tmp/\xf4\x90\x80\x80") << u"'/tmp/'$'\\364\\220\\200\\200'"_s;
     QTest::newRow("control character") << QByteArray("/tmp/a\nb") << u"'/tmp/a'$'\\n''b'"_s;
     QTest::newRow("relative") << QByteArray("a\xff") << u"'a'$'\\377'"_s;
     // Still begins with a quote, as coreutils writes it.

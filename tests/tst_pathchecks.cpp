@@ -197,25 +197,27 @@ void TestPathChecks::homeFoldersInPasswordDatabase()
     QStringList system;
     ::setpwent();
     while (const passwd* entry = ::getpwent()) {
-        const QString home = QFileInfo(QDir::cleanPath(QFile::decodeName(entry->pw_dir))).canonicalFilePath();
+        const QString home
+            = QFileInfo(QDir::cleanPath(QFile::decodeName(entry->pw_dir))).canonicalFilePath();
         if (home.startsWith(u'/') && home != u"/")
             (entry->pw_uid == 0 || entry->pw_uid >= 1000 ? personal : system).append(home);
     }
     ::endpwent();
     for (const QString& home : personal)
-        QVERIFY2(!checkPath(home).accepted() && checkPath(home).verdict != Verdict::SystemFolder, qPrintable(home));
+        QVERIFY2(!checkPath(home).accepted() && checkPath(home).verdict != Verdict::SystemFolder,
+            qPrintable(home));
     // A service's folder (/usr/sbin, /var/lib/postgresql) and what holds it are refused as
     // system folders, not as somebody's home.
     for (const QString& home : system) {
         const QString parent = QFileInfo(home).path();
         for (const QString& path : {home, parent}) {
-            if (personal.contains(path) || std::any_of(personal.cbegin(), personal.cend(),
+            if (personal.contains(path)
+                || std::any_of(personal.cbegin(), personal.cend(),
                     [&](const QString& p) { return p.startsWith(path + u'/'); }))
                 continue;
             const Verdict verdict = checkPath(path).verdict;
             QVERIFY2(verdict == Verdict::SystemFolder || verdict == Verdict::TopLevelFolder
-                    || verdict == Verdict::FileSystemRoot
-                    || verdict == Verdict::VirtualFileSystem,
+                    || verdict == Verdict::FileSystemRoot || verdict == Verdict::VirtualFileSystem,
                 qPrintable(path + u": "_s + checkPath(path).reason()));
         }
     }

@@ -518,10 +518,10 @@ void TestPlatform::optionValueMayBeLeftOut_data()
     QTest::addColumn<QByteArrayList>("operands");
     QTest::newRow("left out: the next word stays an operand")
         << QByteArrayList {"--wipe", "x"} << QByteArray() << QByteArrayList {"x"};
-    QTest::newRow("given after '='") << QByteArrayList {"--wipe=d", "x"} << QByteArray("d")
-                                     << QByteArrayList {"x"};
-    QTest::newRow("by a prefix, last") << QByteArrayList {"x", "--wi"} << QByteArray()
-                                       << QByteArrayList {"x"};
+    QTest::newRow("given after '='")
+        << QByteArrayList {"--wipe=d", "x"} << QByteArray("d") << QByteArrayList {"x"};
+    QTest::newRow("by a prefix, last")
+        << QByteArrayList {"x", "--wi"} << QByteArray() << QByteArrayList {"x"};
     QTest::newRow("a required value is still required")
         << QByteArrayList {"x", "--method"} << QByteArray("option '--method' requires an argument")
         << QByteArrayList {"x"};

@@ -56,7 +56,8 @@ bool onAnotherThread(const std::function<bool()>& fn)
 
 bool handOver(const QString& socket, const QStringList& paths)
 {
-    return onAnotherThread([&] { return SingleInstance(socket).handOverToRunningInstance(paths, 1000); });
+    return onAnotherThread(
+        [&] { return SingleInstance(socket).handOverToRunningInstance(paths, 1000); });
 }
 
 // A running instance listening in a private temporary folder.
@@ -395,8 +396,8 @@ void TestScreenFlow::streamsFromAPeer_data()
     QTest::addColumn<QList<QStringList>>("expected");
 
     // One string that claims 2 GiB and never ends: a server without a bound keeps buffering.
-    QTest::newRow("endless string") << QByteArray("\0\0\0\x01\x7f\xff\xff\xfe", 8) << QByteArray("a")
-                                    << QList<QStringList>();
+    QTest::newRow("endless string")
+        << QByteArray("\0\0\0\x01\x7f\xff\xff\xfe", 8) << QByteArray("a") << QList<QStringList>();
     // A count of 2^31-1 strings, which never all arrive.
     QTest::newRow("huge count") << QByteArray("\x7f\xff\xff\xff", 4) << QByteArray(1, '\0')
                                 << QList<QStringList>();
@@ -469,8 +470,12 @@ void TestScreenFlow::everyScreenFitsTheSmallestWindow()
     for (const char* name : {"GotoHome", "showData", "ShredData", "ShredComplete"}) {
         NotificationCenter::defaultCenter().post(QString::fromLatin1(name));
         const QSize needed = window->layout()->totalMinimumSize();
-        QVERIFY2(needed.width() <= window->minimumWidth() && needed.height() <= window->minimumHeight(),
-            qPrintable(QStringLiteral("%1 needs %2x%3").arg(QLatin1String(name)).arg(needed.width()).arg(needed.height())));
+        QVERIFY2(
+            needed.width() <= window->minimumWidth() && needed.height() <= window->minimumHeight(),
+            qPrintable(QStringLiteral("%1 needs %2x%3")
+                           .arg(QLatin1String(name))
+                           .arg(needed.width())
+                           .arg(needed.height())));
     }
     NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
 }

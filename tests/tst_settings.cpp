@@ -69,8 +69,8 @@ public:
     QStringList bodies;
 
 public slots:
-    uint Notify(const QString&, uint, const QString& icon, const QString& summary, const QString& body,
-        const QStringList&, const QVariantMap& hints, int)
+    uint Notify(const QString&, uint, const QString& icon, const QString& summary,
+        const QString& body, const QStringList&, const QVariantMap& hints, int)
     {
         summaries << summary;
         bodies << body;

@@ -43,7 +43,7 @@ FileIdentity identity(const QString& path)
 {
     struct stat st;
     ::lstat(QFile::encodeName(path).constData(), &st);
-    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino)};
+    return FileIdentity {quint64(st.st_dev), quint64(st.st_ino)};
 }
 
 } // namespace
@@ -60,8 +60,8 @@ void TestShredRun::progressCountsEveryPassInBytes_data()
 {
     QTest::addColumn<int>("method");
     QTest::addColumn<QList<int>>("passes");
-    QTest::newRow("one pass") << 1 << QList<int>{1};
-    QTest::newRow("three passes") << 3 << QList<int>{1, 2, 3};
+    QTest::newRow("one pass") << 1 << QList<int> {1};
+    QTest::newRow("three passes") << 3 << QList<int> {1, 2, 3};
 }
 
 void TestShredRun::progressCountsEveryPassInBytes()
@@ -100,7 +100,8 @@ void TestShredRun::signalsArriveQueuedFromItsThread()
     ShredRun run(m_engine, {pathTarget(file)}, 1, false);
     QThread* receiverThread = nullptr;
     QObject receiver;
-    connect(&run, &ShredRun::fileFinished, &receiver, [&] { receiverThread = QThread::currentThread(); });
+    connect(&run, &ShredRun::fileFinished, &receiver,
+        [&] { receiverThread = QThread::currentThread(); });
     QSignalSpy finished(&run, &ShredRun::finished);
     run.startInBackground();
     QTRY_COMPARE(finished.size(), 1);
@@ -117,10 +118,13 @@ void TestShredRun::stopInTheMiddleOfAFileKeepsIt()
     const QString after = tree.writeFile(QStringLiteral("z-after"), "untouched");
     ShredRun run(m_engine, {pathTarget(big), pathTarget(after)}, 3, false);
     // Asked from another thread's point of view: after the first chunk of the first pass.
-    connect(&run, &ShredRun::bytesWritten, &run, [&](quint64 done) {
-        if (done > 0 && done < 8 * 1024 * 1024)
-            run.requestStop();
-    }, Qt::DirectConnection);
+    connect(
+        &run, &ShredRun::bytesWritten, &run,
+        [&](quint64 done) {
+            if (done > 0 && done < 8 * 1024 * 1024)
+                run.requestStop();
+        },
+        Qt::DirectConnection);
     m_engine.setObserver(nullptr);
     QSignalSpy finished(&run, &ShredRun::finished);
     QSignalSpy fileFinished(&run, &ShredRun::fileFinished);
@@ -133,7 +137,8 @@ void TestShredRun::stopInTheMiddleOfAFileKeepsIt()
     QCOMPARE(report.filesErased, 0);
     QVERIFY(TempTree::exists(big)); // kept, half overwritten, never unlinked
     QCOMPARE(TempTree::readFile(after), QByteArray("untouched"));
-    QCOMPARE(fileFinished.first().at(1).value<ShredFileResult>().outcome, ShredFileResult::Outcome::Stopped);
+    QCOMPARE(fileFinished.first().at(1).value<ShredFileResult>().outcome,
+        ShredFileResult::Outcome::Stopped);
     QCOMPARE(report.failures.first().kind, ShredFailure::Kind::Stopped);
 }
 
@@ -141,8 +146,10 @@ void TestShredRun::stopBetweenFilesLeavesTheRestUntouched()
 {
     TempTree tree;
     const QString first = tree.writeFile(QStringLiteral("d/1"), "one");
-    ShredRun run(m_engine, {pathTarget(first), pathTarget(tree.writeFile(QStringLiteral("d/2"), "two"))}, 1, false);
-    connect(&run, &ShredRun::fileFinished, &run, [&] { run.requestStop(); }, Qt::DirectConnection);
+    ShredRun run(m_engine,
+        {pathTarget(first), pathTarget(tree.writeFile(QStringLiteral("d/2"), "two"))}, 1, false);
+    connect(
+        &run, &ShredRun::fileFinished, &run, [&] { run.requestStop(); }, Qt::DirectConnection);
     QSignalSpy finished(&run, &ShredRun::finished);
     run.run();
     const ShredReport report = finished.first().first().value<ShredReport>();
@@ -171,16 +178,17 @@ void TestShredRun::verificationCatchesWhatTheDiskReturns()
     QFETCH(int, kind);
     TempTree tree;
     const QString file = tree.writeFile(QStringLiteral("f"), QByteArray(10000, 's'));
-    m_engine.setReadFunctionForTesting([fault](int fd, void* buffer, size_t length, off_t offset) -> ssize_t {
-        if (fault == 2) {
-            errno = EIO;
-            return -1;
-        }
-        const ssize_t n = ::pread(fd, buffer, length, offset);
-        if (fault == 1 && n > 100 && offset == 0)
-            static_cast<char*>(buffer)[100] ^= 0x01;
-        return n;
-    });
+    m_engine.setReadFunctionForTesting(
+        [fault](int fd, void* buffer, size_t length, off_t offset) -> ssize_t {
+            if (fault == 2) {
+                errno = EIO;
+                return -1;
+            }
+            const ssize_t n = ::pread(fd, buffer, length, offset);
+            if (fault == 1 && n > 100 && offset == 0)
+                static_cast<char*>(buffer)[100] ^= 0x01;
+            return n;
+        });
     ShredRun run(m_engine, {pathTarget(file)}, 3, true);
     QSignalSpy finished(&run, &ShredRun::finished);
     run.run();
@@ -200,11 +208,14 @@ void TestShredRun::listedFoldersGoOnlyWhenLeftEmpty()
     const QString checked = tree.writeFile(QStringLiteral("top/checked"), "x");
     tree.writeFile(QStringLiteral("top/unchecked"), "y");
     tree.makeDir(QStringLiteral("top/empty"));
-    ShredTarget top = ShredTarget::make(ShredTarget::Kind::ListedFolder, QFile::encodeName(tree.path(QStringLiteral("top"))),
-                                        identity(tree.path(QStringLiteral("top"))));
-    top.children << ShredTarget::make(ShredTarget::Kind::ListedFile, QFile::encodeName(checked), identity(checked), 1)
-                 << ShredTarget::make(ShredTarget::Kind::EmptyFolder, QFile::encodeName(tree.path(QStringLiteral("top/empty"))),
-                                      identity(tree.path(QStringLiteral("top/empty"))));
+    ShredTarget top = ShredTarget::make(ShredTarget::Kind::ListedFolder,
+        QFile::encodeName(tree.path(QStringLiteral("top"))),
+        identity(tree.path(QStringLiteral("top"))));
+    top.children << ShredTarget::make(
+        ShredTarget::Kind::ListedFile, QFile::encodeName(checked), identity(checked), 1)
+                 << ShredTarget::make(ShredTarget::Kind::EmptyFolder,
+                        QFile::encodeName(tree.path(QStringLiteral("top/empty"))),
+                        identity(tree.path(QStringLiteral("top/empty"))));
     ShredRun run(m_engine, {top}, 1, false);
     QSignalSpy finished(&run, &ShredRun::finished);
     run.run();
@@ -224,7 +235,8 @@ void TestShredRun::progressKeepsUpWhenFilesArePaced()
     constexpr int kFiles = 60;
     for (int i = 0; i < kFiles; ++i) {
         const QString file = tree.writeFile(QStringLiteral("f%1").arg(i), "secret");
-        targets << ShredTarget::make(ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
+        targets << ShredTarget::make(
+            ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
     }
     m_engine.setPerFileDelayMs(10);
     ShredRun run(m_engine, targets, 1, false);
@@ -234,7 +246,8 @@ void TestShredRun::progressKeepsUpWhenFilesArePaced()
     connect(&run, &ShredRun::fileStarted, this, [&] { writtenWhenStarted << written; });
     run.run();
     QCOMPARE(writtenWhenStarted.size(), kFiles);
-    QVERIFY2(writtenWhenStarted.at(kFiles * 2 / 3) > 0, "no byte written while two thirds of the files were started");
+    QVERIFY2(writtenWhenStarted.at(kFiles * 2 / 3) > 0,
+        "no byte written while two thirds of the files were started");
     QCOMPARE(written, quint64(kFiles) * 4096);
 }
 
@@ -245,17 +258,22 @@ void TestShredRun::stoppedRunStillRemovesTheFoldersItEmptied()
     for (const QString& name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
         const QString file = tree.writeFile(name + QStringLiteral("/file"), "secret");
         const QString folder = tree.path(name);
-        ShredTarget listed = ShredTarget::make(ShredTarget::Kind::ListedFolder, QFile::encodeName(folder), identity(folder));
+        ShredTarget listed = ShredTarget::make(
+            ShredTarget::Kind::ListedFolder, QFile::encodeName(folder), identity(folder));
         listed.fullyChecked = true;
-        listed.children << ShredTarget::make(ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
+        listed.children << ShredTarget::make(
+            ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
         targets << listed;
     }
     m_engine.setBatching(false); // one file at a time, so the stop falls between b and c
     ShredRun run(m_engine, targets, 1, false);
-    connect(&run, &ShredRun::fileFinished, &run, [&](const QString& path) {
-        if (path.endsWith(QStringLiteral("b/file")))
-            run.requestStop();
-    }, Qt::DirectConnection);
+    connect(
+        &run, &ShredRun::fileFinished, &run,
+        [&](const QString& path) {
+            if (path.endsWith(QStringLiteral("b/file")))
+                run.requestStop();
+        },
+        Qt::DirectConnection);
     QSignalSpy finished(&run, &ShredRun::finished);
     run.run();
     const ShredReport report = finished.first().first().value<ShredReport>();

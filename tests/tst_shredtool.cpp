@@ -145,7 +145,8 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
     row("only options", "--verbose --method 2", 2, "missing operand");
     row("unknown option", "--frobnicate FILE", 2, "unrecognized option '--frobnicate'");
     row("unknown short option", "-vx FILE", 2, "invalid option -- 'x'");
-    row("ambiguous prefix", "--ver FILE", 2, "option '--ver' is ambiguous; possibilities: '--verbose' '--verify' '--version'");
+    row("ambiguous prefix", "--ver FILE", 2,
+        "option '--ver' is ambiguous; possibilities: '--verbose' '--verify' '--version'");
     row("value to a flag", "--quiet=1 FILE", 2, "option '--quiet' doesn't allow an argument");
     row("method 0, separate word", "--method 0 FILE", 2, "invalid method '0'");
     row("empty method", "--method= FILE", 2, "invalid method ''");
@@ -153,13 +154,15 @@ void TestShredTool::usageHelpAndVersionEraseNothing_data()
     row("method without value", "FILE --method", 2, "option '--method' requires an argument");
     row("short method without value", "FILE -vm", 2, "option requires an argument -- 'm'");
     row("path taken as the method", "--method FILE", 2, "invalid method");
-    row("names with --files0-from", "--files0-from=- FILE", 2, "file operands cannot be combined with --files0-from");
+    row("names with --files0-from", "--files0-from=- FILE", 2,
+        "file operands cannot be combined with --files0-from");
     row("-h with a path", "FILE -h", 0, "Usage: corvane-shred [OPTION]... [--] PATH...");
     row("help", "--help", 0, "Exit status:");
     row("German help", "LC_ALL=de_DE.UTF-8 --help", 0, "Exit-Status:");
     row("French help", "LC_ALL=fr_FR.UTF-8 --help", 0, "Code de sortie\u00a0:");
     row("wipe with nothing to erase or wipe", "--wipe-free-space", 2, "missing operand");
-    row("version with a path", "--vers FILE", 0, "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
+    row("version with a path", "--vers FILE", 0,
+        "corvane-shred (Corvane) " CORVANE_VERSION "\nCopyright (C) ");
 }
 
 void TestShredTool::usageHelpAndVersionEraseNothing()
@@ -216,7 +219,8 @@ void TestShredTool::erasesTreesWithEachMethod()
     listed.removeLast();
     listed.sort();
     const QStringList verbose {u"erased 'single.txt'"_s, u"erased 'top/.hidden'"_s,
-        u"erased 'top/a.bin'"_s, u"erased 'top/sub/empty-file'"_s, u"erased 'top/sub/new'$'\\n''line é'"_s};
+        u"erased 'top/a.bin'"_s, u"erased 'top/sub/empty-file'"_s,
+        u"erased 'top/sub/new'$'\\n''line é'"_s};
     QCOMPARE(listed, args.contains(u"--verbose") ? verbose : QStringList());
 }
 
@@ -307,8 +311,10 @@ void TestShredTool::unwritableItemsOfAnotherUserAreKept()
         && TempTree::readFile(inLockedDir) == "root's data");
     QCOMPARE(TempTree::readFile(stranded), QByteArray("nobody's data"));
     QVERIFY(!TempTree::exists(mine));
-    for (const QString& line : QStringList {u"cannot erase '"_s + locked + u"': refused: it is not writable\n",
-             u"cannot erase '"_s + lockedDir + u"': refused: ", u"cannot erase '"_s + stranded + u"': not erased: "})
+    for (const QString& line :
+        QStringList {u"cannot erase '"_s + locked + u"': refused: it is not writable\n",
+            u"cannot erase '"_s + lockedDir + u"': refused: ",
+            u"cannot erase '"_s + stranded + u"': not erased: "})
         QVERIFY2(run.err.contains(u"corvane-shred: "_s + line), qPrintable(run.err));
     QCOMPARE(run.err.count(u'\n'), 3);
     QCOMPARE(summaryOf(run.out), (QList<int> {1, 0, 1, 4, 1, 2}));
@@ -329,8 +335,8 @@ void TestShredTool::readOnlyMountIsRefusedAndKept()
     LoopImage::unmountPath(target);
     VERIFY_RUN(run, 1);
     QCOMPARE(TempTree::readFile(file), QByteArray("read-only data"));
-    QVERIFY2(
-        run.err.contains(u"cannot erase '"_s + onMount + u"': refused: it is not writable"), qPrintable(run.err));
+    QVERIFY2(run.err.contains(u"cannot erase '"_s + onMount + u"': refused: it is not writable"),
+        qPrintable(run.err));
     QCOMPARE(summaryOf(run.out).value(5), 2);
 }
 
@@ -367,8 +373,8 @@ void TestShredTool::linksFifosAndHardLinks()
     QCOMPARE(TempTree::readFile(inner), QByteArray("inner data"));
     // Each kept name is reported once, with the reason.
     for (const QString& name : {hard, hardTop}) {
-        QVERIFY2(
-            run.err.contains(u"corvane-shred: cannot erase '"_s + name + u"': not erased: "), qPrintable(run.err));
+        QVERIFY2(run.err.contains(u"corvane-shred: cannot erase '"_s + name + u"': not erased: "),
+            qPrintable(run.err));
     }
     QVERIFY2(run.err.contains(u"hard links") && run.err.count(u'\n') == 2, qPrintable(run.err));
     // Other entries: four in sel, sel itself and the link and FIFO given at the top.
@@ -390,7 +396,10 @@ void TestShredTool::argumentsReachTheEngineAsBytes()
 
     QProcess shell;
     shell.setWorkingDirectory(tree.path());
-    shell.start(u"sh"_s, {u"-c"_s, u"exec \"$0\" --verbose -- -platform xcb -reverse -qmljsdebugger=port:1 \"$(printf 'bad\\377')\""_s, kTool});
+    shell.start(u"sh"_s,
+        {u"-c"_s,
+            u"exec \"$0\" --verbose -- -platform xcb -reverse -qmljsdebugger=port:1 \"$(printf 'bad\\377')\""_s,
+            kTool});
     QVERIFY(shell.waitForFinished(30000));
     QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
     for (const QString& name : named)
@@ -426,25 +435,34 @@ void TestShredTool::gnuManners_data()
     QTest::addColumn<QString>("err");
     QTest::addColumn<QStringList>("left");
     const QStringList all {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s, u"own"_s};
-    QTest::newRow("combined short options, quiet") << QStringList {u"-vqm3"_s, u"dir"_s} << false << QByteArray()
-        << 0 << u"erased 'dir/a'\n"_s << QString() << QStringList {u"odd\nname"_s, u"own"_s};
-    QTest::newRow("unique prefixes") << QStringList {u"--verb"_s, u"--meth=2"_s, u"--"_s, u"own"_s} << false
-        << QByteArray() << 0 << u"erased 'own'"_s << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
-    QTest::newRow("dry run touches nothing") << QStringList {u"--dry-run"_s, u"dir"_s, u"odd\nname"_s} << false
-        << QByteArray() << 0 << u"would erase 'odd'$'\\n''name'\n"_s << QString() << all;
-    QTest::newRow("names from standard input") << QStringList {u"-v"_s, u"--files0-from=-"_s} << false
-        << QByteArray("odd\nname\0dir/sub/b\0", 19) << 0 << u"erased 'odd'$'\\n''name'"_s << QString()
-        << QStringList {u"dir/a"_s, u"own"_s};
-    QTest::newRow("an empty name in the list") << QStringList {u"--files0-from=-"_s} << false
-        << QByteArray("own\0\0dir", 8) << 1 << QString() << u"'-':2: invalid zero-length file name"_s << all;
-    QTest::newRow("a path twice and inside itself") << QStringList {u"dir"_s, u"dir/"_s, u"dir/sub"_s} << false
-        << QByteArray() << 0 << u"; 3 of 3 paths removed;"_s << QString() << QStringList {u"odd\nname"_s, u"own"_s};
-    QTest::newRow("dot and dot-dot") << QStringList {u"."_s, u"dir/.."_s} << false << QByteArray() << 1
-        << QString() << u"refusing to remove '.' or '..' directory: skipping 'dir/..'"_s << all;
-    QTest::newRow("read-only file of one's own") << QStringList {u"own"_s} << true << QByteArray() << 1
-        << QString() << u"cannot erase 'own': refused: it is not writable"_s << all;
-    QTest::newRow("... with --force") << QStringList {u"-f"_s, u"own"_s} << true << QByteArray() << 0
-        << u"1 of 1 path removed"_s << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+    QTest::newRow("combined short options, quiet")
+        << QStringList {u"-vqm3"_s, u"dir"_s} << false << QByteArray() << 0 << u"erased 'dir/a'\n"_s
+        << QString() << QStringList {u"odd\nname"_s, u"own"_s};
+    QTest::newRow("unique prefixes") << QStringList {u"--verb"_s, u"--meth=2"_s, u"--"_s, u"own"_s}
+                                     << false << QByteArray() << 0 << u"erased 'own'"_s << QString()
+                                     << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
+    QTest::newRow("dry run touches nothing")
+        << QStringList {u"--dry-run"_s, u"dir"_s, u"odd\nname"_s} << false << QByteArray() << 0
+        << u"would erase 'odd'$'\\n''name'\n"_s << QString() << all;
+    QTest::newRow("names from standard input")
+        << QStringList {u"-v"_s, u"--files0-from=-"_s} << false
+        << QByteArray("odd\nname\0dir/sub/b\0", 19) << 0 << u"erased 'odd'$'\\n''name'"_s
+        << QString() << QStringList {u"dir/a"_s, u"own"_s};
+    QTest::newRow("an empty name in the list")
+        << QStringList {u"--files0-from=-"_s} << false << QByteArray("own\0\0dir", 8) << 1
+        << QString() << u"'-':2: invalid zero-length file name"_s << all;
+    QTest::newRow("a path twice and inside itself")
+        << QStringList {u"dir"_s, u"dir/"_s, u"dir/sub"_s} << false << QByteArray() << 0
+        << u"; 3 of 3 paths removed;"_s << QString() << QStringList {u"odd\nname"_s, u"own"_s};
+    QTest::newRow("dot and dot-dot")
+        << QStringList {u"."_s, u"dir/.."_s} << false << QByteArray() << 1 << QString()
+        << u"refusing to remove '.' or '..' directory: skipping 'dir/..'"_s << all;
+    QTest::newRow("read-only file of one's own")
+        << QStringList {u"own"_s} << true << QByteArray() << 1 << QString()
+        << u"cannot erase 'own': refused: it is not writable"_s << all;
+    QTest::newRow("... with --force")
+        << QStringList {u"-f"_s, u"own"_s} << true << QByteArray() << 0 << u"1 of 1 path removed"_s
+        << QString() << QStringList {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s};
     // The system's reason, in its own words, when the item cannot even be looked at.
     QTest::newRow("a name that is not there")
         << QStringList {u"gone"_s, u"own"_s} << false << QByteArray() << 1
@@ -484,7 +502,8 @@ void TestShredTool::gnuManners()
     const QStringList all {u"dir/a"_s, u"dir/sub/b"_s, u"odd\nname"_s, u"own"_s};
     for (const QString& name : all)
         tree.writeFile(name, "data");
-    QVERIFY(setOwnerAndMode(tree.path(), 65534, 0755) && setOwnerAndMode(tree.path(u"own"_s), 65534, 0400));
+    QVERIFY(setOwnerAndMode(tree.path(), 65534, 0755)
+        && setOwnerAndMode(tree.path(u"own"_s), 65534, 0400));
     tree.writeFile(u"sealed/inner"_s, "root's");
     QVERIFY(setOwnerAndMode(tree.path(u"sealed"_s), 0, 0700));
     const ToolRun run = runTool(args, unprivileged, tree.path(), input);
@@ -505,7 +524,9 @@ void TestShredTool::namesQuotedAsCoreutilsDo_data()
         const QByteArray utf8 = locale.toUtf8();
         QTest::addRow("%s, UTF-8 accent", utf8.constData()) << locale << QByteArray("caf\xc3\xa9");
         QTest::addRow("%s, only an accent", utf8.constData()) << locale << QByteArray("\xc3\xa9");
-        QTest::addRow("%s, not UTF-8", utf8.constData()) << locale << QByteArray("\xff" "bad");
+        QTest::addRow("%s, not UTF-8", utf8.constData()) << locale
+                                                         << QByteArray("\xff"
+                                                                       "bad");
         QTest::addRow("%s, newline and quote", utf8.constData())
             << locale << QByteArray("it's\nnew");
     }
@@ -653,16 +674,19 @@ void TestShredTool::signalStopsAndKeepsTheFileInProgress()
                 return false;
             const QByteArray text = file.readAll();
             const qsizetype at = text.indexOf("wchar: ");
-            return at >= 0 && text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong() > (8 << 20);
+            return at >= 0
+                && text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong() > (8 << 20);
         }(),
         20000);
     ::kill(pid_t(tool.processId()), signal);
     QVERIFY(tool.waitForFinished(30000));
     const QString err = QString::fromUtf8(tool.readAllStandardError());
-    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode, qPrintable(err));
+    QVERIFY2(
+        tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode, qPrintable(err));
     QVERIFY(TempTree::exists(big)); // half overwritten: kept, never unlinked
     QCOMPARE(TempTree::readFile(later), QByteArray("not reached"));
-    QVERIFY2(err.contains(u"stopped while overwriting '"_s + big + u"'; it was kept"), qPrintable(err));
+    QVERIFY2(
+        err.contains(u"stopped while overwriting '"_s + big + u"'; it was kept"), qPrintable(err));
     QVERIFY(!summaryOf(QString::fromUtf8(tool.readAllStandardOutput())).isEmpty());
 }
 

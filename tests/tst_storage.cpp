@@ -50,9 +50,8 @@ struct Case
 QString names(const QList<StorageReason>& reasons)
 {
     static const char* const kNames[]
-        = {"CopyOnWrite",   "SharedExtents",   "DataJournal", "InlineData",
-           "LogStructured", "RemoteOrLayered", "BackingFile", "FlashStorage",
-           "MemoryOnly",    "EncryptedDevice"};
+        = {"CopyOnWrite", "SharedExtents", "DataJournal", "InlineData", "LogStructured",
+            "RemoteOrLayered", "BackingFile", "FlashStorage", "MemoryOnly", "EncryptedDevice"};
     QStringList result;
     for (StorageReason reason : reasons)
         result << QString::fromLatin1(kNames[int(reason)]);
@@ -95,63 +94,67 @@ void TestStorage::verdictOnRealFileSystem_data()
     QTest::addColumn<Case>("c");
     // A copy-on-write overwrite goes to new blocks, so the secret is expected to stay.
     QTest::newRow("btrfs, ordinary file")
-        << Case{.fs = "btrfs", .warnings = "CopyOnWrite", .secretLeft = 1};
-    QTest::newRow("btrfs, No_COW file, non-rotational") << Case{.fs = "btrfs",
-                                                                .attribute = "+C",
-                                                                .rotational = false,
-                                                                .notes = "FlashStorage",
-                                                                .secretLeft = 0};
+        << Case {.fs = "btrfs", .warnings = "CopyOnWrite", .secretLeft = 1};
+    QTest::newRow("btrfs, No_COW file, non-rotational") << Case {.fs = "btrfs",
+        .attribute = "+C",
+        .rotational = false,
+        .notes = "FlashStorage",
+        .secretLeft = 0};
     // btrfs keeps a small file inside its metadata, though not one with No_COW.
     QTest::newRow("btrfs, small file kept in metadata")
-        << Case{.fs = "btrfs", .size = 60, .warnings = "CopyOnWrite InlineData"};
-    QTest::newRow("btrfs, link judged by its folder") << Case{
-        .fs = "btrfs", .attribute = "+C", .setup = "ln -s secret link", .assessed = "link",
+        << Case {.fs = "btrfs", .size = 60, .warnings = "CopyOnWrite InlineData"};
+    QTest::newRow("btrfs, link judged by its folder") << Case {.fs = "btrfs",
+        .attribute = "+C",
+        .setup = "ln -s secret link",
+        .assessed = "link",
         .warnings = "CopyOnWrite"};
     // Opened for writing alone, the file's own flags still count.
     QTest::newRow("btrfs, No_COW file only writable by the user")
-        << Case{.fs = "btrfs", .attribute = "+C", .mode = 0222};
-    QTest::newRow("xfs, file with a reflinked copy")
-        << Case{.fs = "xfs", .setup = "cp --reflink=always secret copy",
-                .warnings = "SharedExtents"};
+        << Case {.fs = "btrfs", .attribute = "+C", .mode = 0222};
+    QTest::newRow("xfs, file with a reflinked copy") << Case {
+        .fs = "xfs", .setup = "cp --reflink=always secret copy", .warnings = "SharedExtents"};
     // 41 extents apart, only the last shared: found only if reading goes on past the first slice.
-    QTest::newRow("xfs, fragmented file sharing its last extent") << Case{
-        .fs = "xfs", .size = 4096,
+    QTest::newRow("xfs, fragmented file sharing its last extent") << Case {.fs = "xfs",
+        .size = 4096,
         .setup = "for i in $(seq 2 2 80); do dd if=secret of=secret bs=4k count=1 seek=$i "
                  "conv=notrunc status=none; done; head -c 4096 secret >donor; "
                  "xfs_io -c 'reflink donor 0 327680 4096' secret",
         .warnings = "SharedExtents"};
-    QTest::newRow("xfs, plain file") << Case{.fs = "xfs"};
+    QTest::newRow("xfs, plain file") << Case {.fs = "xfs"};
     QTest::newRow("ext4, data=journal")
-        << Case{.mountOptions = "data=journal", .warnings = "DataJournal"};
+        << Case {.mountOptions = "data=journal", .warnings = "DataJournal"};
     // The mount table shows only what differs from the superblock's defaults.
     QTest::newRow("ext4 journalling data by the superblock's default")
-        << Case{.tune = "-o journal_data", .warnings = "DataJournal", .secretLeft = 1};
+        << Case {.tune = "-o journal_data", .warnings = "DataJournal", .secretLeft = 1};
     QTest::newRow("ext4, data=journal, no /proc/fs/ext4: read from the mount table")
-        << Case{.mountOptions = "data=journal", .withoutProcFs = true, .warnings = "DataJournal"};
+        << Case {.mountOptions = "data=journal", .withoutProcFs = true, .warnings = "DataJournal"};
     QTest::newRow("ext4, data=journal, FIFO judged by its folder without blocking")
-        << Case{.mountOptions = "data=journal", .setup = "mkfifo fifo", .assessed = "fifo",
-                .warnings = "DataJournal"};
+        << Case {.mountOptions = "data=journal",
+               .setup = "mkfifo fifo",
+               .assessed = "fifo",
+               .warnings = "DataJournal"};
     QTest::newRow("ext4, inline data")
-        << Case{.mkfsOptions = "-O inline_data", .size = 60, .warnings = "InlineData"};
+        << Case {.mkfsOptions = "-O inline_data", .size = 60, .warnings = "InlineData"};
     // Kept in its inode and committed, then grown out of it: the journal keeps the first copy.
     QTest::newRow("ext4 with inline_data, file grown out of its inode")
-        << Case{.mkfsOptions = "-O inline_data", .size = 60,
-                .setup = "sync; head -c 65536 /dev/zero >>secret", .warnings = "InlineData",
-                .secretLeft = 1};
-    QTest::newRow("ext4 with inline_data, large file, unprivileged user")
-        << Case{.mkfsOptions = "-O inline_data", .ioctlOnly = true,
-                .warnings = "InlineData", .mode = 0666};
-    QTest::newRow("ext4, rotational") << Case{};
-    QTest::newRow("ext4, non-rotational") << Case{.rotational = false, .notes = "FlashStorage"};
+        << Case {.mkfsOptions = "-O inline_data",
+               .size = 60,
+               .setup = "sync; head -c 65536 /dev/zero >>secret",
+               .warnings = "InlineData",
+               .secretLeft = 1};
+    QTest::newRow("ext4 with inline_data, large file, unprivileged user") << Case {
+        .mkfsOptions = "-O inline_data", .ioctlOnly = true, .warnings = "InlineData", .mode = 0666};
+    QTest::newRow("ext4, rotational") << Case {};
+    QTest::newRow("ext4, non-rotational") << Case {.rotational = false, .notes = "FlashStorage"};
     QTest::newRow("ext4 in a file on a non-rotational loop")
-        << Case{.below = "ext4", .belowRotational = false, .notes = "FlashStorage"};
+        << Case {.below = "ext4", .belowRotational = false, .notes = "FlashStorage"};
     QTest::newRow("ext4 in an ordinary file on btrfs")
-        << Case{.below = "btrfs", .warnings = "BackingFile", .secretLeft = 1};
+        << Case {.below = "btrfs", .warnings = "BackingFile", .secretLeft = 1};
     QTest::newRow("ext4 in a No_COW file on btrfs")
-        << Case{.below = "btrfs", .belowAttribute = "+C", .secretLeft = 0};
+        << Case {.below = "btrfs", .belowAttribute = "+C", .secretLeft = 0};
     QTest::newRow("ext4 in a file on ext4 in an ordinary file on btrfs")
-        << Case{.below = "btrfs ext4", .warnings = "BackingFile", .secretLeft = 1};
-    QTest::newRow("tmpfs") << Case{.fs = "tmpfs", .notes = "MemoryOnly"};
+        << Case {.below = "btrfs ext4", .warnings = "BackingFile", .secretLeft = 1};
+    QTest::newRow("tmpfs") << Case {.fs = "tmpfs", .notes = "MemoryOnly"};
 }
 
 void TestStorage::verdictOnRealFileSystem()
@@ -159,7 +162,7 @@ void TestStorage::verdictOnRealFileSystem()
     QFETCH(Case, c);
     const QString fsType = QString::fromLatin1(c.fs);
     const QStringList below = QString::fromLatin1(c.below).split(u' ', Qt::SkipEmptyParts);
-    for (const QString& type : below + QStringList{fsType}) {
+    for (const QString& type : below + QStringList {fsType}) {
         if (const QString missing = LoopImage::unavailable(type); !missing.isEmpty())
             QSKIP(qPrintable(missing));
     }
@@ -168,30 +171,32 @@ void TestStorage::verdictOnRealFileSystem()
         QSKIP("a user reads the superblock by an ioctl of Linux 6.18");
     QString error;
     std::vector<std::unique_ptr<LoopImage>> layers;
-    const auto innermostFirst = qScopeGuard([&] { while (!layers.empty()) layers.pop_back(); });
+    const auto innermostFirst = qScopeGuard([&] {
+        while (!layers.empty())
+            layers.pop_back();
+    });
     QString parent = m_store->mountPoint();
     for (const QString& type : below) {
         // No discard: btrfs turns it on by itself on an image kept in memory, and it would punch
         // the freed blocks out of the image at a moment of its own choosing.
         layers.push_back(std::make_unique<LoopImage>(type == QStringLiteral("btrfs") ? 256 : 128,
-                                                     type, QStringLiteral("nodiscard"),
-                                                     QStringList(), parent));
+            type, QStringLiteral("nodiscard"), QStringList(), parent));
         LoopImage& layer = *layers.back();
         QVERIFY2(layer.isMounted(), qPrintable(layer.error()));
         QVERIFY2(layer.setRotational(c.belowRotational, &error), qPrintable(error));
         parent = layer.mountPoint();
-        const QStringList chattr{QString::fromLatin1(c.belowAttribute), parent};
+        const QStringList chattr {QString::fromLatin1(c.belowAttribute), parent};
         QVERIFY2(!*c.belowAttribute || LoopImage::run(QStringLiteral("chattr"), chattr, &error),
-                 qPrintable(error));
+            qPrintable(error));
     }
     LoopImage image(imageSizeMiB(fsType), fsType, QString::fromLatin1(c.mountOptions),
-                    QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent);
+        QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent);
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     if (*c.tune) {
         const QStringList tune = QString::fromLatin1(c.tune).split(u' ') << image.imagePath();
         QVERIFY2(image.unmount() && LoopImage::run(QStringLiteral("tune2fs"), tune, &error)
-                     && image.mount(),
-                 qPrintable(error + image.error()));
+                && image.mount(),
+            qPrintable(error + image.error()));
     }
     if (fsType != QStringLiteral("tmpfs"))
         QVERIFY2(image.setRotational(c.rotational, &error), qPrintable(error));
@@ -202,17 +207,17 @@ void TestStorage::verdictOnRealFileSystem()
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
     if (*c.attribute) {
-        QVERIFY2(LoopImage::run(QStringLiteral("chattr"),
-                                {QString::fromLatin1(c.attribute), file}, &error),
-                 qPrintable(error));
+        QVERIFY2(LoopImage::run(
+                     QStringLiteral("chattr"), {QString::fromLatin1(c.attribute), file}, &error),
+            qPrintable(error));
     }
     QCOMPARE(out.write(marker.repeated(c.size / marker.size() + 1).left(c.size)), c.size);
     out.close();
     if (*c.setup) {
         const QString command = QStringLiteral("cd \"$0\" && ") + QString::fromLatin1(c.setup);
         QVERIFY2(LoopImage::run(QStringLiteral("sh"),
-                                {QStringLiteral("-c"), command, image.mountPoint()}, &error),
-                 qPrintable(error));
+                     {QStringLiteral("-c"), command, image.mountPoint()}, &error),
+            qPrintable(error));
     }
     // Extents are only known once written back; until then the file's blocks are delayed.
     ::sync();
@@ -224,7 +229,7 @@ void TestStorage::verdictOnRealFileSystem()
         StorageAssessment result;
         if (c.withoutProcFs)
             result.setSystemRoots(QStringLiteral("/sys"), QStringLiteral("/proc/self/mountinfo"),
-                                  m_store->mountPoint() + QStringLiteral("/none"));
+                m_store->mountPoint() + QStringLiteral("/none"));
         return result;
     };
     const auto check = [&] {
@@ -240,8 +245,8 @@ void TestStorage::verdictOnRealFileSystem()
         struct statx sx;
         const bool listedAlike = c.assessed != QByteArrayView("secret")
             || (::statx(AT_FDCWD, path.constData(), 0, STATX_MNT_ID, &sx) == 0
-                && listing.assessListedFile(path, makedev(sx.stx_dev_major, sx.stx_dev_minor),
-                                            sx.stx_mnt_id)
+                && listing.assessListedFile(
+                       path, makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_mnt_id)
                     == verdict);
         return int(seen != expected) + 2 * int(!listedAlike);
     };

@@ -45,12 +45,15 @@ QStringList snapshot(const QString& root)
         QDirIterator::Subdirectories);
     while (walk.hasNext()) {
         const QString path = walk.next();
-        struct stat st {};
+        struct stat st
+        {
+        };
         ::lstat(QFile::encodeName(path).constData(), &st);
         QString line = QString::number(st.st_mode, 8) + u' ' + QDir(root).relativeFilePath(path);
         if (S_ISLNK(st.st_mode)) {
             char target[4096] = {};
-            const ssize_t length = ::readlink(QFile::encodeName(path).constData(), target, sizeof target - 1);
+            const ssize_t length
+                = ::readlink(QFile::encodeName(path).constData(), target, sizeof target - 1);
             line += u" -> " + QString::fromLocal8Bit(target, qMax<ssize_t>(0, length));
         } else if (S_ISREG(st.st_mode)) {
             line += u": " + QString::fromUtf8(TempTree::readFile(path));
@@ -138,12 +141,13 @@ void TestUpdater::init()
         "<key>CFBundleShortVersionString</key><string>0.1</string>"
         "<key>CFBundleVersion</key><string>0.1.0</string>"
         "<key>SUFeedURL</key><string>"
-            + m_server->url(u"/feed.xml"_s).toEncoded() + "</string>"
-            "<key>SUPublicEDKey</key><string>" + m_key.publicKey.toBase64()
-            + "</string></dict></plist>\n");
+            + m_server->url(u"/feed.xml"_s).toEncoded()
+            + "</string>"
+              "<key>SUPublicEDKey</key><string>"
+            + m_key.publicKey.toBase64() + "</string></dict></plist>\n");
     m_bundle = std::make_unique<Bundle>(m_tree->path(u"bundle"_s));
-    QFile::setPermissions(m_tree->writeFile(u"it's a \"$HOME\" `id` prefix/bin/corvane"_s,
-                              "#!/bin/sh\necho old\n"),
+    QFile::setPermissions(
+        m_tree->writeFile(u"it's a \"$HOME\" `id` prefix/bin/corvane"_s, "#!/bin/sh\necho old\n"),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_tree->writeFile(u"it's a \"$HOME\" `id` prefix/bin/corvane-shred"_s, "old shred");
     m_tree->writeFile(u"it's a \"$HOME\" `id` prefix/share/doc/corvane/README"_s, "old readme");
@@ -194,22 +198,31 @@ QByteArray TestUpdater::archive(const QString& kind) const
     return kind == u"truncated" ? bytes.left(bytes.size() / 2) : bytes;
 }
 
-void TestUpdater::publish(
-    const QByteArray& archive, const QString& version, qint64 lengthDelta, bool badSignature, qint64 stallAfter)
+void TestUpdater::publish(const QByteArray& archive, const QString& version, qint64 lengthDelta,
+    bool badSignature, qint64 stallAfter)
 {
     const QByteArray signature = badSignature
         ? UpdateSignature::sign(archive, UpdateSignature::generateKeyPair().secretKey)
         : UpdateSignature::sign(archive, m_key.secretKey);
     // Another namespace prefix than the usual one: elements are matched by the namespace URI.
-    const QByteArray feed = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-        "<rss version=\"2.0\" xmlns:sp=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
-        "<channel><title>Corvane</title><item><title>Corvane " + version.toUtf8() + "</title>"
-        "<sp:version>" + version.toUtf8() + "</sp:version>"
-        "<sp:shortVersionString>" + version.toUtf8() + "</sp:shortVersionString>"
-        "<description><![CDATA[<ul><li>Faster</li></ul>]]></description>"
-        "<enclosure url=\"/update.tar.xz\" length=\"" + QByteArray::number(archive.size() + lengthDelta)
-        + "\" type=\"application/x-xz\" sp:edSignature=\"" + signature.toBase64() + "\"/>"
-        "</item></channel></rss>\n";
+    const QByteArray feed
+        = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+          "<rss version=\"2.0\" xmlns:sp=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
+          "<channel><title>Corvane</title><item><title>Corvane "
+        + version.toUtf8()
+        + "</title>"
+          "<sp:version>"
+        + version.toUtf8()
+        + "</sp:version>"
+          "<sp:shortVersionString>"
+        + version.toUtf8()
+        + "</sp:shortVersionString>"
+          "<description><![CDATA[<ul><li>Faster</li></ul>]]></description>"
+          "<enclosure url=\"/update.tar.xz\" length=\""
+        + QByteArray::number(archive.size() + lengthDelta)
+        + "\" type=\"application/x-xz\" sp:edSignature=\"" + signature.toBase64()
+        + "\"/>"
+          "</item></channel></rss>\n";
     m_server->setRoute("/feed.xml", feed);
     m_server->setRoute("/update.tar.xz", archive, 200, stallAfter);
 }
@@ -264,15 +277,20 @@ void TestUpdater::versionsCompareByComponent()
 void TestUpdater::feedOffersTheNewestSignedItemAboveTheRunningOne()
 {
     const QByteArray signature = QByteArray(64, 'S').toBase64();
-    const auto item = [&](const char* version, const char* url, bool signedItem = true) -> QByteArray {
-        return QByteArray("<item><sparkle:version>") + version + "</sparkle:version><enclosure url=\""
-            + url + "\" length=\"10\" " + (signedItem ? QByteArray("sparkle:edSignature=\"" + signature + "\"") : QByteArray())
+    const auto item
+        = [&](const char* version, const char* url, bool signedItem = true) -> QByteArray {
+        return QByteArray("<item><sparkle:version>") + version
+            + "</sparkle:version><enclosure url=\"" + url + "\" length=\"10\" "
+            + (signedItem ? QByteArray("sparkle:edSignature=\"" + signature + "\"") : QByteArray())
             + "/></item>";
     };
-    const QByteArray feed = "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\""
-        " xmlns:other=\"urn:other\"><channel>" + item("0.9", "old.tar.xz") + item("1.10", "b/new.tar.xz")
-        + item("1.9", "mid.tar.xz") + item("2.0", "unsigned.tar.xz", false)
-        + "<item><other:version>3.0</other:version><enclosure url=\"x\" length=\"1\" sparkle:edSignature=\""
+    const QByteArray feed
+        = "<rss xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\""
+          " xmlns:other=\"urn:other\"><channel>"
+        + item("0.9", "old.tar.xz") + item("1.10", "b/new.tar.xz") + item("1.9", "mid.tar.xz")
+        + item("2.0", "unsigned.tar.xz", false)
+        + "<item><other:version>3.0</other:version><enclosure url=\"x\" length=\"1\" "
+          "sparkle:edSignature=\""
         + signature + "\"/></item></channel></rss>";
     QList<AppcastItem> items;
     QVERIFY(!Appcast::parse(feed, QUrl(u"https://updates.example/a/feed.xml"_s), &items));
@@ -293,12 +311,12 @@ void TestUpdater::refusedUpdateChangesNothing_data()
     QTest::addColumn<qint64>("stallAfter");
     QTest::addColumn<int>("expected");
     using K = UpdateError::Kind;
-    const auto row = [](const char* name, const char* kind, K expected,
-                         const char* version = "0.2.0", qint64 lengthDelta = 0,
-                         bool badSignature = false, qint64 stallAfter = -1) {
-        QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(version)
-                            << lengthDelta << badSignature << stallAfter << int(expected);
-    };
+    const auto row
+        = [](const char* name, const char* kind, K expected, const char* version = "0.2.0",
+              qint64 lengthDelta = 0, bool badSignature = false, qint64 stallAfter = -1) {
+              QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(version)
+                                  << lengthDelta << badSignature << stallAfter << int(expected);
+          };
     row("bad signature", "good", K::BadSignature, "0.2.0", 0, true);
     row("longer than announced", "good", K::LengthMismatch, "0.2.0", -10);
     row("shorter than announced", "good", K::LengthMismatch, "0.2.0", 10);
@@ -322,8 +340,8 @@ void TestUpdater::refusedUpdateChangesNothing_data()
     row("no version file", "no version file", K::VersionMismatch);
     row("version file is a link", "version file is a link", K::VersionMismatch);
     // The feed never offers the running version; the session refuses it all the same.
-    row("the running version, fetched by hand", "holds 0.1.0, fetched by hand",
-        K::VersionMismatch, "0.1.0");
+    row("the running version, fetched by hand", "holds 0.1.0, fetched by hand", K::VersionMismatch,
+        "0.1.0");
 }
 
 void TestUpdater::refusedUpdateChangesNothing()
@@ -375,7 +393,8 @@ void TestUpdater::refusedUpdateChangesNothing()
     QCOMPARE(snapshot(prefix()), m_installed);
     QCOMPARE(snapshot(outside()), QStringList());
     // Nothing of the refused download is kept.
-    QCOMPARE(QDir(m_tree->path(u"cache/corvane"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+    QCOMPARE(
+        QDir(m_tree->path(u"cache/corvane"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
         QStringList());
 }
 
@@ -423,7 +442,8 @@ void TestUpdater::interruptedSwapIsCompletedAtNextStart()
     QVERIFY(!installer.finishInterruptedInstall());
     QCOMPARE(TempTree::readFile(prefix() + u"/bin/corvane"_s), newProgram);
     QCOMPARE(TempTree::readFile(prefix() + u"/bin/corvane-shred"_s), QByteArray("new shred"));
-    QCOMPARE(TempTree::readFile(prefix() + u"/share/doc/corvane/README"_s), QByteArray("old readme"));
+    QCOMPARE(
+        TempTree::readFile(prefix() + u"/share/doc/corvane/README"_s), QByteArray("old readme"));
     for (const QString& line : snapshot(prefix()))
         QVERIFY2(!line.contains(u".corvane-"_s), qPrintable(line));
     // A journal line that climbs out of the prefix is not followed.
@@ -476,8 +496,8 @@ void TestUpdater::systemPrefixDownloadsNothing()
 
     updater->checkForUpdates(nullptr);
     UpdateWindow* window = updater->updateWindow();
-    QTRY_COMPARE(window->message()->text(),
-        localizedFormat(u"IDS_KQ_514"_s, {u"0.2.0"_s, u"0.1"_s}));
+    QTRY_COMPARE(
+        window->message()->text(), localizedFormat(u"IDS_KQ_514"_s, {u"0.2.0"_s, u"0.1"_s}));
     QVERIFY(window->isVisible());
     QCOMPARE(window->primaryButton()->text(), localizedText(u"IDS_KQ_12"_s));
     QVERIFY(window->secondaryButton()->isHidden());
@@ -491,15 +511,16 @@ void TestUpdater::modeZeroAsksAndNeverQuits()
     auto delegate = launchReturningUser(0);
     QCOMPARE(delegate->scheduledUpdateCall(), AppDelegate::UpdateCall::CheckForUpdate);
     delegate->checkForUpdate();
-    QTRY_VERIFY(delegate->updater()->updateWindow() && delegate->updater()->updateWindow()->isVisible());
+    QTRY_VERIFY(
+        delegate->updater()->updateWindow() && delegate->updater()->updateWindow()->isVisible());
     UpdateWindow* window = delegate->updater()->updateWindow();
     QCOMPARE(window->primaryButton()->text(), localizedText(u"IDS_KQ_506"_s));
     QVERIFY(window->releaseNotes()->toPlainText().contains(u"Faster"_s));
     QVERIFY(!delegate->updater()->delegate());
 
     window->primaryButton()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(window->heading()->text(),
-        localizedFormat(u"IDS_KQ_510"_s, u"0.2.0"_s), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        window->heading()->text(), localizedFormat(u"IDS_KQ_510"_s, u"0.2.0"_s), 10000);
     QVERIFY(delegate->updater()->hasStagedUpdate());
     QTest::qWait(300);
     QVERIFY(!delegate->terminateTimer()->isActive());
@@ -529,7 +550,9 @@ void TestUpdater::automaticUpdateInstallsOnQuitAndRestarts()
     const QString root = prefix();
     QCOMPARE(TempTree::readFile(root + u"/bin/corvane"_s), newProgram);
     QCOMPARE(TempTree::readFile(root + u"/bin/corvane-shred"_s), QByteArray("new shred"));
-    struct stat st {};
+    struct stat st
+    {
+    };
     QCOMPARE(::stat(QFile::encodeName(root + u"/bin/corvane-shred"_s).constData(), &st), 0);
     QCOMPARE(st.st_mode & 07777, mode_t(0755)); // no set-user-ID from an archive
     QCOMPARE(TempTree::readFile(root + u"/share/doc/corvane/LATEST"_s), QByteArray("new readme"));

@@ -28,7 +28,8 @@ namespace {
 
 const QString kKey = u"K3y-0f-ten"_s;
 
-template <typename T = QWidget> T* child(const QObject* parent, const char* name)
+template<typename T = QWidget>
+T* child(const QObject* parent, const char* name)
 {
     return parent->findChild<T*>(QLatin1StringView(name));
 }

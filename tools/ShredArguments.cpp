@@ -10,9 +10,15 @@
 namespace {
 
 constexpr OptionGrammar::Option kOptions[] = {
-    {"dry-run", 0, false}, {"files0-from", 0, true}, {"force", 'f', false},
-    {"help", 'h', false},  {"method", 'm', true},    {"quiet", 'q', false},
-    {"verbose", 'v', false}, {"verify", 0, false},   {"version", 0, false},
+    {"dry-run", 0, false},
+    {"files0-from", 0, true},
+    {"force", 'f', false},
+    {"help", 'h', false},
+    {"method", 'm', true},
+    {"quiet", 'q', false},
+    {"verbose", 'v', false},
+    {"verify", 0, false},
+    {"version", 0, false},
     {"wipe-free-space", 0, true, true},
 };
 
@@ -69,7 +75,8 @@ bool ShredArguments::readFiles0(FILE* stream)
     while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
         all.append(buffer, qsizetype(n));
     if (std::ferror(stream)) {
-        error = "cannot read file names from " + ShellQuote::quoted(files0From) + ": " + std::strerror(errno);
+        error = "cannot read file names from " + ShellQuote::quoted(files0From) + ": "
+            + std::strerror(errno);
         return false;
     }
     if (all.endsWith('\0'))

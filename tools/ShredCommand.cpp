@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShredCommand.h"
 
-#include "ErasureTexts.h"
 #include "DirectoryHandle.h"
+#include "ErasureTexts.h"
 #include "FreeSpaceCommand.h"
 #include "FreeSpaceWipeRecord.h"
 #include "FreeSpaceWipeTexts.h"
+#include "LanguageTable.h"
+#include "PathChecks.h"
 #include "PathText.h"
 #include "ShellQuote.h"
 #include "ShredArguments.h"
-#include "StorageAssessment.h"
-#include "LanguageTable.h"
-#include "PathChecks.h"
 #include "ShredRun.h"
 #include "SizeText.h"
+#include "StorageAssessment.h"
 #include "ZPHShred.h"
 
 #include <QDir>
@@ -27,13 +27,12 @@
 #include <unistd.h>
 #include <utility>
 
-std::atomic<int> ShredCommand::s_stopSignal{0};
+std::atomic<int> ShredCommand::s_stopSignal {0};
 
 namespace {
 
 const QByteArray kProgramName = QByteArrayLiteral("corvane-shred");
-const QByteArray kShortUsage
-    = QByteArrayLiteral("Usage: corvane-shred [OPTION]... [--] PATH...");
+const QByteArray kShortUsage = QByteArrayLiteral("Usage: corvane-shred [OPTION]... [--] PATH...");
 // Back to the start of the line and erase it, so a progress line is redrawn in place.
 const QByteArray kClearLine = QByteArrayLiteral("\r\033[K");
 // A remaining-time estimate needs this much rate behind it.
@@ -91,7 +90,6 @@ int terminalWidth(int fd)
         return size.ws_col;
     return 80;
 }
-
 
 } // namespace
 
@@ -160,10 +158,11 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     m_engine.setForceWritable(args.force);
     m_pathCount = int(args.paths.size());
     if (!m_dryRun && FreeSpaceWipeRecord::removeLeftovers() > 0)
-        writeLine(m_err, kProgramName + ": note: removed the fill left by an interrupted free-space wipe");
+        writeLine(m_err,
+            kProgramName + ": note: removed the fill left by an interrupted free-space wipe");
     if (args.wipeFreeSpace && !m_dryRun) {
         m_freeSpace = std::make_unique<FreeSpaceCommand>(m_engine.stopFlag(), m_out, m_err,
-                                                         [this](FILE* stream, const QByteArray& line) { writeLine(stream, line); });
+            [this](FILE* stream, const QByteArray& line) { writeLine(stream, line); });
         if (!args.wipeFolder.isEmpty())
             m_freeSpace->addFolder(args.wipeFolder);
     }
@@ -185,7 +184,8 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
             struct stat st;
             return ::lstat(path.constData(), &st) != 0 && errno == ENOENT
                 && std::any_of(done.cbegin(), done.cend(), [&](const QByteArray& earlier) {
-                       return absolute == earlier || absolute.startsWith(PathText::join(earlier, QByteArray()));
+                       return absolute == earlier
+                           || absolute.startsWith(PathText::join(earlier, QByteArray()));
                    });
         };
         struct stat st;
@@ -227,7 +227,8 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
         // one sync per pass for all of them rather than one per file.
         if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
             && quint64(st.st_size) <= ZPHShred::kBatchFileBytes) {
-            m_queued.append({path, absolute, quint64(st.st_dev), quint64(st.st_ino), quint64(st.st_size)});
+            m_queued.append(
+                {path, absolute, quint64(st.st_dev), quint64(st.st_ino), quint64(st.st_size)});
             continue;
         }
         eraseQueuedFiles(done);
@@ -254,7 +255,7 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
     }
     const bool allRemoved = m_dryRun ? m_totals.refused == 0 : m_totals.pathsRemoved == m_pathCount;
     const bool written = ((m_quiet && allRemoved && !s_stopSignal) || m_pathCount == 0
-                          || writeOut(summary() + '\n'))
+                             || writeOut(summary() + '\n'))
         && !m_outputFailed;
     if (const int signal = s_stopSignal)
         return 128 + signal;
@@ -265,11 +266,12 @@ int ShredCommand::run(const QList<QByteArray>& arguments)
 
 QByteArray ShredCommand::versionText()
 {
-    return kProgramName + " (Corvane) " CORVANE_VERSION "\n"
-           "Copyright (C) 2026 The Corvane developers.\n"
-           "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
-           "This is free software: you are free to change and redistribute it.\n"
-           "There is NO WARRANTY, to the extent permitted by law.\n";
+    return kProgramName
+        + " (Corvane) " CORVANE_VERSION "\n"
+          "Copyright (C) 2026 The Corvane developers.\n"
+          "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+          "This is free software: you are free to change and redistribute it.\n"
+          "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 bool ShredCommand::writeOut(const QByteArray& text)
@@ -279,7 +281,8 @@ bool ShredCommand::writeOut(const QByteArray& text)
     if (m_outputFailed)
         return false;
     clearProgress();
-    const bool ok = std::fwrite(text.constData(), 1, size_t(text.size()), m_out) == size_t(text.size())
+    const bool ok
+        = std::fwrite(text.constData(), 1, size_t(text.size()), m_out) == size_t(text.size())
         && std::fflush(m_out) == 0;
     if (!ok) {
         m_outputFailed = true;
@@ -291,7 +294,8 @@ bool ShredCommand::writeOut(const QByteArray& text)
 QByteArray ShredCommand::absolutePath(const QByteArray& path)
 {
     // On the bytes: a decoded name could equal another, existing one ("\xff" and U+FFFD).
-    return PathText::cleanPath(path.startsWith('/') ? path : PathText::join(PathText::currentFolder(), path));
+    return PathText::cleanPath(
+        path.startsWith('/') ? path : PathText::join(PathText::currentFolder(), path));
 }
 
 void ShredCommand::addOwnerWrite(const QByteArray& path)
@@ -302,7 +306,8 @@ void ShredCommand::addOwnerWrite(const QByteArray& path)
     const DirectoryHandle parent = DirectoryHandle::open(PathText::parentOf(native), &err);
     const QByteArray name = native.mid(native.lastIndexOf('/') + 1);
     const std::optional<EntryStat> st = parent.isValid() ? parent.stat(name, &err) : std::nullopt;
-    if (st && S_ISREG(st->mode) && !(st->mode & S_IWUSR) && (st->owner == ::geteuid() || ::geteuid() == 0))
+    if (st && S_ISREG(st->mode) && !(st->mode & S_IWUSR)
+        && (st->owner == ::geteuid() || ::geteuid() == 0))
         parent.addOwnerWrite(name, *st, &err);
 }
 
@@ -310,35 +315,37 @@ void ShredCommand::listPath(const QByteArray& path)
 {
     // What a run would do, told without touching anything.
     StorageAssessment assessment;
-    ShredRun::walkTree(path, [&](const DirectoryHandle& folder, const QByteArray& name, const QByteArray& file,
-                                 const EntryStat& entry) {
-        if (!S_ISREG(entry.mode)) {
-            ++m_totals.otherEntries;
-            writeOut(said(616, {quoted(file)}) + '\n');
-            return;
-        }
-        if (entry.links > 1) {
-            ++m_totals.notErased;
-            writeLine(m_err,
-                kProgramName + ": "
-                    + said(611,
-                        {quoted(file),
-                            ErasureTexts::failureText(
-                                {{}, ShredFailure::Kind::HardLinks, 0, quint64(entry.links)})
-                                .toLocal8Bit()}));
-            return;
-        }
-        ++m_totals.files;
-        m_totals.bytes += entry.size;
-        writeOut(said(617, {quoted(file)}) + '\n');
-        const StorageVerdict verdict = assessment.assessAt(folder.fd(), name);
-        if (verdict.hasWarning()) {
-            ++m_totals.warned;
-            writeLine(m_err,
-                kProgramName + ": "
-                    + said(619, {quoted(file), ErasureTexts::verdictText(verdict).toLocal8Bit()}));
-        }
-    });
+    ShredRun::walkTree(path,
+        [&](const DirectoryHandle& folder, const QByteArray& name, const QByteArray& file,
+            const EntryStat& entry) {
+            if (!S_ISREG(entry.mode)) {
+                ++m_totals.otherEntries;
+                writeOut(said(616, {quoted(file)}) + '\n');
+                return;
+            }
+            if (entry.links > 1) {
+                ++m_totals.notErased;
+                writeLine(m_err,
+                    kProgramName + ": "
+                        + said(611,
+                            {quoted(file),
+                                ErasureTexts::failureText(
+                                    {{}, ShredFailure::Kind::HardLinks, 0, quint64(entry.links)})
+                                    .toLocal8Bit()}));
+                return;
+            }
+            ++m_totals.files;
+            m_totals.bytes += entry.size;
+            writeOut(said(617, {quoted(file)}) + '\n');
+            const StorageVerdict verdict = assessment.assessAt(folder.fd(), name);
+            if (verdict.hasWarning()) {
+                ++m_totals.warned;
+                writeLine(m_err,
+                    kProgramName + ": "
+                        + said(
+                            619, {quoted(file), ErasureTexts::verdictText(verdict).toLocal8Bit()}));
+            }
+        });
 }
 
 void ShredCommand::erasePath(const QByteArray& path)
@@ -346,7 +353,7 @@ void ShredCommand::erasePath(const QByteArray& path)
     ShredRun run(m_engine, {ShredTarget::make(ShredTarget::Kind::Path, path)}, m_method, m_verify);
     followRun(run);
     QObject::connect(&run, &ShredRun::pathFinished, &m_context,
-                     [this](const QByteArray& done, const ShredReport& report) { reportPath(done, report); });
+        [this](const QByteArray& done, const ShredReport& report) { reportPath(done, report); });
     run.run();
 }
 
@@ -359,15 +366,17 @@ void ShredCommand::eraseQueuedFiles(QList<QByteArray>& done)
     // Each is erased only if it is still the file that was looked at above.
     QList<ShredTarget> targets;
     for (const QueuedFile& file : files)
-        targets.append(ShredTarget::make(ShredTarget::Kind::ListedFile, file.path, FileIdentity {file.device, file.inode},
-                                         file.length));
+        targets.append(ShredTarget::make(ShredTarget::Kind::ListedFile, file.path,
+            FileIdentity {file.device, file.inode}, file.length));
     ShredRun run(m_engine, targets, m_method, m_verify);
     followRun(run);
     QHash<QString, ShredFileResult> results;
     QObject::connect(&run, &ShredRun::fileFinished, &m_context,
-                     [&results](const QString& file, const ShredFileResult& result) { results.insert(file, result); });
+        [&results](
+            const QString& file, const ShredFileResult& result) { results.insert(file, result); });
     ShredReport report;
-    QObject::connect(&run, &ShredRun::finished, &m_context, [&report](const ShredReport& whole) { report = whole; });
+    QObject::connect(&run, &ShredRun::finished, &m_context,
+        [&report](const ShredReport& whole) { report = whole; });
     run.run();
 
     // The run's report covers them all; each file gets its own lines, in the order named. The
@@ -381,7 +390,8 @@ void ShredCommand::eraseQueuedFiles(QList<QByteArray>& done)
                 own.failures.append(failure);
         }
         const auto result = results.constFind(shown);
-        const bool erased = result != results.cend() && result->outcome == ShredFileResult::Outcome::Erased;
+        const bool erased
+            = result != results.cend() && result->outcome == ShredFileResult::Outcome::Erased;
         // A stop leaves the files it never reached untouched and unreported, as later paths.
         if (!erased && own.failures.isEmpty() && report.stopped)
             continue;
@@ -421,11 +431,12 @@ void ShredCommand::followRun(ShredRun& run)
         m_bytesPlanned = bytes;
         showProgress();
     });
-    QObject::connect(&run, &ShredRun::fileStarted, &m_context, [this](const QString& file, int passes) {
-        m_currentFile = file;
-        m_passes = passes;
-        showProgress();
-    });
+    QObject::connect(
+        &run, &ShredRun::fileStarted, &m_context, [this](const QString& file, int passes) {
+            m_currentFile = file;
+            m_passes = passes;
+            showProgress();
+        });
     QObject::connect(&run, &ShredRun::passStarted, &m_context, [this](int pass, int) {
         m_pass = pass;
         showProgress();
@@ -435,7 +446,8 @@ void ShredCommand::followRun(ShredRun& run)
         showProgress();
     });
     QObject::connect(&run, &ShredRun::fileFinished, &m_context,
-                     [this](const QString& file, const ShredFileResult& result) { onFileFinished(file, result); });
+        [this](
+            const QString& file, const ShredFileResult& result) { onFileFinished(file, result); });
 }
 
 void ShredCommand::onFileFinished(const QString& file, const ShredFileResult& result)
@@ -558,7 +570,8 @@ void ShredCommand::showProgress()
     }
     QString line = head;
     if (!m_currentFile.isEmpty())
-        line += QStringLiteral(": ") + QString::fromLocal8Bit(shown(PathText::toNative(m_currentFile)));
+        line += QStringLiteral(": ")
+            + QString::fromLocal8Bit(shown(PathText::toNative(m_currentFile)));
     // A line wider than the terminal wraps, and "\r" would then redraw only its last row.
     const int width = terminalWidth(fileno(m_err)) - 1;
     if (line.size() > width) {

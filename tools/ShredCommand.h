@@ -4,11 +4,11 @@
 #include "ShredReport.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QElapsedTimer>
 
 #include <atomic>
 #include <cstdio>

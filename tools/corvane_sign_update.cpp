@@ -19,19 +19,20 @@
 
 namespace {
 
-constexpr char usage[] = "Usage: corvane-sign-update keygen SECRET_KEY_FILE\n"
-                         "       corvane-sign-update sign SECRET_KEY_FILE ARCHIVE\n"
-                         "       corvane-sign-update item SECRET_KEY_FILE ARCHIVE URL VERSION "
-                         "[SHORT_VERSION]\n"
-                         "\n"
-                         "keygen  writes a new secret key (mode 0600, never overwritten) and prints\n"
-                         "        the public key for CORVANE_UPDATE_PUBLIC_KEY\n"
-                         "sign    prints the Base64 Ed25519 signature of ARCHIVE\n"
-                         "item    prints the appcast <item> for ARCHIVE published at URL; VERSION\n"
-                         "        must be the version the archive holds (share/corvane/version)\n"
-                         "\n"
-                         "ARCHIVE is a .tar.xz or .tar.gz of a prefix cmake --install filled; one\n"
-                         "that the updater would refuse is not signed.\n";
+constexpr char usage[]
+    = "Usage: corvane-sign-update keygen SECRET_KEY_FILE\n"
+      "       corvane-sign-update sign SECRET_KEY_FILE ARCHIVE\n"
+      "       corvane-sign-update item SECRET_KEY_FILE ARCHIVE URL VERSION "
+      "[SHORT_VERSION]\n"
+      "\n"
+      "keygen  writes a new secret key (mode 0600, never overwritten) and prints\n"
+      "        the public key for CORVANE_UPDATE_PUBLIC_KEY\n"
+      "sign    prints the Base64 Ed25519 signature of ARCHIVE\n"
+      "item    prints the appcast <item> for ARCHIVE published at URL; VERSION\n"
+      "        must be the version the archive holds (share/corvane/version)\n"
+      "\n"
+      "ARCHIVE is a .tar.xz or .tar.gz of a prefix cmake --install filled; one\n"
+      "that the updater would refuse is not signed.\n";
 
 int fail(const QString& message)
 {
@@ -50,8 +51,8 @@ int keygen(const QString& path)
     if (fd < 0)
         return fail(path + u": " + QString::fromLocal8Bit(std::strerror(errno)));
     const QByteArray text = pair.secretKey.toBase64() + '\n';
-    const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size()
-        && ::fsync(fd) == 0;
+    const bool written
+        = ::write(fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written) {
         ::unlink(QFile::encodeName(path).constData());
         return fail(path + u": could not be written");
@@ -67,7 +68,8 @@ bool readKey(const QString& path, QByteArray* key, QString* error)
         *error = path + u": " + file.errorString();
         return false;
     }
-    *key = QByteArray::fromBase64(file.readAll().trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    *key
+        = QByteArray::fromBase64(file.readAll().trimmed(), QByteArray::AbortOnBase64DecodingErrors);
     if (key->size() != 64) {
         *error = path + u": not a secret key made by corvane-sign-update keygen";
         return false;
@@ -75,8 +77,8 @@ bool readKey(const QString& path, QByteArray* key, QString* error)
     return true;
 }
 
-bool signFile(const QString& keyPath, const QString& archive, QByteArray* signature,
-    qint64* length, QString* error)
+bool signFile(const QString& keyPath, const QString& archive, QByteArray* signature, qint64* length,
+    QString* error)
 {
     QByteArray key;
     if (!readKey(keyPath, &key, error))
@@ -157,17 +159,28 @@ int main(int argc, char* argv[])
         const QString version = args.at(4);
         const QString shortVersion = args.value(5, version);
         const QString type = args.at(2).endsWith(u".tar.gz") ? QStringLiteral("application/gzip")
-                                                              : QStringLiteral("application/x-xz");
+                                                             : QStringLiteral("application/x-xz");
         const QString item = u"<item>\n"
-            u"  <title>Corvane " + escaped(shortVersion) + u"</title>\n"
-            u"  <sparkle:version>" + escaped(version) + u"</sparkle:version>\n"
-            u"  <sparkle:shortVersionString>" + escaped(shortVersion) + u"</sparkle:shortVersionString>\n"
-            u"  <description><![CDATA[<p>What is new in " + escaped(shortVersion) + u".</p>]]></description>\n"
-            u"  <enclosure url=\"" + escaped(url.toString(QUrl::FullyEncoded)) + u"\" length=\""
-            + QString::number(length) + u"\" type=\"" + type + u"\"\n"
-            u"             sparkle:edSignature=\"" + QString::fromLatin1(signature.toBase64())
+                             u"  <title>Corvane "
+            + escaped(shortVersion)
+            + u"</title>\n"
+              u"  <sparkle:version>"
+            + escaped(version)
+            + u"</sparkle:version>\n"
+              u"  <sparkle:shortVersionString>"
+            + escaped(shortVersion)
+            + u"</sparkle:shortVersionString>\n"
+              u"  <description><![CDATA[<p>What is new in "
+            + escaped(shortVersion)
+            + u".</p>]]></description>\n"
+              u"  <enclosure url=\""
+            + escaped(url.toString(QUrl::FullyEncoded)) + u"\" length=\"" + QString::number(length)
+            + u"\" type=\"" + type
+            + u"\"\n"
+              u"             sparkle:edSignature=\""
+            + QString::fromLatin1(signature.toBase64())
             + u"\"/>\n"
-            u"</item>\n";
+              u"</item>\n";
         std::fputs(item.toUtf8().constData(), stdout);
         return 0;
     }

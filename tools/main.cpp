@@ -66,7 +66,9 @@ int main(int argc, char* argv[])
 
     ZPHShred& engine = sharedShredEngine();
     g_stopFlag = engine.stopFlag();
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onStopSignal;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);

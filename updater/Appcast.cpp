@@ -105,7 +105,8 @@ UpdateError Appcast::parse(const QByteArray& bytes, const QUrl& feedUrl, QList<A
             if (why.isEmpty())
                 items->append(item);
             else
-                qWarning("Skipping update feed item \"%s\": %s", qPrintable(item.title), qPrintable(why));
+                qWarning("Skipping update feed item \"%s\": %s", qPrintable(item.title),
+                    qPrintable(why));
         }
     }
     if (xml.hasError()) {

@@ -14,7 +14,8 @@
 class Appcast
 {
 public:
-    static constexpr QStringView sparkleNamespace = u"http://www.andymatuschak.org/xml-namespaces/sparkle";
+    static constexpr QStringView sparkleNamespace
+        = u"http://www.andymatuschak.org/xml-namespaces/sparkle";
 
     /// Reads `xml`. Items without a version, an enclosure address, a length or a well-formed
     /// signature are left out (each with a log line); a document that is not an RSS feed is an

@@ -9,14 +9,14 @@
 struct AppcastItem
 {
     QString title;
-    QString version;            ///< sparkle:version, compared with the running CFBundleVersion
+    QString version; ///< sparkle:version, compared with the running CFBundleVersion
     QString shortVersionString; ///< sparkle:shortVersionString, shown to the user
-    QString description;        ///< release notes, HTML or plain text as the feed gives them
+    QString description; ///< release notes, HTML or plain text as the feed gives them
     QUrl releaseNotesLink;
-    QUrl url;                   ///< the archive, resolved against the feed's address
-    qint64 length = -1;         ///< the archive's exact size in bytes
+    QUrl url; ///< the archive, resolved against the feed's address
+    qint64 length = -1; ///< the archive's exact size in bytes
     QString type;
-    QByteArray edSignature;     ///< Ed25519 signature of the archive's bytes, decoded
+    QByteArray edSignature; ///< Ed25519 signature of the archive's bytes, decoded
 
     QString displayVersion() const
     {

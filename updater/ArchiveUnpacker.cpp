@@ -68,7 +68,8 @@ bool ArchiveUnpacker::linkStaysInside(const QString& linkPath, const QString& ta
     return true;
 }
 
-UpdateError ArchiveUnpacker::unpack(const QString& archivePath, const QString& destination, Limits limits)
+UpdateError ArchiveUnpacker::unpack(
+    const QString& archivePath, const QString& destination, Limits limits)
 {
     std::unique_ptr<archive, ReadCloser> in(archive_read_new());
     archive_read_support_filter_xz(in.get());
@@ -139,7 +140,8 @@ UpdateError ArchiveUnpacker::unpack(const QString& archivePath, const QString& d
             size_t size = 0;
             la_int64_t offset = 0;
             int read = ARCHIVE_OK;
-            while ((read = archive_read_data_block(in.get(), &block, &size, &offset)) == ARCHIVE_OK) {
+            while (
+                (read = archive_read_data_block(in.get(), &block, &size, &offset)) == ARCHIVE_OK) {
                 if (archive_write_data_block(out.get(), block, size, offset) != ARCHIVE_OK)
                     return {UpdateError::Kind::Install,
                         name + u": " + QString::fromLocal8Bit(archive_error_string(out.get()))};
@@ -152,7 +154,8 @@ UpdateError ArchiveUnpacker::unpack(const QString& archivePath, const QString& d
                 name + u": " + QString::fromLocal8Bit(archive_error_string(out.get()))};
     }
     if (archive_write_close(out.get()) != ARCHIVE_OK)
-        return {UpdateError::Kind::Install, QString::fromLocal8Bit(archive_error_string(out.get()))};
+        return {
+            UpdateError::Kind::Install, QString::fromLocal8Bit(archive_error_string(out.get()))};
     if (entries == 0)
         return {UpdateError::Kind::ArchiveMalformed, QStringLiteral("empty archive")};
     return UpdateError::none();

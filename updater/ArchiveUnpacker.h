@@ -14,13 +14,15 @@ class ArchiveUnpacker
 public:
     struct Limits
     {
-        qint64 maxBytes = qint64(1) << 30; ///< the unpacked size, so a small archive cannot fill the disk
+        qint64 maxBytes = qint64(1)
+            << 30; ///< the unpacked size, so a small archive cannot fill the disk
         int maxEntries = 20000;
     };
 
     /// Unpacks `archivePath` into `destination`, an empty folder that exists. On an error the
     /// folder may hold part of the tree and must be discarded.
-    static UpdateError unpack(const QString& archivePath, const QString& destination, Limits limits);
+    static UpdateError unpack(
+        const QString& archivePath, const QString& destination, Limits limits);
     static UpdateError unpack(const QString& archivePath, const QString& destination)
     {
         return unpack(archivePath, destination, Limits());

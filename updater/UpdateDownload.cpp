@@ -42,14 +42,15 @@ void UpdateDownload::start(const QNetworkRequest& request, const QString& filePa
         m_file.setFileName(filePath);
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             QTimer::singleShot(0, this, [this] {
-                done({UpdateError::Kind::Install, m_file.fileName() + u": " + m_file.errorString()});
+                done(
+                    {UpdateError::Kind::Install, m_file.fileName() + u": " + m_file.errorString()});
             });
             return;
         }
     }
     QNetworkRequest bounded(request);
-    bounded.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-        QNetworkRequest::UserVerifiedRedirectPolicy);
+    bounded.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     bounded.setMaximumRedirectsAllowed(5);
     // Compressed answers would make the byte count meaningless: ask for the bytes as they are.
     bounded.setRawHeader("Accept-Encoding", "identity");

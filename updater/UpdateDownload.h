@@ -23,7 +23,7 @@ class UpdateDownload : public QObject
 public:
     struct Limits
     {
-        qint64 exactLength = -1;    ///< the only acceptable size; -1 when unknown
+        qint64 exactLength = -1; ///< the only acceptable size; -1 when unknown
         qint64 maxLength = 1 << 20; ///< used when exactLength is -1
         int stallTimeoutMs = 30000; ///< the longest wait for the next bytes
     };

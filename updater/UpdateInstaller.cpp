@@ -25,7 +25,8 @@ QByteArray native(const QString& path)
 
 UpdateError failure(const QString& path, int error)
 {
-    return {UpdateError::Kind::Install, path + u": " + QString::fromLocal8Bit(std::strerror(error))};
+    return {
+        UpdateError::Kind::Install, path + u": " + QString::fromLocal8Bit(std::strerror(error))};
 }
 
 bool syncFolder(const QString& path)
@@ -45,7 +46,9 @@ UpdateError copyFile(const QString& from, const QString& to)
     const int in = ::open(native(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0)
         return failure(from, errno);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(in, &st) != 0) {
         const int error = errno;
         ::close(in);
@@ -124,7 +127,9 @@ UpdateInstaller::Kind UpdateInstaller::kind() const
 
 UpdateError UpdateInstaller::checkTree(const QString& tree)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     const QString program = tree + u"/bin/corvane";
     if (::lstat(native(program).constData(), &st) != 0 || !S_ISREG(st.st_mode)
         || !(st.st_mode & S_IXUSR))
@@ -139,12 +144,13 @@ QString UpdateInstaller::treeVersion(const QString& tree)
         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {};
-    struct stat st {};
+    struct stat st
+    {
+    };
     char text[65];
     ssize_t length = -1;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        while ((length = ::read(fd, text, sizeof text)) < 0 && errno == EINTR) {
-        }
+        while ((length = ::read(fd, text, sizeof text)) < 0 && errno == EINTR) { }
     }
     ::close(fd);
     if (length < 0 || length == qsizetype(sizeof text))
@@ -189,7 +195,7 @@ UpdateError UpdateInstaller::install(const QString& tree) const
     entries.sort();
 
     QStringList staged; // relative paths with a staged file beside their target
-    QSet<QString> folders{m_prefix};
+    QSet<QString> folders {m_prefix};
     const auto discard = [&] {
         for (const QString& relative : std::as_const(staged))
             ::unlink(native(stagedPath(m_prefix + u'/' + relative)).constData());
@@ -198,8 +204,12 @@ UpdateError UpdateInstaller::install(const QString& tree) const
     for (const QString& relative : std::as_const(entries)) {
         const QString from = tree + u'/' + relative;
         const QString to = m_prefix + u'/' + relative;
-        struct stat source {};
-        struct stat existing {};
+        struct stat source
+        {
+        };
+        struct stat existing
+        {
+        };
         if (::lstat(native(from).constData(), &source) != 0) {
             discard();
             return failure(from, errno);
@@ -208,8 +218,11 @@ UpdateError UpdateInstaller::install(const QString& tree) const
         if (S_ISDIR(source.st_mode)) {
             // A folder the user replaced by a link to a folder (a ~/.local/share kept elsewhere)
             // is used as it is.
-            struct stat followed {};
-            const bool isFolder = ::stat(native(to).constData(), &followed) == 0 && S_ISDIR(followed.st_mode);
+            struct stat followed
+            {
+            };
+            const bool isFolder
+                = ::stat(native(to).constData(), &followed) == 0 && S_ISDIR(followed.st_mode);
             if (exists && !isFolder) {
                 discard();
                 return {UpdateError::Kind::Install, to + u": not a folder"};
@@ -230,8 +243,10 @@ UpdateError UpdateInstaller::install(const QString& tree) const
         if (S_ISLNK(source.st_mode)) {
             QByteArray link(PATH_MAX, '\0');
             const ssize_t length = ::readlink(native(from).constData(), link.data(), link.size());
-            if (length < 0 || ::symlink(QByteArray(link.constData(), length).constData(),
-                                  native(temporary).constData()) != 0)
+            if (length < 0
+                || ::symlink(QByteArray(link.constData(), length).constData(),
+                       native(temporary).constData())
+                    != 0)
                 error = failure(temporary, errno);
         } else {
             error = copyFile(from, temporary);
@@ -277,7 +292,7 @@ UpdateError UpdateInstaller::finishInterruptedInstall() const
         return UpdateError::none();
     if (!journal.open(QIODevice::ReadOnly))
         return {UpdateError::Kind::Install, journalPath + u": " + journal.errorString()};
-    QSet<QString> folders{m_prefix};
+    QSet<QString> folders {m_prefix};
     UpdateError result;
     for (const QByteArray& line : journal.readAll().split('\n')) {
         if (line.isEmpty())
@@ -287,7 +302,9 @@ UpdateError UpdateInstaller::finishInterruptedInstall() const
             continue; // never written by us
         const QString target = m_prefix + u'/' + relative;
         const QString temporary = stagedPath(target);
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::lstat(native(temporary).constData(), &st) != 0)
             continue; // renamed before the interruption
         if (::rename(native(temporary).constData(), native(target).constData()) != 0 && !result)

@@ -15,9 +15,10 @@
 class UpdateInstaller
 {
 public:
-    enum class Kind {
+    enum class Kind
+    {
         UserPrefix, ///< the user can write PREFIX: updates are installed here
-        Managed,    ///< a package manager's prefix, a folder the user cannot write, or a build tree
+        Managed, ///< a package manager's prefix, a folder the user cannot write, or a build tree
     };
 
     static constexpr QStringView journalName = u".corvane-update-journal";

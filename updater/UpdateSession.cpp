@@ -51,7 +51,8 @@ void UpdateSession::checkForUpdates()
     limits.maxLength = maxFeedBytes;
     limits.stallTimeoutMs = m_configuration.stallTimeoutMs;
     QNetworkRequest request(m_configuration.feedUrl);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(
+        QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     m_download->start(request, QString(), limits);
 }
 
@@ -80,7 +81,8 @@ void UpdateSession::feedArrived(const UpdateError& error)
 QNetworkRequest UpdateSession::requestFor(const AppcastItem& item) const
 {
     QNetworkRequest request(item.url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(
+        QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     return request;
 }
 
@@ -133,9 +135,9 @@ void UpdateSession::removeStaleFolders() const
 namespace {
 
 /// The slow part, on a worker thread: it touches nothing but the files it is given.
-UpdateError verifyAndUnpack(const QString& archive, const QString& tree, const QByteArray& signature,
-    const QByteArray& publicKey, const QString& source, const QString& announced,
-    const QString& running)
+UpdateError verifyAndUnpack(const QString& archive, const QString& tree,
+    const QByteArray& signature, const QByteArray& publicKey, const QString& source,
+    const QString& announced, const QString& running)
 {
     // Not one byte of an archive is looked into before its signature holds.
     if (!UpdateSignature::verifyFile(archive, signature, publicKey))
@@ -174,10 +176,11 @@ void UpdateSession::archiveArrived(const AppcastItem& item, const UpdateError& e
         m_staged = true;
         emit updateStaged(item);
     });
-    m_unpacking->setFuture(QtConcurrent::run(verifyAndUnpack,
-        m_folder->filePath(QStringLiteral("update.archive")), m_folder->filePath(QStringLiteral("tree")),
-        item.edSignature, m_configuration.publicKey, item.url.toDisplayString(QUrl::RemoveUserInfo),
-        item.version, m_configuration.runningVersion));
+    m_unpacking->setFuture(
+        QtConcurrent::run(verifyAndUnpack, m_folder->filePath(QStringLiteral("update.archive")),
+            m_folder->filePath(QStringLiteral("tree")), item.edSignature, m_configuration.publicKey,
+            item.url.toDisplayString(QUrl::RemoveUserInfo), item.version,
+            m_configuration.runningVersion));
 }
 
 void UpdateSession::cancel()

@@ -29,9 +29,9 @@ public:
     struct Configuration
     {
         QUrl feedUrl;
-        QByteArray publicKey;  ///< 32 bytes
+        QByteArray publicKey; ///< 32 bytes
         QString runningVersion;
-        QString stagingRoot;   ///< where private download folders are made ($XDG_CACHE_HOME/corvane)
+        QString stagingRoot; ///< where private download folders are made ($XDG_CACHE_HOME/corvane)
         int stallTimeoutMs = 30000;
     };
 
@@ -77,7 +77,8 @@ private:
     Configuration m_configuration;
     QNetworkAccessManager* m_network;
     QPointer<UpdateDownload> m_download;
-    QPointer<QFutureWatcher<UpdateError>> m_unpacking; ///< signature check and unpacking, on a worker
+    QPointer<QFutureWatcher<UpdateError>>
+        m_unpacking; ///< signature check and unpacking, on a worker
     std::unique_ptr<QTemporaryDir> m_folder; ///< the download under way or the staged update
     bool m_staged = false;
 };

@@ -28,7 +28,8 @@ bool UpdateSignature::verify(
     if (!ready() || signature.size() != crypto_sign_BYTES
         || publicKey.size() != crypto_sign_PUBLICKEYBYTES)
         return false;
-    return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(signature.constData()),
+    return crypto_sign_verify_detached(
+               reinterpret_cast<const unsigned char*>(signature.constData()),
                reinterpret_cast<const unsigned char*>(data.constData()),
                static_cast<unsigned long long>(data.size()),
                reinterpret_cast<const unsigned char*>(publicKey.constData()))
@@ -47,7 +48,8 @@ bool UpdateSignature::verifyFile(
     const uchar* bytes = file.map(0, file.size());
     if (!bytes)
         return false;
-    const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), file.size());
+    const QByteArray data
+        = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), file.size());
     const bool ok = verify(data, signature, publicKey);
     file.unmap(const_cast<uchar*>(bytes));
     return ok;

@@ -19,9 +19,11 @@ public:
     static QByteArray publicKeyFromBase64(const QString& base64);
 
     /// Whether `signature` (64 bytes) is `publicKey`'s (32 bytes) over `data`.
-    static bool verify(const QByteArray& data, const QByteArray& signature, const QByteArray& publicKey);
+    static bool verify(
+        const QByteArray& data, const QByteArray& signature, const QByteArray& publicKey);
     /// The same over the bytes of the file at `path`; false when it cannot be read.
-    static bool verifyFile(const QString& path, const QByteArray& signature, const QByteArray& publicKey);
+    static bool verifyFile(
+        const QString& path, const QByteArray& signature, const QByteArray& publicKey);
 
     static KeyPair generateKeyPair();
     /// The 64-byte signature of `data`, or empty when `secretKey` is not a 64-byte key.

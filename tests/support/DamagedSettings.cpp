@@ -47,7 +47,9 @@ QString make(TempTree& tree, const QString& relative, const QString& kind)
 QString describe(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(native.constData(), &st) != 0)
         return QStringLiteral("nothing");
     if (S_ISLNK(st.st_mode)) {

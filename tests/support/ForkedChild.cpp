@@ -25,8 +25,7 @@ int runForked(const std::function<int()>& fn, int timeoutMs)
             return -1;
         if (timeoutMs >= 0 && clock.elapsed() > timeoutMs) {
             ::kill(pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
             return -1;
         }
         if (done == 0)

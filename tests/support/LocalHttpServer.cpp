@@ -31,9 +31,10 @@ void LocalHttpServer::setResponse(int status, QByteArray body)
     m_body = std::move(body);
 }
 
-void LocalHttpServer::setRoute(const QByteArray& path, QByteArray body, int status, qint64 stallAfter)
+void LocalHttpServer::setRoute(
+    const QByteArray& path, QByteArray body, int status, qint64 stallAfter)
 {
-    m_routes.insert(path, Route{status, std::move(body), stallAfter});
+    m_routes.insert(path, Route {status, std::move(body), stallAfter});
 }
 
 quint16 LocalHttpServer::deadPort()

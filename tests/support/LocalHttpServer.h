@@ -34,7 +34,8 @@ public:
     /// Answers requests for `path` (the target without its query) with `body`, as
     /// application/octet-stream, instead of the response set above. With `stallAfter` at 0 or
     /// more, sends the headers (announcing the whole body) and that many bytes, then nothing more.
-    void setRoute(const QByteArray& path, QByteArray body, int status = 200, qint64 stallAfter = -1);
+    void setRoute(
+        const QByteArray& path, QByteArray body, int status = 200, qint64 stallAfter = -1);
     /// Requests are read and recorded but never answered, the connection left open.
     void setSilent(bool silent) { m_silent = silent; }
 

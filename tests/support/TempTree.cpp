@@ -12,8 +12,7 @@
 TempTree::TempTree(const QString& parent)
     : m_dir(parent.isEmpty() ? QDir::tempPath() + QStringLiteral("/corvane-test-XXXXXX")
                              : parent + QStringLiteral("/corvane-test-XXXXXX"))
-{
-}
+{ }
 
 QString TempTree::path(const QString& relative) const
 {
@@ -126,5 +125,6 @@ QString TempTree::makeAllocatedFile(const QString& relative, qint64 size)
 double TempTree::allocatedSize(const QString& path)
 {
     struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0 : 0;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? double(st.st_blocks) * 512.0
+                                                                  : 0;
 }

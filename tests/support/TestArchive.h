@@ -9,7 +9,11 @@
 class TestArchive
 {
 public:
-    enum class Compression { Xz, Gzip };
+    enum class Compression
+    {
+        Xz,
+        Gzip
+    };
 
     TestArchive& file(const QByteArray& path, const QByteArray& content, int perm = 0644);
     TestArchive& folder(const QByteArray& path);

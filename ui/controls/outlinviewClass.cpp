@@ -23,7 +23,8 @@ void outlinviewClass::expandItem(const QModelIndex& index, bool expandChildren)
     setAnimated(wasAnimated);
 }
 
-void outlinviewClass::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const
+void outlinviewClass::drawBranches(
+    QPainter* painter, const QRect& rect, const QModelIndex& index) const
 {
     QStyleOptionViewItem option;
     initViewItemOption(&option);

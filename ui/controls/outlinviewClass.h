@@ -17,5 +17,6 @@ public:
 
 protected:
     /// A selected row's band runs under the indentation too, not only under its cells.
-    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+    void drawBranches(
+        QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
 };

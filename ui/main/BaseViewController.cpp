@@ -5,8 +5,7 @@
 
 BaseViewController::BaseViewController(QWidget* parent)
     : QWidget(parent)
-{
-}
+{ }
 
 QWidget* BaseViewController::view()
 {

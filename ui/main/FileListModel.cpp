@@ -17,7 +17,8 @@ namespace {
 // byte kept: see PathText::fromNative().
 QString pathOf(const QUrl& url)
 {
-    return PathText::withoutTrailingSlashes(url.isLocalFile() ? PathText::pathOfUrl(url) : url.path());
+    return PathText::withoutTrailingSlashes(
+        url.isLocalFile() ? PathText::pathOfUrl(url) : url.path());
 }
 
 QString lastComponent(const QUrl& url)
@@ -56,7 +57,8 @@ ItemDictionary* FileListModel::itemOf(const QModelIndex& index) const
 {
     if (!index.isValid())
         return nullptr;
-    const QList<ItemRef>& items = childrenOf(static_cast<const ItemDictionary*>(index.internalPointer()));
+    const QList<ItemRef>& items
+        = childrenOf(static_cast<const ItemDictionary*>(index.internalPointer()));
     return index.row() < items.size() ? items.at(index.row()).get() : nullptr;
 }
 
@@ -542,7 +544,8 @@ void FileListModel::sortTopLevel(Qt::SortOrder order)
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex& index : from) {
-        const auto moved = index.internalPointer() ? newRows.cend() : newRows.constFind(itemOf(index));
+        const auto moved
+            = index.internalPointer() ? newRows.cend() : newRows.constFind(itemOf(index));
         to.append(moved != newRows.cend() ? createIndex(*moved, index.column(), nullptr) : index);
     }
     changePersistentIndexList(from, to);

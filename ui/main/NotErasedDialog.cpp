@@ -48,7 +48,7 @@ private:
 } // namespace
 
 NotErasedDialog::NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent,
-                                 const QString& titleKey, const QString& introKey)
+    const QString& titleKey, const QString& introKey)
     : QDialog(parent)
     , m_list(new QTreeWidget(this))
 {

@@ -15,8 +15,8 @@ class NotErasedDialog : public QDialog
 
 public:
     NotErasedDialog(const QList<NotErasedItem>& items, QWidget* parent = nullptr,
-                    const QString& titleKey = QStringLiteral("IDS_KQ_203"),
-                    const QString& introKey = QStringLiteral("IDS_KQ_204"));
+        const QString& titleKey = QStringLiteral("IDS_KQ_203"),
+        const QString& introKey = QStringLiteral("IDS_KQ_204"));
 
     QTreeWidget* list() const { return m_list; }
 

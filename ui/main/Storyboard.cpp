@@ -14,15 +14,18 @@ Storyboard& Storyboard::mainStoryboard()
 {
     static Storyboard* storyboard = [] {
         auto* board = new Storyboard;
-        board->registerController(QStringLiteral("mainWindowController"),
-                                  [] { return new mainWindowController; });
-        board->registerController(QStringLiteral("mainContainerVc"), [] { return new mainContainerVc; });
-        board->registerController(QStringLiteral("ViewController"), [] { return new ViewController; });
-        board->registerController(QStringLiteral("shredderFilesvc"), [] { return new shredderFilesvc; });
-        board->registerController(QStringLiteral("shreddingFilesVC"),
-                                  [] { return new shreddingFilesVC; });
-        board->registerController(QStringLiteral("shredderResultVC"),
-                                  [] { return new shredderResultVC; });
+        board->registerController(
+            QStringLiteral("mainWindowController"), [] { return new mainWindowController; });
+        board->registerController(
+            QStringLiteral("mainContainerVc"), [] { return new mainContainerVc; });
+        board->registerController(
+            QStringLiteral("ViewController"), [] { return new ViewController; });
+        board->registerController(
+            QStringLiteral("shredderFilesvc"), [] { return new shredderFilesvc; });
+        board->registerController(
+            QStringLiteral("shreddingFilesVC"), [] { return new shreddingFilesVC; });
+        board->registerController(
+            QStringLiteral("shredderResultVC"), [] { return new shredderResultVC; });
         return board;
     }();
     return *storyboard;

@@ -49,8 +49,10 @@ void WindowController::placeOnFirstShow(QWidget* shown)
     shown->resize(shown->size().boundedTo(area.size()).expandedTo(shown->minimumSize()));
     QRect frame(QPoint(), shown->size());
     frame.moveCenter(anchor ? anchor->frameGeometry().center() : area.center());
-    frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width())));
-    frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
+    frame.moveLeft(
+        std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width())));
+    frame.moveTop(
+        std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
     shown->move(frame.topLeft());
 }
 

@@ -16,8 +16,7 @@
 
 mainContainerVc::mainContainerVc(QWidget* parent)
     : BaseViewController(parent)
-{
-}
+{ }
 
 mainContainerVc::~mainContainerVc()
 {
@@ -45,7 +44,8 @@ void mainContainerVc::loadView()
     m_btnUtilityKit = new buttoncursor(this);
     m_btnUtilityKit->setObjectName(QStringLiteral("btnUtilityKit"));
     m_btnUtilityKit->setFlat(true);
-    connect(m_btnUtilityKit, &QAbstractButton::clicked, this, &mainContainerVc::btnUtilityKitClicked);
+    connect(
+        m_btnUtilityKit, &QAbstractButton::clicked, this, &mainContainerVc::btnUtilityKitClicked);
 }
 
 void mainContainerVc::resizeEvent(QResizeEvent* event)
@@ -95,10 +95,14 @@ void mainContainerVc::viewDidLoad()
     m_btnUtilityKit->setText(localizedText(QStringLiteral("IDS_KQ_300")));
     gotoHome();
     auto& center = NotificationCenter::defaultCenter();
-    center.addObserver(QStringLiteral("showData"), this, [this](const Notification&) { updateUi(); });
-    center.addObserver(QStringLiteral("ShredData"), this, [this](const Notification&) { ShredData(); });
-    center.addObserver(QStringLiteral("ShredComplete"), this, [this](const Notification&) { result(); });
-    center.addObserver(QStringLiteral("GotoHome"), this, [this](const Notification&) { gotoHome(); });
+    center.addObserver(
+        QStringLiteral("showData"), this, [this](const Notification&) { updateUi(); });
+    center.addObserver(
+        QStringLiteral("ShredData"), this, [this](const Notification&) { ShredData(); });
+    center.addObserver(
+        QStringLiteral("ShredComplete"), this, [this](const Notification&) { result(); });
+    center.addObserver(
+        QStringLiteral("GotoHome"), this, [this](const Notification&) { gotoHome(); });
 }
 
 template<typename T>

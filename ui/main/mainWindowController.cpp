@@ -10,8 +10,7 @@
 
 MainWindow::MainWindow(mainWindowController* controller)
     : m_controller(controller)
-{
-}
+{ }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
@@ -36,8 +35,7 @@ void MainWindow::hideEvent(QHideEvent* event)
 
 mainWindowController::mainWindowController(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 mainWindowController::~mainWindowController()
 {

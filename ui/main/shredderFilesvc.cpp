@@ -47,8 +47,7 @@ QWidget* mainWindow()
 
 shredderFilesvc::shredderFilesvc(QWidget* parent)
     : BaseViewController(parent)
-{
-}
+{ }
 
 shredderFilesvc::~shredderFilesvc()
 {
@@ -77,15 +76,18 @@ void shredderFilesvc::loadView()
     m_ui->btnSelectmethod->installEventFilter(this);
     m_sizemenu = new QMenu(this);
 
-    connect(m_ui->btnAddmorefiles, &QAbstractButton::clicked, this, &shredderFilesvc::btnAddMoreFiles);
+    connect(
+        m_ui->btnAddmorefiles, &QAbstractButton::clicked, this, &shredderFilesvc::btnAddMoreFiles);
     connect(m_ui->btnShredStart, &QAbstractButton::clicked, this, &shredderFilesvc::btnShredStart);
     connect(m_ui->btnSelectAll, &QAbstractButton::clicked, this, &shredderFilesvc::btnSelectAll);
     connect(m_ui->btnSort, &QAbstractButton::clicked, this, &shredderFilesvc::btnSort);
     connect(m_ui->btnSelectmethod, &QComboBox::activated, this, &shredderFilesvc::btnSelectmethod);
     connect(m_ui->chkVerify, &QAbstractButton::toggled, this,
         [](bool on) { ShredSettings().setVerify(on); });
-    connect(m_delegate, &tblcell_shredderFiles::removeRequested, this, &shredderFilesvc::btnDeleteWithSender);
-    connect(m_delegate, &tblcell_shredderFiles::revealRequested, this, &shredderFilesvc::btnSEarchWithSender);
+    connect(m_delegate, &tblcell_shredderFiles::removeRequested, this,
+        &shredderFilesvc::btnDeleteWithSender);
+    connect(m_delegate, &tblcell_shredderFiles::revealRequested, this,
+        &shredderFilesvc::btnSEarchWithSender);
     // The model recounts once per change; the labels follow.
     connect(m_model, &FileListModel::countsChanged, this, &shredderFilesvc::refreshSelectionLabels);
 }
@@ -132,9 +134,9 @@ void shredderFilesvc::viewDidLoad()
     m_ui->btnSelectmethod->setAccessibleName(text("IDS_KQ_210"));
     m_ui->btnSelectmethod->setAccessibleDescription(text("IDS_KQ_534"));
     for (QAbstractButton* button : {static_cast<QAbstractButton*>(m_ui->btnAddmorefiles),
-                                    static_cast<QAbstractButton*>(m_ui->btnSelectAll),
-                                    static_cast<QAbstractButton*>(m_ui->btnSort),
-                                    static_cast<QAbstractButton*>(m_ui->btnShredStart)}) {
+             static_cast<QAbstractButton*>(m_ui->btnSelectAll),
+             static_cast<QAbstractButton*>(m_ui->btnSort),
+             static_cast<QAbstractButton*>(m_ui->btnShredStart)}) {
         button->setFocusPolicy(Qt::StrongFocus);
         button->setAccessibleName(button->text());
     }
@@ -156,10 +158,10 @@ void shredderFilesvc::viewDidLoad()
 
 void shredderFilesvc::setControlsEnabled(bool enabled)
 {
-    for (QWidget* control : {static_cast<QWidget*>(m_ui->btnSelectmethod), static_cast<QWidget*>(m_ui->chkVerify),
-                             static_cast<QWidget*>(m_ui->btnAddmorefiles),
-                             static_cast<QWidget*>(m_ui->btnShredStart), static_cast<QWidget*>(m_ui->btnSelectAll),
-                             static_cast<QWidget*>(m_ui->btnSort)})
+    for (QWidget* control : {static_cast<QWidget*>(m_ui->btnSelectmethod),
+             static_cast<QWidget*>(m_ui->chkVerify), static_cast<QWidget*>(m_ui->btnAddmorefiles),
+             static_cast<QWidget*>(m_ui->btnShredStart), static_cast<QWidget*>(m_ui->btnSelectAll),
+             static_cast<QWidget*>(m_ui->btnSort)})
         control->setEnabled(enabled);
 }
 
@@ -217,20 +219,23 @@ void shredderFilesvc::btnAddMoreFiles()
     m_ui->hiddenview->raise();
     m_ui->hiddenview_Waiting->hide();
     const QPointer<shredderFilesvc> self(this);
-    OpenPanel* panel = OpenPanel::beginSheet(mainWindow(), [self](bool ok, const QList<QUrl>& urls) {
-        if (!self)
-            return;
-        if (!ok) {
+    OpenPanel* panel = OpenPanel::beginSheet(
+        mainWindow(),
+        [self](bool ok, const QList<QUrl>& urls) {
+            if (!self)
+                return;
+            if (!ok) {
+                self->m_ui->hiddenview->hide();
+                return;
+            }
+            const bool refused = ListBuilder::acceptListPanelUrls(urls);
             self->m_ui->hiddenview->hide();
-            return;
-        }
-        const bool refused = ListBuilder::acceptListPanelUrls(urls);
-        self->m_ui->hiddenview->hide();
-        if (refused)
-            self->alertforADddata();
-        else
-            self->startAdding();
-    }, &ListBuilder::panelRefusal);
+            if (refused)
+                self->alertforADddata();
+            else
+                self->startAdding();
+        },
+        &ListBuilder::panelRefusal);
     panel->setLabelText(QFileDialog::Accept, text("IDS_KQ_536"));
 }
 
@@ -290,7 +295,6 @@ void shredderFilesvc::btnShredStart()
     else
         alertforfileselection();
 }
-
 
 void shredderFilesvc::alertforDelete()
 {
@@ -405,8 +409,8 @@ void shredderFilesvc::toggleCurrentRow()
     const QModelIndex current = m_ui->outlineview->currentIndex();
     if (!current.isValid() || SharedState::instance().isAddingFiles)
         return;
-    m_model->toggleByTag(current.data(FileListModel::TagRole).toLongLong(),
-                         FileListModel::stateAfterClick(current));
+    m_model->toggleByTag(
+        current.data(FileListModel::TagRole).toLongLong(), FileListModel::stateAfterClick(current));
 }
 
 bool shredderFilesvc::eventFilter(QObject* watched, QEvent* event)

@@ -62,8 +62,7 @@ QBoxLayout* layoutHolding(QLayout* layout, QWidget* widget)
 
 shredderResultVC::shredderResultVC(QWidget* parent)
     : BaseViewController(parent)
-{
-}
+{ }
 
 shredderResultVC::~shredderResultVC() = default;
 
@@ -80,7 +79,8 @@ void shredderResultVC::loadView()
     connect(m_ui->btnTweet, &QAbstractButton::clicked, this, &shredderResultVC::btnTweet);
     connect(m_ui->btnFacebook, &QAbstractButton::clicked, this, &shredderResultVC::btnFacebook);
     connect(m_ui->btnAppstore, &QAbstractButton::clicked, this, &shredderResultVC::btnAppStore);
-    connect(m_ui->btnShowNotErased, &QAbstractButton::clicked, this, &shredderResultVC::showNotErased);
+    connect(
+        m_ui->btnShowNotErased, &QAbstractButton::clicked, this, &shredderResultVC::showNotErased);
     connect(m_ui->btnShowWarned, &QAbstractButton::clicked, this, &shredderResultVC::showWarned);
 }
 
@@ -118,7 +118,8 @@ void shredderResultVC::viewDidLoad()
     m_ui->right_icon->setPixmap(Pictures::pixmap(Pictures::Picture::ResultBadge, {}, ratio));
     m_ui->lblcleanupCompleted->setText(localizedText(QStringLiteral("IDS_KQ_37")));
     m_ui->btnHome->setEnabled(true);
-    m_ui->Corvaneicon->setPixmap(Pictures::pixmap(Pictures::Picture::ResultIllustration, {}, ratio));
+    m_ui->Corvaneicon->setPixmap(
+        Pictures::pixmap(Pictures::Picture::ResultIllustration, {}, ratio));
     m_ui->btnAppstore->setText(localizedText(QStringLiteral("IDS_KQ_83")));
 
     m_ui->lblTotalsize->setText(sizeText(SharedState::instance().deletedFilesSize));
@@ -127,7 +128,8 @@ void shredderResultVC::viewDidLoad()
     fillNotErased();
     fillRecommendation();
 
-    m_ui->btnFacebook->setIcon(QIcon(Pictures::pixmap(Pictures::Picture::CommunityLink, {}, ratio)));
+    m_ui->btnFacebook->setIcon(
+        QIcon(Pictures::pixmap(Pictures::Picture::CommunityLink, {}, ratio)));
     m_ui->btnTweet->setIcon(QIcon(Pictures::pixmap(Pictures::Picture::ShareLink, {}, ratio)));
     m_ui->btnTweet->setImagePosition(SYFlatButton::ImageLeft);
     m_ui->btnFacebook->setImagePosition(SYFlatButton::ImageLeft);
@@ -143,7 +145,8 @@ void shredderResultVC::viewDidLoad()
     struct statvfs fs;
     if (::statvfs("/", &fs) == 0)
         freeBytes = double(fs.f_bavail) * double(fs.f_frsize);
-    m_ui->lblAvailableSize->setText(localizedFormat(QStringLiteral("IDS_KQ_46"), sizeText(freeBytes)));
+    m_ui->lblAvailableSize->setText(
+        localizedFormat(QStringLiteral("IDS_KQ_46"), sizeText(freeBytes)));
 }
 
 void shredderResultVC::fillRunSummary()
@@ -184,9 +187,9 @@ void shredderResultVC::fillNotErased()
     m_ui->right_icon->setPixmap(warning.pixmap(QSize(32, 32), devicePixelRatioF()));
     // The illustration celebrates a clean run; it has no place here.
     hideIllustration();
-    m_ui->lblNotErased->setText(
-        items.size() == 1 ? localizedText(QStringLiteral("IDS_KQ_201"))
-                          : localizedFormat(QStringLiteral("IDS_KQ_200"), QString::number(items.size())));
+    m_ui->lblNotErased->setText(items.size() == 1
+            ? localizedText(QStringLiteral("IDS_KQ_201"))
+            : localizedFormat(QStringLiteral("IDS_KQ_200"), QString::number(items.size())));
     m_ui->btnShowNotErased->setText(localizedText(QStringLiteral("IDS_KQ_202")));
 }
 
@@ -213,10 +216,10 @@ void shredderResultVC::fillWarnings()
 
     // Where filling the free space reaches the old copies, offer it beside the details.
     for (const ShredWarning& warning : state.storageWarnings) {
-        const bool reachable = std::any_of(warning.verdict.warnings.cbegin(), warning.verdict.warnings.cend(),
-                                           [](StorageReason r) {
-                                               return FreeSpaceWipeReport::reach(r) == FreeSpaceWipeReport::Reach::Reached;
-                                           });
+        const bool reachable = std::any_of(warning.verdict.warnings.cbegin(),
+            warning.verdict.warnings.cend(), [](StorageReason r) {
+                return FreeSpaceWipeReport::reach(r) == FreeSpaceWipeReport::Reach::Reached;
+            });
         if (reachable) {
             m_wipeFolder = existingFolderOf(warning.path);
             break;
@@ -233,7 +236,8 @@ void shredderResultVC::fillWarnings()
     ScreenStyle::styleSecondaryButton(m_wipeButton);
     static_cast<QBoxLayout*>(m_ui->warnedBox->layout())->addWidget(m_wipeButton);
     // Which disk and how much: said under the button, not only in its tooltip.
-    if (QBoxLayout* column = layoutHolding(m_ui->warnedBox->parentWidget()->layout(), m_ui->warnedBox)) {
+    if (QBoxLayout* column
+        = layoutHolding(m_ui->warnedBox->parentWidget()->layout(), m_ui->warnedBox)) {
         auto* place = new QLabel(m_wipeButton->toolTip(), m_ui->warnedBox->parentWidget());
         place->setObjectName(QStringLiteral("lblWipePlace"));
         place->setAlignment(Qt::AlignRight);
@@ -272,7 +276,7 @@ void shredderResultVC::showWarned()
 {
     if (!m_warnedDialog)
         m_warnedDialog = new NotErasedDialog(SharedState::instance().warnedItems, this,
-                                             QStringLiteral("IDS_KQ_253"), QStringLiteral("IDS_KQ_254"));
+            QStringLiteral("IDS_KQ_253"), QStringLiteral("IDS_KQ_254"));
     m_warnedDialog->open();
 }
 
@@ -280,15 +284,17 @@ void shredderResultVC::fillRecommendation()
 {
     PromotedApplications& applications = promotedApplications();
     applications.checkInstalled();
-    const Recommendation choice =
-        Recommendation::advance(UserDefaults::standardUserDefaults(), applications.candidatesInstalled());
+    const Recommendation choice = Recommendation::advance(
+        UserDefaults::standardUserDefaults(), applications.candidatesInstalled());
     const bool shown = choice.candidate.has_value() && !choice.hideBox;
     if (choice.candidate) {
         const int number = PromotedApplications::candidates.at(size_t(*choice.candidate));
         if (const PromotedApplication* entry = PromotedApplications::entry(number)) {
-            m_ui->imgview->setPixmap(Pictures::renderSvg(entry->iconPath, QSize(64, 64), devicePixelRatioF()));
+            m_ui->imgview->setPixmap(
+                Pictures::renderSvg(entry->iconPath, QSize(64, 64), devicePixelRatioF()));
             m_ui->lblrecommended->setText(localizedText(QStringLiteral("IDS_KQ_42")));
-            m_ui->lbltoprated->setText(localizedText(PromotedApplications::topRatedKey(*choice.candidate)));
+            m_ui->lbltoprated->setText(
+                localizedText(PromotedApplications::topRatedKey(*choice.candidate)));
             m_ui->lblAppname->setText(entry->title);
             m_apppath = entry->apppath;
         }
@@ -317,12 +323,18 @@ void shredderResultVC::openAddress(const QString& address)
 
 void shredderResultVC::btnTweet()
 {
-    openAddress(Bundle::mainBundle().infoDictionary().value(QStringLiteral("CorvaneTwitterURL")).toString());
+    openAddress(Bundle::mainBundle()
+                    .infoDictionary()
+                    .value(QStringLiteral("CorvaneTwitterURL"))
+                    .toString());
 }
 
 void shredderResultVC::btnFacebook()
 {
-    openAddress(Bundle::mainBundle().infoDictionary().value(QStringLiteral("CorvaneFacebookURL")).toString());
+    openAddress(Bundle::mainBundle()
+                    .infoDictionary()
+                    .value(QStringLiteral("CorvaneFacebookURL"))
+                    .toString());
 }
 
 void shredderResultVC::btnAppStore()

@@ -31,8 +31,7 @@ constexpr int kBarSteps = 1000;
 
 shreddingFilesVC::shreddingFilesVC(QWidget* parent)
     : BaseViewController(parent)
-{
-}
+{ }
 
 shreddingFilesVC::~shreddingFilesVC()
 {
@@ -57,8 +56,7 @@ void shreddingFilesVC::viewDidLoad()
     m_ui->lblappname->setText(localizedText(QStringLiteral("IDS_KQ_6")));
     m_ui->lbltitle->setText(localizedText(QStringLiteral("IDS_KQ_35")));
 
-    NotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("ZPHBraskoUpdateMessage"), this,
+    NotificationCenter::defaultCenter().addObserver(QStringLiteral("ZPHBraskoUpdateMessage"), this,
         [this](const Notification& notification) { shredupdate(notification); });
 
     if (const std::optional<int> method = ShredSettings().storedMethod())
@@ -91,12 +89,11 @@ void shreddingFilesVC::viewDidLoad()
 
 namespace {
 
-std::atomic<bool> s_runActive{false};
+std::atomic<bool> s_runActive {false};
 QPointer<ShredRun> s_activeRun;
 
 // A remaining-time estimate needs this much rate behind it.
 constexpr qint64 kEstimateAfterMs = 10000;
-
 
 } // namespace
 
@@ -154,14 +151,18 @@ void shreddingFilesVC::ShredStart()
 void shreddingFilesVC::showBytes(quint64 done)
 {
     if (m_bytesPlanned > 0)
-        m_ui->progressBar->setValue(int(std::min<quint64>(kBarSteps, done * kBarSteps / m_bytesPlanned)));
+        m_ui->progressBar->setValue(
+            int(std::min<quint64>(kBarSteps, done * kBarSteps / m_bytesPlanned)));
     QStringList parts;
     if (m_passes > 1)
-        parts << localizedFormat(QStringLiteral("IDS_KQ_251"), {QString::number(m_pass), QString::number(m_passes)});
+        parts << localizedFormat(
+            QStringLiteral("IDS_KQ_251"), {QString::number(m_pass), QString::number(m_passes)});
     const qint64 elapsed = m_runTimer.elapsed();
     if (elapsed >= kEstimateAfterMs && done > 0 && m_bytesPlanned > done) {
-        const double seconds = double(m_bytesPlanned - done) / (double(done) / double(elapsed)) / 1000.0;
-        parts << localizedFormat(QStringLiteral("IDS_KQ_252"), durationText(qint64(std::ceil(seconds))));
+        const double seconds
+            = double(m_bytesPlanned - done) / (double(done) / double(elapsed)) / 1000.0;
+        parts << localizedFormat(
+            QStringLiteral("IDS_KQ_252"), durationText(qint64(std::ceil(seconds))));
     }
     m_ui->lblpass->setText(parts.join(QStringLiteral(" · ")));
 }
@@ -216,17 +217,17 @@ void shreddingFilesVC::refreshLabels()
     const qint64 done = state.deletedFilesCount;
     const qint64 total = m_filesPlanned >= 0 ? m_filesPlanned : state.totalSelectedFiles.load();
     m_ui->lblcountDeleted->setText(localizedText(QStringLiteral("IDS_KQ_109")) + u' '
-                                   + QString::number(done) + QStringLiteral(" / ")
-                                   + QString::number(total));
-    m_ui->lblsizeDeleted->setText(sizeText(state.deletedFilesSize) + u' '
-                                  + localizedText(QStringLiteral("IDS_KQ_38")));
+        + QString::number(done) + QStringLiteral(" / ") + QString::number(total));
+    m_ui->lblsizeDeleted->setText(
+        sizeText(state.deletedFilesSize) + u' ' + localizedText(QStringLiteral("IDS_KQ_38")));
 }
 
 void shreddingFilesVC::showPath(const QString& path)
 {
     const QFontMetrics metrics(m_ui->lblurl->font());
     const QString shown = PathText::displayText(path);
-    m_ui->lblurl->setText(metrics.elidedText(shown, Qt::ElideMiddle, std::max(100, m_ui->lblurl->width())));
+    m_ui->lblurl->setText(
+        metrics.elidedText(shown, Qt::ElideMiddle, std::max(100, m_ui->lblurl->width())));
     m_ui->lblurl->setToolTip(shown);
 }
 

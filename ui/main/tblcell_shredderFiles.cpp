@@ -262,7 +262,8 @@ void tblcell_shredderFiles::paint(
         || !index.data(FileListModel::CannotEraseRole).toString().isEmpty()) {
         // A small mark on the file's icon; the tooltip says why.
         const int side = qMax(10, layout.icon.width() / 2 + 2);
-        const QRect badge(layout.icon.right() + 3 - side, layout.icon.bottom() + 3 - side, side, side);
+        const QRect badge(
+            layout.icon.right() + 3 - side, layout.icon.bottom() + 3 - side, side, side);
         style->standardIcon(QStyle::SP_MessageBoxWarning, &option, option.widget)
             .paint(painter, badge, Qt::AlignCenter);
     }
@@ -350,8 +351,8 @@ void tblcell_shredderFiles::paintButton(QPainter* painter, const QStyleOptionVie
     }
     // The style's own close icon is a boxed title-bar glyph, tiny and out of place in a row; a
     // plain cross in the row's text colour reads in any palette.
-    QColor color = selected ? QColor(Qt::white)
-                            : option.palette.color(colorGroupOf(option), QPalette::Text);
+    QColor color
+        = selected ? QColor(Qt::white) : option.palette.color(colorGroupOf(option), QPalette::Text);
     color.setAlphaF(0.7f);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, true);

@@ -4,6 +4,7 @@
 #include "FreeSpaceWipeRecord.h"
 #include "PathText.h"
 #include "StorageAssessment.h"
+#include "StorageProbe.h"
 #include "ZPHShred.h"
 
 #include <QFile>
@@ -44,8 +45,6 @@ constexpr int kIoprioClassBestEffort = 2;
 constexpr int kIoprioLowest = 7;
 
 // The ext2/3/4 superblock keeps a copy of the journal inode's block map and size.
-constexpr off_t kExtSuperblockOffset = 1024;
-constexpr int kExtMagicAt = 0x38;
 constexpr int kExtJournalBackupTypeAt = 0xFD;
 constexpr int kExtJournalBlocksAt = 0x10C;
 constexpr quint8 kExtJournalBackupBlocks = 1;
@@ -71,83 +70,22 @@ private:
     int m_before;
 };
 
-QByteArray unescapeMountField(const QByteArray& field)
-{
-    // The mount table writes space, tab, newline and backslash as three octal digits.
-    QByteArray out;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int c = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                out.append(char(c));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(field[i]);
-    }
-    return out;
-}
-
-// The mount point and type of the mount `mountId`, or of the device `device` without one.
-std::pair<QByteArray, QByteArray> mountOf(quint64 mountId, bool haveMountId, dev_t device)
-{
-    QFile file(QStringLiteral("/proc/self/mountinfo"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray deviceText
-        = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
-    std::pair<QByteArray, QByteArray> found;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-", 6);
-        if (fields.size() < 6 || separator < 0 || separator + 1 >= fields.size())
-            continue;
-        if (haveMountId ? fields[0] == QByteArray::number(mountId) : fields[2] == deviceText) {
-            found = {unescapeMountField(fields[4]), fields[separator + 1]};
-            if (haveMountId)
-                break;
-        }
-    }
-    return found;
-}
-
-QString kernelDeviceName(dev_t device)
-{
-    QFile uevent(
-        QStringLiteral("/sys/dev/block/%1:%2/uevent").arg(major(device)).arg(minor(device)));
-    if (major(device) == 0 || !uevent.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray& line : uevent.readAll().split('\n')) {
-        if (line.startsWith("DEVNAME="))
-            return QFile::decodeName(line.mid(8));
-    }
-    return {};
-}
-
 // The size of the ext3/4 journal on `device`: from the superblock when the device may be read,
 // else four times the longest transaction jbd2 allows (a quarter of the journal at most).
 quint64 extJournalBytes(dev_t device, quint64 blockSize)
 {
-    const QString name = kernelDeviceName(device);
+    const QString name
+        = StorageProbe::blockDeviceName(QStringLiteral("/sys"), major(device), minor(device));
     if (name.isEmpty())
         return kLargestDefaultJournal;
-    const int disk
-        = ::open(QFile::encodeName(u"/dev/" + name).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (disk >= 0) {
-        struct stat st;
-        uchar sb[kExtJournalBlocksAt + 17 * 4];
-        const bool read = ::fstat(disk, &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == device
-            && ::pread(disk, sb, sizeof sb, kExtSuperblockOffset) == qsizetype(sizeof sb);
-        ::close(disk);
-        if (read && qFromLittleEndian<quint16>(sb + kExtMagicAt) == EXT4_SUPER_MAGIC
-            && sb[kExtJournalBackupTypeAt] == kExtJournalBackupBlocks) {
-            const quint64 high = qFromLittleEndian<quint32>(sb + kExtJournalBlocksAt + 15 * 4);
-            const quint64 low = qFromLittleEndian<quint32>(sb + kExtJournalBlocksAt + 16 * 4);
-            if (const quint64 bytes = (high << 32) | low)
-                return bytes;
-        }
+    const QByteArray head = StorageProbe::readExtSuperblock(
+        QFile::encodeName(u"/dev/" + name), device, kExtJournalBlocksAt + 17 * 4);
+    const auto* sb = reinterpret_cast<const uchar*>(head.constData());
+    if (!head.isEmpty() && sb[kExtJournalBackupTypeAt] == kExtJournalBackupBlocks) {
+        const quint64 high = qFromLittleEndian<quint32>(sb + kExtJournalBlocksAt + 15 * 4);
+        const quint64 low = qFromLittleEndian<quint32>(sb + kExtJournalBlocksAt + 16 * 4);
+        if (const quint64 bytes = (high << 32) | low)
+            return bytes;
     }
     // "0 transactions (0 requested), each up to 1365 blocks"
     QFile info(QStringLiteral("/proc/fs/jbd2/") + name + QStringLiteral("-8/info"));
@@ -299,10 +237,12 @@ bool FreeSpaceWipe::examine(int folderFd)
         return false;
     }
     const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-    const auto [mountPoint, type] = mountOf(sx.stx_mnt_id, sx.stx_mask & STATX_MNT_ID, device);
-    if (!mountPoint.isEmpty())
-        m_report.mountPoint = PathText::fromNative(mountPoint);
-    m_report.fileSystem = QString::fromLatin1(type);
+    const std::optional<StorageProbe::MountEntry> mount = StorageProbe::findMount(
+        QStringLiteral("/proc/self/mountinfo"),
+        sx.stx_mask & STATX_MNT_ID ? std::optional<quint64>(sx.stx_mnt_id) : std::nullopt, device);
+    if (mount && !mount->mountPoint.isEmpty())
+        m_report.mountPoint = PathText::fromNative(mount->mountPoint);
+    m_report.fileSystem = mount ? QString::fromLatin1(mount->type) : QString();
     StorageAssessment assessment;
     const StorageVerdict verdict = assessment.assessDescriptor(folderFd);
     m_report.fileSystemWarnings = verdict.warnings;

@@ -210,7 +210,7 @@ StorageAssessment::FileSystemFacts StorageAssessment::learnFileSystem(
     case EXT4_SUPER_MAGIC: {
         facts.kind = FileSystemFacts::Kind::Ext;
         facts.perFileAttributes = true;
-        const QString name = blockDeviceName(major(device), minor(device));
+        const QString name = StorageProbe::blockDeviceName(m_sysfs, major(device), minor(device));
         if (ext4JournalsData(name, device, mountId))
             addReason(warnings, StorageReason::DataJournal);
         // A file kept in its inode once and grown since has left its first contents in the
@@ -281,39 +281,12 @@ bool StorageAssessment::ext4KeepsInlineData(int fd, const QString& name, dev_t d
     return StorageProbe::ext4HasInlineData(fd, name, device);
 }
 
-QString StorageAssessment::blockDeviceName(unsigned major, unsigned minor) const
-{
-    if (major == 0)
-        return {};
-    const QString dir = m_sysfs + QStringLiteral("/dev/block/%1:%2").arg(major).arg(minor);
-    const QByteArray uevent = StorageProbe::readSmallFile(dir + QStringLiteral("/uevent"));
-    for (const QByteArray& line : uevent.split('\n')) {
-        if (line.startsWith("DEVNAME="))
-            return QFile::decodeName(line.mid(8));
-    }
-    return QFileInfo(QFileInfo(dir).canonicalFilePath()).fileName();
-}
-
 bool StorageAssessment::mountJournalsData(dev_t device, std::optional<quint64> mountId) const
 {
-    const QByteArray deviceText
-        = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
-
-    QFile file(m_mountInfo);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw,errors=continue"
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-", 6);
-        if (fields.size() < 6 || separator < 0 || separator + 3 >= fields.size())
-            continue;
-        if (mountId ? fields[0] != QByteArray::number(*mountId) : fields[2] != deviceText)
-            continue;
-        const QList<QByteArray> options = fields[5].split(',') + fields[separator + 3].split(',');
-        return options.contains("data=journal");
-    }
-    return false;
+    const std::optional<StorageProbe::MountEntry> mount
+        = StorageProbe::findMount(m_mountInfo, mountId, device);
+    return mount
+        && (mount->options.split(',') + mount->superOptions.split(',')).contains("data=journal");
 }
 
 void StorageAssessment::addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int depth)

@@ -73,8 +73,6 @@ private:
     /// inline_data feature; false when its superblock can be read neither from the device nor
     /// through the kernel.
     bool ext4KeepsInlineData(int fd, const QString& name, dev_t device) const;
-    /// The kernel's name of the block device `major:minor` ("loop3", "sda1", "dm-0"), or empty.
-    QString blockDeviceName(unsigned major, unsigned minor) const;
     /// Notes for the block devices of the btrfs file system open at `fd`.
     void addBtrfsDeviceNotes(int fd, StorageVerdict* verdict, int depth);
     /// Notes for the block device `major:minor` and everything below it, and the warning of a

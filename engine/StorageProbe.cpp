@@ -2,6 +2,7 @@
 #include "StorageProbe.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <linux/magic.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -61,26 +63,84 @@ struct Ext4SuperblockParams
 static_assert(sizeof(Ext4SuperblockParams) == 232);
 constexpr unsigned long kExt4GetSuperblockParams = _IOR('f', 45, Ext4SuperblockParams);
 
-// The incompatible features in the ext2/3/4 superblock of the block device `device`, read
-// through its node `node`; nothing when the node is another device or may not be read.
-std::optional<quint32> readExtIncompatFeatures(const QByteArray& node, dev_t device)
+// The mount table writes space, tab, newline and backslash as three octal digits.
+QByteArray unescapeMountField(const QByteArray& field)
 {
-    struct stat st;
-    if (::stat(node.constData(), &st) != 0 || !S_ISBLK(st.st_mode) || st.st_rdev != device)
-        return std::nullopt;
-    const int disk = ::open(node.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (disk < 0)
-        return std::nullopt;
-    uchar head[kExtIncompatAt + 4];
-    const bool read = ::fstat(disk, &st) == 0 && st.st_rdev == device
-        && ::pread(disk, head, sizeof head, kExtSuperblockOffset) == qsizetype(sizeof head);
-    ::close(disk);
-    if (!read || qFromLittleEndian<quint16>(head + kExtMagicAt) != EXT4_SUPER_MAGIC)
-        return std::nullopt;
-    return qFromLittleEndian<quint32>(head + kExtIncompatAt);
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int c = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out.append(char(c));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(field[i]);
+    }
+    return out;
 }
 
 } // namespace
+
+QByteArray StorageProbe::readExtSuperblock(const QByteArray& node, dev_t device, int length)
+{
+    struct stat st;
+    if (length < kExtMagicAt + 2 || ::stat(node.constData(), &st) != 0 || !S_ISBLK(st.st_mode)
+        || st.st_rdev != device)
+        return {};
+    const int disk = ::open(node.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (disk < 0)
+        return {};
+    QByteArray head(length, Qt::Uninitialized);
+    const bool read = ::fstat(disk, &st) == 0 && st.st_rdev == device
+        && ::pread(disk, head.data(), size_t(length), kExtSuperblockOffset) == qsizetype(length);
+    ::close(disk);
+    const auto* bytes = reinterpret_cast<const uchar*>(head.constData());
+    if (!read || qFromLittleEndian<quint16>(bytes + kExtMagicAt) != EXT4_SUPER_MAGIC)
+        return {};
+    return head;
+}
+
+QString StorageProbe::blockDeviceName(const QString& sysfs, unsigned major, unsigned minor)
+{
+    if (major == 0)
+        return {};
+    const QString dir = sysfs + QStringLiteral("/dev/block/%1:%2").arg(major).arg(minor);
+    const QByteArray uevent = readSmallFile(dir + QStringLiteral("/uevent"));
+    for (const QByteArray& line : uevent.split('\n')) {
+        if (line.startsWith("DEVNAME="))
+            return QFile::decodeName(line.mid(8));
+    }
+    return QFileInfo(QFileInfo(dir).canonicalFilePath()).fileName();
+}
+
+std::optional<StorageProbe::MountEntry> StorageProbe::findMount(
+    const QString& mountInfo, std::optional<quint64> mountId, dev_t device)
+{
+    QFile file(mountInfo);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray deviceText
+        = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+    const QByteArray idText = mountId ? QByteArray::number(*mountId) : QByteArray();
+    std::optional<MountEntry> found;
+    // "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw,errors=continue"
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype separator = fields.indexOf("-", 6);
+        if (fields.size() < 6 || separator < 0 || separator + 3 >= fields.size())
+            continue;
+        if (mountId ? fields[0] != idText : fields[2] != deviceText)
+            continue;
+        found = MountEntry {
+            unescapeMountField(fields[4]), fields[5], fields[separator + 1], fields[separator + 3]};
+        if (mountId)
+            break;
+    }
+    return found;
+}
 
 QByteArray StorageProbe::readSmallFile(const QString& path)
 {
@@ -160,8 +220,12 @@ bool StorageProbe::ext4HasInlineData(int fd, const QString& name, dev_t device)
     // Reading the superblock needs read access to the device (root, or the disk group); the
     // kernel's ioctl needs none but is new. Without either, only the file's own flag tells.
     std::optional<quint32> incompat;
-    if (!name.isEmpty())
-        incompat = readExtIncompatFeatures(QFile::encodeName(u"/dev/" + name), device);
+    if (!name.isEmpty()) {
+        const QByteArray head
+            = readExtSuperblock(QFile::encodeName(u"/dev/" + name), device, kExtIncompatAt + 4);
+        if (!head.isEmpty())
+            incompat = qFromLittleEndian<quint32>(head.constData() + kExtIncompatAt);
+    }
     Ext4SuperblockParams params;
     std::memset(&params, 0, sizeof params);
     if (!incompat && ::ioctl(fd, kExt4GetSuperblockParams, &params) == 0)

@@ -35,7 +35,10 @@ FileDirectory FileDirectory::fromUrl(const QUrl& url, StorageAssessment* assessm
 FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st,
     const QByteArray& native, const QString& name, StorageAssessment* assessment)
 {
-    return fromEntry(url, EntryStat::fromStatx(st), native, name, assessment);
+    FileDirectory record = fromEntry(url, EntryStat::fromStatx(st), native, name, assessment);
+    // One item at a time is cheap to type at once.
+    record.file->mimeTypeName = Filedata::mimeTypeNameFor(name, st.stx_mode);
+    return record;
 }
 
 FileDirectory FileDirectory::fromEntry(const QUrl& url, const EntryStat& st,
@@ -52,7 +55,8 @@ FileDirectory FileDirectory::fromEntry(const QUrl& url, const EntryStat& st,
         data.verdict = assessment->assessListedFile(
             native, st.device, st.hasMountId ? std::optional<quint64>(st.mountId) : std::nullopt);
     }
-    data.mimeTypeName = Filedata::mimeTypeNameFor(name, st.mode);
+    if (!S_ISREG(st.mode))
+        data.mimeTypeName = Filedata::mimeTypeNameFor(name, st.mode);
     data.url = url;
     // Who the item is, so a shred later refuses anything that took its place.
     data.device = st.device;

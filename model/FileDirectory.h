@@ -32,7 +32,8 @@ struct FileDirectory
     /// statx (without following a link); lets a folder's listing stat entries relative to it.
     static FileDirectory fromStatx(const QUrl& url, const struct statx& st,
         const QByteArray& nativePath, const QString& name, StorageAssessment* assessment = nullptr);
-    /// As fromStatx(), from what a folder walk read.
+    /// As fromStatx(), from what a folder walk read, except that a regular file's type is left
+    /// for Filedata::typeName() to work out when its row is shown.
     static FileDirectory fromEntry(const QUrl& url, const EntryStat& st,
         const QByteArray& nativePath, const QString& name, StorageAssessment* assessment = nullptr);
 };

@@ -264,3 +264,10 @@ QString Filedata::mimeTypeNameFor(const QString& path, mode_t mode)
     // By the name only: no stat, no read of the contents.
     return typeNameByFileName(path);
 }
+
+QString Filedata::typeName() const
+{
+    if (!mimeTypeName.isEmpty() || isFolder)
+        return mimeTypeName;
+    return mimeTypeNameFor(url.fileName(), S_IFREG);
+}

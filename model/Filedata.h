@@ -19,6 +19,8 @@ struct Filedata
     quint64 length = 0;
     /// For a regular file, what overwriting it in place would reach, judged when it was listed.
     StorageVerdict verdict;
+    /// Empty for a regular file a folder listing found: typing every file of a large tree by
+    /// name costs as much as listing it, and only the rows on screen need it. Read typeName().
     QString mimeTypeName;
     QUrl url;
     bool isFolder = false;
@@ -37,4 +39,6 @@ struct Filedata
     /// file type and the name alone, never from the contents, so it stays cheap for large trees.
     /// Thread-safe. Equal names share one string to keep big trees small.
     static QString mimeTypeNameFor(const QString& path, mode_t mode);
+    /// `mimeTypeName`, or for a listed regular file the type its name gives. Thread-safe.
+    QString typeName() const;
 };

@@ -178,7 +178,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     case IsPendingRole:
         return isPending();
     case MimeTypeRole:
-        return record.file ? record.file->mimeTypeName : QString();
+        return record.file ? record.file->typeName() : QString();
     case IsFolderRole:
         return isFolder;
     default:

@@ -43,7 +43,6 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <functional>
-#include <sys/stat.h>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -102,13 +101,6 @@ bool waitForResult(mainContainerVc& container, const QPointer<shredderResultVC>&
         [&] { return container.resultvc() && container.resultvc() != earlier; }, 30000);
 }
 
-QMimeData* mimeWithUriList(const QByteArray& list)
-{
-    static QMimeData mime;
-    mime.setData(u"text/uri-list"_s, list);
-    return &mime;
-}
-
 // Types the confirmation word, confirms, and waits for the run's result screen.
 bool confirm(mainContainerVc& container, shredderFilesvc* list)
 {
@@ -130,11 +122,6 @@ QString labelText(QWidget* screen, const char* name)
 {
     auto* label = screen->findChild<QLabel*>(QString::fromLatin1(name));
     return label ? label->text() : u"<no label %1>"_s.arg(QString::fromLatin1(name));
-}
-
-QString headline(QWidget* result)
-{
-    return labelText(result, "lblcleanupCompleted");
 }
 
 // Why `path` was not erased; nothing when it is not on the list.
@@ -198,17 +185,10 @@ void TestCycle::clickCheckBox(shredderFilesvc* list, const QString& path)
     auto* view = list->findChild<outlinviewClass*>(u"outlineview"_s);
     QVERIFY(view);
     view->expandAll();
-    QModelIndex found;
-    const std::function<void(const QModelIndex&)> search = [&](const QModelIndex& parent) {
-        for (int row = 0; row < view->model()->rowCount(parent) && !found.isValid(); ++row) {
-            const QModelIndex index = view->model()->index(row, 0, parent);
-            if (index.data(FileListModel::PathRole).toString() == path)
-                found = index;
-            else
-                search(index);
-        }
-    };
-    search({});
+    const QModelIndex found = view->model()
+                                  ->match(view->model()->index(0, 0), FileListModel::PathRole, path,
+                                      1, Qt::MatchExactly | Qt::MatchRecursive)
+                                  .value(0);
     QVERIFY2(found.isValid(), qPrintable(path));
     view->scrollTo(found);
     QStyleOptionViewItem option;
@@ -328,7 +308,7 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside the selection"));
     shredderResultVC* result = container.resultvc();
     QCOMPARE(labelText(result, "lblTotalsize"), sizeText(erasedSize));
-    QCOMPARE(headline(result), text("IDS_KQ_37"));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), text("IDS_KQ_37"));
     // What was erased, how, unverified, and how long it took.
     const QStringList summary = labelText(result, "lblRunSummary").split(u" · "_s);
     QCOMPARE(summary.mid(0, 3),
@@ -360,10 +340,10 @@ void TestCycle::namedFileNotItsLookAlikeIsErased()
     const QByteArray named = PathText::toNative(tree.path()) + "/\xff\xfe";
     QVERIFY(TempTree::writeNative(named, "named secret"));
 
-    const QString given = dropped
-        ? DropView::droppedPaths(mimeWithUriList("file://" + named.toPercentEncoding("/") + "\r\n"))
-              .value(0)
-        : PathText::fromNative(named);
+    QMimeData drop;
+    drop.setData(u"text/uri-list"_s, "file://" + named.toPercentEncoding("/") + "\r\n");
+    const QString given
+        = dropped ? DropView::droppedPaths(&drop).value(0) : PathText::fromNative(named);
     mainContainerVc& container = mainWindowContent();
     shredderFilesvc* list = listPaths(container, {given});
     QVERIFY(list);
@@ -379,7 +359,7 @@ void TestCycle::namedFileNotItsLookAlikeIsErased()
     QVERIFY(!TempTree::existsNative(named));
     QCOMPARE(TempTree::readFile(lookAlike), QByteArray("look-alike"));
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 1);
-    QCOMPARE(headline(container.resultvc()), text("IDS_KQ_37"));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), text("IDS_KQ_37"));
 }
 
 void TestCycle::storageWarningsAreToldBeforeAndAfter()
@@ -420,7 +400,7 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QVERIFY(confirm(container, list));
     QVERIFY(!TempTree::exists(secret));
     shredderResultVC* result = container.resultvc();
-    QCOMPARE(headline(result), text("IDS_KQ_249"));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), text("IDS_KQ_249"));
     QCOMPARE(labelText(result, "lblWarned"), copyOnWrite);
     // Under "old contents may remain" the size is no headline; the summary says it, and that
     // the file was read back.
@@ -569,7 +549,7 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 1);
     QCOMPARE(labelText(result, "lblTotalsize"), sizeText(4096));
 
-    QCOMPARE(headline(result), text("IDS_KQ_206"));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), text("IDS_KQ_206"));
     QVERIFY(!result->findChild<QWidget*>(u"notErasedBox"_s)->isHidden());
     QCOMPARE(labelText(result, "lblNotErased"), text("IDS_KQ_201"));
     // Without the illustration the summary keeps the width of the window's column: the
@@ -655,7 +635,7 @@ void TestCycle::checkedFolderThatStaysIsReported()
     QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
     QVERIFY(!TempTree::exists(tree.path(u"top/listed.txt"_s)));
     QVERIFY(notErasedReason(top));
-    QCOMPARE(headline(container.resultvc()), text("IDS_KQ_206"));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), text("IDS_KQ_206"));
 }
 
 void TestCycle::countsWaitForTheDisk()
@@ -734,7 +714,7 @@ void TestCycle::fileListedTwiceIsErasedOnce()
     QVERIFY2(SharedState::instance().notErasedItems.isEmpty(),
         qPrintable(SharedState::instance().notErasedItems.value(0).reason));
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 2);
-    QCOMPARE(headline(container.resultvc()), text("IDS_KQ_37"));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), text("IDS_KQ_37"));
 }
 
 // The choice itself is tested in tst_promo; here, that the screen shows it and stores the next.

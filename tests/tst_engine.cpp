@@ -10,18 +10,14 @@
 #include "ZPHShred.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QTest>
 #include <QThread>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,11 +55,8 @@ struct ProgressRecorder
 
 bool failedFor(const ShredReport& report, const QString& path)
 {
-    for (const ShredFailure& f : report.failures) {
-        if (f.path == path)
-            return true;
-    }
-    return false;
+    return std::any_of(report.failures.cbegin(), report.failures.cend(),
+        [&](const ShredFailure& failure) { return failure.path == path; });
 }
 
 } // namespace

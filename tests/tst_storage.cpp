@@ -14,9 +14,7 @@
 #include <QTest>
 #include <QVersionNumber>
 
-#include <ctime>
 #include <fcntl.h>
-#include <limits>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>

@@ -39,11 +39,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTest>
 #include <QTreeWidget>
 #include <atomic>
 #include <functional>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -653,12 +653,10 @@ void TestCycle::countsWaitForTheDisk()
 
     // Every pass of a file is on the disk when it reaches the unlink; hold the run there.
     std::atomic<int> reached {0};
-    std::atomic<bool> release {false};
+    QSemaphore release;
     sharedShredEngine().setBeforeUnlinkHook([&](const QString&) {
         ++reached;
-        for (int waited = 0; !release && waited < 10000; waited += 5)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        release = false;
+        release.tryAcquire(1, 10000);
     });
     const QPointer<shredderResultVC> earlier = container.resultvc();
     NotificationCenter::defaultCenter().post(u"ShredData"_s);
@@ -673,7 +671,7 @@ void TestCycle::countsWaitForTheDisk()
     QCoreApplication::sendPostedEvents();
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
     QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
-    release = true;
+    release.release();
     QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 2, 10000);
     QTRY_COMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
     QCoreApplication::sendPostedEvents();
@@ -681,7 +679,7 @@ void TestCycle::countsWaitForTheDisk()
     const QString size = labelText(progress, "lblsizeDeleted");
     QVERIFY2(size.endsWith(shredded) && oneFileShredded.contains(size.chopped(shredded.size())),
         qPrintable(size));
-    release = true;
+    release.release();
     QVERIFY(waitForResult(container, earlier));
     sharedShredEngine().setBeforeUnlinkHook({});
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 2 / 2");

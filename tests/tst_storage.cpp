@@ -58,11 +58,6 @@ QString names(const QList<StorageReason>& reasons)
     return result.join(u' ');
 }
 
-int imageSizeMiB(const QString& fsType)
-{
-    return fsType == u"xfs"_s ? 300 : fsType == u"btrfs"_s ? 256 : 64;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Case)
@@ -189,7 +184,8 @@ void TestStorage::verdictOnRealFileSystem()
         QVERIFY2(
             !*c.belowAttribute || LoopImage::run(u"chattr"_s, chattr, &error), qPrintable(error));
     }
-    LoopImage image(imageSizeMiB(fsType), fsType, QString::fromLatin1(c.mountOptions),
+    const int sizeMiB = fsType == u"xfs" ? 300 : fsType == u"btrfs" ? 256 : 64;
+    LoopImage image(sizeMiB, fsType, QString::fromLatin1(c.mountOptions),
         QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent);
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     if (*c.tune) {

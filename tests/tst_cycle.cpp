@@ -39,12 +39,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTest>
 #include <QTreeWidget>
 #include <atomic>
 #include <functional>
-#include <sys/stat.h>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -58,7 +57,7 @@ mainContainerVc& mainWindowContent()
     controller.window()->resize(880, 620);
     controller.showWindow();
     SharedState::instance().resetLists();
-    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    NotificationCenter::defaultCenter().post(u"GotoHome"_s);
     return *controller.contentViewController();
 }
 
@@ -77,18 +76,38 @@ shredderFilesvc* listPaths(mainContainerVc& container, const QStringList& paths)
     return container.listvc();
 }
 
-QMimeData* mimeWithUriList(const QByteArray& list)
+QString text(const char* key)
 {
-    static QMimeData mime;
-    mime.setData(u"text/uri-list"_s, list);
-    return &mime;
+    return localizedText(QString::fromLatin1(key));
 }
 
-// Types the confirmation word and confirms.
-void confirm(shredderFilesvc* list)
+void clickButton(QWidget* screen, const char* name)
 {
-    QTest::keyClicks(list->confirmationField(), localizedText(QStringLiteral("IDS_KQ_28")));
+    QTest::mouseClick(screen->findChild<SYFlatButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+// Shred Now, up to the confirmation alert.
+bool openConfirmation(shredderFilesvc* list)
+{
+    clickButton(list, "btnShredStart");
+    return QTest::qWaitFor(
+        [list] { return list->confirmationAlert() && list->confirmationAlert()->isVisible(); });
+}
+
+// Waits for the result screen that replaces `earlier`: the run's own, not a former one.
+bool waitForResult(mainContainerVc& container, const QPointer<shredderResultVC>& earlier)
+{
+    return QTest::qWaitFor(
+        [&] { return container.resultvc() && container.resultvc() != earlier; }, 30000);
+}
+
+// Types the confirmation word, confirms, and waits for the run's result screen.
+bool confirm(mainContainerVc& container, shredderFilesvc* list)
+{
+    const QPointer<shredderResultVC> earlier = container.resultvc();
+    QTest::keyClicks(list->confirmationField(), text("IDS_KQ_28"));
     QTest::mouseClick(list->confirmationAlert()->buttons().at(1), Qt::LeftButton);
+    return waitForResult(container, earlier);
 }
 
 void forEachItem(const QList<ItemRef>& items, const std::function<void(const ItemRef&)>& fn)
@@ -102,7 +121,7 @@ void forEachItem(const QList<ItemRef>& items, const std::function<void(const Ite
 QString labelText(QWidget* screen, const char* name)
 {
     auto* label = screen->findChild<QLabel*>(QString::fromLatin1(name));
-    return label ? label->text() : QStringLiteral("<no label %1>").arg(QString::fromLatin1(name));
+    return label ? label->text() : u"<no label %1>"_s.arg(QString::fromLatin1(name));
 }
 
 // Why `path` was not erased; nothing when it is not on the list.
@@ -155,28 +174,21 @@ private:
 void TestCycle::initTestCase()
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 1);
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
+    UserDefaults::standardUserDefaults().setInteger(u"Algomethod"_s, 1);
     m_promoted = std::make_unique<PromotedApplications>(m_applications.path());
     shredderResultVC::setPromotedApplications(m_promoted.get());
 }
 
 void TestCycle::clickCheckBox(shredderFilesvc* list, const QString& path)
 {
-    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    auto* view = list->findChild<outlinviewClass*>(u"outlineview"_s);
     QVERIFY(view);
     view->expandAll();
-    QModelIndex found;
-    const std::function<void(const QModelIndex&)> search = [&](const QModelIndex& parent) {
-        for (int row = 0; row < view->model()->rowCount(parent) && !found.isValid(); ++row) {
-            const QModelIndex index = view->model()->index(row, 0, parent);
-            if (index.data(FileListModel::PathRole).toString() == path)
-                found = index;
-            else
-                search(index);
-        }
-    };
-    search({});
+    const QModelIndex found = view->model()
+                                  ->match(view->model()->index(0, 0), FileListModel::PathRole, path,
+                                      1, Qt::MatchExactly | Qt::MatchRecursive)
+                                  .value(0);
     QVERIFY2(found.isValid(), qPrintable(path));
     view->scrollTo(found);
     QStyleOptionViewItem option;
@@ -209,26 +221,25 @@ void TestCycle::buildCheckedTree(const QStringList& paths)
 void TestCycle::runShred(mainContainerVc& container)
 {
     const QPointer<shredderResultVC> earlier = container.resultvc();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    NotificationCenter::defaultCenter().post(u"ShredData"_s);
     QVERIFY(container.shreeddingvc());
-    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 20000);
+    QVERIFY(waitForResult(container, earlier));
 }
 
 void TestCycle::dropCheckConfirmShredAndGoHome()
 {
     TempTree outside;
-    const QString outsideFile
-        = outside.writeFile(QStringLiteral("outside.txt"), "outside the selection");
+    const QString outsideFile = outside.writeFile(u"outside.txt"_s, "outside the selection");
     TempTree tree;
-    const QString top = tree.makeDir(QStringLiteral("Project"));
+    const QString top = tree.makeDir(u"Project"_s);
     const QStringList erased {
-        tree.writeFile(QStringLiteral("Project/report.pdf"), QByteArray(9000, 'r')),
-        tree.writeFile(QStringLiteral("Project/.hidden"), "hidden"),
-        tree.writeFile(QStringLiteral("Project/src/deep/code.cpp"), QByteArray(5000, 'c')),
+        tree.writeFile(u"Project/report.pdf"_s, QByteArray(9000, 'r')),
+        tree.writeFile(u"Project/.hidden"_s, "hidden"),
+        tree.writeFile(u"Project/src/deep/code.cpp"_s, QByteArray(5000, 'c')),
     };
-    const QString kept = tree.writeFile(QStringLiteral("Project/src/keep.txt"), "keep me");
-    tree.makeDir(QStringLiteral("Project/empty"));
-    const QString link = tree.makeSymlink(QStringLiteral("Project/link-to-outside"), outsideFile);
+    const QString kept = tree.writeFile(u"Project/src/keep.txt"_s, "keep me");
+    tree.makeDir(u"Project/empty"_s);
+    const QString link = tree.makeSymlink(u"Project/link-to-outside"_s, outsideFile);
     double erasedSize = 0;
     for (const QString& file : erased)
         erasedSize += TempTree::allocatedSize(file);
@@ -244,30 +255,26 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 5); // 4 files and the link
     clickCheckBox(list, kept);
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 4);
-    QCOMPARE(
-        labelText(list, "lblselectedCount"), u"4/5 " + localizedText(QStringLiteral("IDS_KQ_101")));
+    QCOMPARE(labelText(list, "lblselectedCount"), u"4/5 " + text("IDS_KQ_101"));
 
     // The third method, picked with the keyboard.
-    auto* method = list->findChild<QComboBox*>(QStringLiteral("btnSelectmethod"));
+    auto* method = list->findChild<QComboBox*>(u"btnSelectmethod"_s);
     method->setFocus();
     QTest::keyClick(method, Qt::Key_Down);
     QTest::keyClick(method, Qt::Key_Down);
     QCOMPARE(method->currentIndex(), 2);
-    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("Algomethod")),
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"Algomethod"_s),
         std::optional<qint64>(3));
 
-    QTest::mouseClick(
-        list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
-    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    QVERIFY(openConfirmation(list));
     // Nothing here is on storage that keeps old copies: no word about it. The files that will
     // be overwritten (the link is planned as one), their size and the method are said.
-    QVERIFY(list->findChild<QLabel*>(QStringLiteral("lblStorageWarning"))->isHidden());
-    const QString word = localizedText(QStringLiteral("IDS_KQ_28"));
+    QVERIFY(list->findChild<QLabel*>(u"lblStorageWarning"_s)->isHidden());
+    const QString word = text("IDS_KQ_28");
     const double listedBytes = 9000 + 6 + 5000 + double(QFile::encodeName(outsideFile).size());
     QCOMPARE(list->confirmationAlert()->informativeText(),
-        localizedFormat(QStringLiteral("IDS_KQ_27"), word) + u"\n\n"
-            + localizedFormat(QStringLiteral("IDS_KQ_538"),
-                {u"4"_s, sizeText(listedBytes), localizedText(QStringLiteral("IDS_KQ_19"))}));
+        localizedFormat(u"IDS_KQ_27"_s, word) + u"\n\n"
+            + localizedFormat(u"IDS_KQ_538"_s, {u"4"_s, sizeText(listedBytes), text("IDS_KQ_19")}));
     QPushButton* shred = list->confirmationAlert()->buttons().at(1);
     QLineEdit* field = list->confirmationField();
     QVERIFY(field);
@@ -289,31 +296,29 @@ void TestCycle::dropCheckConfirmShredAndGoHome()
     QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() != nullptr, 30000);
     // The progress screen showed the totals before it was replaced.
     QVERIFY(progress);
-    QCOMPARE(labelText(progress, "lblcountDeleted"),
-        localizedText(QStringLiteral("IDS_KQ_109")) + u" 4 / 4");
+    QCOMPARE(labelText(progress, "lblcountDeleted"), text("IDS_KQ_109") + u" 4 / 4");
     auto* bar = progress->findChild<QProgressBar*>();
     // A checked link is planned like a file but only removed: the bar still ends full.
     QCOMPARE(bar->value(), bar->maximum());
     for (const QString& file : erased)
         QVERIFY2(!TempTree::exists(file), qPrintable(file));
     QVERIFY(!TempTree::exists(link));
-    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("Project/empty"))));
+    QVERIFY(!TempTree::exists(tree.path(u"Project/empty"_s)));
     QCOMPARE(TempTree::readFile(kept), QByteArray("keep me"));
     QCOMPARE(TempTree::readFile(outsideFile), QByteArray("outside the selection"));
     shredderResultVC* result = container.resultvc();
     QCOMPARE(labelText(result, "lblTotalsize"), sizeText(erasedSize));
-    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_37")));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), text("IDS_KQ_37"));
     // What was erased, how, unverified, and how long it took.
     const QStringList summary = labelText(result, "lblRunSummary").split(u" · "_s);
     QCOMPARE(summary.mid(0, 3),
-        (QStringList {localizedFormat(QStringLiteral("IDS_KQ_582"), u"3"_s),
-            localizedText(QStringLiteral("IDS_KQ_19")),
-            localizedText(QStringLiteral("IDS_KQ_587"))}));
+        (QStringList {
+            localizedFormat(u"IDS_KQ_582"_s, u"3"_s), text("IDS_KQ_19"), text("IDS_KQ_587")}));
     QVERIFY2(summary.size() == 4 && summary.last().endsWith(u" s"), qPrintable(summary.join(u'|')));
-    QVERIFY(result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
+    QVERIFY(result->findChild<QWidget*>(u"notErasedBox"_s)->isHidden());
     QVERIFY(labelText(result, "lblAvailableSize").endsWith(u" free on your system disk"));
 
-    QTest::mouseClick(result->findChild<SYFlatButton*>(QStringLiteral("btnHome")), Qt::LeftButton);
+    clickButton(result, "btnHome");
     QTRY_COMPARE(container.currentContentView(), static_cast<QWidget*>(container.vc()));
     QVERIFY(SharedState::instance().arrFileList.isEmpty());
     QVERIFY(SharedState::instance().arrPendingItems.isEmpty());
@@ -335,10 +340,10 @@ void TestCycle::namedFileNotItsLookAlikeIsErased()
     const QByteArray named = PathText::toNative(tree.path()) + "/\xff\xfe";
     QVERIFY(TempTree::writeNative(named, "named secret"));
 
-    const QString given = dropped
-        ? DropView::droppedPaths(mimeWithUriList("file://" + named.toPercentEncoding("/") + "\r\n"))
-              .value(0)
-        : PathText::fromNative(named);
+    QMimeData drop;
+    drop.setData(u"text/uri-list"_s, "file://" + named.toPercentEncoding("/") + "\r\n");
+    const QString given
+        = dropped ? DropView::droppedPaths(&drop).value(0) : PathText::fromNative(named);
     mainContainerVc& container = mainWindowContent();
     shredderFilesvc* list = listPaths(container, {given});
     QVERIFY(list);
@@ -348,80 +353,70 @@ void TestCycle::namedFileNotItsLookAlikeIsErased()
     QCOMPARE(row.data(Qt::DisplayRole).toString(),
         u"''$'\\377\\376'"_s); // as the command line quotes it
     clickCheckBox(list, PathText::fromNative(named));
-    QTest::mouseClick(list->findChild<SYFlatButton*>(u"btnShredStart"_s), Qt::LeftButton);
-    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
-    const QPointer<shredderResultVC> earlier = container.resultvc();
-    confirm(list);
-    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 30000);
+    QVERIFY(openConfirmation(list));
+    QVERIFY(confirm(container, list));
 
     QVERIFY(!TempTree::existsNative(named));
     QCOMPARE(TempTree::readFile(lookAlike), QByteArray("look-alike"));
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 1);
-    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), localizedText(u"IDS_KQ_37"_s));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), text("IDS_KQ_37"));
 }
 
 void TestCycle::storageWarningsAreToldBeforeAndAfter()
 {
-    if (const QString why = LoopImage::unavailable(QStringLiteral("btrfs")); !why.isEmpty())
+    if (const QString why = LoopImage::unavailable(u"btrfs"_s); !why.isEmpty())
         QSKIP(qPrintable(why));
-    LoopImage image(256, QStringLiteral("btrfs"));
+    LoopImage image(256, u"btrfs"_s);
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     TempTree tree(image.mountPoint());
-    const QString secret
-        = tree.writeFile(QStringLiteral("Secrets/plans.txt"), QByteArray(20000, 'p'));
+    const QString secret = tree.writeFile(u"Secrets/plans.txt"_s, QByteArray(20000, 'p'));
     const QString copyOnWrite = ErasureTexts::reasonText(StorageReason::CopyOnWrite);
 
     mainContainerVc& container = mainWindowContent();
-    shredderFilesvc* list = listPaths(container, {tree.path(QStringLiteral("Secrets"))});
+    shredderFilesvc* list = listPaths(container, {tree.path(u"Secrets"_s)});
     QVERIFY(list);
-    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    auto* view = list->findChild<outlinviewClass*>(u"outlineview"_s);
     const QRect listBefore = QRect(view->mapTo(list, QPoint()), view->size());
     clickCheckBox(list, secret);
     // Before: one short line above the list, which moves nothing the pointer is on; a mark and
     // a tooltip on the row, a line in the alert.
-    auto* warning = list->findChild<QLabel*>(QStringLiteral("lblStorageWarning"));
+    auto* warning = list->findChild<QLabel*>(u"lblStorageWarning"_s);
     QVERIFY(warning->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCOMPARE(QRect(view->mapTo(list, QPoint()), view->size()), listBefore);
-    QVERIFY2(warning->text().contains(localizedText(QStringLiteral("IDS_KQ_245")).toHtmlEscaped()),
-        qPrintable(warning->text()));
+    QVERIFY2(
+        warning->text().contains(text("IDS_KQ_245").toHtmlEscaped()), qPrintable(warning->text()));
     QVERIFY(!warning->text().contains(copyOnWrite.toHtmlEscaped()));
     const QModelIndex row = list->model()->index(0, 0, list->model()->index(0, 0));
     QVERIFY(row.data(Qt::ToolTipRole).toString().endsWith(copyOnWrite));
-    auto* verify = list->findChild<QCheckBox*>(QStringLiteral("chkVerify"));
+    auto* verify = list->findChild<QCheckBox*>(u"chkVerify"_s);
     verify->click();
-    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("verifyErase")),
+    QCOMPARE(UserDefaults::standardUserDefaults().integerForKey(u"verifyErase"_s),
         std::optional<qint64>(1));
-    QTest::mouseClick(
-        list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart")), Qt::LeftButton);
-    QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
+    QVERIFY(openConfirmation(list));
     QVERIFY(list->confirmationAlert()->informativeText().endsWith(
-        localizedFormat(QStringLiteral("IDS_KQ_247"), QStringLiteral("1"))));
-    const QPointer<shredderResultVC> earlier = container.resultvc();
-    confirm(list);
-
+        localizedFormat(u"IDS_KQ_247"_s, u"1"_s)));
     // After: removed, but never a clean success.
-    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 30000);
+    QVERIFY(confirm(container, list));
     QVERIFY(!TempTree::exists(secret));
     shredderResultVC* result = container.resultvc();
-    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_249")));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), text("IDS_KQ_249"));
     QCOMPARE(labelText(result, "lblWarned"), copyOnWrite);
     // Under "old contents may remain" the size is no headline; the summary says it, and that
     // the file was read back.
-    QVERIFY(result->findChild<QLabel*>(QStringLiteral("lblTotalsize"))->isHidden());
+    QVERIFY(result->findChild<QLabel*>(u"lblTotalsize"_s)->isHidden());
     const QString summary = labelText(result, "lblRunSummary");
-    QVERIFY2(summary.startsWith(localizedFormat(QStringLiteral("IDS_KQ_585"),
+    QVERIFY2(summary.startsWith(localizedFormat(u"IDS_KQ_585"_s,
                                     sizeText(SharedState::instance().deletedFilesSize))
                  + u" · "),
         qPrintable(summary));
-    QVERIFY(summary.contains(localizedText(QStringLiteral("IDS_KQ_586"))));
-    QTest::mouseClick(
-        result->findChild<SYFlatButton*>(QStringLiteral("btnShowWarned")), Qt::LeftButton);
+    QVERIFY(summary.contains(text("IDS_KQ_586")));
+    clickButton(result, "btnShowWarned");
     QTRY_VERIFY(result->warnedDialog() && result->warnedDialog()->isVisible());
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(0), u"plans.txt"_s);
     QCOMPARE(result->warnedDialog()->list()->topLevelItem(0)->text(1), tree.path(u"Secrets"_s));
     result->warnedDialog()->close();
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("verifyErase"), 0);
+    UserDefaults::standardUserDefaults().setInteger(u"verifyErase"_s, 0);
 
     // What the warning calls for, offered beside it: the image's free space, wiped to the end.
     TempTree state;
@@ -434,7 +429,7 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
     QTRY_VERIFY((dialog = result->findChild<FreeSpaceWipeDialog*>()) && dialog->isVisible());
     QTest::mouseClick(dialog->findChild<QPushButton*>(u"btnWipe"_s), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(dialog->findChild<QPushButton*>(u"btnDone"_s)->isVisible(), 60000);
-    const QString gone = localizedText(u"IDS_KQ_549"_s).section(u"; "_s, 1);
+    const QString gone = text("IDS_KQ_549").section(u"; "_s, 1);
     QVERIFY2(dialog->resultText().contains(gone), qPrintable(dialog->resultText()));
     QVERIFY(QDir(image.mountPoint())
                 .entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden)
@@ -445,16 +440,16 @@ void TestCycle::storageWarningsAreToldBeforeAndAfter()
 void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
 {
     TempTree tree;
-    const QString top = tree.makeDir(QStringLiteral("Folder"));
-    const QString file = tree.writeFile(QStringLiteral("Folder/big.bin"), QByteArray(20000, 'b'));
-    const QString emptyFolder = tree.makeDir(QStringLiteral("Folder/empty"));
-    const QString sub = tree.path(QStringLiteral("Folder/sub"));
-    tree.writeFile(QStringLiteral("Folder/sub/inner.txt"), "i");
-    const QString small = tree.writeFile(QStringLiteral("small.txt"), "s");
+    const QString top = tree.makeDir(u"Folder"_s);
+    const QString file = tree.writeFile(u"Folder/big.bin"_s, QByteArray(20000, 'b'));
+    const QString emptyFolder = tree.makeDir(u"Folder/empty"_s);
+    const QString sub = tree.path(u"Folder/sub"_s);
+    tree.writeFile(u"Folder/sub/inner.txt"_s, "i");
+    const QString small = tree.writeFile(u"small.txt"_s, "s");
     mainContainerVc& container = mainWindowContent();
     shredderFilesvc* list = listPaths(container, {top, small});
     QVERIFY(list);
-    auto* shredNow = list->findChild<SYFlatButton*>(QStringLiteral("btnShredStart"));
+    auto* shredNow = list->findChild<SYFlatButton*>(u"btnShredStart"_s);
 
     // Nothing checked: the nothing-selected alert, and no shred.
     QTest::mouseClick(shredNow, Qt::LeftButton);
@@ -472,22 +467,22 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     QTRY_VERIFY(list->confirmationAlert() && list->confirmationAlert()->isVisible());
     QVERIFY(list->confirmationField()->text().isEmpty());
     QVERIFY(!list->confirmationAlert()->buttons().at(1)->isEnabled());
-    QTest::keyClicks(list->confirmationField(), QStringLiteral("Shre"));
+    QTest::keyClicks(list->confirmationField(), u"Shre"_s);
     QTest::mouseClick(list->confirmationAlert()->buttons().at(0), Qt::LeftButton); // cancel
     QVERIFY(!list->confirmationAlert()->isVisible());
 
     // Select all twice checks, then unchecks everything, and the title follows.
-    auto* selectAll = list->findChild<SYFlatButton*>(QStringLiteral("btnSelectAll"));
+    auto* selectAll = list->findChild<SYFlatButton*>(u"btnSelectAll"_s);
     QTest::mouseClick(selectAll, Qt::LeftButton);
-    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
+    QCOMPARE(selectAll->text(), text("IDS_KQ_21"));
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 3);
     QTest::mouseClick(selectAll, Qt::LeftButton);
-    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_20")));
+    QCOMPARE(selectAll->text(), text("IDS_KQ_20"));
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
     // Checked row by row, the list is all checked too: the button then unchecks.
     clickCheckBox(list, top);
     clickCheckBox(list, small);
-    QCOMPARE(selectAll->text(), localizedText(QStringLiteral("IDS_KQ_21")));
+    QCOMPARE(selectAll->text(), text("IDS_KQ_21"));
     QTest::mouseClick(selectAll, Qt::LeftButton);
     QCOMPARE(SharedState::instance().totalSelectedFiles.load(), 0);
 
@@ -500,7 +495,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     };
     QCOMPARE(topLevelPaths(), (QStringList {top, small}));
     // A sort collapses the expanded top-level rows; the rows below keep their own state.
-    auto* outline = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    auto* outline = list->findChild<outlinviewClass*>(u"outlineview"_s);
     const QPersistentModelIndex folderRow = list->model()->index(0, 0);
     outline->expand(folderRow);
     const QPersistentModelIndex subRow = list->model()
@@ -509,7 +504,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
                                              .value(0);
     QVERIFY(subRow.isValid());
     outline->expand(subRow);
-    QTest::mouseClick(list->findChild<SYFlatButton*>(QStringLiteral("btnSort")), Qt::LeftButton);
+    clickButton(list, "btnSort");
     QTRY_VERIFY(list->sortMenu()->isVisible());
     QVERIFY(list->sortMenu()->actions().constLast()->isChecked());
     list->sortMenu()->actions().constFirst()->trigger();
@@ -520,7 +515,7 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
     QVERIFY(outline->isExpanded(subRow));
 
     // Delete takes the current top-level row out of the list, not off the disk; the last goes home.
-    auto* view = list->findChild<outlinviewClass*>(QStringLiteral("outlineview"));
+    auto* view = list->findChild<outlinviewClass*>(u"outlineview"_s);
     view->setFocus();
     view->setCurrentIndex(view->model()->index(0, 0));
     QTest::keyClick(view, Qt::Key_Delete);
@@ -535,13 +530,13 @@ void TestCycle::shredStartIsGuardedAndDeleteOnlyUnlists()
 void TestCycle::notErasedItemsAreReportedNotHidden()
 {
     mainContainerVc& container = mainWindowContent();
-    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("Algomethod"), 1);
+    UserDefaults::standardUserDefaults().setInteger(u"Algomethod"_s, 1);
     TempTree outside;
-    const QString original = outside.writeFile(QStringLiteral("original"), "shared secret");
+    const QString original = outside.writeFile(u"original"_s, "shared secret");
     TempTree tree;
-    const QString shared = tree.makeHardLink(QStringLiteral("top/shared"), original);
-    const QString own = tree.writeFile(QStringLiteral("top/own"), "own");
-    buildCheckedTree({tree.path(QStringLiteral("top"))});
+    const QString shared = tree.makeHardLink(u"top/shared"_s, original);
+    const QString own = tree.writeFile(u"top/own"_s, "own");
+    buildCheckedTree({tree.path(u"top"_s)});
 
     runShred(container);
     shredderResultVC* result = container.resultvc();
@@ -549,22 +544,21 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QCOMPARE(TempTree::readFile(original), QByteArray("shared secret"));
     QVERIFY(TempTree::exists(shared));
     QVERIFY(!TempTree::exists(own));
-    QVERIFY(TempTree::exists(tree.path(QStringLiteral("top")))); // still holds the kept file
+    QVERIFY(TempTree::exists(tree.path(u"top"_s))); // still holds the kept file
     // The totals count what was erased, not every file that was attempted.
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 1);
     QCOMPARE(labelText(result, "lblTotalsize"), sizeText(4096));
 
-    QCOMPARE(labelText(result, "lblcleanupCompleted"), localizedText(QStringLiteral("IDS_KQ_206")));
-    QVERIFY(!result->findChild<QWidget*>(QStringLiteral("notErasedBox"))->isHidden());
-    QCOMPARE(labelText(result, "lblNotErased"), localizedText(QStringLiteral("IDS_KQ_201")));
+    QCOMPARE(labelText(result, "lblcleanupCompleted"), text("IDS_KQ_206"));
+    QVERIFY(!result->findChild<QWidget*>(u"notErasedBox"_s)->isHidden());
+    QCOMPARE(labelText(result, "lblNotErased"), text("IDS_KQ_201"));
     // Without the illustration the summary keeps the width of the window's column: the
     // headline is not broken over two lines.
-    auto* headline = result->findChild<QLabel*>(QStringLiteral("lblcleanupCompleted"));
+    auto* headline = result->findChild<QLabel*>(u"lblcleanupCompleted"_s);
     QTRY_VERIFY(headline->isVisible() && headline->height() > 0);
     QVERIFY2(headline->height() < 2 * headline->fontMetrics().lineSpacing(),
         qPrintable(QString::number(headline->width())));
-    auto* details = result->findChild<SYFlatButton*>(QStringLiteral("btnShowNotErased"));
-    QTest::mouseClick(details, Qt::LeftButton);
+    clickButton(result, "btnShowNotErased");
     QTRY_VERIFY(result->notErasedDialog() && result->notErasedDialog()->isVisible());
     QTreeWidget* list = result->notErasedDialog()->list();
     QCOMPARE(list->topLevelItemCount(), 1);
@@ -572,10 +566,9 @@ void TestCycle::notErasedItemsAreReportedNotHidden()
     QCOMPARE(list->topLevelItem(0)->text(0), u"shared"_s);
     QCOMPARE(list->topLevelItem(0)->text(1), tree.path(u"top"_s));
     const QString reason = list->topLevelItem(0)->text(2);
-    QVERIFY(reason.contains(QStringLiteral("hard links")));
+    QVERIFY(reason.contains(u"hard links"_s));
     // The dialog's title says "not erased"; its rows do not say it again.
-    QCOMPARE(localizedText(QStringLiteral("IDS_KQ_537")) + reason,
-        notErasedReason(shared).value_or(QString()));
+    QCOMPARE(text("IDS_KQ_537") + reason, notErasedReason(shared).value_or(QString()));
     result->notErasedDialog()->resize(420, 300);
     QTRY_VERIFY(list->columnWidth(2) < list->fontMetrics().horizontalAdvance(reason));
     const auto wrapped = [list, &reason] {
@@ -594,25 +587,25 @@ void TestCycle::changedOrMountedItemsAreNeverErased()
 {
     mainContainerVc& container = mainWindowContent();
     TempTree outside;
-    const QString outsideFile = outside.writeFile(QStringLiteral("file.txt"), "outside data");
+    const QString outsideFile = outside.writeFile(u"file.txt"_s, "outside data");
     TempTree tree;
-    const QString listed = tree.writeFile(QStringLiteral("top/sub/file.txt"), "listed");
-    const QString mountPoint = tree.makeDir(QStringLiteral("top/mnt"));
-    LoopImage image(4, QStringLiteral("tmpfs"));
+    const QString listed = tree.writeFile(u"top/sub/file.txt"_s, "listed");
+    const QString mountPoint = tree.makeDir(u"top/mnt"_s);
+    LoopImage image(4, u"tmpfs"_s);
     const bool mounted = image.isMounted();
     QString onOtherMount;
     if (mounted) {
-        onOtherMount = image.mountPoint() + QStringLiteral("/other.txt");
+        onOtherMount = image.mountPoint() + u"/other.txt"_s;
         QFile other(onOtherMount);
         QVERIFY(other.open(QIODevice::WriteOnly) && other.write("other file system") > 0);
         other.close();
         QString error;
         QVERIFY2(LoopImage::bind(image.mountPoint(), mountPoint, &error), qPrintable(error));
     }
-    buildCheckedTree({tree.path(QStringLiteral("top"))});
+    buildCheckedTree({tree.path(u"top"_s)});
     // Between the listing and the shred, a folder on the path becomes a link elsewhere.
-    QVERIFY(QDir(tree.path(QStringLiteral("top/sub"))).removeRecursively());
-    tree.makeSymlink(QStringLiteral("top/sub"), outside.path());
+    QVERIFY(QDir(tree.path(u"top/sub"_s)).removeRecursively());
+    tree.makeSymlink(u"top/sub"_s, outside.path());
 
     runShred(container);
     if (mounted)
@@ -623,27 +616,26 @@ void TestCycle::changedOrMountedItemsAreNeverErased()
     QVERIFY(notErasedReason(listed));
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 0);
     if (!mounted)
-        QSKIP(qPrintable(QStringLiteral("the mounted case needs root: ") + image.error()));
+        QSKIP(qPrintable(u"the mounted case needs root: "_s + image.error()));
 }
 
 void TestCycle::checkedFolderThatStaysIsReported()
 {
     mainContainerVc& container = mainWindowContent();
     TempTree tree;
-    const QString top = tree.makeDir(QStringLiteral("top"));
-    tree.writeFile(QStringLiteral("top/listed.txt"), "listed");
+    const QString top = tree.makeDir(u"top"_s);
+    tree.writeFile(u"top/listed.txt"_s, "listed");
     buildCheckedTree({top});
     // Appears after the listing: never shown, so never erased, and the folder must stay.
-    const QString unlisted = tree.writeFile(QStringLiteral("top/unlisted.txt"), "unlisted");
+    const QString unlisted = tree.writeFile(u"top/unlisted.txt"_s, "unlisted");
     runShred(container);
     // Every byte planned for the listed file was written.
     auto* bar = container.shreeddingvc()->findChild<QProgressBar*>();
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(TempTree::readFile(unlisted), QByteArray("unlisted"));
-    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/listed.txt"))));
+    QVERIFY(!TempTree::exists(tree.path(u"top/listed.txt"_s)));
     QVERIFY(notErasedReason(top));
-    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"),
-        localizedText(QStringLiteral("IDS_KQ_206")));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), text("IDS_KQ_206"));
 }
 
 void TestCycle::countsWaitForTheDisk()
@@ -651,25 +643,23 @@ void TestCycle::countsWaitForTheDisk()
     mainContainerVc& container = mainWindowContent();
     TempTree tree;
     // Small enough to share one batch: both are announced before either is written.
-    const QString first = tree.writeFile(QStringLiteral("top/a"), QByteArray(3000, 'a'));
-    const QString second = tree.writeFile(QStringLiteral("top/b"), QByteArray(5000, 'b'));
+    const QString first = tree.writeFile(u"top/a"_s, QByteArray(3000, 'a'));
+    const QString second = tree.writeFile(u"top/b"_s, QByteArray(5000, 'b'));
     const QStringList oneFileShredded {
         sizeText(TempTree::allocatedSize(first)), sizeText(TempTree::allocatedSize(second))};
-    buildCheckedTree({tree.path(QStringLiteral("top"))});
-    const QString count = localizedText(QStringLiteral("IDS_KQ_109"));
-    const QString shredded = u' ' + localizedText(QStringLiteral("IDS_KQ_38"));
+    buildCheckedTree({tree.path(u"top"_s)});
+    const QString count = text("IDS_KQ_109");
+    const QString shredded = u' ' + text("IDS_KQ_38");
 
     // Every pass of a file is on the disk when it reaches the unlink; hold the run there.
     std::atomic<int> reached {0};
-    std::atomic<bool> release {false};
+    QSemaphore release;
     sharedShredEngine().setBeforeUnlinkHook([&](const QString&) {
         ++reached;
-        for (int waited = 0; !release && waited < 10000; waited += 5)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        release = false;
+        release.tryAcquire(1, 10000);
     });
     const QPointer<shredderResultVC> earlier = container.resultvc();
-    NotificationCenter::defaultCenter().post(QStringLiteral("ShredData"));
+    NotificationCenter::defaultCenter().post(u"ShredData"_s);
     const QPointer<shreddingFilesVC> progress = container.shreeddingvc();
     QVERIFY(progress);
     // The labels' whole text from the first moment.
@@ -681,7 +671,7 @@ void TestCycle::countsWaitForTheDisk()
     QCoreApplication::sendPostedEvents();
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 0 / 2");
     QCOMPARE(labelText(progress, "lblsizeDeleted"), sizeText(0) + shredded);
-    release = true;
+    release.release();
     QTRY_COMPARE_WITH_TIMEOUT(reached.load(), 2, 10000);
     QTRY_COMPARE(labelText(progress, "lblcountDeleted"), count + u" 1 / 2");
     QCoreApplication::sendPostedEvents();
@@ -689,8 +679,8 @@ void TestCycle::countsWaitForTheDisk()
     const QString size = labelText(progress, "lblsizeDeleted");
     QVERIFY2(size.endsWith(shredded) && oneFileShredded.contains(size.chopped(shredded.size())),
         qPrintable(size));
-    release = true;
-    QTRY_VERIFY_WITH_TIMEOUT(container.resultvc() && container.resultvc() != earlier, 20000);
+    release.release();
+    QVERIFY(waitForResult(container, earlier));
     sharedShredEngine().setBeforeUnlinkHook({});
     QCOMPARE(labelText(progress, "lblcountDeleted"), count + u" 2 / 2");
     QVERIFY(!TempTree::exists(first));
@@ -709,28 +699,27 @@ void TestCycle::fileListedTwiceIsErasedOnce()
     QFETCH(bool, fileFirst);
     mainContainerVc& container = mainWindowContent();
     TempTree tree;
-    const QString folder = tree.makeDir(QStringLiteral("top"));
-    const QString inner = tree.writeFile(QStringLiteral("top/inner"), QByteArray(6000, 'i'));
-    tree.writeFile(QStringLiteral("top/other"), "other");
+    const QString folder = tree.makeDir(u"top"_s);
+    const QString inner = tree.writeFile(u"top/inner"_s, QByteArray(6000, 'i'));
+    tree.writeFile(u"top/other"_s, "other");
     buildCheckedTree(fileFirst ? QStringList {inner, folder} : QStringList {folder, inner});
     QCOMPARE(SharedState::instance().arrFileList.size(), 2);
 
     runShred(container);
-    QCOMPARE(labelText(container.shreeddingvc(), "lblcountDeleted"),
-        localizedText(QStringLiteral("IDS_KQ_109")) + u" 2 / 2");
+    QCOMPARE(
+        labelText(container.shreeddingvc(), "lblcountDeleted"), text("IDS_KQ_109") + u" 2 / 2");
     QVERIFY(!TempTree::exists(folder));
     QVERIFY2(SharedState::instance().notErasedItems.isEmpty(),
         qPrintable(SharedState::instance().notErasedItems.value(0).reason));
     QCOMPARE(SharedState::instance().deletedFilesCount.load(), 2);
-    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"),
-        localizedText(QStringLiteral("IDS_KQ_37")));
+    QCOMPARE(labelText(container.resultvc(), "lblcleanupCompleted"), text("IDS_KQ_37"));
 }
 
 // The choice itself is tested in tst_promo; here, that the screen shows it and stores the next.
 void TestCycle::resultScreenShowsTheRecommendation()
 {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.removeObjectForKey(QStringLiteral("lastPrmot"));
+    defaults.removeObjectForKey(u"lastPrmot"_s);
     const auto candidate = [](int index) {
         return PromotedApplications::entry(PromotedApplications::candidates.at(size_t(index)));
     };
@@ -738,16 +727,15 @@ void TestCycle::resultScreenShowsTheRecommendation()
     screen->view();
     QCOMPARE(labelText(screen.get(), "lblAppname"), candidate(0)->title);
     QCOMPARE(screen->apppath(), candidate(0)->apppath);
-    QCOMPARE(defaults.integerForKey(QStringLiteral("lastPrmot")), std::optional<qint64>(1));
-    QVERIFY(!screen->findChild<QFrame*>(QStringLiteral("recommendBox"))->isHidden());
+    QCOMPARE(defaults.integerForKey(u"lastPrmot"_s), std::optional<qint64>(1));
+    QVERIFY(!screen->findChild<QFrame*>(u"recommendBox"_s)->isHidden());
     // A and C installed: B is chosen but the box stays hidden.
     for (int index : {0, 2})
-        m_applications.writeFile(
-            candidate(index)->desktopId + QStringLiteral(".desktop"), "[Desktop Entry]\n");
+        m_applications.writeFile(candidate(index)->desktopId + u".desktop"_s, "[Desktop Entry]\n");
     screen = std::make_unique<shredderResultVC>();
     screen->view();
-    QVERIFY(screen->findChild<QFrame*>(QStringLiteral("recommendBox"))->isHidden());
-    QVERIFY(screen->findChild<SYFlatButton*>(QStringLiteral("btnAppstore"))->isHidden());
+    QVERIFY(screen->findChild<QFrame*>(u"recommendBox"_s)->isHidden());
+    QVERIFY(screen->findChild<SYFlatButton*>(u"btnAppstore"_s)->isHidden());
 }
 
 QTEST_MAIN(TestCycle)

@@ -70,10 +70,9 @@ struct Extent
 QList<Extent> physicalExtents(const QString& file, QString* error)
 {
     QProcess filefrag;
-    filefrag.start(
-        QStringLiteral("filefrag"), {QStringLiteral("-v"), QStringLiteral("-b4096"), file});
+    filefrag.start(u"filefrag"_s, {u"-v"_s, u"-b4096"_s, file});
     if (!filefrag.waitForFinished(30000) || filefrag.exitCode() != 0) {
-        *error = QStringLiteral("filefrag failed: ") + filefrag.errorString()
+        *error = u"filefrag failed: "_s + filefrag.errorString()
             + QString::fromLocal8Bit(filefrag.readAllStandardError());
         return {};
     }
@@ -89,11 +88,27 @@ QList<Extent> physicalExtents(const QString& file, QString* error)
         extents.append(
             {m.captured(1).toLongLong(), m.captured(3).toLongLong(), m.captured(5).toLongLong()});
     }
-    static const QRegularExpression blockSize(QStringLiteral("\\(\\d+ blocks? of 4096 bytes\\)"));
+    static const QRegularExpression blockSize(u"\\(\\d+ blocks? of 4096 bytes\\)"_s);
     if (!output.contains(blockSize))
-        *error = QStringLiteral("unexpected filefrag output: ") + output;
+        *error = u"unexpected filefrag output: "_s + output;
     return extents;
 }
+
+struct ToolCase
+{
+    const char* fs = "ext4";
+    const char* mountOptions = "";
+    const char* setup = ""; // shell, in the mount, once its folders sel and more are made
+    const char* after = ""; // shell, in the mount, once they are
+    bool rotational = true;
+    bool wipe = false; // with --wipe-free-space
+    int exitCode = 0;
+    int warning = -1; // StorageReason told on a warning line, or -1
+    int note = -1; // StorageReason told on a note line, or -1
+    // Per secret, on the raw image afterwards: 1 left, 0 gone, - either (the run's later writes
+    // may land on what a copy-on-write overwrite left behind).
+    const char* left = "000";
+};
 
 struct SecretFile
 {
@@ -116,8 +131,7 @@ qint64 compareBlocks(const QByteArray& image, const SecretFile& file, qint64 len
             const QByteArray want = expected(block);
             const QByteArray have = image.mid((extent.physical + i) * kBlock, want.size());
             if (have != want) {
-                *where = QStringLiteral("%1: logical block %2 at physical block %3")
-                             .arg(file.relative)
+                *where = u"%1: logical block %2 at physical block %3"_s.arg(file.relative)
                              .arg(block)
                              .arg(extent.physical + i);
                 return -1;
@@ -129,6 +143,8 @@ qint64 compareBlocks(const QByteArray& image, const SecretFile& file, qint64 len
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(ToolCase)
 
 class TestErasure : public QObject
 {
@@ -144,102 +160,111 @@ private slots:
     void batchedPassesReachTheDiskInOrder();
     void fileFailingInABatchIsKeptAndTheRestErased_data();
     void fileFailingInABatchIsKeptAndTheRestErased();
-    void toolWipesFreeSpaceWhereItResolvesWarnings_data();
-    void toolWipesFreeSpaceWhereItResolvesWarnings();
     void killedWipeIsCleanedUpByTheToolsNextRun();
 };
 
 void TestErasure::toolTellsWhereOverwritingCannotReach_data()
 {
-    QTest::addColumn<QString>("fs");
-    QTest::addColumn<QString>("mountOptions");
-    QTest::addColumn<QString>("setup"); // shell, in the mount, before the secret is written
-    QTest::addColumn<QString>("after"); // shell, in the mount, after it is written
-    QTest::addColumn<bool>("rotational");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<int>("warning"); // StorageReason told on a warning line, or -1
-    QTest::addColumn<int>("note"); // StorageReason told on a note line, or -1
-    QTest::addColumn<bool>("secretLeft");
-
-    const int none = -1;
-    QTest::newRow("plain ext4 on a rotational device")
-        << u"ext4"_s << QString() << QString() << QString() << true << 0 << none << none << false;
-    QTest::newRow("ext4 on flash") << u"ext4"_s << QString() << QString() << QString() << false << 0
-                                   << none << int(StorageReason::FlashStorage) << false;
-    QTest::newRow("ext4 journalling data")
-        << u"ext4"_s << u"data=journal"_s << QString() << QString() << true << 3
-        << int(StorageReason::DataJournal) << none << true;
-    QTest::newRow("btrfs, ordinary file")
-        << u"btrfs"_s << QString() << QString() << QString() << true << 3
-        << int(StorageReason::CopyOnWrite) << none << true;
-    QTest::newRow("btrfs, No_COW folder") << u"btrfs"_s << QString() << u"chattr +C sel"_s
-                                          << QString() << true << 0 << none << none << false;
-    QTest::newRow("xfs, reflinked copy outside the selection")
-        << u"xfs"_s << QString() << QString() << u"cp --reflink=always sel/secret copy"_s << true
-        << 3 << int(StorageReason::SharedExtents) << none << true;
+    QTest::addColumn<ToolCase>("c");
+    const int journal = int(StorageReason::DataJournal), cow = int(StorageReason::CopyOnWrite);
+    QTest::newRow("plain ext4 on a rotational device") << ToolCase {};
+    QTest::newRow("ext4 on flash")
+        << ToolCase {.rotational = false, .note = int(StorageReason::FlashStorage)};
+    QTest::newRow("ext4 journalling data") << ToolCase {
+        .mountOptions = "data=journal", .exitCode = 3, .warning = journal, .left = "--1"};
+    QTest::newRow("ext4 journalling data, free space wiped")
+        << ToolCase {.mountOptions = "data=journal", .wipe = true, .warning = journal};
+    QTest::newRow("btrfs, ordinary files")
+        << ToolCase {.fs = "btrfs", .exitCode = 3, .warning = cow, .left = "--1"};
+    QTest::newRow("btrfs, ordinary files, free space wiped")
+        << ToolCase {.fs = "btrfs", .wipe = true, .warning = cow};
+    QTest::newRow("btrfs, No_COW folders")
+        << ToolCase {.fs = "btrfs", .setup = "chattr +C sel more"};
+    // Shared blocks are out of the fill's reach: the warning stays, nothing is wiped.
+    for (const bool wipe : {false, true})
+        QTest::addRow("xfs, reflinked copy outside the selection%s", wipe ? ", wiped" : "")
+            << ToolCase {.fs = "xfs",
+                   .after = "cp --reflink=always sel/s2 copy",
+                   .wipe = wipe,
+                   .exitCode = 3,
+                   .warning = int(StorageReason::SharedExtents),
+                   .left = "001"};
 }
 
 void TestErasure::toolTellsWhereOverwritingCannotReach()
 {
-    QFETCH(QString, fs);
-    QFETCH(QString, mountOptions);
-    QFETCH(QString, setup);
-    QFETCH(QString, after);
-    QFETCH(bool, rotational);
-    QFETCH(int, exitCode);
-    QFETCH(int, warning);
-    QFETCH(int, note);
-    QFETCH(bool, secretLeft);
+    QFETCH(ToolCase, c);
+    const QString fs = QString::fromLatin1(c.fs), after = QString::fromLatin1(c.after);
+    const int exitCode = c.exitCode, warning = c.warning, note = c.note;
     if (const QString why = LoopImage::unavailable(fs); !why.isEmpty())
         QSKIP(qPrintable(why));
     setLanguageStrings(loadPlistDictionary(u"English"_s));
-    LoopImage image(fs == u"xfs" ? 300 : 256, fs, mountOptions);
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    // A small journal, so that the wipe gets round it on a small image.
+    const int sizeMiB = fs == u"xfs" ? 300 : fs == u"btrfs" ? 256 : 96;
+    LoopImage image(sizeMiB, fs, QString::fromLatin1(c.mountOptions),
+        fs == u"ext4" ? QStringList {u"-J"_s, u"size=8"_s} : QStringList());
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     QString error;
-    QVERIFY2(image.setRotational(rotational, &error), qPrintable(error));
+    QVERIFY2(image.setRotational(c.rotational, &error), qPrintable(error));
     const QString mount = image.mountPoint();
     const auto shell = [&](const QString& command) {
         return command.isEmpty()
             || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + command, mount}, &error);
     };
-    QVERIFY(QDir(mount).mkdir(u"sel"_s));
-    QVERIFY2(shell(setup), qPrintable(error));
-    QRandomGenerator random(0x7e11);
-    const QByteArray marker = makeMarker(random, {});
-    const QByteArray secret = marker.repeated(64 * 1024 / kMarkerSize);
-    QFile file(mount + u"/sel/secret");
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(secret) == secret.size());
-    file.close();
+    QVERIFY(QDir(mount).mkdir(u"sel"_s) && QDir(mount).mkdir(u"more"_s));
+    QVERIFY2(shell(QString::fromLatin1(c.setup)), qPrintable(error));
+    QRandomGenerator random(0x3195);
+    QList<QByteArray> markers;
+    // Two secrets named one by one, the last alone in a folder named as a whole: erased last,
+    // so that no later write of the run can land on the blocks it leaves behind.
+    const QStringList paths {mount + u"/more/s0", mount + u"/more/s1", mount + u"/sel"};
+    for (int i = 0; i < 3; ++i) {
+        markers.append(makeMarker(random, markers));
+        QFile file(i == 2 ? mount + u"/sel/s2" : paths.at(i));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(markers.last().repeated(4096)) > 0);
+    }
     QVERIFY2(shell(after), qPrintable(error));
+    const QByteArray copy = after.isEmpty() ? QByteArray() : TempTree::readFile(mount + u"/copy");
     ::sync();
 
-    QProcess tool;
-    tool.start(kTool, {mount + u"/sel"});
-    QVERIFY(tool.waitForFinished(60000));
-    const QString err = QString::fromUtf8(tool.readAllStandardError());
-    const QString out = QString::fromUtf8(tool.readAllStandardOutput());
-    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == exitCode,
-        qPrintable(err + out));
-    QVERIFY(!TempTree::exists(mount + u"/sel"));
-    QCOMPARE(err.contains(u"corvane-shred: warning: '"_s + mount + u"/sel': "), warning >= 0);
+    const ProgramRun run = ProgramRun::run(kTool,
+        (c.wipe ? QStringList {u"--wipe-free-space"_s} : QStringList()) + paths, {}, {}, 120000);
+    const QString err = QString::fromUtf8(run.err);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(err + QString::fromUtf8(run.out)));
+    for (const QString& path : paths)
+        QVERIFY(!TempTree::exists(path));
+    const int warned = warning < 0 ? 0 : after.isEmpty() ? 3 : 1; // only one was copied
+    QCOMPARE(err.contains(u"corvane-shred: warning: '"_s + paths.last() + u"': "), warned > 0);
     if (warning >= 0) {
-        QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(warning))), qPrintable(err));
+        // Each path gets a short line; the long explanation comes once.
+        QCOMPARE(err.count(ErasureTexts::reasonText(StorageReason(warning))), 1);
         QVERIFY2(
             err.contains(FreeSpaceWipeTexts::shortWarning(StorageReason(warning), u"1 file"_s)),
             qPrintable(err));
+        QCOMPARE(err.count(u"old contents may remain ("_s), warned);
     }
     QCOMPARE(err.contains(u"corvane-shred: note: "_s), note >= 0);
     if (note >= 0)
         QVERIFY2(err.contains(ErasureTexts::reasonText(StorageReason(note))), qPrintable(err));
-    QVERIFY2(out.contains(warning >= 0 ? u"; 1 with a warning."_s : u"; 0 with a warning."_s),
-        qPrintable(out));
-    if (!after.isEmpty())
-        QCOMPARE(TempTree::readFile(mount + u"/copy"),
-            secret); // the copy outside the selection is untouched
+    QCOMPARE(err.contains(u"corvane-shred: resolved: "_s), c.wipe && exitCode == 0);
+    const int stillWarned = exitCode == 0 ? 0 : warned;
+    QVERIFY2(run.out.endsWith(u"; %1 with a warning.\n"_s.arg(stillWarned).toUtf8()),
+        run.out.constData());
+    QVERIFY(!QDir(mount)
+                 .entryList(QDir::AllEntries | QDir::Hidden)
+                 .join(u' ')
+                 .contains(u".corvane-free-space-"));
+    if (!copy.isEmpty())
+        QCOMPARE(TempTree::readFile(mount + u"/copy"), copy); // outside the selection: untouched
 
     // The verdict is honest both ways: warned files really keep their secret somewhere.
     QVERIFY2(image.unmount(), qPrintable(image.error()));
-    QCOMPARE(TempTree::readFile(image.imagePath()).contains(marker), secretLeft);
+    const QByteArray raw = TempTree::readFile(image.imagePath());
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(c.left[i] == '-' || raw.contains(markers.at(i)) == (c.left[i] == '1'),
+            qPrintable(paths.at(i)));
 }
 
 void TestErasure::toolLeavesNoTraceOnDisk_data()
@@ -254,37 +279,31 @@ void TestErasure::toolLeavesNoTraceOnDisk()
 {
     QFETCH(int, method);
     QVERIFY2(QFileInfo(kTool).isExecutable(), qPrintable(kTool));
-    LoopImage image(
-        32, QStringLiteral("ext4"), QString(), {QStringLiteral("-b"), QStringLiteral("4096")});
+    LoopImage image(32, u"ext4"_s, QString(), {u"-b"_s, u"4096"_s});
     if (!image.isMounted())
-        QSKIP(qPrintable(QStringLiteral("cannot mount an ext4 test image: ") + image.error()));
+        QSKIP(qPrintable(u"cannot mount an ext4 test image: "_s + image.error()));
 
     QRandomGenerator random(quint32(0x5eed0000 + method));
     const QList<std::pair<QString, qint64>> layout {
-        {QStringLiteral("one byte"), 1},
-        {QStringLiteral(".hidden"), 4095},
-        {QStringLiteral("sub/exactly one block é ü ß"), 4096},
-        {QStringLiteral("sub/deeper/new\nline"), 4097},
-        {QStringLiteral("sub/.hidden folder/two hundred KiB"), 200 * 1024 + 7},
-        {QStringLiteral("big/three MiB.bin"), 3 * 1024 * 1024 + 13},
-        {QStringLiteral("big/日本語.txt"), 64},
-        {QStringLiteral("empty"), 0},
+        {u"one byte"_s, 1},
+        {u".hidden"_s, 4095},
+        {u"sub/exactly one block é ü ß"_s, 4096},
+        {u"sub/deeper/new\nline"_s, 4097},
+        {u"sub/.hidden folder/two hundred KiB"_s, 200 * 1024 + 7},
+        {u"big/three MiB.bin"_s, 3 * 1024 * 1024 + 13},
+        {u"big/日本語.txt"_s, 64},
+        {u"empty"_s, 0},
     };
     QList<SecretFile> files;
     QList<QByteArray> markers;
-    const QString top = image.mountPoint() + QStringLiteral("/top");
+    TempTree tree(image.mountPoint());
+    const QString top = tree.path();
     for (const auto& [relative, size] : layout) {
-        const QByteArray marker = makeMarker(random, markers);
-        markers.append(marker);
-        SecretFile file {relative, marker.repeated(size / kMarkerSize + 1).left(size), {}};
-        QDir().mkpath(QFileInfo(top + u'/' + relative).absolutePath());
-        QFile out(top + u'/' + relative);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QCOMPARE(out.write(file.content), size);
-        out.close();
-        files.append(file);
+        markers.append(makeMarker(random, markers));
+        files.append({relative, markers.last().repeated(size / kMarkerSize + 1).left(size), {}});
+        QVERIFY(!tree.writeFile(relative, files.last().content).isEmpty());
     }
-    QDir().mkpath(top + QStringLiteral("/sub/empty folder"));
+    tree.makeDir(u"sub/empty folder"_s);
     ::sync();
 
     // Where the secrets lie, checked against the raw image so a misread map cannot pass below.
@@ -304,19 +323,15 @@ void TestErasure::toolLeavesNoTraceOnDisk()
                         block * kBlock, std::min(kBlock, size - block * kBlock));
                 },
                 &where);
-            QVERIFY2(blocks >= 0,
-                qPrintable(QStringLiteral("secret not found where filefrag said: ") + where));
+            QVERIFY2(blocks >= 0, qPrintable(u"secret not found where filefrag said: "_s + where));
             QCOMPARE(blocks, (size + kBlock - 1) / kBlock);
             if (size >= kMarkerSize)
                 QVERIFY(raw.contains(file.content.left(kMarkerSize)));
         }
     }
 
-    QProcess tool;
-    tool.start(kTool, {QStringLiteral("--method"), QString::number(method), top});
-    QVERIFY(tool.waitForFinished(60000));
-    const QString err = QString::fromUtf8(tool.readAllStandardError());
-    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0, qPrintable(err));
+    const ProgramRun run = ProgramRun::run(kTool, {u"--method"_s, QString::number(method), top});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
     QVERIFY(!TempTree::exists(top));
     QVERIFY2(image.unmount(), qPrintable(image.error()));
 
@@ -327,15 +342,14 @@ void TestErasure::toolLeavesNoTraceOnDisk()
         const qint64 size = file.content.size();
         if (size >= kMarkerSize) {
             const qsizetype at = raw.indexOf(file.content.left(kMarkerSize));
-            QVERIFY2(at < 0,
-                qPrintable(
-                    QStringLiteral("%1: secret still at byte %2").arg(file.relative).arg(at)));
+            QVERIFY2(
+                at < 0, qPrintable(u"%1: secret still at byte %2"_s.arg(file.relative).arg(at)));
         }
         const qint64 length = ZPHShred::overwriteLength(quint64(size));
         QString where;
         const qint64 blocks = compareBlocks(
             raw, file, length, [&](qint64) { return word.repeated(kBlock / 4); }, &where);
-        QVERIFY2(blocks >= 0, qPrintable(QStringLiteral("not the final pattern: ") + where));
+        QVERIFY2(blocks >= 0, qPrintable(u"not the final pattern: "_s + where));
         QCOMPARE(blocks, length / kBlock);
     }
 }
@@ -349,12 +363,11 @@ void TestErasure::largeFileIsOverwrittenToItsEnd()
     if (storage.fileSystemType() == "tmpfs")
         QSKIP("the temp folder is in memory; 4 GiB would be taken from RAM");
     if (storage.bytesAvailable() < 6 * Q_INT64_C(1073741824))
-        QSKIP(qPrintable(QStringLiteral("needs 6 GiB free in %1, %2 bytes available")
-                             .arg(QDir::tempPath())
+        QSKIP(qPrintable(u"needs 6 GiB free in %1, %2 bytes available"_s.arg(QDir::tempPath())
                              .arg(storage.bytesAvailable())));
 
     TempTree tree;
-    const QString path = tree.path(QStringLiteral("large.bin"));
+    const QString path = tree.path(u"large.bin"_s);
     const QByteArray native = QFile::encodeName(path);
     {
         const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
@@ -379,8 +392,7 @@ void TestErasure::largeFileIsOverwrittenToItsEnd()
         offsets.append(offset + 4 * 1024);
     for (const qint64 offset : offsets) {
         QVERIFY(file.seek(offset));
-        QVERIFY2(
-            file.read(kBlock) == expected, qPrintable(QStringLiteral("at byte %1").arg(offset)));
+        QVERIFY2(file.read(kBlock) == expected, qPrintable(u"at byte %1"_s.arg(offset)));
     }
     file.close();
     QVERIFY(QFile::remove(path));
@@ -529,82 +541,6 @@ void TestErasure::fileFailingInABatchIsKeptAndTheRestErased()
     QVERIFY(raw.contains("KEPT-KEPT-")); // beyond the first block, never written: kept as it was
 }
 
-void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings_data()
-{
-    QTest::addColumn<QString>("fs");
-    QTest::addColumn<QString>("options");
-    QTest::addColumn<QStringList>("mkfs");
-    QTest::addColumn<int>("sizeMiB");
-    QTest::addColumn<QString>("after"); // shell, in the mount, once the secrets are written
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<int>("reason");
-    QTest::newRow("btrfs") << u"btrfs"_s << QString() << QStringList() << 256 << QString() << 0
-                           << int(StorageReason::CopyOnWrite);
-    QTest::newRow("ext4 data=journal")
-        << u"ext4"_s << u"data=journal"_s << QStringList {u"-J"_s, u"size=8"_s} << 96 << QString()
-        << 0 << int(StorageReason::DataJournal);
-    // Shared blocks are out of the fill's reach: the warning stays, nothing is wiped.
-    QTest::newRow("xfs, reflinked copy")
-        << u"xfs"_s << QString() << QStringList() << 300 << u"cp --reflink=always s0 copy"_s << 3
-        << int(StorageReason::SharedExtents);
-}
-
-void TestErasure::toolWipesFreeSpaceWhereItResolvesWarnings()
-{
-    QFETCH(QString, fs);
-    QFETCH(QString, options);
-    QFETCH(QStringList, mkfs);
-    QFETCH(int, sizeMiB);
-    QFETCH(QString, after);
-    QFETCH(int, exitCode);
-    QFETCH(int, reason);
-    if (const QString why = LoopImage::unavailable(fs); !why.isEmpty())
-        QSKIP(qPrintable(why));
-    setLanguageStrings(loadPlistDictionary(u"English"_s));
-    QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
-    LoopImage image(sizeMiB, fs, options, mkfs);
-    QVERIFY2(image.isMounted(), qPrintable(image.error()));
-    const QString mount = image.mountPoint();
-    QRandomGenerator random(0x3195);
-    QList<QByteArray> markers;
-    QStringList paths;
-    for (int i = 0; i < 3; ++i) {
-        markers.append(makeMarker(random, markers));
-        QFile file(mount + u"/s%1"_s.arg(i));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(markers.last().repeated(4096)) > 0);
-        paths << file.fileName();
-    }
-    QString error;
-    QVERIFY2(after.isEmpty()
-            || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + after, mount}, &error),
-        qPrintable(error));
-    const QByteArray copy = after.isEmpty() ? QByteArray() : TempTree::readFile(mount + u"/copy");
-    ::sync();
-
-    const ProgramRun run
-        = ProgramRun::run(kTool, QStringList {u"--wipe-free-space"_s} + paths, {}, {}, 120000);
-    const QString err = QString::fromUtf8(run.err);
-    QVERIFY2(run.exitCode == exitCode, qPrintable(err + QString::fromUtf8(run.out)));
-    // Each path gets a short line; the long explanation comes once.
-    QCOMPARE(err.count(ErasureTexts::reasonText(StorageReason(reason))), 1);
-    const int warned = after.isEmpty() ? 3 : 1; // only the first file was copied
-    QCOMPARE(err.count(u"old contents may remain ("_s), warned);
-    QCOMPARE(err.contains(u"corvane-shred: resolved: "_s), exitCode == 0);
-    QVERIFY(run.out.endsWith(exitCode == 0 ? "; 0 with a warning.\n" : "; 1 with a warning.\n"));
-    QVERIFY(!QDir(mount)
-                 .entryList(QDir::AllEntries | QDir::Hidden)
-                 .join(u' ')
-                 .contains(u".corvane-free-space-"));
-    if (!copy.isEmpty())
-        QCOMPARE(TempTree::readFile(mount + u"/copy"), copy);
-    QVERIFY2(image.unmount(), qPrintable(image.error()));
-    const QByteArray raw = TempTree::readFile(image.imagePath());
-    // Only the copy outside the selection keeps its secret.
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(raw.contains(markers.at(i)), i == 0 && exitCode != 0);
-}
-
 void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
 {
     if (const QString why = LoopImage::unavailable(u"ext4"_s); !why.isEmpty())
@@ -627,7 +563,6 @@ void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
     ::kill(pid_t(stopped.processId()), SIGTERM);
     QVERIFY(stopped.waitForFinished(30000));
     QCOMPARE(stopped.exitCode(), 143);
-    QVERIFY(stopped.readAllStandardError().contains("was stopped; its fill files were removed"));
     QVERIFY(fill().isEmpty());
 
     QProcess tool;
@@ -642,8 +577,6 @@ void TestErasure::killedWipeIsCleanedUpByTheToolsNextRun()
     TempTree tree(mount);
     const ProgramRun run = ProgramRun::run(kTool, {tree.writeFile(u"x"_s, "x")});
     QVERIFY2(run.exitCode == 0, run.err.constData());
-    QVERIFY2(run.err.contains("removed the fill left by an interrupted free-space wipe"),
-        run.err.constData());
     QVERIFY(fill().isEmpty());
     QVERIFY(
         QDir(mount).entryList({u".corvane-free-space-*"_s}, QDir::Dirs | QDir::Hidden).isEmpty());

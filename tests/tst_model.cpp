@@ -25,8 +25,6 @@ private slots:
     void cleanupTestCase();
 
     void sharedStateResetKeepsCounters();
-    void unreadableItemHasNoAttributes_data();
-    void unreadableItemHasNoAttributes();
     void attributesOfTheItemItself_data();
     void attributesOfTheItemItself();
     void itemsKeepTheirUrls();
@@ -63,29 +61,6 @@ void TestModel::sharedStateResetKeepsCounters()
     state.deletedFilesSize = 0;
 }
 
-void TestModel::unreadableItemHasNoAttributes_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("removed after it was chosen") << u"removed"_s;
-    QTest::newRow("not a file URL") << u"remote"_s;
-}
-
-void TestModel::unreadableItemHasNoAttributes()
-{
-    QFETCH(QString, kind);
-    TempTree tree;
-    QUrl url(u"https://example.invalid/file.txt"_s);
-    if (kind == u"removed") {
-        const QString path = tree.writeFile(u"gone.txt"_s, "x");
-        QVERIFY(QFile::remove(path));
-        url = QUrl::fromLocalFile(path);
-    }
-
-    const FileDirectory record = FileDirectory::fromUrl(url);
-    QCOMPARE(record.url, std::optional<QUrl>(url));
-    QVERIFY(!record.file.has_value());
-}
-
 void TestModel::attributesOfTheItemItself_data()
 {
     QTest::addColumn<QString>("kind");
@@ -99,6 +74,9 @@ void TestModel::attributesOfTheItemItself_data()
     QTest::newRow("link to a folder, trailing slash") << "link-slash" << false << "inode/symlink";
     QTest::newRow("dangling link") << "dangling" << false << "inode/symlink";
     QTest::newRow("fifo") << "fifo" << false << "inode/fifo";
+    // No attributes at all: the record keeps only the URL.
+    QTest::newRow("removed after it was chosen") << "removed" << false << QString();
+    QTest::newRow("not a file URL") << "remote" << false << QString();
 }
 
 void TestModel::attributesOfTheItemItself()
@@ -129,13 +107,23 @@ void TestModel::attributesOfTheItemItself()
         suffix = u"/"_s;
     } else if (kind == u"dangling") {
         path = tree.makeSymlink(u"dangling.txt"_s, tree.path(u"no"_s));
-    } else {
+    } else if (kind == u"fifo") {
         path = tree.makeFifo(u"pipe.txt"_s);
+    } else if (kind == u"removed") {
+        path = tree.writeFile(u"gone.txt"_s, "x");
+        QVERIFY(QFile::remove(path));
     }
-    QVERIFY2(!path.isEmpty() && !file.isEmpty(), "could not make the test item");
+    QVERIFY2(!file.isEmpty() && (!path.isEmpty() || kind == u"remote"), "could not make the item");
+    const QUrl url = path.isEmpty() ? QUrl(u"https://example.invalid/file.txt"_s)
+                                    : QUrl::fromLocalFile(path + suffix);
 
     StdoutCapture printed;
-    const FileDirectory record = FileDirectory::fromUrl(QUrl::fromLocalFile(path + suffix));
+    const FileDirectory record = FileDirectory::fromUrl(url);
+    if (mimeType.isEmpty()) {
+        QCOMPARE(record.url, std::optional<QUrl>(url));
+        QVERIFY(!record.file.has_value());
+        return;
+    }
     QCOMPARE(printed.text(), QByteArray());
     QVERIFY(record.file.has_value());
     QCOMPARE(record.file->isFolder, isFolder);
@@ -347,19 +335,18 @@ void TestModel::shredSettingsReadTheStoredKeys()
     QFETCH(int, method);
     QFETCH(bool, verify);
     TempTree tree;
-    UserDefaults defaults(tree.path(QStringLiteral("defaults.plist")));
+    UserDefaults defaults(tree.path(u"defaults.plist"_s));
     // Written under the keys earlier versions used, so what users chose stays chosen.
     if (stored.at(0) >= 0)
-        QVERIFY(defaults.setInteger(QStringLiteral("Algomethod"), stored.at(0)));
+        QVERIFY(defaults.setInteger(u"Algomethod"_s, stored.at(0)));
     if (stored.at(1) >= 0)
-        QVERIFY(defaults.setInteger(QStringLiteral("verifyErase"), stored.at(1)));
+        QVERIFY(defaults.setInteger(u"verifyErase"_s, stored.at(1)));
     ShredSettings settings(defaults);
     QCOMPARE(settings.method(), method);
     QCOMPARE(settings.storedMethod().has_value(), stored.at(0) >= 0);
     QCOMPARE(settings.verify(), verify);
     settings.setVerify(!verify);
-    QCOMPARE(defaults.integerForKey(QStringLiteral("verifyErase")),
-        std::optional<qint64>(verify ? 0 : 1));
+    QCOMPARE(defaults.integerForKey(u"verifyErase"_s), std::optional<qint64>(verify ? 0 : 1));
 }
 
 void TestModel::sizeText_data()

@@ -15,6 +15,8 @@
 #include <QSet>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestOtherApps : public QObject
 {
     Q_OBJECT
@@ -42,11 +44,11 @@ private:
 
 void TestOtherApps::initTestCase()
 {
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
     UtilityKitWindow::registerControllers(Storyboard::mainStoryboard());
     m_applications = std::make_unique<PromotedApplications>(m_system.path(), m_flatpak.path());
-    m_window = Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(
-        QStringLiteral("UtilityKitWindow"));
+    m_window
+        = Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(u"UtilityKitWindow"_s);
     QVERIFY(m_window);
     m_window->window();
     m_panel = m_window->contentViewController();
@@ -98,7 +100,7 @@ void TestOtherApps::installedEntriesAreSkipped_data()
         << 1 << names({"flatpak:6", "system:16"}) << QList<int> {20, 13, 22} << 21;
     QStringList everything;
     for (int n = 1; n <= 23; ++n)
-        everything << QStringLiteral("system:%1").arg(n);
+        everything << u"system:%1"_s.arg(n);
     QTest::newRow("everything installed") << 4 << everything << QList<int>() << 0;
 }
 
@@ -113,8 +115,7 @@ void TestOtherApps::installedEntriesAreSkipped()
         const QString folder = item.section(u':', 0, 0);
         const int number = item.section(u':', 1).toInt();
         TempTree& dir = folder == u"system" ? m_system : m_flatpak;
-        QVERIFY(!dir.writeFile(
-                        PromotedApplications::entry(number)->desktopId + QStringLiteral(".desktop"),
+        QVERIFY(!dir.writeFile(PromotedApplications::entry(number)->desktopId + u".desktop"_s,
                         "[Desktop Entry]\n")
                      .isEmpty());
     }
@@ -123,7 +124,7 @@ void TestOtherApps::installedEntriesAreSkipped()
     const QList<QVariantMap>& cards = m_panel->allappsDic();
     QCOMPARE(cards.size(), expectedCount);
     for (qsizetype i = 0; i < expectedFirst.size(); ++i)
-        QCOMPARE(cards.at(i).value(QStringLiteral("Title")).toString(),
+        QCOMPARE(cards.at(i).value(u"Title"_s).toString(),
             PromotedApplications::entry(expectedFirst.at(i))->title);
     // The grid shows exactly those cards, the heading even when there are none.
     int shown = 0;
@@ -135,7 +136,7 @@ void TestOtherApps::installedEntriesAreSkipped()
 
 void TestOtherApps::cardButtonOpensItsOwnPageAfterAReorder()
 {
-    UrlCatcher catcher(QStringLiteral("https"));
+    UrlCatcher catcher(u"https"_s);
 
     showPanel(1); // 6, 16, 20, ...
     QTest::mouseClick(m_panel->cells().at(1)->btnappstore(), Qt::LeftButton);
@@ -157,13 +158,12 @@ void TestOtherApps::mainWindowButtonOpensTheOnePanel()
     container.resize(900, 600);
     container.show();
     QVERIFY(QTest::qWaitForWindowExposed(&container));
-    auto* button = container.findChild<buttoncursor*>(QStringLiteral("btnUtilityKit"));
+    auto* button = container.findChild<buttoncursor*>(u"btnUtilityKit"_s);
     QVERIFY(button);
     QVERIFY(button->isVisible()); // the home screen is on show
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(m_window->window()->isVisible());
-    QCOMPARE(Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(
-                 QStringLiteral("UtilityKitWindow")),
+    QCOMPARE(Storyboard::mainStoryboard().sharedController<UtilityKitWindow>(u"UtilityKitWindow"_s),
         m_window);
 }
 

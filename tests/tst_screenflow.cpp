@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplicationMenu.h"
 #include "FocusRingStyle.h"
+#include "ForkedChild.h"
 #include "LanguageTable.h"
 #include "NotificationCenter.h"
 #include "ScreenStyle.h"
@@ -19,9 +20,10 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMenuBar>
 #include <QPointer>
@@ -31,13 +33,12 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
-#include <cstring>
 #include <functional>
 #include <memory>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -48,9 +49,7 @@ bool onAnotherThread(const std::function<bool()>& fn)
     std::atomic<int> result {-1};
     std::unique_ptr<QThread> thread(QThread::create([&] { result = fn() ? 1 : 0; }));
     thread->start();
-    QDeadlineTimer deadline(30000);
-    while (result.load() < 0 && !deadline.hasExpired())
-        QTest::qWait(10);
+    QTest::qWaitFor([&] { return result.load() >= 0; }, 30000);
     return thread->wait(5000) && result.load() == 1;
 }
 
@@ -64,7 +63,7 @@ bool handOver(const QString& socket, const QStringList& paths)
 struct Running
 {
     TempTree runtime;
-    QString socket = runtime.path(QStringLiteral("corvane.socket"));
+    QString socket = runtime.path(u"corvane.socket"_s);
     SingleInstance instance {socket};
     QSignalSpy received {&instance, &SingleInstance::argumentsReceived};
 };
@@ -72,18 +71,12 @@ struct Running
 // A socket file nobody listens on any more, as a crashed instance leaves it.
 bool makeStaleSocket(const QString& path)
 {
-    const QByteArray native = QFile::encodeName(path);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (size_t(native.size()) >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
+    return runForked([&] {
+        QLocalServer server;
+        ::_exit(server.listen(path) ? 0 : 1); // no destructor: the file stays
+        return 1;
+    }) == 0
+        && QFileInfo(path).exists();
 }
 
 QList<QWidget*> screensIn(const mainContainerVc& container)
@@ -97,18 +90,23 @@ QPalette darkPalette()
 {
     const QColor window(49, 54, 59), view(35, 38, 41), text(239, 240, 241);
     QPalette palette(text, window);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, view);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Highlight, QColor(61, 174, 233));
-    palette.setColor(QPalette::HighlightedText, text);
-    palette.setColor(QPalette::Link, QColor(41, 128, 185));
-    palette.setColor(QPalette::PlaceholderText, QColor(26, 28, 31));
+    for (const auto& [role, color] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>> {
+             {QPalette::Window, window}, {QPalette::WindowText, text}, {QPalette::Base, view},
+             {QPalette::AlternateBase, window}, {QPalette::Text, text}, {QPalette::Button, window},
+             {QPalette::ButtonText, text}, {QPalette::Highlight, QColor(61, 174, 233)},
+             {QPalette::HighlightedText, text}, {QPalette::Link, QColor(41, 128, 185)},
+             {QPalette::PlaceholderText, QColor(26, 28, 31)}})
+        palette.setColor(role, color);
     return palette;
+}
+
+// `area` in logical pixels of a window, as pixels of its grabbed `image`.
+QRect devicePixels(const QImage& image, const QRect& area)
+{
+    const qreal ratio = image.devicePixelRatio();
+    return QRect(QPoint(int(area.left() * ratio), int(area.top() * ratio)),
+               QSize(int(area.width() * ratio), int(area.height() * ratio)))
+        & image.rect();
 }
 
 // The contrast of the text drawn in `area` of `image`: the most common colour is the
@@ -117,9 +115,8 @@ QPalette darkPalette()
 double renderedContrast(const QImage& image, const QRect& area)
 {
     QHash<QRgb, int> counts;
-    const QRect inside = area & image.rect();
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x)
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
             ++counts[image.pixel(x, y)];
     }
     QRgb background = 0;
@@ -131,8 +128,8 @@ double renderedContrast(const QImage& image, const QRect& area)
         }
     }
     double best = 1.0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        best = std::max(best, ScreenStyle::contrastRatio(QColor(it.key()), QColor(background)));
+    for (const QRgb colour : counts.keys())
+        best = std::max(best, ScreenStyle::contrastRatio(QColor(colour), QColor(background)));
     return best;
 }
 
@@ -143,11 +140,10 @@ QStringList poorlyContrastedTexts(QWidget* window, double minimum)
     for (QLabel* label : window->findChildren<QLabel*>()) {
         if (label->isVisibleTo(window) && label->text().trimmed().isEmpty()
             && label->pixmap().isNull())
-            label->setText(QStringLiteral("/tmp/Sample folder/report 2026.pdf"));
+            label->setText(u"/tmp/Sample folder/report 2026.pdf"_s);
     }
     QCoreApplication::processEvents();
     const QImage image = window->grab().toImage();
-    const qreal ratio = image.devicePixelRatio();
     QStringList poor;
     for (QLabel* label : window->findChildren<QLabel*>()) {
         if (!label->isVisibleTo(window) || label->text().trimmed().isEmpty()
@@ -155,12 +151,9 @@ QStringList poorlyContrastedTexts(QWidget* window, double minimum)
             continue;
         const QRect area(
             label->mapTo(window, label->contentsRect().topLeft()), label->contentsRect().size());
-        const QRect pixels(QPoint(int(area.left() * ratio), int(area.top() * ratio)),
-            QSize(int(area.width() * ratio), int(area.height() * ratio)));
-        const double contrast = renderedContrast(image, pixels);
+        const double contrast = renderedContrast(image, devicePixels(image, area));
         if (contrast < minimum)
-            poor << QStringLiteral("%1 (%2) %3:1")
-                        .arg(label->objectName(), label->text().left(30))
+            poor << u"%1 (%2) %3:1"_s.arg(label->objectName(), label->text().left(30))
                         .arg(contrast, 0, 'f', 2);
     }
     return poor;
@@ -170,10 +163,7 @@ QStringList poorlyContrastedTexts(QWidget* window, double minimum)
 // `contrast`:1 away from what `before` drew there.
 int pixelsChanged(const QImage& before, const QImage& after, const QRect& area, double contrast)
 {
-    const qreal ratio = before.devicePixelRatio();
-    const QRect pixels = QRect(QPoint(int(area.left() * ratio), int(area.top() * ratio)),
-                             QSize(int(area.width() * ratio), int(area.height() * ratio)))
-        & before.rect();
+    const QRect pixels = devicePixels(before, area);
     int changed = 0;
     for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
         for (int x = pixels.left(); x <= pixels.right(); ++x) {
@@ -202,16 +192,8 @@ private slots:
     void streamsFromAPeer_data();
     void streamsFromAPeer();
     void everyScreenFitsTheSmallestWindow();
-    void everyTextReadsInLightAndDark_data();
-    void everyTextReadsInLightAndDark();
-    void everyControlShowsItsFocus_data();
-    void everyControlShowsItsFocus();
-
-private:
-    /// Shows `screen` (a notification, or "welcome") under a light or dark application palette,
-    /// which the caller puts back; null when it did not show.
-    QWidget* showScreen(
-        bool dark, const QString& screen, TempTree& tree, std::unique_ptr<QWidget>& welcome);
+    void everyTextReadsAndEveryControlShowsItsFocus_data();
+    void everyTextReadsAndEveryControlShowsItsFocus();
 
 private:
     TempTree m_config;
@@ -222,7 +204,7 @@ void TestScreenFlow::initTestCase()
     // The style main() installs.
     FocusRingStyle::install();
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    setLanguageStrings(loadPlistDictionary(QStringLiteral("English")));
+    setLanguageStrings(loadPlistDictionary(u"English"_s));
     QVERIFY(languageStrings().has_value());
 }
 
@@ -230,9 +212,9 @@ void TestScreenFlow::initTestCase()
 void TestScreenFlow::storyboardRefusesUnknownOrMistypedScreens()
 {
     const Storyboard& board = Storyboard::mainStoryboard();
-    QVERIFY(!board.instantiateController(QStringLiteral("NoSuchScreen")));
+    QVERIFY(!board.instantiateController(u"NoSuchScreen"_s));
     // A typed request for the wrong class gives nothing rather than a wrong object.
-    QVERIFY(!board.instantiateController<ViewController>(QStringLiteral("shredderFilesvc")));
+    QVERIFY(!board.instantiateController<ViewController>(u"shredderFilesvc"_s));
 }
 
 void TestScreenFlow::eachNotificationSwapsInAFreshScreen()
@@ -255,19 +237,19 @@ void TestScreenFlow::eachNotificationSwapsInAFreshScreen()
         QVERIFY(home);
         QCOMPARE(screensIn(container), QList<QWidget*> {home.data()});
 
-        center.post(QStringLiteral("showData"));
+        center.post(u"showData"_s);
         const QPointer<shredderFilesvc> firstList = container.listvc();
         QCOMPARE(screensIn(container), QList<QWidget*> {firstList.data()});
         QVERIFY(home); // still held by its slot, out of the container
-        center.post(QStringLiteral("showData"));
+        center.post(u"showData"_s);
         QTRY_VERIFY(!firstList); // released (deferred) when its slot was reused
         QCOMPARE(screensIn(container), QList<QWidget*> {container.listvc()});
 
-        center.post(QStringLiteral("ShredData"));
+        center.post(u"ShredData"_s);
         QCOMPARE(screensIn(container), QList<QWidget*> {container.shreeddingvc()});
-        center.post(QStringLiteral("ShredComplete"));
+        center.post(u"ShredComplete"_s);
         QVERIFY(container.resultvc());
-        center.post(QStringLiteral("GotoHome"));
+        center.post(u"GotoHome"_s);
         QTRY_VERIFY(!home);
         QCOMPARE(screensIn(container), QList<QWidget*> {container.vc()});
     }
@@ -281,7 +263,7 @@ void TestScreenFlow::secondStartHandsItsArgumentsOver()
     Running first;
     QVERIFY(!first.instance.handOverToRunningInstance({}, 200)); // nobody is running yet
     QVERIFY(first.instance.listen());
-    const QStringList paths {QStringLiteral("/tmp/a b"), QStringLiteral("/tmp/ü\nx")};
+    const QStringList paths {u"/tmp/a b"_s, u"/tmp/ü\nx"_s};
     QVERIFY(handOver(first.socket, paths));
     QTRY_COMPARE(first.received.count(), 1);
     QCOMPARE(first.received.first().first().toStringList(), paths);
@@ -294,12 +276,12 @@ void TestScreenFlow::secondStartHandsItsArgumentsOver()
     QTRY_COMPARE(first.received.count(), 2);
 
     // What a crashed instance leaves behind, or a plain file, does not block the next start.
-    const QString stale = first.runtime.path(QStringLiteral("stale.socket"));
+    const QString stale = first.runtime.path(u"stale.socket"_s);
     QVERIFY(makeStaleSocket(stale));
     SingleInstance afterCrash(stale);
     QVERIFY(!afterCrash.handOverToRunningInstance({}, 200));
     QVERIFY(afterCrash.listen());
-    SingleInstance overFile(first.runtime.writeFile(QStringLiteral("plain.socket"), ""));
+    SingleInstance overFile(first.runtime.writeFile(u"plain.socket"_s, ""));
     QVERIFY(overFile.listen());
 }
 
@@ -309,7 +291,7 @@ void TestScreenFlow::socketOfAnotherUserGetsNothing()
         QSKIP("needs root to make a socket file owned by another user");
     Running first;
     QVERIFY(first.instance.listen());
-    const QStringList paths {QStringLiteral("/tmp/private")};
+    const QStringList paths {u"/tmp/private"_s};
 
     // Root could connect anyway; only the owner check stops the paths from going out.
     const QByteArray native = QFile::encodeName(first.socket);
@@ -347,7 +329,7 @@ void TestScreenFlow::fallbackFolderMustBePrivate()
         QSKIP("needs root to make a folder owned by another user");
 
     TempTree temp;
-    const QString name = QStringLiteral("corvane-") + QString::number(::geteuid());
+    const QString name = u"corvane-"_s + QString::number(::geteuid());
     const QString folder = temp.path(name);
     const QByteArray native = QFile::encodeName(folder);
     if (make.startsWith(u"dir:") || make == u"other") {
@@ -356,7 +338,7 @@ void TestScreenFlow::fallbackFolderMustBePrivate()
         if (make == u"other")
             QCOMPARE(::chown(native.constData(), 65534, 65534), 0);
     } else if (make == u"link") {
-        const QString elsewhere = temp.makeDir(QStringLiteral("elsewhere"));
+        const QString elsewhere = temp.makeDir(u"elsewhere"_s);
         QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0700), 0);
         QVERIFY(!temp.makeSymlink(name, elsewhere).isEmpty());
     } else if (make == u"file") {
@@ -377,10 +359,10 @@ void TestScreenFlow::fallbackFolderMustBePrivate()
     if (!usable) {
         QVERIFY2(socket.isEmpty(), qPrintable(socket));
         QVERIFY(!listened); // runs on without single-instance rather than expose the paths
-        QVERIFY(!instance.handOverToRunningInstance({QStringLiteral("/tmp/x")}, 200));
+        QVERIFY(!instance.handOverToRunningInstance({u"/tmp/x"_s}, 200));
         return;
     }
-    QCOMPARE(socket, folder + QStringLiteral("/corvane.socket"));
+    QCOMPARE(socket, folder + u"/corvane.socket"_s);
     QVERIFY(listened);
     struct stat st;
     QCOMPARE(::lstat(native.constData(), &st), 0);
@@ -403,10 +385,10 @@ void TestScreenFlow::streamsFromAPeer_data()
                                 << QList<QStringList>();
     // Two messages on one connection, the second's activation token finished by a later write,
     // arrive as two lists.
-    const QList<QStringList> lists {{QStringLiteral("/tmp/one")}, {QStringLiteral("/tmp/two"), {}}};
+    const QList<QStringList> lists {{u"/tmp/one"_s}, {u"/tmp/two"_s, {}}};
     QByteArray two;
     QDataStream stream(&two, QIODevice::WriteOnly);
-    stream << lists.at(0) << QString() << lists.at(1) << QStringLiteral("token");
+    stream << lists.at(0) << QString() << lists.at(1) << u"token"_s;
     QTest::newRow("two lists, split") << two << QByteArray() << lists;
 }
 
@@ -447,7 +429,7 @@ void TestScreenFlow::streamsFromAPeer()
         QCOMPARE(first.received.at(i).first().toStringList(), expected.at(i));
 
     // The server itself carries on.
-    const QStringList after {QStringLiteral("/tmp/after")};
+    const QStringList after {u"/tmp/after"_s};
     QVERIFY(handOver(first.socket, after));
     QTRY_COMPARE(first.received.count(), expected.size() + 1);
     QCOMPARE(first.received.last().first().toStringList(), after);
@@ -472,15 +454,14 @@ void TestScreenFlow::everyScreenFitsTheSmallestWindow()
         const QSize needed = window->layout()->totalMinimumSize();
         QVERIFY2(
             needed.width() <= window->minimumWidth() && needed.height() <= window->minimumHeight(),
-            qPrintable(QStringLiteral("%1 needs %2x%3")
-                           .arg(QLatin1String(name))
+            qPrintable(u"%1 needs %2x%3"_s.arg(QLatin1String(name))
                            .arg(needed.width())
                            .arg(needed.height())));
     }
-    NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
+    NotificationCenter::defaultCenter().post(u"GotoHome"_s);
 }
 
-void TestScreenFlow::everyTextReadsInLightAndDark_data()
+void TestScreenFlow::everyTextReadsAndEveryControlShowsItsFocus_data()
 {
     QTest::addColumn<bool>("dark");
     QTest::addColumn<QString>("screen"); // the notification that shows it, or "welcome"
@@ -491,75 +472,44 @@ void TestScreenFlow::everyTextReadsInLightAndDark_data()
     }
 }
 
-QWidget* TestScreenFlow::showScreen(
-    bool dark, const QString& screen, TempTree& tree, std::unique_ptr<QWidget>& welcome)
+// Every label's text reads; then Tab onto each control in turn: the control (a list: its
+// current row) must look different, by enough pixels of enough contrast to be seen, from how it
+// looks without the focus.
+void TestScreenFlow::everyTextReadsAndEveryControlShowsItsFocus()
 {
+    QFETCH(bool, dark);
+    QFETCH(QString, screen);
+    const QPalette before = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(before);
+        SharedState::instance().resetLists();
+        NotificationCenter::defaultCenter().post(u"GotoHome"_s);
+    });
     QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
     // The window takes the new palette before the screen is made in it, as at a start.
     QCoreApplication::processEvents();
-    QWidget* window = nullptr;
+    std::unique_ptr<QWidget> welcome;
+    TempTree tree;
+    QWidget* window = mainWindowController::shared().window();
     if (screen == u"welcome") {
         welcome = std::make_unique<QWidget>();
         (new startupVC(welcome.get()))->view();
-        welcome->resize(600, 640);
         window = welcome.get();
     } else {
-        window = mainWindowController::shared().window();
         // "ShredData" shreds the process-wide list: it holds only the folder made here, or nothing.
         SharedState::instance().resetLists();
-        if (screen == u"showData") {
-            SharedState::instance().arrPendingItems.append(FileDirectory::fromUrl(
-                QUrl::fromLocalFile(tree.writeFile(QStringLiteral("d/f.txt"), "f"))));
-        }
+        if (screen == u"showData")
+            SharedState::instance().arrPendingItems.append(
+                FileDirectory::fromUrl(QUrl::fromLocalFile(tree.writeFile(u"d/f.txt"_s, "f"))));
         NotificationCenter::defaultCenter().post(screen);
-        if (screen == u"showData"
-            && !QTest::qWaitFor([] { return !SharedState::instance().isAddingFiles; }))
-            return nullptr;
+        QTRY_VERIFY(!SharedState::instance().isAddingFiles);
     }
     window->resize(880, 620);
     window->show();
-    return QTest::qWaitForWindowExposed(window) ? window : nullptr;
-}
-
-void TestScreenFlow::everyTextReadsInLightAndDark()
-{
-    QFETCH(bool, dark);
-    QFETCH(QString, screen);
-    const QPalette before = QApplication::palette();
-    const auto restore = qScopeGuard([&] {
-        QApplication::setPalette(before);
-        SharedState::instance().resetLists();
-        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
-    });
-    std::unique_ptr<QWidget> welcome;
-    TempTree tree;
-    QWidget* window = showScreen(dark, screen, tree, welcome);
-    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
     const QStringList poor = poorlyContrastedTexts(window, 4.5);
-    QVERIFY2(poor.isEmpty(), qPrintable(poor.join(QStringLiteral("; "))));
-}
+    QVERIFY2(poor.isEmpty(), qPrintable(poor.join(u"; "_s)));
 
-void TestScreenFlow::everyControlShowsItsFocus_data()
-{
-    everyTextReadsInLightAndDark_data();
-}
-
-// Tab onto each control in turn: the control (a list: its current row) must look different,
-// by enough pixels of enough contrast to be seen, from how it looks without the focus.
-void TestScreenFlow::everyControlShowsItsFocus()
-{
-    QFETCH(bool, dark);
-    QFETCH(QString, screen);
-    const QPalette before = QApplication::palette();
-    const auto restore = qScopeGuard([&] {
-        QApplication::setPalette(before);
-        SharedState::instance().resetLists();
-        NotificationCenter::defaultCenter().post(QStringLiteral("GotoHome"));
-    });
-    std::unique_ptr<QWidget> welcome;
-    TempTree tree;
-    QWidget* window = showScreen(dark, screen, tree, welcome);
-    QVERIFY(window);
     QApplication::setActiveWindow(window);
     QTRY_VERIFY(window->isActiveWindow());
     // What a real Tab key press leaves on the window: styles draw focus only after one.
@@ -590,7 +540,7 @@ void TestScreenFlow::everyControlShowsItsFocus()
         const int changed = pixelsChanged(unfocused, focused, area, 3.0);
         ++tried;
         if (changed < needed)
-            unseen << QStringLiteral("%1 %2: %3 of %4 px")
+            unseen << u"%1 %2: %3 of %4 px"_s
                           .arg(QString::fromLatin1(control->metaObject()->className()),
                               control->objectName())
                           .arg(changed)
@@ -598,7 +548,7 @@ void TestScreenFlow::everyControlShowsItsFocus()
     }
     // The progress screen has nothing to focus; every other screen has.
     QVERIFY(tried > 0 || screen == u"ShredData");
-    QVERIFY2(unseen.isEmpty(), qPrintable(unseen.join(QStringLiteral("; "))));
+    QVERIFY2(unseen.isEmpty(), qPrintable(unseen.join(u"; "_s)));
 }
 
 QTEST_MAIN(TestScreenFlow)

@@ -14,13 +14,13 @@
 #include <QTest>
 #include <QVersionNumber>
 
-#include <ctime>
 #include <fcntl.h>
-#include <limits>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -58,11 +58,6 @@ QString names(const QList<StorageReason>& reasons)
     return result.join(u' ');
 }
 
-int imageSizeMiB(const QString& fsType)
-{
-    return fsType == QStringLiteral("xfs") ? 300 : fsType == QStringLiteral("btrfs") ? 256 : 64;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Case)
@@ -83,9 +78,9 @@ private:
 
 void TestStorage::initTestCase()
 {
-    if (const QString missing = LoopImage::unavailable(QStringLiteral("tmpfs")); !missing.isEmpty())
+    if (const QString missing = LoopImage::unavailable(u"tmpfs"_s); !missing.isEmpty())
         QSKIP(qPrintable(missing));
-    m_store = std::make_unique<LoopImage>(1536, QStringLiteral("tmpfs"));
+    m_store = std::make_unique<LoopImage>(1536, u"tmpfs"_s);
     QVERIFY2(m_store->isMounted(), qPrintable(m_store->error()));
 }
 
@@ -179,44 +174,42 @@ void TestStorage::verdictOnRealFileSystem()
     for (const QString& type : below) {
         // No discard: btrfs turns it on by itself on an image kept in memory, and it would punch
         // the freed blocks out of the image at a moment of its own choosing.
-        layers.push_back(std::make_unique<LoopImage>(type == QStringLiteral("btrfs") ? 256 : 128,
-            type, QStringLiteral("nodiscard"), QStringList(), parent));
+        layers.push_back(std::make_unique<LoopImage>(
+            type == u"btrfs"_s ? 256 : 128, type, u"nodiscard"_s, QStringList(), parent));
         LoopImage& layer = *layers.back();
         QVERIFY2(layer.isMounted(), qPrintable(layer.error()));
         QVERIFY2(layer.setRotational(c.belowRotational, &error), qPrintable(error));
         parent = layer.mountPoint();
         const QStringList chattr {QString::fromLatin1(c.belowAttribute), parent};
-        QVERIFY2(!*c.belowAttribute || LoopImage::run(QStringLiteral("chattr"), chattr, &error),
-            qPrintable(error));
+        QVERIFY2(
+            !*c.belowAttribute || LoopImage::run(u"chattr"_s, chattr, &error), qPrintable(error));
     }
-    LoopImage image(imageSizeMiB(fsType), fsType, QString::fromLatin1(c.mountOptions),
+    const int sizeMiB = fsType == u"xfs" ? 300 : fsType == u"btrfs" ? 256 : 64;
+    LoopImage image(sizeMiB, fsType, QString::fromLatin1(c.mountOptions),
         QString::fromLatin1(c.mkfsOptions).split(u' ', Qt::SkipEmptyParts), parent);
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     if (*c.tune) {
         const QStringList tune = QString::fromLatin1(c.tune).split(u' ') << image.imagePath();
-        QVERIFY2(image.unmount() && LoopImage::run(QStringLiteral("tune2fs"), tune, &error)
-                && image.mount(),
+        QVERIFY2(image.unmount() && LoopImage::run(u"tune2fs"_s, tune, &error) && image.mount(),
             qPrintable(error + image.error()));
     }
-    if (fsType != QStringLiteral("tmpfs"))
+    if (fsType != u"tmpfs"_s)
         QVERIFY2(image.setRotational(c.rotational, &error), qPrintable(error));
 
-    const QString file = image.mountPoint() + QStringLiteral("/secret");
+    const QString file = image.mountPoint() + u"/secret"_s;
     QByteArray marker(16, Qt::Uninitialized);
     QRandomGenerator(0x5ec2e7).fillRange(reinterpret_cast<quint32*>(marker.data()), 4);
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
     if (*c.attribute) {
-        QVERIFY2(LoopImage::run(
-                     QStringLiteral("chattr"), {QString::fromLatin1(c.attribute), file}, &error),
+        QVERIFY2(LoopImage::run(u"chattr"_s, {QString::fromLatin1(c.attribute), file}, &error),
             qPrintable(error));
     }
     QCOMPARE(out.write(marker.repeated(c.size / marker.size() + 1).left(c.size)), c.size);
     out.close();
     if (*c.setup) {
-        const QString command = QStringLiteral("cd \"$0\" && ") + QString::fromLatin1(c.setup);
-        QVERIFY2(LoopImage::run(QStringLiteral("sh"),
-                     {QStringLiteral("-c"), command, image.mountPoint()}, &error),
+        const QString command = u"cd \"$0\" && "_s + QString::fromLatin1(c.setup);
+        QVERIFY2(LoopImage::run(u"sh"_s, {u"-c"_s, command, image.mountPoint()}, &error),
             qPrintable(error));
     }
     // Extents are only known once written back; until then the file's blocks are delayed.
@@ -228,8 +221,8 @@ void TestStorage::verdictOnRealFileSystem()
     const auto assessment = [&] {
         StorageAssessment result;
         if (c.withoutProcFs)
-            result.setSystemRoots(QStringLiteral("/sys"), QStringLiteral("/proc/self/mountinfo"),
-                m_store->mountPoint() + QStringLiteral("/none"));
+            result.setSystemRoots(
+                u"/sys"_s, u"/proc/self/mountinfo"_s, m_store->mountPoint() + u"/none"_s);
         return result;
     };
     const auto check = [&] {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FileDirectory.h"
+#include "FolderScanner.h"
 #include "ItemDictionary.h"
 #include "LanguageTable.h"
 #include "PathText.h"
@@ -28,6 +29,7 @@ private slots:
     void attributesOfTheItemItself_data();
     void attributesOfTheItemItself();
     void itemsKeepTheirUrls();
+    void listedItemsAreTypedByName();
     void loadFromFolder_data();
     void loadFromFolder();
     void languageOfTheLocale_data();
@@ -152,6 +154,22 @@ void TestModel::itemsKeepTheirUrls()
     QCOMPARE(child->url1, listed);
     QCOMPARE(child->data.url, std::optional<QUrl>(normal));
     QVERIFY(!child->hasMainParent());
+}
+
+void TestModel::listedItemsAreTypedByName()
+{
+    TempTree tree;
+    QVERIFY(!tree.writeFile(u"dir/notes.txt"_s, "\x89PNG").isEmpty());
+    QVERIFY(!tree.makeFifo(u"dir/pipe.png"_s).isEmpty());
+    FolderScanner scanner(1);
+    const ItemRef top = scanner.buildTopLevelItem(
+        FileDirectory::fromUrl(QUrl::fromLocalFile(tree.path(u"dir"_s))));
+    QVERIFY(top && top->arrpath.size() == 2);
+    QMap<QString, QString> types;
+    for (const ItemRef& child : top->arrpath)
+        types.insert(child->url1.fileName(), child->data.file->typeName());
+    QCOMPARE(types.value(u"notes.txt"_s), u"text/plain"_s);
+    QCOMPARE(types.value(u"pipe.png"_s), u"inode/fifo"_s);
 }
 
 void TestModel::init()

@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "BenchError.h"
+#include "BenchFolder.h"
+#include "ReferenceRuns.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <stdexcept>
 #include <vector>
-
-/// Something the benchmark needed did not work; the run stops with exit code 1.
-class BenchError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct BenchOptions
 {
@@ -45,21 +41,9 @@ private:
         std::vector<double> reference;
     };
 
-    QString inWork(const QString& name) const;
-    void requireInside(const QString& path) const;
     void checkInterrupted() const;
-
-    void makeLargeFile(const QString& path) const;
-    void makePatternSource(const QString& path, quint32 word) const;
-    quint64 makeTree(const QString& root, int count, QStringList* relativeFiles) const;
-    void removeIfPresent(const QString& path) const;
-
     double timeEngine(
         const QString& path, int method, qint64 files, quint64 bytes, bool verify = false);
-    double timeCommand(const QString& program, const QStringList& args,
-        const QString& workingDir = QString()) const;
-    void checkLargeFileStart(const QString& path, quint32 word) const;
-    double timeUnlink(const QString& path) const;
 
     Pair timePairs(int repeats, const std::function<double()>& engineRun,
         const std::function<double()>& referenceRun) const;
@@ -78,11 +62,8 @@ private:
     void reportMemory();
 
     BenchOptions m_options;
-    QString m_workDir;
-    QString m_dd;
-    QString m_shred;
-    std::vector<char> m_fill; ///< 1 MiB of non-zero bytes the test files are made of
-    quint64 m_bytes = 0;
+    BenchFolder m_folder;
+    ReferenceRuns m_reference;
     long m_baselineRssKiB = 0;
     QStringList m_missed;
 };

@@ -71,6 +71,10 @@ void ShredRun::run()
 {
     m_running = true;
     m_report = ShredReport();
+    m_targetReports = QList<ShredReport>(m_targets.size());
+    m_entered = 0;
+    m_fileOwner.clear();
+    m_filesFinished.clear();
     m_done = 0;
     m_fileStart = 0;
     m_fileEnd = 0;
@@ -78,13 +82,17 @@ void ShredRun::run()
     m_engine.setObserver(this);
     m_engine.setVerifyAfterErasing(m_verify);
     m_sinceProgress.start();
-    for (const ShredTarget& target : m_targets) {
-        if (!process(target))
+    for (m_current = 0; m_current < m_targets.size(); ++m_current) {
+        m_entered = m_current + 1;
+        if (!process(m_targets.at(m_current)))
             break;
     }
+    m_current = m_entered - 1;
     flushBatch();
+    m_holdingBatch = false;
     m_engine.setHoldBatchAcrossCalls(false);
     removeListedFolders();
+    tellTargets();
     m_engine.setObserver(nullptr);
     emit bytesWritten(m_done);
     m_running = false;
@@ -149,7 +157,54 @@ quint64 ShredRun::plannedTreeBytes(const QByteArray& path, qint64* files) const
 
 void ShredRun::fail(const QByteArray& path, ShredFailure::Kind kind, int error)
 {
-    m_report.failures.append({display(path), kind, error});
+    const ShredFailure failure {display(path), kind, error};
+    m_report.failures.append(failure);
+    m_targetReports[m_current].failures.append(failure);
+}
+
+void ShredRun::credit(const ShredReport& report, int owner, bool whole)
+{
+    m_report.merge(report);
+    if (owner < 0)
+        owner = m_current;
+    if (owner < 0) // a run handed nothing
+        return;
+    const auto ownerOf = [&](const QString& path) { return m_fileOwner.value(path, owner); };
+    for (const ShredFailure& failure : report.failures)
+        m_targetReports[ownerOf(failure.path)].failures.append(failure);
+    if (!report.stoppedPath.isEmpty()) {
+        QString& stopped = m_targetReports[ownerOf(report.stoppedPath)].stoppedPath;
+        if (stopped.isEmpty())
+            stopped = report.stoppedPath;
+    }
+    ShredReport& own = m_targetReports[owner];
+    own.entriesRemoved += report.entriesRemoved;
+    if (whole) {
+        own.aborted = report.aborted;
+        own.stopped = report.stopped;
+        own.pathMissing = report.pathMissing;
+        own.pathRemoved = report.pathRemoved;
+    }
+    // Whatever ended in this call has been credited: its name may come again as a new file.
+    for (const QString& file : std::exchange(m_filesFinished, {}))
+        m_fileOwner.remove(file);
+}
+
+void ShredRun::tellTargets()
+{
+    for (int i = 0; i < m_entered; ++i) {
+        ShredReport& report = m_targetReports[i];
+        // A listed file's batch ends after its own call: only now can its path be looked at.
+        if (m_targets.at(i).kind != ShredTarget::Kind::Path) {
+            struct stat st;
+            report.pathRemoved
+                = ::lstat(m_targets.at(i).path.constData(), &st) != 0 && errno == ENOENT;
+        }
+        const bool touched = !report.failures.isEmpty() || report.filesErased > 0
+            || report.entriesRemoved > 0 || report.pathRemoved;
+        if (touched || !ended())
+            emit targetFinished(i, report);
+    }
 }
 
 bool ShredRun::process(const ShredTarget& target)
@@ -162,7 +217,8 @@ bool ShredRun::process(const ShredTarget& target)
     // own files, so a path starts from an empty batch.
     if (target.kind == ShredTarget::Kind::Path && !flushBatch())
         return false;
-    m_engine.setHoldBatchAcrossCalls(target.kind == ShredTarget::Kind::ListedFile);
+    m_holdingBatch = target.kind == ShredTarget::Kind::ListedFile;
+    m_engine.setHoldBatchAcrossCalls(m_holdingBatch);
     switch (target.kind) {
     case ShredTarget::Kind::Path:
     case ShredTarget::Kind::ListedFile: {
@@ -178,7 +234,7 @@ bool ShredRun::process(const ShredTarget& target)
         }
         if (report.pathMissing)
             report.failures.append({display(target.path), ShredFailure::Kind::Missing});
-        m_report.merge(report);
+        credit(report, m_current, &target == &m_targets.at(m_current));
         if (target.kind == ShredTarget::Kind::Path)
             emit pathFinished(target.path, report);
         break;
@@ -197,7 +253,7 @@ bool ShredRun::process(const ShredTarget& target)
                 return false;
         }
         // Removed once the batches holding its files are done, children before parents.
-        m_listedFolders.append(&target);
+        m_listedFolders.append({&target, m_current});
         break;
     }
     }
@@ -206,8 +262,9 @@ bool ShredRun::process(const ShredTarget& target)
 
 void ShredRun::removeListedFolders()
 {
-    const QList<const ShredTarget*> folders = std::exchange(m_listedFolders, {});
-    for (const ShredTarget* folder : folders) {
+    const QList<std::pair<const ShredTarget*, int>> folders = std::exchange(m_listedFolders, {});
+    for (const auto& [folder, owner] : folders) {
+        m_current = owner;
         // A run that was stopped still takes away the folders it emptied; the rest were not
         // reached, which its report already says.
         if (removeIfEmpty(*folder) || !folder->fullyChecked || ended())
@@ -224,7 +281,7 @@ void ShredRun::removeListedFolders()
 
 bool ShredRun::flushBatch()
 {
-    m_report.merge(m_engine.flushBatch());
+    credit(m_engine.flushBatch(), -1, false);
     return !ended();
 }
 
@@ -248,10 +305,12 @@ bool ShredRun::removeIfEmpty(const ShredTarget& folder)
         return false;
     emit pathShown(display(folder.path));
     // rmdir, not a recursive removal: something created meanwhile must not vanish unerased.
-    if (::rmdir(folder.path.constData()) != 0 && errno != ENOENT)
+    if (::rmdir(folder.path.constData()) != 0 && errno != ENOENT) {
         fail(folder.path, ShredFailure::Kind::EntryNotRemoved, errno);
-    else
+    } else {
         ++m_report.entriesRemoved;
+        ++m_targetReports[m_current].entriesRemoved;
+    }
     // Reported above when it could not go; not reported twice.
     return true;
 }
@@ -259,6 +318,8 @@ bool ShredRun::removeIfEmpty(const ShredTarget& folder)
 void ShredRun::onFileStarted(const QString& path, quint64 bytesPerPass, int passes)
 {
     ++m_filesStarted;
+    if (m_holdingBatch)
+        m_fileOwner.insert(path, m_current);
     m_fileStart = m_done;
     m_fileEnd = m_done + bytesPerPass * quint64(passes);
     emit fileStarted(path, passes);
@@ -286,6 +347,19 @@ void ShredRun::onFileFinished(const QString& path, const ShredFileResult& result
     m_done = std::max(m_done, m_fileEnd);
     emit bytesWritten(m_done);
     m_sinceProgress.restart();
+    const auto owner = m_fileOwner.constFind(path);
+    if (owner != m_fileOwner.cend())
+        m_filesFinished.append(path);
+    if (result.outcome == ShredFileResult::Outcome::Erased) {
+        ShredReport erased;
+        erased.filesErased = 1;
+        erased.bytesErased = result.length;
+        erased.allocatedErased = result.allocated;
+        if (result.verdict.hasWarning())
+            erased.warnings.append({path, result.verdict});
+        erased.notes = result.verdict.notes;
+        m_targetReports[owner != m_fileOwner.cend() ? *owner : m_current].merge(erased);
+    }
     if (result.verdict.tier() != StorageVerdict::Tier::Reached)
         emit verdictReached(path, result.verdict);
     emit fileFinished(path, result);

@@ -7,11 +7,13 @@
 #include "ShredTarget.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QThread;
 class ZPHShred;
@@ -62,6 +64,11 @@ signals:
     void verdictReached(const QString& path, const StorageVerdict& verdict);
     /// A Path target is done; `report` is its own.
     void pathFinished(const QByteArray& path, const ShredReport& report);
+    /// After the last file, before finished(): the target at `index` of those handed to the run,
+    /// with a report of its own (its files, failures, removals; for any but a Path, whether
+    /// its path is gone). Listed files share batches, so this comes only once all are done.
+    /// Targets the run never reached because it stopped are not told.
+    void targetFinished(int index, const ShredReport& report);
     void finished(const ShredReport& report);
 
 private:
@@ -74,6 +81,13 @@ private:
     bool flushBatch();
     void removeListedFolders();
     void fail(const QByteArray& path, ShredFailure::Kind kind, int error = 0);
+    /// Adds an engine call's report to the run's, and each part of it to the target it is
+    /// about: a file started under an earlier target stays that target's; the rest goes to
+    /// `owner`, the target the call was made for (-1: the current one). `whole`: the call was
+    /// for the owner's own path, so its flags are the owner's.
+    void credit(const ShredReport& report, int owner, bool whole);
+    /// Tells each target reached its own report.
+    void tellTargets();
     bool ended() const { return m_report.stopped || m_report.aborted; }
 
     // ShredObserver, on the run's thread.
@@ -91,7 +105,17 @@ private:
 
     // Run state, touched only by the run's thread.
     ShredReport m_report;
-    QList<const ShredTarget*> m_listedFolders;
+    /// Listed folders to remove at the end, each with the index of its top-level target.
+    QList<std::pair<const ShredTarget*, int>> m_listedFolders;
+    /// Each top-level target's own report; those after the last one entered stay unused.
+    QList<ShredReport> m_targetReports;
+    int m_current = -1; ///< the top-level target being worked on
+    int m_entered = 0; ///< top-level targets the run started on
+    bool m_holdingBatch = false; ///< listed files being added to batches that outlive calls
+    /// Files started for listed targets and not yet credited, by the name the engine gives
+    /// them: their batch may end while a later target is worked on.
+    QHash<QString, int> m_fileOwner;
+    QStringList m_filesFinished; ///< finished since the last credit()
     quint64 m_done = 0;
     quint64 m_filesStarted = 0;
     quint64 m_fileStart = 0;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShredRun.h"
+#include "ShredTargets.h"
 #include "TempTree.h"
 #include "ZPHShred.h"
 
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using Kind = ShredTarget::Kind;
 
 // One shred run as both front ends drive it: its signals, its stop, and its read-back.
 class TestShredRun : public QObject
@@ -21,32 +24,18 @@ private slots:
     void progressCountsEveryPassInBytes();
     void signalsArriveQueuedFromItsThread();
     void stopInTheMiddleOfAFileKeepsIt();
-    void stopBetweenFilesLeavesTheRestUntouched();
     void verificationCatchesWhatTheDiskReturns_data();
     void verificationCatchesWhatTheDiskReturns();
+    void eachTargetGetsItsOwnReport();
     void listedFoldersGoOnlyWhenLeftEmpty();
     void progressKeepsUpWhenFilesArePaced();
-    void stoppedRunStillRemovesTheFoldersItEmptied();
+    void stopBetweenFilesLeavesTheRestButRemovesTheFoldersItEmptied();
 
 private:
+    ShredReport runToTheEnd(ShredRun& run);
+
     ZPHShred m_engine;
 };
-
-namespace {
-
-ShredTarget pathTarget(const QString& path)
-{
-    return ShredTarget::make(ShredTarget::Kind::Path, QFile::encodeName(path));
-}
-
-FileIdentity identity(const QString& path)
-{
-    struct stat st;
-    ::lstat(QFile::encodeName(path).constData(), &st);
-    return FileIdentity {quint64(st.st_dev), quint64(st.st_ino)};
-}
-
-} // namespace
 
 void TestShredRun::init()
 {
@@ -54,6 +43,13 @@ void TestShredRun::init()
     m_engine.setStopRequested(false);
     m_engine.setReadFunctionForTesting({});
     m_engine.setBatching(true);
+}
+
+ShredReport TestShredRun::runToTheEnd(ShredRun& run)
+{
+    QSignalSpy finished(&run, &ShredRun::finished);
+    run.run();
+    return finished.size() == 1 ? finished.first().first().value<ShredReport>() : ShredReport();
 }
 
 void TestShredRun::progressCountsEveryPassInBytes_data()
@@ -71,12 +67,12 @@ void TestShredRun::progressCountsEveryPassInBytes()
     TempTree tree;
     tree.writeFile(QStringLiteral("d/a"), QByteArray(5000, 'a')); // two blocks a pass
     tree.writeFile(QStringLiteral("d/sub/b"), QByteArray(1, 'b')); // one block a pass
-    ShredRun run(m_engine, {pathTarget(tree.path(QStringLiteral("d")))}, method, false);
+    ShredRun run(
+        m_engine, {shredTarget(Kind::Path, tree.path(QStringLiteral("d")))}, method, false);
     QSignalSpy planned(&run, &ShredRun::planned);
     QSignalSpy written(&run, &ShredRun::bytesWritten);
     QSignalSpy passStarted(&run, &ShredRun::passStarted);
-    QSignalSpy finished(&run, &ShredRun::finished);
-    run.run();
+    QVERIFY(runToTheEnd(run).succeeded());
 
     const quint64 expected = 3 * 4096 * quint64(passes.size());
     QCOMPARE(planned.size(), 1);
@@ -88,8 +84,6 @@ void TestShredRun::progressCountsEveryPassInBytes()
     for (const QList<QVariant>& pass : passStarted)
         told << pass.first().toInt();
     QCOMPARE(told, passes);
-    QCOMPARE(finished.size(), 1);
-    QVERIFY(finished.first().first().value<ShredReport>().succeeded());
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("d"))));
 }
 
@@ -97,7 +91,7 @@ void TestShredRun::signalsArriveQueuedFromItsThread()
 {
     TempTree tree;
     const QString file = tree.writeFile(QStringLiteral("f"), "secret");
-    ShredRun run(m_engine, {pathTarget(file)}, 1, false);
+    ShredRun run(m_engine, {shredTarget(Kind::Path, file)}, 1, false);
     QThread* receiverThread = nullptr;
     QObject receiver;
     connect(&run, &ShredRun::fileFinished, &receiver,
@@ -113,25 +107,22 @@ void TestShredRun::signalsArriveQueuedFromItsThread()
 void TestShredRun::stopInTheMiddleOfAFileKeepsIt()
 {
     TempTree tree;
-    const QByteArray secret = TempTree::incompressible(8 * 1024 * 1024);
-    const QString big = tree.writeFile(QStringLiteral("big"), secret);
+    const QString big = tree.writeFile(QStringLiteral("big"), TempTree::incompressible(8 << 20));
     const QString after = tree.writeFile(QStringLiteral("z-after"), "untouched");
-    ShredRun run(m_engine, {pathTarget(big), pathTarget(after)}, 3, false);
-    // Asked from another thread's point of view: after the first chunk of the first pass.
+    ShredRun run(
+        m_engine, {shredTarget(Kind::Path, big), shredTarget(Kind::Path, after)}, 3, false);
+    // Asked from another thread's point of view: after the first chunk of the first pass, which
+    // the run always tells.
     connect(
         &run, &ShredRun::bytesWritten, &run,
         [&](quint64 done) {
-            if (done > 0 && done < 8 * 1024 * 1024)
+            if (done > 0 && done < 8 << 20)
                 run.requestStop();
         },
         Qt::DirectConnection);
-    m_engine.setObserver(nullptr);
-    QSignalSpy finished(&run, &ShredRun::finished);
     QSignalSpy fileFinished(&run, &ShredRun::fileFinished);
-    // The run reports progress at most every few dozen milliseconds; the first chunk always.
-    run.run();
+    const ShredReport report = runToTheEnd(run);
 
-    const ShredReport report = finished.first().first().value<ShredReport>();
     QVERIFY(report.stopped);
     QCOMPARE(report.stoppedPath, big);
     QCOMPARE(report.filesErased, 0);
@@ -142,39 +133,19 @@ void TestShredRun::stopInTheMiddleOfAFileKeepsIt()
     QCOMPARE(report.failures.first().kind, ShredFailure::Kind::Stopped);
 }
 
-void TestShredRun::stopBetweenFilesLeavesTheRestUntouched()
-{
-    TempTree tree;
-    const QString first = tree.writeFile(QStringLiteral("d/1"), "one");
-    ShredRun run(m_engine,
-        {pathTarget(first), pathTarget(tree.writeFile(QStringLiteral("d/2"), "two"))}, 1, false);
-    connect(
-        &run, &ShredRun::fileFinished, &run, [&] { run.requestStop(); }, Qt::DirectConnection);
-    QSignalSpy finished(&run, &ShredRun::finished);
-    run.run();
-    const ShredReport report = finished.first().first().value<ShredReport>();
-    QVERIFY(report.stopped);
-    QVERIFY(report.stoppedPath.isEmpty()); // no file was interrupted
-    QCOMPARE(report.filesErased, 1);
-    QVERIFY(!TempTree::exists(first));
-    QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("d/2"))), QByteArray("two"));
-}
-
 void TestShredRun::verificationCatchesWhatTheDiskReturns_data()
 {
     // What the seam makes the device answer; a real disk cannot be made to lie on demand.
     QTest::addColumn<int>("fault"); // 0 none, 1 a flipped byte, 2 EIO
-    QTest::addColumn<bool>("erased");
-    QTest::addColumn<int>("kind");
-    QTest::newRow("pattern read back") << 0 << true << 0;
-    QTest::newRow("one byte differs") << 1 << false << int(ShredFailure::Kind::VerifyMismatch);
-    QTest::newRow("read error") << 2 << false << int(ShredFailure::Kind::VerifyReadFailed);
+    QTest::addColumn<int>("kind"); // -1: erased
+    QTest::newRow("pattern read back") << 0 << -1;
+    QTest::newRow("one byte differs") << 1 << int(ShredFailure::Kind::VerifyMismatch);
+    QTest::newRow("read error") << 2 << int(ShredFailure::Kind::VerifyReadFailed);
 }
 
 void TestShredRun::verificationCatchesWhatTheDiskReturns()
 {
     QFETCH(int, fault);
-    QFETCH(bool, erased);
     QFETCH(int, kind);
     TempTree tree;
     const QString file = tree.writeFile(QStringLiteral("f"), QByteArray(10000, 's'));
@@ -189,16 +160,52 @@ void TestShredRun::verificationCatchesWhatTheDiskReturns()
                 static_cast<char*>(buffer)[100] ^= 0x01;
             return n;
         });
-    ShredRun run(m_engine, {pathTarget(file)}, 3, true);
-    QSignalSpy finished(&run, &ShredRun::finished);
-    run.run();
-    const ShredReport report = finished.first().first().value<ShredReport>();
-    QCOMPARE(!TempTree::exists(file), erased);
-    QCOMPARE(report.filesErased, erased ? 1 : 0);
-    if (!erased) {
+    ShredRun run(m_engine, {shredTarget(Kind::Path, file)}, 3, true);
+    const ShredReport report = runToTheEnd(run);
+    QCOMPARE(TempTree::exists(file), kind >= 0);
+    QCOMPARE(report.filesErased, kind >= 0 ? 0 : 1);
+    if (kind >= 0) {
         QCOMPARE(int(report.failures.first().kind), kind);
         // Kept after all its passes: it holds the last pattern, not the secret.
         QCOMPARE(TempTree::readFile(file).left(4), QByteArray("\x84\x02\x96\x49", 4));
+    }
+}
+
+void TestShredRun::eachTargetGetsItsOwnReport()
+{
+    // The listed files share one batch, which ends once the folder's turn comes; the read-back
+    // fails for the first file only.
+    TempTree tree;
+    const QString faulty = tree.writeFile(QStringLiteral("faulty"), "secret");
+    tree.writeFile(QStringLiteral("d/1"), "one");
+    tree.writeFile(QStringLiteral("d/2"), "two");
+    struct stat faultySt;
+    QVERIFY(::stat(QFile::encodeName(faulty).constData(), &faultySt) == 0);
+    m_engine.setReadFunctionForTesting([&](int fd, void* buffer, size_t length, off_t offset) {
+        struct stat st;
+        const ssize_t n = ::pread(fd, buffer, length, offset);
+        if (n > 0 && ::fstat(fd, &st) == 0 && st.st_ino == faultySt.st_ino)
+            static_cast<char*>(buffer)[0] ^= 0x01;
+        return n;
+    });
+    ShredRun run(m_engine,
+        {shredTarget(Kind::ListedFile, faulty),
+            shredTarget(Kind::ListedFile, tree.writeFile(QStringLiteral("fine"), "secret")),
+            shredTarget(Kind::ListedFile, tree.path(QStringLiteral("gone"))),
+            shredTarget(Kind::Path, tree.path(QStringLiteral("d")))},
+        1, true);
+    QSignalSpy told(&run, &ShredRun::targetFinished);
+    QCOMPARE(runToTheEnd(run).filesErased, 3);
+    // Per target: its index, files erased, whether its path is gone, the kinds of its failures.
+    const QList<QList<int>> expected {{0, 0, 0, int(ShredFailure::Kind::VerifyMismatch)}, {1, 1, 1},
+        {2, 0, 1, int(ShredFailure::Kind::Missing)}, {3, 2, 1}};
+    QCOMPARE(told.size(), expected.size());
+    for (int i = 0; i < told.size(); ++i) {
+        const ShredReport report = told.at(i).at(1).value<ShredReport>();
+        QList<int> got {told.at(i).at(0).toInt(), int(report.filesErased), report.pathRemoved};
+        for (const ShredFailure& failure : report.failures)
+            got << int(failure.kind);
+        QCOMPARE(got, expected.at(i));
     }
 }
 
@@ -207,21 +214,13 @@ void TestShredRun::listedFoldersGoOnlyWhenLeftEmpty()
     TempTree tree;
     const QString checked = tree.writeFile(QStringLiteral("top/checked"), "x");
     tree.writeFile(QStringLiteral("top/unchecked"), "y");
-    tree.makeDir(QStringLiteral("top/empty"));
-    ShredTarget top = ShredTarget::make(ShredTarget::Kind::ListedFolder,
-        QFile::encodeName(tree.path(QStringLiteral("top"))),
-        identity(tree.path(QStringLiteral("top"))));
-    top.children << ShredTarget::make(
-        ShredTarget::Kind::ListedFile, QFile::encodeName(checked), identity(checked), 1)
-                 << ShredTarget::make(ShredTarget::Kind::EmptyFolder,
-                        QFile::encodeName(tree.path(QStringLiteral("top/empty"))),
-                        identity(tree.path(QStringLiteral("top/empty"))));
+    const QString empty = tree.makeDir(QStringLiteral("top/empty"));
+    ShredTarget top = shredTarget(Kind::ListedFolder, tree.path(QStringLiteral("top")));
+    top.children << shredTarget(Kind::ListedFile, checked) << shredTarget(Kind::EmptyFolder, empty);
     ShredRun run(m_engine, {top}, 1, false);
-    QSignalSpy finished(&run, &ShredRun::finished);
-    run.run();
-    const ShredReport report = finished.first().first().value<ShredReport>();
+    const ShredReport report = runToTheEnd(run);
     QVERIFY(!TempTree::exists(checked));
-    QVERIFY(!TempTree::exists(tree.path(QStringLiteral("top/empty"))));
+    QVERIFY(!TempTree::exists(empty));
     // The unchecked file keeps its folder, and that is no failure: the user kept it.
     QVERIFY(TempTree::exists(tree.path(QStringLiteral("top/unchecked"))));
     QVERIFY(report.failures.isEmpty());
@@ -233,11 +232,9 @@ void TestShredRun::progressKeepsUpWhenFilesArePaced()
     TempTree tree;
     QList<ShredTarget> targets;
     constexpr int kFiles = 60;
-    for (int i = 0; i < kFiles; ++i) {
-        const QString file = tree.writeFile(QStringLiteral("f%1").arg(i), "secret");
-        targets << ShredTarget::make(
-            ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
-    }
+    for (int i = 0; i < kFiles; ++i)
+        targets << shredTarget(
+            Kind::ListedFile, tree.writeFile(QStringLiteral("f%1").arg(i), "secret"));
     m_engine.setPerFileDelayMs(10);
     ShredRun run(m_engine, targets, 1, false);
     quint64 written = 0;
@@ -251,18 +248,15 @@ void TestShredRun::progressKeepsUpWhenFilesArePaced()
     QCOMPARE(written, quint64(kFiles) * 4096);
 }
 
-void TestShredRun::stoppedRunStillRemovesTheFoldersItEmptied()
+void TestShredRun::stopBetweenFilesLeavesTheRestButRemovesTheFoldersItEmptied()
 {
     TempTree tree;
     QList<ShredTarget> targets;
     for (const QString& name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
         const QString file = tree.writeFile(name + QStringLiteral("/file"), "secret");
-        const QString folder = tree.path(name);
-        ShredTarget listed = ShredTarget::make(
-            ShredTarget::Kind::ListedFolder, QFile::encodeName(folder), identity(folder));
+        ShredTarget listed = shredTarget(Kind::ListedFolder, tree.path(name));
         listed.fullyChecked = true;
-        listed.children << ShredTarget::make(
-            ShredTarget::Kind::ListedFile, QFile::encodeName(file), identity(file), 6);
+        listed.children << shredTarget(Kind::ListedFile, file);
         targets << listed;
     }
     m_engine.setBatching(false); // one file at a time, so the stop falls between b and c
@@ -274,10 +268,12 @@ void TestShredRun::stoppedRunStillRemovesTheFoldersItEmptied()
                 run.requestStop();
         },
         Qt::DirectConnection);
-    QSignalSpy finished(&run, &ShredRun::finished);
-    run.run();
-    const ShredReport report = finished.first().first().value<ShredReport>();
+    QSignalSpy told(&run, &ShredRun::targetFinished);
+    const ShredReport report = runToTheEnd(run);
     QVERIFY(report.stopped);
+    QVERIFY(report.stoppedPath.isEmpty()); // no file was interrupted
+    QCOMPARE(report.filesErased, 2);
+    QCOMPARE(told.size(), 2); // c is not told, as if it was never handed over
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("a"))));
     QVERIFY(!TempTree::exists(tree.path(QStringLiteral("b"))));
     QCOMPARE(TempTree::readFile(tree.path(QStringLiteral("c/file"))), QByteArray("secret"));

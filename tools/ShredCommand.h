@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ShredOutput.h"
 #include "ShredReport.h"
+#include "ShredSummary.h"
+#include "ShredTarget.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -15,9 +16,7 @@
 #include <memory>
 
 class FreeSpaceCommand;
-class ShredRun;
 class ZPHShred;
-struct ShredFileResult;
 
 /// The corvane-shred command: checks every path it is handed the way the application does,
 /// erases the accepted ones with a shred run and reports on standard output and error. Paths
@@ -49,78 +48,42 @@ public:
     static QByteArray usage();
 
 private:
-    struct Totals
+    /// A named path about to be erased, and the same path made absolute.
+    struct Named
     {
-        qint64 files = 0;
-        quint64 bytes = 0;
-        qint64 otherEntries = 0;
-        int pathsRemoved = 0;
-        int notErased = 0;
-        int refused = 0;
-        qint64 warned = 0;
+        ShredTarget target;
+        QByteArray absolute;
     };
 
     int usageError(const QByteArray& message);
     static QByteArray versionText();
-    /// Writes to standard output; false (and a message) when it cannot, as on a full disk.
-    bool writeOut(const QByteArray& text);
     static QByteArray absolutePath(const QByteArray& path);
     void addOwnerWrite(const QByteArray& path);
-    /// --dry-run: what erasing `path` would do, touching nothing.
-    void listPath(const QByteArray& path);
-    void erasePath(const QByteArray& path);
-    /// Erases the files queued by run() in one shred run, so that they share the engine's
-    /// batches, and reports on each as erasePath() would; each goes into `done`.
+    /// Checks one named path and erases it, or queues it with the small files named before it;
+    /// `done` holds the absolute paths erased so far.
+    void handlePath(const QByteArray& path, bool force, QList<QByteArray>& done);
+    /// Erases `named` in one shred run, so that listed files share the engine's batches, and
+    /// reports on each as its own path; each one reached goes into `done`.
+    void erase(const QList<Named>& named, QList<QByteArray>& done);
     void eraseQueuedFiles(QList<QByteArray>& done);
-    /// Starts the progress line afresh and connects the run's progress to it and its files to
-    /// onFileFinished().
-    void followRun(ShredRun& run);
     void reportPath(const QByteArray& path, const ShredReport& report);
     void onFileFinished(const QString& file, const ShredFileResult& result);
-    QByteArray summary() const;
-
-    void showProgress();
-    void clearProgress();
-    /// Writes one whole line, first clearing a progress line that shares the terminal.
-    void writeLine(FILE* stream, const QByteArray& text);
 
     ZPHShred& m_engine;
-    FILE* m_out;
-    FILE* m_err;
+    ShredOutput m_output;
     QObject m_context;
-    bool m_progressShown = false;
-    bool m_progressOnLine = false;
-    bool m_outputFailed = false; ///< standard output refused a write; told once
     int m_method = 1;
     bool m_verbose = false;
     bool m_verify = false;
     bool m_quiet = false;
     bool m_dryRun = false;
-    Totals m_totals;
+    ShredSummary m_totals;
     QList<StorageReason> m_notesTold;
     QList<StorageReason> m_reasonsExplained; ///< warnings whose long text was told this run
     std::unique_ptr<FreeSpaceCommand> m_freeSpace; ///< with --wipe-free-space
     QString m_stoppedFile;
-
-    // The path being erased and the file the run is working on within it.
     int m_pathIndex = 0;
     int m_pathCount = 0;
-    quint64 m_bytesPlanned = 0;
-    quint64 m_bytesDone = 0;
-    QString m_currentFile;
-    int m_pass = 0;
-    int m_passes = 0;
-    QElapsedTimer m_pathTimer;
-    /// Files of the current path with a warning, by reason.
-    QHash<int, qint64> m_warnedByReason;
     /// Small regular files named one by one, waiting to be erased together.
-    struct QueuedFile
-    {
-        QByteArray path;
-        QByteArray absolute;
-        quint64 device = 0;
-        quint64 inode = 0;
-        quint64 length = 0;
-    };
-    QList<QueuedFile> m_queued;
+    QList<Named> m_queued;
 };

@@ -7,6 +7,7 @@
 #include "NotificationCenter.h"
 #include "PathText.h"
 #include "Pictures.h"
+#include "RemainingTime.h"
 #include "ScreenStyle.h"
 #include "SharedState.h"
 #include "ShredPlan.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QPointer>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -92,9 +92,6 @@ namespace {
 std::atomic<bool> s_runActive {false};
 QPointer<ShredRun> s_activeRun;
 
-// A remaining-time estimate needs this much rate behind it.
-constexpr qint64 kEstimateAfterMs = 10000;
-
 } // namespace
 
 bool shreddingFilesVC::isRunActive()
@@ -157,13 +154,9 @@ void shreddingFilesVC::showBytes(quint64 done)
     if (m_passes > 1)
         parts << localizedFormat(
             QStringLiteral("IDS_KQ_251"), {QString::number(m_pass), QString::number(m_passes)});
-    const qint64 elapsed = m_runTimer.elapsed();
-    if (elapsed >= kEstimateAfterMs && done > 0 && m_bytesPlanned > done) {
-        const double seconds
-            = double(m_bytesPlanned - done) / (double(done) / double(elapsed)) / 1000.0;
-        parts << localizedFormat(
-            QStringLiteral("IDS_KQ_252"), durationText(qint64(std::ceil(seconds))));
-    }
+    if (const QString left = RemainingTime::text(done, m_bytesPlanned, m_runTimer.elapsed());
+        !left.isEmpty())
+        parts << left;
     m_ui->lblpass->setText(parts.join(QStringLiteral(" · ")));
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "DiskProbe.h"
 #include "ForkedChild.h"
 #include "FreeSpaceWipe.h"
 #include "FreeSpaceWipeRecord.h"
@@ -9,7 +10,6 @@
 #include "UnprivilegedChild.h"
 #include "ZPHShred.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +18,6 @@
 #include <csignal>
 #include <memory>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -42,19 +41,6 @@ int secretsIn(const QByteArray& raw)
     return found;
 }
 
-quint64 freeBytes(const QString& path)
-{
-    struct statvfs vfs;
-    return ::statvfs(QFile::encodeName(path).constData(), &vfs) == 0
-        ? quint64(vfs.f_bfree) * vfs.f_frsize
-        : 0;
-}
-
-QByteArray checksum(const QString& path)
-{
-    return QCryptographicHash::hash(TempTree::readFile(path), QCryptographicHash::Sha256);
-}
-
 QStringList privateFolders(const QString& folder)
 {
     return QDir(folder).entryList({QString::fromLatin1(FreeSpaceWipeRecord::kFolderPrefix) + u'*'},
@@ -64,19 +50,13 @@ QStringList privateFolders(const QString& folder)
 // The figures, for a failure's message.
 QByteArray described(const FreeSpaceWipeReport& r)
 {
-    return QStringLiteral("refusal %1 error %2 full %3 stopped %4 filled %5 left %6 reserved %7 "
-                          "journal %8 cycled %9 written %10")
-        .arg(int(r.refusal))
-        .arg(r.error)
-        .arg(r.full)
-        .arg(r.stopped)
-        .arg(r.bytesFilled)
-        .arg(r.leftUnwritten)
-        .arg(r.reservedLeft)
-        .arg(r.journalBytes)
-        .arg(r.journalCycled)
-        .arg(r.bytesWritten)
-        .toLocal8Bit();
+    const QList<quint64> figures {quint64(r.refusal), quint64(r.error), r.full, r.stopped,
+        r.bytesFilled, r.leftUnwritten, r.reservedLeft, r.journalBytes, r.journalCycled,
+        r.bytesWritten};
+    QByteArray text = "refusal error full stopped filled left reserved journal cycled written:";
+    for (const quint64 figure : figures)
+        text += ' ' + QByteArray::number(figure);
+    return text;
 }
 
 FreeSpaceWipeReport wipe(const QString& folder, const QList<StorageReason>& reasons = {})
@@ -88,12 +68,6 @@ FreeSpaceWipeReport wipe(const QString& folder, const QList<StorageReason>& reas
         &run, &FreeSpaceWipe::finished, [&](const FreeSpaceWipeReport& r) { report = r; });
     run.run();
     return report;
-}
-
-bool shell(const QString& folder, const QString& command, QString* error)
-{
-    return command.isEmpty()
-        || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + command, folder}, error);
 }
 
 // Erases `relative` under `mount` with the engine and returns the verdicts it warned with.
@@ -243,12 +217,12 @@ void TestFreeSpaceWipe::sharedBlocksAreNotReached()
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     const QString mount = image.mountPoint();
     QString error;
-    QVERIFY2(shell(mount, before, &error), qPrintable(error));
+    QVERIFY2(shellIn(mount, before, &error), qPrintable(error));
     const QByteArray head = secretHead(0);
     QVERIFY(QDir().mkpath(mount + u"/vol/sel"));
     QVERIFY(TempTree::writeNative(
         QFile::encodeName(mount + u"/vol/sel/secret-0"), head.repeated(2000)));
-    QVERIFY2(shell(mount, share, &error), qPrintable(error));
+    QVERIFY2(shellIn(mount, share, &error), qPrintable(error));
     const QByteArray copySum = checksum(mount + u'/' + copy);
     ::sync();
 
@@ -402,7 +376,7 @@ void TestFreeSpaceWipe::refusedWithoutWritingAnything()
         QVERIFY2(image->isMounted(), qPrintable(image->error()));
         folder = image->mountPoint();
         QString error;
-        QVERIFY2(shell(folder, setup, &error), qPrintable(error));
+        QVERIFY2(shellIn(folder, setup, &error), qPrintable(error));
         ::chmod(QFile::encodeName(QFileInfo(folder).path()).constData(), 0755);
     }
     const quint64 before = freeBytes(folder);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DiskProbe.h"
+#include "Expectations.h"
 #include "ForkedChild.h"
 #include "FreeSpaceWipe.h"
 #include "FreeSpaceWipeRecord.h"
@@ -253,20 +254,13 @@ void TestFreeSpaceWipe::unprivilegedFillStopsAtTheReserve()
 
     const int result = runUnprivileged([&] {
         const FreeSpaceWipeReport report = wipe(open);
-        if (!report.completed())
-            return 1;
-        if (report.reservedLeft == 0)
-            return 2;
-        if (report.shareReached() > 0.97 || report.shareReached() < 0.9)
-            return 3;
-        if (report.resolves({{StorageReason::CopyOnWrite}, {}}))
-            return 4;
         // The reserve is named, with the share that was reached.
         const QString told = FreeSpaceWipeTexts::outcome(report, {}, 0).join(u' ');
-        return told.contains(FreeSpaceWipeTexts::percent(report.shareReached()))
-                && told.contains(u"for the administrator"_s)
-            ? 0
-            : 5;
+        return firstFailed({report.completed(), report.reservedLeft != 0,
+            report.shareReached() <= 0.97 && report.shareReached() >= 0.9,
+            !report.resolves({{StorageReason::CopyOnWrite}, {}}),
+            told.contains(FreeSpaceWipeTexts::percent(report.shareReached()))
+                && told.contains(u"for the administrator"_s)});
     });
     QCOMPARE(result, 0);
     QVERIFY(privateFolders(open).isEmpty());

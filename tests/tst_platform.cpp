@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "BinaryPlist.h"
 #include "Bundle.h"
 #include "DamagedSettings.h"
 #include "Dispatch.h"
+#include "Expectations.h"
 #include "NotificationCenter.h"
 #include "OptionGrammar.h"
 #include "PropertyList.h"
@@ -26,36 +28,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// A binary property list of `levels` arrays, each holding the next one twice: libplist copies
-// every share, so each level doubles what it builds.
-QByteArray sharedAtEveryLevel(int levels)
-{
-    QByteArray bytes("bplist00");
-    QList<int> offsets;
-    for (int i = 0; i < levels; ++i) {
-        offsets << int(bytes.size());
-        bytes += char(0xA2);
-        bytes += char(i + 1);
-        bytes += char(i + 1);
-    }
-    offsets << int(bytes.size());
-    bytes += char(0x09); // true
-    const int table = int(bytes.size());
-    for (const int offset : std::as_const(offsets))
-        bytes += char(offset >> 8) + QByteArray(1, char(offset & 0xff));
-    QByteArray trailer(32, '\0');
-    trailer[6] = 2; // offset size
-    trailer[7] = 1; // reference size
-    trailer[15] = char(levels + 1); // objects
-    trailer[30] = char(table >> 8);
-    trailer[31] = char(table & 0xff);
-    return bytes + trailer;
-}
-
-} // namespace
 
 class TestPlatform : public QObject
 {
@@ -394,17 +366,10 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
     // 0 when every expectation holds in the child, else the number of the first that failed.
     const int failed = runUnprivileged([&] {
         UserDefaults defaults(file);
-        if (defaults.setInteger(u"Algomethod"_s, 5))
-            return 1;
-        if (defaults.integerForKey(u"Algomethod"_s) != std::optional<qint64>(5))
-            return 2;
-        if (!defaults.isReadOnly())
-            return 3;
-        if (!defaults.corruptFileKeptAt().isEmpty())
-            return 4;
-        if (defaults.removeObjectForKey(u"lastVersion"_s))
-            return 5;
-        return 0;
+        return firstFailed({!defaults.setInteger(u"Algomethod"_s, 5),
+            defaults.integerForKey(u"Algomethod"_s) == std::optional<qint64>(5),
+            defaults.isReadOnly(), defaults.corruptFileKeptAt().isEmpty(),
+            !defaults.removeObjectForKey(u"lastVersion"_s)});
     });
     const QByteArray log = standardError.text();
     QVERIFY2(failed >= 0, "the unprivileged child could not run");
@@ -479,9 +444,8 @@ void TestPlatform::symbolicLinkIsWrittenThrough()
 
 void TestPlatform::defaultPathFollowsXdgConfigHome()
 {
+    // Set, it is what every other test's settings go by; unset, the home folder's .config.
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", "/some/config");
-    QCOMPARE(UserDefaults::defaultFilePath(), u"/some/config/corvane/defaults.plist"_s);
     qunsetenv("XDG_CONFIG_HOME");
     QCOMPARE(
         UserDefaults::defaultFilePath(), QDir::homePath() + u"/.config/corvane/defaults.plist"_s);

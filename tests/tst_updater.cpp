@@ -2,6 +2,7 @@
 #include "AppDelegate.h"
 #include "Appcast.h"
 #include "Bundle.h"
+#include "EventLoop.h"
 #include "InfoPlist.h"
 #include "LanguageTable.h"
 #include "LocalHttpServer.h"
@@ -275,7 +276,6 @@ void TestUpdater::refusedUpdateChangesNothing_data()
     row("longer than announced", "good", K::LengthMismatch, "0.2.0", -10);
     row("shorter than announced", "good", K::LengthMismatch, "0.2.0", 10);
     row("stalling server", "good", K::Timeout, "0.2.0", 0, false, 64);
-    row("older version", "good", K(noUpdate), "0.0.9");
     row("running version again", "good", K(noUpdate), "0.1.0");
     row("feed is not XML", "not xml", K::FeedMalformed);
     row("truncated archive", "truncated", K::ArchiveMalformed);
@@ -289,7 +289,6 @@ void TestUpdater::refusedUpdateChangesNothing_data()
     row("device file", "device", K::ArchiveRefused);
     // Signed with the right key, announced as 0.2.0: an old release replayed as new.
     row("replayed: holds the running 0.1.0", "holds 0.1.0", K::VersionMismatch);
-    row("replayed: holds an older 0.0.9", "holds 0.0.9", K::VersionMismatch);
     row("holds 0.3.0, announced as 0.2.0", "holds 0.3.0", K::VersionMismatch);
     row("no version file", "no version file", K::VersionMismatch);
     row("version file is a link", "version file is a link", K::VersionMismatch);
@@ -484,8 +483,9 @@ void TestUpdater::automaticUpdateInstallsOnQuitAndRestarts()
     delegate->terminateTimer()->stop();
     QElapsedTimer clock;
     clock.start();
-    QTimer::singleShot(0, delegate.get(), &AppDelegate::callTerminate);
-    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(execAfter(
+                 delegate.get(), [&] { delegate->callTerminate(); }, 20000),
+        0);
 
     const QString root = prefix();
     QCOMPARE(TempTree::readFile(root + u"/bin/corvane"_s), newProgram);

@@ -15,7 +15,6 @@
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>

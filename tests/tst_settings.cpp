@@ -35,7 +35,6 @@
 #include "tabViewSettings.h"
 
 #include <QAbstractItemView>
-#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -48,8 +47,6 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 

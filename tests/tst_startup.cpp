@@ -22,10 +22,9 @@
 #include "startupVC.h"
 #include "startupWindowController.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QSet>
 #include <QTest>
 #include <QTimer>

@@ -30,7 +30,6 @@
 #include <QTimer>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 

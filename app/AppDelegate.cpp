@@ -6,7 +6,6 @@
 #include "FreeSpaceWipeRecord.h"
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
-#include "ListBuilder.h"
 #include "NotificationCenter.h"
 #include "SUUpdater.h"
 #include "Storyboard.h"
@@ -155,8 +154,7 @@ void AppDelegate::showMainWindow()
 {
     installMenus();
     mainWindowController::shared().showWindow();
-    if (!m_pendingPaths.isEmpty())
-        openOnTheHomeScreen(std::exchange(m_pendingPaths, {}));
+    PathHandOver::openOnTheHomeScreen(m_handOver.takeKept());
 }
 
 void AppDelegate::checkForUpdate()
@@ -299,27 +297,9 @@ void AppDelegate::handleArguments(const QStringList& arguments)
     // forward, and the paths wait for Get Started, which opens them on the files list.
     if (m_welcome && !firstRunDone()) {
         m_welcome->showWindow();
-        for (const QString& path : arguments) {
-            if (!m_pendingPaths.contains(path))
-                m_pendingPaths << path;
-        }
+        m_handOver.keep(arguments);
         return;
     }
     mainWindowController::shared().showWindow();
-    openOnTheHomeScreen(arguments);
-}
-
-void AppDelegate::openOnTheHomeScreen(const QStringList& arguments)
-{
-    if (arguments.isEmpty())
-        return;
-    // Taken like a drop, and only where a drop is taken: on the home screen. A list being
-    // built, a shred running or a result on show is never replaced behind the user's back.
-    const mainContainerVc* content = mainWindowController::shared().contentViewController();
-    if (!content || !content->vc() || content->currentContentView() != content->vc()) {
-        qInfo("Ignoring %lld handed-over paths: the home screen is not on show",
-            static_cast<long long>(arguments.size()));
-        return;
-    }
-    ListBuilder::acceptDroppedPaths(arguments);
+    PathHandOver::openOnTheHomeScreen(arguments);
 }

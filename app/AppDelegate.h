@@ -3,6 +3,7 @@
 
 #include "Bundle.h"
 #include "MainWindowTray.h"
+#include "PathHandOver.h"
 #include "QuitGuard.h"
 #include "SUUpdaterDelegate.h"
 #include "UpdateSchedule.h"
@@ -119,8 +120,6 @@ private:
     /// "firstrun" holds an integer: the welcome window has been left once.
     static bool firstRunDone();
     void showWelcomeWindow();
-    /// Takes `arguments` like a drop when the home screen is on show, else leaves them.
-    void openOnTheHomeScreen(const QStringList& arguments);
 
     QPointer<QAction> m_menuitem_showCorvane;
     QPointer<QAction> m_menuitem_checkforupdates;
@@ -132,6 +131,6 @@ private:
     const Bundle* m_bundle = &Bundle::mainBundle();
     UsageAnalytics* m_analytics = nullptr;
     QPointer<startupWindowController> m_welcome; ///< shown by this launch, until it is left
-    QStringList m_pendingPaths; ///< handed over while the welcome window was on show
+    PathHandOver m_handOver; ///< keeps what is handed over while the welcome window is on show
     QTimer* m_terminateTimer = nullptr;
 };

@@ -55,6 +55,16 @@ FlatButtonFade::FlatButtonFade(QWidget* button)
     }
 }
 
+QColor FlatButtonFade::shown(Role role, const QPalette& palette) const
+{
+    const QColor& color = m_channels[role].shown;
+    if (color.isValid())
+        return color;
+    if (role == Image || role == Title)
+        return palette.color(QPalette::ButtonText);
+    return QColor(Qt::transparent);
+}
+
 bool FlatButtonFade::isAnimating() const
 {
     for (const Channel& channel : m_channels) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <array>
 
 class QVariantAnimation;
@@ -26,8 +27,9 @@ public:
     /// Fades `role` to `color` over `seconds` (0 or less: at once), starting from `current`,
     /// what the button paints now. A fade already heading for `color` carries on.
     void animate(Role role, const QColor& color, double seconds, const QColor& current);
-    /// What is painted now for `role`; invalid when the button's fallback applies.
-    QColor shown(Role role) const { return m_channels[role].shown; }
+    /// What is painted now for `role`. Without a colour of its own a bare button still shows
+    /// its title and image in the palette's button text colour, and nothing else.
+    QColor shown(Role role, const QPalette& palette) const;
     /// True while any colour is still fading towards its target.
     bool isAnimating() const;
 

@@ -117,22 +117,7 @@ void SYFlatButton::animateColorWithState(int state)
 
 void SYFlatButton::animateColor(Role role, const QColor& color, double seconds)
 {
-    m_fade->animate(role, color, seconds, shownColor(role));
-}
-
-QColor SYFlatButton::effectiveColor(Role role, const QColor& color) const
-{
-    if (color.isValid())
-        return color;
-    // Without colours a bare button still shows its title and image in the theme's colour.
-    if (role == FlatButtonFade::Image || role == FlatButtonFade::Title)
-        return palette().color(QPalette::ButtonText);
-    return QColor(Qt::transparent);
-}
-
-QColor SYFlatButton::shownColor(Role role) const
-{
-    return effectiveColor(role, m_fade->shown(role));
+    m_fade->animate(role, color, seconds, m_fade->shown(role, palette()));
 }
 
 QSizeF SYFlatButton::imageSize() const
@@ -178,10 +163,11 @@ QSize SYFlatButton::minimumSizeHint() const
 
 void SYFlatButton::paintEvent(QPaintEvent*)
 {
-    const FlatButtonPainter::Colors colors {shownColor(FlatButtonFade::Border),
-        shownColor(FlatButtonFade::Background), shownColor(FlatButtonFade::Image),
-        shownColor(FlatButtonFade::Title)};
-    m_painter->paint(*this, currentLayout(), colors, m_cornerRadius, m_borderWidth,
+    const QPalette& p = palette();
+    const FlatButtonPainter::Colors shown {m_fade->shown(FlatButtonFade::Border, p),
+        m_fade->shown(FlatButtonFade::Background, p), m_fade->shown(FlatButtonFade::Image, p),
+        m_fade->shown(FlatButtonFade::Title, p)};
+    m_painter->paint(*this, currentLayout(), shown, m_cornerRadius, m_borderWidth,
         hasFocus() && m_keyboardFocus);
 }
 

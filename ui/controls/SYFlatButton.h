@@ -170,8 +170,6 @@ private:
     void animateColorWithState(int state);
     void animateColor(Role role, const QColor& color, double seconds);
     void setColor(QColor& member, const QColor& color);
-    QColor effectiveColor(Role role, const QColor& color) const;
-    QColor shownColor(Role role) const;
     Layout currentLayout() const;
     QSizeF visibleImageSize() const;
     QSizeF visibleTitleSize() const;
@@ -185,6 +183,7 @@ private:
     ImagePosition m_imagePosition = NoImage;
     bool m_imageHugsTitle = false;
     int m_state = 0;
+    // Indexed by FlatButtonFade::Role.
     std::array<QColor, FlatButtonFade::RoleCount> m_normal;
     std::array<QColor, FlatButtonFade::RoleCount> m_highlight;
     bool m_keyboardFocus = false;

@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppDelegate.h"
 
-#include "Alert.h"
 #include "ApplicationMenu.h"
-#include "DesktopNotification.h"
 #include "FreeSpaceWipeDialog.h"
 #include "FreeSpaceWipeRecord.h"
 #include "LanguageTable.h"
 #include "LaunchOnStartup.h"
-#include "ListBuilder.h"
 #include "NotificationCenter.h"
-#include "PathText.h"
-#include "Pictures.h"
 #include "SUUpdater.h"
-#include "SharedState.h"
-#include "SizeText.h"
 #include "Storyboard.h"
 #include "UsageAnalytics.h"
 #include "UserDefaults.h"
@@ -33,9 +26,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -44,25 +34,20 @@
 AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     : QObject(parent)
     , m_menu(new ApplicationMenu(this))
-    , m_trayAvailable(trayAvailable ? std::move(trayAvailable)
-                                    : [] { return QSystemTrayIcon::isSystemTrayAvailable(); })
+    , m_tray(new MainWindowTray(m_menu, std::move(trayAvailable), this))
+    , m_updateSchedule(new UpdateSchedule(this))
+    , m_quitGuard(new QuitGuard(this))
     , m_analytics(&UsageAnalytics::shared())
-    , m_updateTimer(new QTimer(this))
     , m_terminateTimer(new QTimer(this))
 {
     m_terminateTimer->setObjectName(QStringLiteral("terminateTimer"));
     m_terminateTimer->setSingleShot(true);
     m_terminateTimer->setInterval(5000);
     connect(m_terminateTimer, &QTimer::timeout, this, &AppDelegate::callTerminate);
-    m_updateTimer->setObjectName(QStringLiteral("updateTimer"));
-    m_updateTimer->setSingleShot(true);
-    m_updateTimer->setInterval(5000);
-    connect(m_updateTimer, &QTimer::timeout, this, [this] {
-        const UpdateCall call = m_scheduledUpdateCall;
-        m_scheduledUpdateCall = UpdateCall::None;
-        if (call == UpdateCall::CheckForUpdate)
+    connect(m_updateSchedule, &UpdateSchedule::due, this, [this](UpdateSchedule::Call call) {
+        if (call == UpdateSchedule::Call::CheckForUpdate)
             checkForUpdate();
-        else if (call == UpdateCall::AutoInstallUpdates)
+        else if (call == UpdateSchedule::Call::AutoInstallUpdates)
             autoInstallUpdates();
     });
     settingsWindowController::registerControllers(Storyboard::mainStoryboard());
@@ -88,8 +73,11 @@ AppDelegate::AppDelegate(QObject* parent, std::function<bool()> trayAvailable)
     connect(m_menu->about(), &QAction::triggered, this, &AppDelegate::btnAbout);
     connect(m_menu, &ApplicationMenu::menuAboutToShow, this, &AppDelegate::validateMenu);
 
-    NotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("ShredComplete"), this, [this](const Notification&) { shredDidComplete(); });
+    connect(m_tray, &MainWindowTray::reopenRequested, this,
+        [this] { applicationShouldHandleReopen(false); });
+    connect(m_tray, &MainWindowTray::quitRequested, this, &AppDelegate::requestQuit);
+    NotificationCenter::defaultCenter().addObserver(QStringLiteral("ShredComplete"), this,
+        [this](const Notification&) { m_tray->shredDidComplete(); });
 }
 
 AppDelegate::~AppDelegate()
@@ -125,9 +113,9 @@ void AppDelegate::applicationDidFinishLaunching()
         showWelcomeWindow();
         defaults.setString(QStringLiteral("lastVersion"), m_bundle->shortVersionString());
     } else {
-        detectUpgrade();
+        UpdateSchedule::detectUpgrade(*m_bundle, *m_analytics);
         showMainWindow();
-        scheduleUpdateCall();
+        m_updateSchedule->scheduleUpdateCall();
     }
 
     applyLaunchAtLogin();
@@ -166,52 +154,7 @@ void AppDelegate::showMainWindow()
 {
     installMenus();
     mainWindowController::shared().showWindow();
-    if (!m_pendingPaths.isEmpty())
-        openOnTheHomeScreen(std::exchange(m_pendingPaths, {}));
-}
-
-bool AppDelegate::isUpgrade(const QString& last, const QString& current)
-{
-    if (last.toLower() == current)
-        return false;
-    // A plain decimal number and nothing else: "1.2.3", "inf" or "0x1" are no version numbers.
-    static const QRegularExpression decimal(QRegularExpression::anchoredPattern(
-        QStringLiteral("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?")));
-    bool lastIsNumber = false;
-    bool currentIsNumber = false;
-    const float lastValue = last.toFloat(&lastIsNumber);
-    const float currentValue = current.toFloat(&currentIsNumber);
-    return lastIsNumber && currentIsNumber && decimal.match(last).hasMatch()
-        && decimal.match(current).hasMatch() && lastValue < currentValue;
-}
-
-void AppDelegate::detectUpgrade()
-{
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    const std::optional<QString> last = defaults.stringForKey(QStringLiteral("lastVersion"));
-    const QString current = m_bundle->shortVersionString();
-    if (!last || !isUpgrade(*last, current))
-        return;
-    defaults.setString(QStringLiteral("lastVersion"), current);
-    m_analytics->sendAnalyticsEvent(QStringLiteral("kqupdated"), current);
-}
-
-void AppDelegate::scheduleUpdateCall()
-{
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    const QString key = QStringLiteral("_checkforUpdate_");
-    std::optional<qint64> mode = defaults.integerForKey(key);
-    if (!mode) {
-        defaults.setInteger(key, 1);
-        mode = 1;
-    }
-    if (*mode == 0)
-        m_scheduledUpdateCall = UpdateCall::CheckForUpdate;
-    else if (*mode == 1)
-        m_scheduledUpdateCall = UpdateCall::AutoInstallUpdates;
-    else
-        return;
-    m_updateTimer->start();
+    PathHandOver::openOnTheHomeScreen(m_handOver.takeKept());
 }
 
 void AppDelegate::checkForUpdate()
@@ -268,9 +211,9 @@ void AppDelegate::installMenus()
     mainWindowController& controller = mainWindowController::shared();
     if (!controller.menuBar())
         controller.setMenuBar(m_menu->createMenuBar());
-    controller.setCloseHandler([this] { mainWindowWillClose(); });
-    connect(&controller, &mainWindowController::visibilityChanged, this,
-        &AppDelegate::mainWindowVisibilityChanged, Qt::UniqueConnection);
+    controller.setCloseHandler([this] { m_tray->mainWindowWillClose(); });
+    connect(&controller, &mainWindowController::visibilityChanged, m_tray,
+        &MainWindowTray::mainWindowVisibilityChanged, Qt::UniqueConnection);
 }
 
 void AppDelegate::applyLaunchAtLogin()
@@ -345,123 +288,7 @@ void AppDelegate::checkForUpdates()
 
 void AppDelegate::requestQuit()
 {
-    // Quitting in the middle of a run would cut a file off mid-write: ask first.
-    if (shreddingFilesVC::isRunActive()) {
-        askToStopTheRun();
-        return;
-    }
-    // Not quit(): it first asks every window to close, and the main window answers a close by
-    // hiding, which would call the quit off.
-    QCoreApplication::exit(0);
-}
-
-void AppDelegate::askToStopTheRun()
-{
-    if (m_stopAlert)
-        return;
-    mainWindowController& controller = mainWindowController::shared();
-    controller.showWindow();
-    m_stopAlert = new Alert(controller.window());
-    m_stopAlert->setMessageText(localizedText(QStringLiteral("IDS_KQ_255")));
-    m_stopAlert->setInformativeText(localizedText(QStringLiteral("IDS_KQ_256")));
-    QPushButton* keep
-        = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_258")));
-    QPushButton* stop
-        = m_stopAlert->addButtonWithTitle(localizedText(QStringLiteral("IDS_KQ_257")));
-    m_stopAlert->setDefaultButton(keep);
-    m_stopAlert->setEscapeButton(keep);
-    const auto close = [alert = m_stopAlert] {
-        alert->endSheet();
-        alert->deleteLater();
-    };
-    connect(keep, &QAbstractButton::clicked, m_stopAlert, close);
-    connect(stop, &QAbstractButton::clicked, this, [this, close] {
-        close();
-        stopRunAndQuit();
-    });
-    m_stopAlert->beginSheetModal(controller.window());
-}
-
-void AppDelegate::stopRunAndQuit()
-{
-    shreddingFilesVC::stopActiveRun();
-    // The run ends after the chunk being written, keeping that file; only then is it safe to go.
-    auto* waiting = new QTimer(this);
-    connect(waiting, &QTimer::timeout, this, [this, waiting] {
-        if (shreddingFilesVC::isRunActive())
-            return;
-        waiting->stop();
-        waiting->deleteLater();
-        // The window is about to go: what was erased and what was kept is said in a
-        // notification that outlives it.
-        const auto [summary, body] = stoppedRunNotification();
-        DesktopNotification::sendBeforeQuitting(summary, body, [] { QCoreApplication::exit(0); });
-    });
-    waiting->start(20);
-}
-
-std::pair<QString, QString> AppDelegate::stoppedRunNotification()
-{
-    const SharedState& state = SharedState::instance();
-    QString body = localizedFormat(QStringLiteral("IDS_KQ_316"),
-        {QString::number(state.deletedFilesCount.load()),
-            QString::number(state.totalSelectedFiles.load()),
-            sizeText(state.deletedFilesSize.load())});
-    if (!state.keptWhenStopped.isEmpty())
-        body += u'\n'
-            + localizedFormat(
-                QStringLiteral("IDS_KQ_317"), PathText::displayText(state.keptWhenStopped));
-    return {localizedText(QStringLiteral("IDS_KQ_315")), body};
-}
-
-void AppDelegate::mainWindowWillClose()
-{
-    mainWindowController& controller = mainWindowController::shared();
-    if (m_trayAvailable()) {
-        controller.windowShouldClose();
-        showTrayIcon();
-        return;
-    }
-    // Without a tray a hidden window could never be found again. A running shred must go on,
-    // so the window only steps aside to the task bar.
-    if (shreddingFilesVC::isRunActive()) {
-        controller.window()->showMinimized();
-        return;
-    }
-    requestQuit();
-}
-
-void AppDelegate::showTrayIcon()
-{
-    if (!m_trayIcon) {
-        m_trayIcon = new QSystemTrayIcon(Pictures::applicationIcon(), this);
-        m_trayIcon->setObjectName(QStringLiteral("trayIcon"));
-        m_trayIcon->setToolTip(QStringLiteral("Corvane"));
-        m_trayIcon->setContextMenu(m_menu->trayMenu());
-        connect(m_trayIcon, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                    applicationShouldHandleReopen(false);
-            });
-    }
-    m_trayIcon->show();
-}
-
-void AppDelegate::mainWindowVisibilityChanged(bool visible)
-{
-    // The icon stands in for the window only while the window is away.
-    if (visible && m_trayIcon)
-        m_trayIcon->hide();
-}
-
-void AppDelegate::shredDidComplete()
-{
-    QWidget* window = mainWindowController::shared().window();
-    if (window->isVisible() && !window->isMinimized())
-        return;
-    DesktopNotification::send(localizedText(QStringLiteral("IDS_KQ_313")),
-        localizedText(QStringLiteral("IDS_KQ_314")),
-        m_trayIcon && m_trayIcon->isVisible() ? m_trayIcon : nullptr);
+    m_quitGuard->requestQuit();
 }
 
 void AppDelegate::handleArguments(const QStringList& arguments)
@@ -470,27 +297,9 @@ void AppDelegate::handleArguments(const QStringList& arguments)
     // forward, and the paths wait for Get Started, which opens them on the files list.
     if (m_welcome && !firstRunDone()) {
         m_welcome->showWindow();
-        for (const QString& path : arguments) {
-            if (!m_pendingPaths.contains(path))
-                m_pendingPaths << path;
-        }
+        m_handOver.keep(arguments);
         return;
     }
     mainWindowController::shared().showWindow();
-    openOnTheHomeScreen(arguments);
-}
-
-void AppDelegate::openOnTheHomeScreen(const QStringList& arguments)
-{
-    if (arguments.isEmpty())
-        return;
-    // Taken like a drop, and only where a drop is taken: on the home screen. A list being
-    // built, a shred running or a result on show is never replaced behind the user's back.
-    const mainContainerVc* content = mainWindowController::shared().contentViewController();
-    if (!content || !content->vc() || content->currentContentView() != content->vc()) {
-        qInfo("Ignoring %lld handed-over paths: the home screen is not on show",
-            static_cast<long long>(arguments.size()));
-        return;
-    }
-    ListBuilder::acceptDroppedPaths(arguments);
+    PathHandOver::openOnTheHomeScreen(arguments);
 }

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Alert.h"
 #include "Bundle.h"
+#include "MainWindowTray.h"
+#include "PathHandOver.h"
+#include "QuitGuard.h"
 #include "SUUpdaterDelegate.h"
+#include "UpdateSchedule.h"
 
 #include <QAction>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-#include <utility>
 
 class ApplicationMenu;
 
@@ -33,12 +35,7 @@ public:
     ~AppDelegate() override;
 
     /// The update call a launch schedules 5 seconds ahead.
-    enum class UpdateCall
-    {
-        None,
-        CheckForUpdate,
-        AutoInstallUpdates
-    };
+    using UpdateCall = UpdateSchedule::Call;
 
     /// Before the event loop starts: makes the updater (automatic checks and downloads off),
     /// then prepares the usage events.
@@ -55,12 +52,13 @@ public:
     /// The usage events' sender; the process-wide one unless a test says otherwise.
     void setAnalytics(UsageAnalytics* analytics) { m_analytics = analytics; }
 
-    /// Whether `current` is a newer version than `last`: both whole single-precision decimal
-    /// numbers, compared as numbers (1.5 is above 1.10), and `last` not equal to `current`
-    /// once lower-cased.
-    static bool isUpgrade(const QString& last, const QString& current);
+    /// Whether `current` is a newer version than `last` (see UpdateSchedule).
+    static bool isUpgrade(const QString& last, const QString& current)
+    {
+        return UpdateSchedule::isUpgrade(last, current);
+    }
     /// The update call scheduled by the last launch and not yet made.
-    UpdateCall scheduledUpdateCall() const { return m_scheduledUpdateCall; }
+    UpdateCall scheduledUpdateCall() const { return m_updateSchedule->scheduled(); }
     /// Scheduled update mode 0: an update check in the background.
     void checkForUpdate();
     /// Scheduled update mode 1: checks, downloads and installs by itself.
@@ -95,13 +93,12 @@ public:
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
     /// A user-started look for updates.
     void checkForUpdates();
-    /// Quits, unless a shred is running (stopping it halfway would leave a file half
-    /// overwritten). Every Quit command of the application comes here.
     /// Quits; while a shred runs, first asks whether to stop it (the file being overwritten is
-    /// then kept) and quits once it has stopped.
+    /// then kept) and quits once it has stopped. Every Quit command of the application comes
+    /// here.
     void requestQuit();
     /// The question shown while a run is asked to quit; null when none is up.
-    Alert* stopAlert() const { return m_stopAlert; }
+    Alert* stopAlert() const { return m_quitGuard->stopAlert(); }
     /// Paths given to this start or handed over by a later one: the reopen. While this launch's
     /// welcome window waits for Get Started, that window comes forward and the paths are kept
     /// until Get Started opens them on the files list.
@@ -112,43 +109,28 @@ public:
     QAction* menuitem_checkforupdates() const { return m_menuitem_checkforupdates; }
     SUUpdater* updater() const { return m_updater; }
     /// Null until the main window is first closed on a desktop with a tray.
-    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+    QSystemTrayIcon* trayIcon() const { return m_tray->trayIcon(); }
 
 private:
-    void askToStopTheRun();
-    void stopRunAndQuit();
-    /// The summary and body that tell, as Corvane quits, what a stopped run erased and kept.
-    static std::pair<QString, QString> stoppedRunNotification();
-
     void installMenus();
     /// Enables the items of `menu` as the delegate and the screen on show allow.
     void validateMenu(QMenu* menu);
-    void mainWindowWillClose();
-    void mainWindowVisibilityChanged(bool visible);
-    void shredDidComplete();
-    void showTrayIcon();
     /// "startloginstatus": 1 adds the login item, 0 removes it, anything else leaves it be.
     void applyLaunchAtLogin();
     /// "firstrun" holds an integer: the welcome window has been left once.
     static bool firstRunDone();
     void showWelcomeWindow();
-    /// Takes `arguments` like a drop when the home screen is on show, else leaves them.
-    void openOnTheHomeScreen(const QStringList& arguments);
-    void detectUpgrade();
-    void scheduleUpdateCall();
 
     QPointer<QAction> m_menuitem_showCorvane;
     QPointer<QAction> m_menuitem_checkforupdates;
     SUUpdater* m_updater = nullptr;
     ApplicationMenu* m_menu = nullptr;
-    QSystemTrayIcon* m_trayIcon = nullptr;
-    std::function<bool()> m_trayAvailable;
-    QPointer<Alert> m_stopAlert;
+    MainWindowTray* m_tray = nullptr;
+    UpdateSchedule* m_updateSchedule = nullptr;
+    QuitGuard* m_quitGuard = nullptr;
     const Bundle* m_bundle = &Bundle::mainBundle();
     UsageAnalytics* m_analytics = nullptr;
     QPointer<startupWindowController> m_welcome; ///< shown by this launch, until it is left
-    QStringList m_pendingPaths; ///< handed over while the welcome window was on show
-    QTimer* m_updateTimer = nullptr;
+    PathHandOver m_handOver; ///< keeps what is handed over while the welcome window is on show
     QTimer* m_terminateTimer = nullptr;
-    UpdateCall m_scheduledUpdateCall = UpdateCall::None;
 };

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FreeSpaceWipe.h"
 
+#include "FreeSpaceWipePlan.h"
 #include "FreeSpaceWipeRecord.h"
 #include "PathText.h"
-#include "StorageAssessment.h"
-#include "StorageProbe.h"
 #include "ZPHShred.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QThread>
-#include <QtEndian>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,14 +16,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -35,19 +30,12 @@ constexpr qint64 kProgressIntervalMs = 100;
 constexpr qint64 kDirectAlignment = 4096;
 // How much goes through the journal between two syncs while it is cycled.
 constexpr qint64 kJournalRoundBytes = 64 * 1024 * 1024;
-// Where nothing tells the journal's size: the largest journal mke2fs makes by default.
-constexpr quint64 kLargestDefaultJournal = 1024ull * 1024 * 1024;
 
 // The I/O priority of the calling thread (ioprio_set with IOPRIO_WHO_PROCESS and 0).
 constexpr int kIoprioWhoProcess = 1;
 constexpr int kIoprioClassShift = 13;
 constexpr int kIoprioClassBestEffort = 2;
 constexpr int kIoprioLowest = 7;
-
-// The ext2/3/4 superblock keeps a copy of the journal inode's block map and size.
-constexpr int kExtJournalBackupTypeAt = 0xFD;
-constexpr int kExtJournalBlocksAt = 0x10C;
-constexpr quint8 kExtJournalBackupBlocks = 1;
 
 class ThreadIoPriority
 {
@@ -69,35 +57,6 @@ public:
 private:
     int m_before;
 };
-
-// The size of the ext3/4 journal on `device`: from the superblock when the device may be read,
-// else four times the longest transaction jbd2 allows (a quarter of the journal at most).
-quint64 extJournalBytes(dev_t device, quint64 blockSize)
-{
-    const QString name
-        = StorageProbe::blockDeviceName(QStringLiteral("/sys"), major(device), minor(device));
-    if (name.isEmpty())
-        return kLargestDefaultJournal;
-    const QByteArray head = StorageProbe::readExtSuperblock(
-        QFile::encodeName(u"/dev/" + name), device, kExtJournalBlocksAt + 17 * 4);
-    const auto* sb = reinterpret_cast<const uchar*>(head.constData());
-    if (!head.isEmpty() && sb[kExtJournalBackupTypeAt] == kExtJournalBackupBlocks) {
-        const quint64 high = qFromLittleEndian<quint32>(sb + kExtJournalBlocksAt + 15 * 4);
-        const quint64 low = qFromLittleEndian<quint32>(sb + kExtJournalBlocksAt + 16 * 4);
-        if (const quint64 bytes = (high << 32) | low)
-            return bytes;
-    }
-    // "0 transactions (0 requested), each up to 1365 blocks"
-    QFile info(QStringLiteral("/proc/fs/jbd2/") + name + QStringLiteral("-8/info"));
-    if (info.open(QIODevice::ReadOnly)) {
-        const QByteArray first = info.readLine();
-        const qsizetype at = first.indexOf("up to ");
-        const quint64 blocks = at < 0 ? 0 : first.mid(at + 6).split(' ').first().toULongLong();
-        if (blocks > 0)
-            return blocks * 4 * blockSize;
-    }
-    return kLargestDefaultJournal;
-}
 
 void setFileFlag(int fd, int flag)
 {
@@ -169,7 +128,10 @@ void FreeSpaceWipe::run()
     if (folderFd < 0) {
         m_report.refusal = FreeSpaceWipeReport::Refusal::Unexamined;
         m_report.error = errno;
-    } else if (examine(folderFd)) {
+    } else if (const auto plan = FreeSpaceWipePlan::examine(folderFd, m_reasons, m_report)) {
+        m_blockSize = plan->blockSize;
+        m_extFamily = plan->extFamily;
+        emit started(m_report.mountPoint, m_report.freeBefore, plan->plannedBytes);
         // A name of our own, made relative to the folder examined: mkdtemp's pattern without
         // its path, which a folder renamed meanwhile could send elsewhere.
         QByteArray name;
@@ -222,65 +184,6 @@ void FreeSpaceWipe::run()
     m_report.elapsedMs = clock.elapsed();
     m_running = false;
     emit finished(m_report);
-}
-
-bool FreeSpaceWipe::examine(int folderFd)
-{
-    using Refusal = FreeSpaceWipeReport::Refusal;
-    struct statvfs vfs;
-    struct statfs fs;
-    struct statx sx;
-    if (::fstatvfs(folderFd, &vfs) != 0 || ::fstatfs(folderFd, &fs) != 0
-        || ::statx(folderFd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) != 0) {
-        m_report.refusal = Refusal::Unexamined;
-        m_report.error = errno;
-        return false;
-    }
-    const dev_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-    const std::optional<StorageProbe::MountEntry> mount = StorageProbe::findMount(
-        QStringLiteral("/proc/self/mountinfo"),
-        sx.stx_mask & STATX_MNT_ID ? std::optional<quint64>(sx.stx_mnt_id) : std::nullopt, device);
-    if (mount && !mount->mountPoint.isEmpty())
-        m_report.mountPoint = PathText::fromNative(mount->mountPoint);
-    m_report.fileSystem = mount ? QString::fromLatin1(mount->type) : QString();
-    StorageAssessment assessment;
-    const StorageVerdict verdict = assessment.assessDescriptor(folderFd);
-    m_report.fileSystemWarnings = verdict.warnings;
-    m_report.notes = verdict.notes;
-
-    if (fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC) {
-        m_report.refusal = Refusal::MemoryOnly;
-        return false;
-    }
-    if (vfs.f_flag & ST_RDONLY) {
-        m_report.refusal = Refusal::ReadOnly;
-        return false;
-    }
-    if (::faccessat(folderFd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
-        m_report.refusal = errno == EROFS ? Refusal::ReadOnly : Refusal::NotWritable;
-        m_report.error = errno;
-        return false;
-    }
-    // Blocks freed by an erasure a moment ago are reusable only once that is committed.
-    ::syncfs(folderFd);
-    if (::fstatvfs(folderFd, &vfs) != 0 || vfs.f_bavail == 0) {
-        m_report.refusal = Refusal::AlreadyFull;
-        return false;
-    }
-    m_blockSize = std::max<quint64>(512, vfs.f_bsize);
-    m_extFamily = fs.f_type == EXT4_SUPER_MAGIC;
-    m_report.freeBefore = quint64(m_extFamily ? vfs.f_bfree : vfs.f_bavail) * vfs.f_frsize;
-    if (m_extFamily
-        && (verdict.warnings.contains(StorageReason::DataJournal)
-            || m_reasons.contains(StorageReason::DataJournal)))
-        m_report.journalBytes = extJournalBytes(device, m_blockSize);
-    // Only ext2/3/4 let the administrator write past what they call available.
-    const quint64 writable
-        = quint64(m_extFamily && ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail) * vfs.f_frsize;
-    const quint64 journalRest
-        = m_report.journalBytes * 2 > writable ? m_report.journalBytes * 2 - writable : 0;
-    emit started(m_report.mountPoint, m_report.freeBefore, writable + journalRest);
-    return true;
 }
 
 void FreeSpaceWipe::tellProgress(bool force)

@@ -51,7 +51,6 @@ signals:
     void finished(const FreeSpaceWipeReport& report);
 
 private:
-    bool examine(int folderFd);
     /// Writes fill files in the private folder until the file system refuses more.
     void fill(int privateFd);
     /// Writes into `fd` until the file system refuses more; false once the fill must end for

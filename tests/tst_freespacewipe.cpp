@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "DiskProbe.h"
+#include "Expectations.h"
 #include "ForkedChild.h"
 #include "FreeSpaceWipe.h"
 #include "FreeSpaceWipeRecord.h"
@@ -9,7 +11,6 @@
 #include "UnprivilegedChild.h"
 #include "ZPHShred.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +19,6 @@
 #include <csignal>
 #include <memory>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -42,19 +42,6 @@ int secretsIn(const QByteArray& raw)
     return found;
 }
 
-quint64 freeBytes(const QString& path)
-{
-    struct statvfs vfs;
-    return ::statvfs(QFile::encodeName(path).constData(), &vfs) == 0
-        ? quint64(vfs.f_bfree) * vfs.f_frsize
-        : 0;
-}
-
-QByteArray checksum(const QString& path)
-{
-    return QCryptographicHash::hash(TempTree::readFile(path), QCryptographicHash::Sha256);
-}
-
 QStringList privateFolders(const QString& folder)
 {
     return QDir(folder).entryList({QString::fromLatin1(FreeSpaceWipeRecord::kFolderPrefix) + u'*'},
@@ -64,19 +51,13 @@ QStringList privateFolders(const QString& folder)
 // The figures, for a failure's message.
 QByteArray described(const FreeSpaceWipeReport& r)
 {
-    return QStringLiteral("refusal %1 error %2 full %3 stopped %4 filled %5 left %6 reserved %7 "
-                          "journal %8 cycled %9 written %10")
-        .arg(int(r.refusal))
-        .arg(r.error)
-        .arg(r.full)
-        .arg(r.stopped)
-        .arg(r.bytesFilled)
-        .arg(r.leftUnwritten)
-        .arg(r.reservedLeft)
-        .arg(r.journalBytes)
-        .arg(r.journalCycled)
-        .arg(r.bytesWritten)
-        .toLocal8Bit();
+    const QList<quint64> figures {quint64(r.refusal), quint64(r.error), r.full, r.stopped,
+        r.bytesFilled, r.leftUnwritten, r.reservedLeft, r.journalBytes, r.journalCycled,
+        r.bytesWritten};
+    QByteArray text = "refusal error full stopped filled left reserved journal cycled written:";
+    for (const quint64 figure : figures)
+        text += ' ' + QByteArray::number(figure);
+    return text;
 }
 
 FreeSpaceWipeReport wipe(const QString& folder, const QList<StorageReason>& reasons = {})
@@ -88,12 +69,6 @@ FreeSpaceWipeReport wipe(const QString& folder, const QList<StorageReason>& reas
         &run, &FreeSpaceWipe::finished, [&](const FreeSpaceWipeReport& r) { report = r; });
     run.run();
     return report;
-}
-
-bool shell(const QString& folder, const QString& command, QString* error)
-{
-    return command.isEmpty()
-        || LoopImage::run(u"sh"_s, {u"-c"_s, u"cd \"$0\" && "_s + command, folder}, error);
 }
 
 // Erases `relative` under `mount` with the engine and returns the verdicts it warned with.
@@ -243,12 +218,12 @@ void TestFreeSpaceWipe::sharedBlocksAreNotReached()
     QVERIFY2(image.isMounted(), qPrintable(image.error()));
     const QString mount = image.mountPoint();
     QString error;
-    QVERIFY2(shell(mount, before, &error), qPrintable(error));
+    QVERIFY2(shellIn(mount, before, &error), qPrintable(error));
     const QByteArray head = secretHead(0);
     QVERIFY(QDir().mkpath(mount + u"/vol/sel"));
     QVERIFY(TempTree::writeNative(
         QFile::encodeName(mount + u"/vol/sel/secret-0"), head.repeated(2000)));
-    QVERIFY2(shell(mount, share, &error), qPrintable(error));
+    QVERIFY2(shellIn(mount, share, &error), qPrintable(error));
     const QByteArray copySum = checksum(mount + u'/' + copy);
     ::sync();
 
@@ -279,20 +254,13 @@ void TestFreeSpaceWipe::unprivilegedFillStopsAtTheReserve()
 
     const int result = runUnprivileged([&] {
         const FreeSpaceWipeReport report = wipe(open);
-        if (!report.completed())
-            return 1;
-        if (report.reservedLeft == 0)
-            return 2;
-        if (report.shareReached() > 0.97 || report.shareReached() < 0.9)
-            return 3;
-        if (report.resolves({{StorageReason::CopyOnWrite}, {}}))
-            return 4;
         // The reserve is named, with the share that was reached.
         const QString told = FreeSpaceWipeTexts::outcome(report, {}, 0).join(u' ');
-        return told.contains(FreeSpaceWipeTexts::percent(report.shareReached()))
-                && told.contains(u"for the administrator"_s)
-            ? 0
-            : 5;
+        return firstFailed({report.completed(), report.reservedLeft != 0,
+            report.shareReached() <= 0.97 && report.shareReached() >= 0.9,
+            !report.resolves({{StorageReason::CopyOnWrite}, {}}),
+            told.contains(FreeSpaceWipeTexts::percent(report.shareReached()))
+                && told.contains(u"for the administrator"_s)});
     });
     QCOMPARE(result, 0);
     QVERIFY(privateFolders(open).isEmpty());
@@ -402,7 +370,7 @@ void TestFreeSpaceWipe::refusedWithoutWritingAnything()
         QVERIFY2(image->isMounted(), qPrintable(image->error()));
         folder = image->mountPoint();
         QString error;
-        QVERIFY2(shell(folder, setup, &error), qPrintable(error));
+        QVERIFY2(shellIn(folder, setup, &error), qPrintable(error));
         ::chmod(QFile::encodeName(QFileInfo(folder).path()).constData(), 0755);
     }
     const quint64 before = freeBytes(folder);

@@ -1,18 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "BinaryPlist.h"
 #include "Bundle.h"
 #include "DamagedSettings.h"
 #include "Dispatch.h"
+#include "Expectations.h"
 #include "NotificationCenter.h"
 #include "OptionGrammar.h"
 #include "PropertyList.h"
 #include "StdoutCapture.h"
 #include "SystemLog.h"
 #include "TempTree.h"
+#include "TreeSnapshot.h"
 #include "UnprivilegedChild.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,50 +22,11 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
-#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// What a symbolic link holds, as written; empty when `path` is not a link.
-QString linkText(const QString& path)
-{
-    char buffer[4096];
-    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), buffer, sizeof buffer);
-    return length < 0 ? QString() : QFile::decodeName(QByteArray(buffer, length));
-}
-
-// A binary property list of `levels` arrays, each holding the next one twice: libplist copies
-// every share, so each level doubles what it builds.
-QByteArray sharedAtEveryLevel(int levels)
-{
-    QByteArray bytes("bplist00");
-    QList<int> offsets;
-    for (int i = 0; i < levels; ++i) {
-        offsets << int(bytes.size());
-        bytes += char(0xA2);
-        bytes += char(i + 1);
-        bytes += char(i + 1);
-    }
-    offsets << int(bytes.size());
-    bytes += char(0x09); // true
-    const int table = int(bytes.size());
-    for (const int offset : std::as_const(offsets))
-        bytes += char(offset >> 8) + QByteArray(1, char(offset & 0xff));
-    QByteArray trailer(32, '\0');
-    trailer[6] = 2; // offset size
-    trailer[7] = 1; // reference size
-    trailer[15] = char(levels + 1); // objects
-    trailer[30] = char(table >> 8);
-    trailer[31] = char(table & 0xff);
-    return bytes + trailer;
-}
-
-} // namespace
 
 class TestPlatform : public QObject
 {
@@ -84,7 +47,6 @@ private slots:
     void roundTripAcrossInstances();
     void corruptFileIsKeptAside_data();
     void corruptFileIsKeptAside();
-    void writeReplacesAtomically();
     void unwritableFolderFailsButKeepsValue();
     void doubtfulFileMakesStoreReadOnly_data();
     void doubtfulFileMakesStoreReadOnly();
@@ -268,7 +230,15 @@ void TestPlatform::roundTripAcrossInstances()
         UserDefaults defaults(file);
         QVERIFY(!defaults.integerForKey(u"Algomethod"_s));
         QVERIFY(defaults.setInteger(u"negative"_s, -7));
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
         QVERIFY(defaults.setString(u"lastVersion"_s, u"1.2 ü"_s));
+        // Replaced by a rename, which puts a new inode in place, and no temporary file is left.
+        struct stat after;
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
+        QVERIFY(before.st_ino != after.st_ino);
+        QCOMPARE(QDir(tree.path(u"cfg/corvane"_s)).entryList(QDir::Files | QDir::Hidden),
+            QStringList {u"defaults.plist"_s});
         QVERIFY(defaults.setDouble(u"ratio"_s, 0.25));
         QVERIFY(defaults.setBool(u"flag"_s, true));
         QVERIFY(defaults.setInteger(u"gone"_s, 1));
@@ -338,23 +308,6 @@ void TestPlatform::corruptFileIsKeptAside()
     QCOMPARE(UserDefaults(file).integerForKey(u"Algomethod"_s), std::optional<qint64>(2));
 }
 
-void TestPlatform::writeReplacesAtomically()
-{
-    TempTree tree;
-    const QString file = tree.path(u"defaults.plist"_s);
-    UserDefaults defaults(file);
-    QVERIFY(defaults.setInteger(u"a"_s, 1));
-    struct stat before;
-    QCOMPARE(::stat(QFile::encodeName(file).constData(), &before), 0);
-    QVERIFY(defaults.setInteger(u"b"_s, 2));
-    struct stat after;
-    QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
-    // A rename puts a new inode in place; writing in place would keep the old one.
-    QVERIFY(before.st_ino != after.st_ino);
-    // No temporary files are left behind.
-    QCOMPARE(QDir(tree.path()).entryList(QDir::Files), QStringList {u"defaults.plist"_s});
-}
-
 void TestPlatform::unwritableFolderFailsButKeepsValue()
 {
     TempTree tree;
@@ -408,27 +361,16 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
     if (!damaged)
         QCOMPARE(::chmod(nativeFile.constData(), 0200), 0);
 
-    const QString logPath = tree.path(u"stderr.txt"_s);
-    const int logFd = ::open(
-        QFile::encodeName(logPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    QVERIFY(logFd >= 0);
+    StdoutCapture standardError(STDERR_FILENO);
     // 0 when every expectation holds in the child, else the number of the first that failed.
     const int failed = runUnprivileged([&] {
-        ::dup2(logFd, STDERR_FILENO);
         UserDefaults defaults(file);
-        if (defaults.setInteger(u"Algomethod"_s, 5))
-            return 1;
-        if (defaults.integerForKey(u"Algomethod"_s) != std::optional<qint64>(5))
-            return 2;
-        if (!defaults.isReadOnly())
-            return 3;
-        if (!defaults.corruptFileKeptAt().isEmpty())
-            return 4;
-        if (defaults.removeObjectForKey(u"lastVersion"_s))
-            return 5;
-        return 0;
+        return firstFailed({!defaults.setInteger(u"Algomethod"_s, 5),
+            defaults.integerForKey(u"Algomethod"_s) == std::optional<qint64>(5),
+            defaults.isReadOnly(), defaults.corruptFileKeptAt().isEmpty(),
+            !defaults.removeObjectForKey(u"lastVersion"_s)});
     });
-    ::close(logFd);
+    const QByteArray log = standardError.text();
     QVERIFY2(failed >= 0, "the unprivileged child could not run");
     QVERIFY2(failed == 0, qPrintable(u"expectation %1 failed in the child"_s.arg(failed)));
 
@@ -442,7 +384,6 @@ void TestPlatform::doubtfulFileMakesStoreReadOnly()
         QCOMPARE(reread.stringForKey(u"lastVersion"_s), std::optional<QString>(u"1.0"_s));
     }
     // One line tells the user why their changes are not kept.
-    const QByteArray log = TempTree::readFile(logPath);
     QCOMPARE(log.count('\n'), 1);
     QVERIFY2(log.contains(nativeFile), log.constData());
 }
@@ -502,9 +443,8 @@ void TestPlatform::symbolicLinkIsWrittenThrough()
 
 void TestPlatform::defaultPathFollowsXdgConfigHome()
 {
+    // Set, it is what every other test's settings go by; unset, the home folder's .config.
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", "/some/config");
-    QCOMPARE(UserDefaults::defaultFilePath(), u"/some/config/corvane/defaults.plist"_s);
     qunsetenv("XDG_CONFIG_HOME");
     QCOMPARE(
         UserDefaults::defaultFilePath(), QDir::homePath() + u"/.config/corvane/defaults.plist"_s);

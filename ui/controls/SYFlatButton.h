@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FlatButtonFade.h"
+#include "FlatButtonLayout.h"
+#include "FlatButtonPress.h"
+
 #include <QAbstractButton>
 #include <QColor>
-#include <QImage>
-#include <QRectF>
 #include <array>
+#include <memory>
 
-class QVariantAnimation;
+class FlatButtonPainter;
 
 /// Flat push button painted entirely by itself: a rounded background with a border, an image
 /// tinted with a colour, and the title. Each colour has a normal (state 0) and a highlight
@@ -66,11 +69,7 @@ public:
     Q_ENUM(ImagePosition)
 
     /// Image and title rectangles in widget coordinates; a null rectangle when not shown.
-    struct Layout
-    {
-        QRectF image;
-        QRectF title;
-    };
+    using Layout = FlatButtonLayout;
 
     /// The placement rule, independent of any widget. imageSize or titleSize empty means
     /// there is no image or no title.
@@ -85,9 +84,9 @@ public:
     bool momentary() const { return m_momentary; }
     void setMomentary(bool momentary);
     double onAnimateDuration() const { return m_onAnimateDuration; }
-    void setOnAnimateDuration(double seconds);
+    void setOnAnimateDuration(double seconds) { m_onAnimateDuration = seconds; }
     double offAnimateDuration() const { return m_offAnimateDuration; }
-    void setOffAnimateDuration(double seconds);
+    void setOffAnimateDuration(double seconds) { m_offAnimateDuration = seconds; }
     double cornerRadius() const { return m_cornerRadius; }
     void setCornerRadius(double radius);
     double borderWidth() const { return m_borderWidth; }
@@ -95,22 +94,37 @@ public:
     double spacing() const { return m_spacing; }
     void setSpacing(double spacing);
 
-    QColor borderNormalColor() const { return m_borderNormalColor; }
-    void setBorderNormalColor(const QColor& color);
-    QColor borderHighlightColor() const { return m_borderHighlightColor; }
-    void setBorderHighlightColor(const QColor& color);
-    QColor backgroundNormalColor() const { return m_backgroundNormalColor; }
-    void setBackgroundNormalColor(const QColor& color);
-    QColor backgroundHighlightColor() const { return m_backgroundHighlightColor; }
-    void setBackgroundHighlightColor(const QColor& color);
-    QColor imageNormalColor() const { return m_imageNormalColor; }
-    void setImageNormalColor(const QColor& color);
-    QColor imageHighlightColor() const { return m_imageHighlightColor; }
-    void setImageHighlightColor(const QColor& color);
-    QColor titleNormalColor() const { return m_titleNormalColor; }
-    void setTitleNormalColor(const QColor& color);
-    QColor titleHighlightColor() const { return m_titleHighlightColor; }
-    void setTitleHighlightColor(const QColor& color);
+    QColor borderNormalColor() const { return m_normal[FlatButtonFade::Border]; }
+    void setBorderNormalColor(const QColor& c) { setColor(m_normal[FlatButtonFade::Border], c); }
+    QColor borderHighlightColor() const { return m_highlight[FlatButtonFade::Border]; }
+    void setBorderHighlightColor(const QColor& c)
+    {
+        setColor(m_highlight[FlatButtonFade::Border], c);
+    }
+    QColor backgroundNormalColor() const { return m_normal[FlatButtonFade::Background]; }
+    void setBackgroundNormalColor(const QColor& c)
+    {
+        setColor(m_normal[FlatButtonFade::Background], c);
+    }
+    QColor backgroundHighlightColor() const { return m_highlight[FlatButtonFade::Background]; }
+    void setBackgroundHighlightColor(const QColor& c)
+    {
+        setColor(m_highlight[FlatButtonFade::Background], c);
+    }
+    QColor imageNormalColor() const { return m_normal[FlatButtonFade::Image]; }
+    void setImageNormalColor(const QColor& c) { setColor(m_normal[FlatButtonFade::Image], c); }
+    QColor imageHighlightColor() const { return m_highlight[FlatButtonFade::Image]; }
+    void setImageHighlightColor(const QColor& c)
+    {
+        setColor(m_highlight[FlatButtonFade::Image], c);
+    }
+    QColor titleNormalColor() const { return m_normal[FlatButtonFade::Title]; }
+    void setTitleNormalColor(const QColor& c) { setColor(m_normal[FlatButtonFade::Title], c); }
+    QColor titleHighlightColor() const { return m_highlight[FlatButtonFade::Title]; }
+    void setTitleHighlightColor(const QColor& c)
+    {
+        setColor(m_highlight[FlatButtonFade::Title], c);
+    }
 
     ImagePosition imagePosition() const { return m_imagePosition; }
     void setImagePosition(ImagePosition position);
@@ -121,15 +135,15 @@ public:
     int state() const { return m_state; }
     void setState(int state);
     /// A press began inside the button and has not ended or left it.
-    bool mouseDown() const { return m_mouseDown; }
+    bool mouseDown() const { return m_press->mouseDown(); }
 
     /// True while any colour is still fading towards its target.
-    bool isAnimating() const;
+    bool isAnimating() const { return m_fade->isAnimating(); }
 
     QSizeF imageSize() const;
     QSizeF titleSize() const;
-    QRectF imageRect() const;
-    QRectF titleRect() const;
+    QRectF imageRect() const { return currentLayout().image; }
+    QRectF titleRect() const { return currentLayout().title; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -151,32 +165,11 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    enum ColorRole
-    {
-        Border,
-        Background,
-        Image,
-        Title,
-        RoleCount
-    };
+    using Role = FlatButtonFade::Role;
 
-    struct ColorChannel
-    {
-        QColor shown; // what is painted now (invalid: the role's fallback)
-        QColor from;
-        QColor target;
-        QVariantAnimation* animation = nullptr;
-    };
-
-    void beginPress();
-    void completePress();
-    void cancelPress();
     void animateColorWithState(int state);
-    void animateColor(ColorRole role, const QColor& color, double seconds);
+    void animateColor(Role role, const QColor& color, double seconds);
     void setColor(QColor& member, const QColor& color);
-    QColor effectiveColor(ColorRole role, const QColor& color) const;
-    QColor shownColor(ColorRole role) const;
-    QImage tintedImage(const QColor& color, qreal devicePixelRatio) const;
     Layout currentLayout() const;
     QSizeF visibleImageSize() const;
     QSizeF visibleTitleSize() const;
@@ -187,27 +180,14 @@ private:
     double m_cornerRadius = 0.0;
     double m_borderWidth = 0.0;
     double m_spacing = 0.0;
-    QColor m_borderNormalColor;
-    QColor m_borderHighlightColor;
-    QColor m_backgroundNormalColor;
-    QColor m_backgroundHighlightColor;
-    QColor m_imageNormalColor;
-    QColor m_imageHighlightColor;
-    QColor m_titleNormalColor;
-    QColor m_titleHighlightColor;
     ImagePosition m_imagePosition = NoImage;
     bool m_imageHugsTitle = false;
     int m_state = 0;
-    bool m_mouseDown = false;
-    int m_pressedKey = 0;
+    // Indexed by FlatButtonFade::Role.
+    std::array<QColor, FlatButtonFade::RoleCount> m_normal;
+    std::array<QColor, FlatButtonFade::RoleCount> m_highlight;
     bool m_keyboardFocus = false;
-    std::array<ColorChannel, RoleCount> m_channels;
-
-    // The tinted image is rebuilt only when one of these changes; during a fade that is once
-    // per frame, otherwise never.
-    mutable QImage m_tintCache;
-    mutable qint64 m_tintIconKey = 0;
-    mutable QRgba64 m_tintColor {};
-    mutable QSize m_tintSize;
-    mutable qreal m_tintRatio = 0.0;
+    std::unique_ptr<FlatButtonFade> m_fade;
+    std::unique_ptr<FlatButtonPainter> m_painter;
+    std::unique_ptr<FlatButtonPress> m_press;
 };

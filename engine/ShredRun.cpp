@@ -72,7 +72,6 @@ void ShredRun::run()
     m_running = true;
     m_report = ShredReport();
     m_targetReports = QList<ShredReport>(m_targets.size());
-    m_entered = 0;
     m_fileOwner.clear();
     m_filesFinished.clear();
     m_done = 0;
@@ -82,17 +81,24 @@ void ShredRun::run()
     m_engine.setObserver(this);
     m_engine.setVerifyAfterErasing(m_verify);
     m_sinceProgress.start();
+    int entered = 0;
     for (m_current = 0; m_current < m_targets.size(); ++m_current) {
-        m_entered = m_current + 1;
+        // A target the run stopped before is not reached: it gets no report of its own, so
+        // what happened to its path meanwhile is never taken for our doing.
+        if (ended() || m_engine.stopRequested()) {
+            m_report.stopped = m_report.stopped || m_engine.stopRequested();
+            break;
+        }
+        entered = m_current + 1;
         if (!process(m_targets.at(m_current)))
             break;
     }
-    m_current = m_entered - 1;
+    m_current = entered - 1;
     flushBatch();
     m_holdingBatch = false;
     m_engine.setHoldBatchAcrossCalls(false);
     removeListedFolders();
-    tellTargets();
+    tellTargets(entered);
     m_engine.setObserver(nullptr);
     emit bytesWritten(m_done);
     m_running = false;
@@ -162,11 +168,10 @@ void ShredRun::fail(const QByteArray& path, ShredFailure::Kind kind, int error)
     m_targetReports[m_current].failures.append(failure);
 }
 
-void ShredRun::credit(const ShredReport& report, int owner, bool whole)
+void ShredRun::credit(const ShredReport& report, bool whole)
 {
     m_report.merge(report);
-    if (owner < 0)
-        owner = m_current;
+    const int owner = m_current;
     if (owner < 0) // a run handed nothing
         return;
     const auto ownerOf = [&](const QString& path) { return m_fileOwner.value(path, owner); };
@@ -190,9 +195,9 @@ void ShredRun::credit(const ShredReport& report, int owner, bool whole)
         m_fileOwner.remove(file);
 }
 
-void ShredRun::tellTargets()
+void ShredRun::tellTargets(int entered)
 {
-    for (int i = 0; i < m_entered; ++i) {
+    for (int i = 0; i < entered; ++i) {
         ShredReport& report = m_targetReports[i];
         // A listed file's batch ends after its own call: only now can its path be looked at.
         if (m_targets.at(i).kind != ShredTarget::Kind::Path) {
@@ -200,8 +205,9 @@ void ShredRun::tellTargets()
             report.pathRemoved
                 = ::lstat(m_targets.at(i).path.constData(), &st) != 0 && errno == ENOENT;
         }
-        const bool touched = !report.failures.isEmpty() || report.filesErased > 0
-            || report.entriesRemoved > 0 || report.pathRemoved;
+        // Only what the run did counts: a path gone by another's hand is not a removal of ours.
+        const bool touched
+            = !report.failures.isEmpty() || report.filesErased > 0 || report.entriesRemoved > 0;
         if (touched || !ended())
             emit targetFinished(i, report);
     }
@@ -234,9 +240,7 @@ bool ShredRun::process(const ShredTarget& target)
         }
         if (report.pathMissing)
             report.failures.append({display(target.path), ShredFailure::Kind::Missing});
-        credit(report, m_current, &target == &m_targets.at(m_current));
-        if (target.kind == ShredTarget::Kind::Path)
-            emit pathFinished(target.path, report);
+        credit(report, &target == &m_targets.at(m_current));
         break;
     }
     case ShredTarget::Kind::Unreadable:
@@ -281,7 +285,7 @@ void ShredRun::removeListedFolders()
 
 bool ShredRun::flushBatch()
 {
-    credit(m_engine.flushBatch(), -1, false);
+    credit(m_engine.flushBatch(), false);
     return !ended();
 }
 

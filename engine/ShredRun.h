@@ -62,8 +62,6 @@ signals:
     void entryRemoved(const QString& path);
     /// A file whose storage may keep old copies (warning) or deserves a note.
     void verdictReached(const QString& path, const StorageVerdict& verdict);
-    /// A Path target is done; `report` is its own.
-    void pathFinished(const QByteArray& path, const ShredReport& report);
     /// After the last file, before finished(): the target at `index` of those handed to the run,
     /// with a report of its own (its files, failures, removals; for any but a Path, whether
     /// its path is gone). Listed files share batches, so this comes only once all are done.
@@ -83,11 +81,11 @@ private:
     void fail(const QByteArray& path, ShredFailure::Kind kind, int error = 0);
     /// Adds an engine call's report to the run's, and each part of it to the target it is
     /// about: a file started under an earlier target stays that target's; the rest goes to
-    /// `owner`, the target the call was made for (-1: the current one). `whole`: the call was
-    /// for the owner's own path, so its flags are the owner's.
-    void credit(const ShredReport& report, int owner, bool whole);
-    /// Tells each target reached its own report.
-    void tellTargets();
+    /// the current target. `whole`: the call was for the current target's own path, so its
+    /// flags are the target's.
+    void credit(const ShredReport& report, bool whole);
+    /// Tells each of the first `entered` targets its own report.
+    void tellTargets(int entered);
     bool ended() const { return m_report.stopped || m_report.aborted; }
 
     // ShredObserver, on the run's thread.
@@ -110,7 +108,6 @@ private:
     /// Each top-level target's own report; those after the last one entered stay unused.
     QList<ShredReport> m_targetReports;
     int m_current = -1; ///< the top-level target being worked on
-    int m_entered = 0; ///< top-level targets the run started on
     bool m_holdingBatch = false; ///< listed files being added to batches that outlive calls
     /// Files started for listed targets and not yet credited, by the name the engine gives
     /// them: their batch may end while a later target is worked on.

@@ -129,6 +129,13 @@ double ReferenceRuns::shredLargeFile(const QString& file) const
 
 double ReferenceRuns::shredFiles(const QString& root, const QStringList& files) const
 {
+    // Checked before shred runs: the names are relative to `root` and must stay below it.
+    m_folder.requireInside(root);
+    for (const QString& f : files) {
+        if (f.startsWith(QLatin1Char('/'))
+            || f.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+            BenchError::raise(QStringLiteral("refusing to shred %1 outside %2").arg(f, root));
+    }
     const QStringList head {QStringLiteral("-n0"), QStringLiteral("-z"),
         QStringLiteral("--remove=unlink"), QStringLiteral("--")};
     const size_t budget = argumentBudget();
@@ -151,7 +158,6 @@ double ReferenceRuns::shredFiles(const QString& root, const QStringList& files) 
         if (!BenchFolder::pathGone(root + QLatin1Char('/') + f))
             BenchError::raise(QStringLiteral("shred left %1/%2 behind").arg(root, f));
     }
-    m_folder.requireInside(root);
     if (!QDir(root).removeRecursively()) // only the emptied folders are left
         BenchError::raise(QStringLiteral("could not remove %1").arg(root));
     if (chunks.size() > 1)

@@ -52,11 +52,6 @@ public:
     /// The usage events' sender; the process-wide one unless a test says otherwise.
     void setAnalytics(UsageAnalytics* analytics) { m_analytics = analytics; }
 
-    /// Whether `current` is a newer version than `last` (see UpdateSchedule).
-    static bool isUpgrade(const QString& last, const QString& current)
-    {
-        return UpdateSchedule::isUpgrade(last, current);
-    }
     /// The update call scheduled by the last launch and not yet made.
     UpdateCall scheduledUpdateCall() const { return m_updateSchedule->scheduled(); }
     /// Scheduled update mode 0: an update check in the background.

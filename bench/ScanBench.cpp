@@ -331,16 +331,22 @@ static int benchOnce(QCoreApplication& app, const QString& parent, qint64 items,
             std::printf("run %d of %d\n", run, repeat);
         const ScanRun one = scanRun(app, tops, items, findCount, findBytes);
         status = std::max(status, one.status);
-        if (run == 1 || one.scanSeconds / one.findSeconds > worst.scanSeconds / worst.findSeconds)
-            worst.scanSeconds = one.scanSeconds, worst.findSeconds = one.findSeconds;
+        const auto ratio = [](const ScanRun& r) {
+            return r.findSeconds > 0 ? r.scanSeconds / r.findSeconds : 0.0;
+        };
+        if (run == 1 || ratio(one) > ratio(worst)) {
+            worst.scanSeconds = one.scanSeconds;
+            worst.findSeconds = one.findSeconds;
+        }
         worst.stallMs = std::max(worst.stallMs, one.stallMs);
         worst.cpuRatio = std::max(worst.cpuRatio, one.cpuRatio);
     }
     if (repeat > 1 && status < 2)
         std::printf("worst of %d runs of %lld items: ratio %.2f (scan %.3f s, find %.3f s); "
                     "longest GUI stall %.1f ms; highest processor-time ratio %.2f\n",
-            repeat, static_cast<long long>(items), worst.scanSeconds / worst.findSeconds,
-            worst.scanSeconds, worst.findSeconds, worst.stallMs, worst.cpuRatio);
+            repeat, static_cast<long long>(items),
+            worst.findSeconds > 0 ? worst.scanSeconds / worst.findSeconds : 0.0, worst.scanSeconds,
+            worst.findSeconds, worst.stallMs, worst.cpuRatio);
     return status;
 }
 

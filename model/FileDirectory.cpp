@@ -37,7 +37,8 @@ FileDirectory FileDirectory::fromStatx(const QUrl& url, const struct statx& st,
 {
     FileDirectory record = fromEntry(url, EntryStat::fromStatx(st), native, name, assessment);
     // One item at a time is cheap to type at once.
-    record.file->mimeTypeName = Filedata::mimeTypeNameFor(name, st.stx_mode);
+    if (S_ISREG(st.stx_mode))
+        record.file->mimeTypeName = Filedata::mimeTypeNameFor(name, st.stx_mode);
     return record;
 }
 

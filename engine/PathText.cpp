@@ -77,6 +77,13 @@ QByteArray PathText::currentFolder()
     return folder ? QByteArray(folder.get()) : QByteArray();
 }
 
+QByteArray PathText::realPath(const QByteArray& path)
+{
+    std::unique_ptr<char, decltype(&std::free)> real(
+        ::realpath(path.constData(), nullptr), &std::free);
+    return real ? QByteArray(real.get()) : QByteArray();
+}
+
 namespace {
 
 constexpr char16_t kRawByteBase = 0xDC00;

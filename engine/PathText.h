@@ -26,6 +26,8 @@ public:
     /// The working folder's own bytes (QDir::currentPath() would decode them); empty when it
     /// cannot be read.
     static QByteArray currentFolder();
+    /// `path` with every link and "." or ".." resolved (realpath); empty when it cannot be.
+    static QByteArray realPath(const QByteArray& path);
 
     /// A path's bytes as text without losing any: valid UTF-8 as its characters, every other
     /// byte as the lone surrogate U+DC00 + byte, which no decoded name can hold. Decoding the

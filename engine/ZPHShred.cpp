@@ -20,11 +20,6 @@ namespace {
 
 using Kind = ShredFailure::Kind;
 
-struct FreeDeleter
-{
-    void operator()(char* p) const { std::free(p); }
-};
-
 } // namespace
 
 ZPHShred& sharedShredEngine()
@@ -263,8 +258,7 @@ ShredReport ZPHShred::shredNativePath(
     }
     if (S_ISDIR(st->mode)) {
         const QByteArray home = PathText::toNative(QDir(QDir::homePath()).canonicalPath());
-        std::unique_ptr<char, FreeDeleter> real(::realpath(native.constData(), nullptr));
-        if (!home.isEmpty() && real && home == real.get()) {
+        if (!home.isEmpty() && home == PathText::realPath(native)) {
             ledger.addFailure(top, Kind::RefusedHomeFolder);
             return lastReport();
         }

@@ -238,8 +238,9 @@ PathCheck checkNativePath(const QByteArray& native)
     if (literal == u"/") {
         resolved = literal;
     } else if (followsLast) {
-        resolved = ProtectedHomes::realPath(absoluteNative);
-    } else if (const QString parent = ProtectedHomes::realPath(parentNative); !parent.isEmpty()) {
+        resolved = PathText::fromNative(PathText::realPath(absoluteNative));
+    } else if (const QString parent = PathText::fromNative(PathText::realPath(parentNative));
+               !parent.isEmpty()) {
         resolved = parent == u"/" ? QString(u'/' + last) : QString(parent + u'/' + last);
     }
     if (!resolved.isEmpty() && isRestrictedName(PathText::lastComponent(resolved)))

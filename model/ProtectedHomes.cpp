@@ -22,7 +22,7 @@ void appendBothForms(QStringList& list, const QString& folder)
     const QString clean = QDir::cleanPath(folder);
     if (!list.contains(clean))
         list.append(clean);
-    const QString real = ProtectedHomes::realPath(PathText::toNative(folder));
+    const QString real = PathText::fromNative(PathText::realPath(PathText::toNative(folder)));
     if (!real.isEmpty() && !list.contains(real))
         list.append(real);
 }
@@ -127,16 +127,6 @@ ProtectedHomes& extraFolders()
 }
 
 } // namespace
-
-QString ProtectedHomes::realPath(const QByteArray& native)
-{
-    char* resolved = ::realpath(native.constData(), nullptr);
-    if (!resolved)
-        return {};
-    const QString result = PathText::fromNative(resolved);
-    std::free(resolved);
-    return result;
-}
 
 // The process's own home is looked up each time: HOME may change, and it need not be listed
 // in the database.

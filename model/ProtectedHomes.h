@@ -20,6 +20,4 @@ struct ProtectedHomes
     /// Folders added to current() from now on; empty lists remove them. For tests, which
     /// cannot add users to the password database.
     static void setExtraForTesting(const QStringList& folders, const QStringList& systemFolders);
-    /// `native` with every link resolved; empty when it cannot be.
-    static QString realPath(const QByteArray& native);
 };

@@ -192,8 +192,8 @@ void shredderFilesvc::completionOfAdding(qint64 nextTag)
     m_ui->hiddenview->hide();
     m_ui->hiddenview_Waiting->hide();
     setControlsEnabled(true);
+    // The recount announces the new counts, and the labels follow.
     m_model->reload();
-    refreshSelectionLabels();
     sortFileList(m_sortOrder);
 }
 
@@ -258,36 +258,14 @@ void shredderFilesvc::alertend()
         m_ui->hiddenview->hide();
 }
 
-void shredderFilesvc::selectionWalk(const QList<ItemRef>& items)
-{
-    for (const ItemRef& item : items) {
-        if (!item)
-            continue;
-        const FileDirectory& record = item->data;
-        if (record.file && !record.file->isFolder) {
-            if (item->state) {
-                m_isAnyFileSelected = true;
-                m_isAnyItemSelected = true;
-                return;
-            }
-            continue;
-        }
-        if (record.isemptyFolder) {
-            if (item->state)
-                m_isAnyItemSelected = true;
-            continue;
-        }
-        selectionWalk(item->arrpath);
-    }
-}
-
 void shredderFilesvc::btnShredStart()
 {
     if (SharedState::instance().isAddingFiles)
         return;
-    m_isAnyItemSelected = false;
-    m_isAnyFileSelected = false;
-    selectionWalk(SharedState::instance().arrFileList);
+    const FileListTree::Selection selection
+        = FileListTree::selectionOf(SharedState::instance().arrFileList);
+    m_isAnyItemSelected = selection.anyItem;
+    m_isAnyFileSelected = selection.anyFile;
     if (!m_isAnyItemSelected)
         alertforEmptyselection();
     else if (m_isAnyFileSelected)

@@ -73,7 +73,6 @@ private:
     void startAdding();
     void completionOfAdding(qint64 nextTag);
     void setControlsEnabled(bool enabled);
-    void selectionWalk(const QList<ItemRef>& items);
 
     void alertforADddata();
     void alertend();

@@ -41,8 +41,7 @@ FileListModel::FileListModel(QObject* parent)
     connect(m_tree, &Tree::aboutToBeReordered, this, &FileListModel::aboutToBeReordered);
     connect(m_tree, &Tree::reordered, this, &FileListModel::reordered);
     connect(m_tree, &Tree::statesChanged, this, &FileListModel::statesChanged);
-    connect(m_tree, &Tree::everyRowChanged, this,
-        [this] { emitChangedBelow(m_tree->children(nullptr), {}); });
+    connect(m_tree, &Tree::everyRowChanged, this, &FileListModel::everyRowChanged);
     connect(m_tree, &Tree::countsChanged, this, &FileListModel::countsChanged);
 }
 
@@ -214,6 +213,22 @@ void FileListModel::emitChangedBelow(const QList<ItemRef>& items, const QModelIn
         ItemDictionary* item = items.at(row).get();
         if (item && !item->arrpath.isEmpty())
             emitChangedBelow(item->arrpath, index(int(row), 0, parent));
+    }
+}
+
+void FileListModel::everyRowChanged()
+{
+    // Views only know rows below folders an index was made for, and the tree noted those: no
+    // need to walk 100,000 rows to tell them.
+    const int rows = rowCount();
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(rows - 1, 0));
+    const auto folders = m_tree->notedFolders();
+    for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
+        const QModelIndex folder = indexAt(it.value());
+        const int below = int(it.key()->arrpath.size());
+        if (folder.isValid() && below > 0)
+            emit dataChanged(index(0, 0, folder), index(below - 1, 0, folder));
     }
 }
 

@@ -88,6 +88,7 @@ private:
     QModelIndex indexAt(const FileListTree::Location& location) const;
     /// Tells views that `items` (children of `parent`) and everything below them changed.
     void emitChangedBelow(const QList<ItemRef>& items, const QModelIndex& parent);
+    void everyRowChanged();
     void statesChanged(const FileListTree::Location& location, bool below);
     void aboutToBeReordered();
     void reordered();

@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileListModel.h"
+#include "FileListFixture.h"
 #include "FileRevealer.h"
 #include "LanguageTable.h"
-#include "ListScan.h"
 #include "SharedState.h"
 #include "ShredPlan.h"
 #include "Strings.h"
 #include "TempTree.h"
 #include "UrlCatcher.h"
-#include "outlinviewClass.h"
-#include "tblcell_shredderFiles.h"
 
-#include <QAbstractItemModelTester>
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
-#include <QPainter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -28,100 +23,11 @@
 
 namespace {
 
-using Tester = QAbstractItemModelTester;
 constexpr int off = Qt::Unchecked;
 constexpr int mixed = Qt::PartiallyChecked;
 constexpr int on = Qt::Checked;
 
-QStringList childNames(const QModelIndex& parent)
-{
-    QStringList names;
-    for (int row = 0; row < parent.model()->rowCount(parent); ++row)
-        names.append(parent.model()->index(row, 0, parent).data().toString());
-    return names;
-}
-
 } // namespace
-
-/// `entries` scanned into the list and shown through the model (watched by the model tester),
-/// the real tree view and the row delegate.
-struct ListFixture
-{
-    TempTree tree;
-    bool ready;
-    FileListModel model;
-    outlinviewClass view;
-    tblcell_shredderFiles delegate;
-    Tester tester {&model, Tester::FailureReportingMode::QtTest};
-    QSignalSpy removed {&delegate, &tblcell_shredderFiles::removeRequested};
-    QSignalSpy revealed {&delegate, &tblcell_shredderFiles::revealRequested};
-
-    explicit ListFixture(const QStringList& entries)
-        : ready(populate(tree, entries))
-    {
-        view.setModel(&model);
-        delegate.install(&view);
-        view.resize(700, 400);
-        view.show();
-        ready = ready && QTest::qWaitForWindowExposed(&view);
-    }
-
-    QStyleOptionViewItem option(const QModelIndex& index)
-    {
-        QStyleOptionViewItem option;
-        option.initFrom(&view);
-        option.widget = &view;
-        option.rect = view.visualRect(index);
-        return option;
-    }
-
-    void click(const QPoint& point)
-    {
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
-    }
-
-    // `rect` (viewport coordinates) of `index`'s row painted alone on `background`.
-    QImage paint(const QModelIndex& index, const QRect& rect, const QColor& background = Qt::white)
-    {
-        QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(background);
-        QPainter painter(&image);
-        delegate.paint(&painter, option(index), index);
-        return image.copy(rect);
-    }
-
-    bool blank(const QModelIndex& index, const QRect& rect)
-    {
-        QImage white(rect.size(), QImage::Format_ARGB32_Premultiplied);
-        white.fill(Qt::white);
-        return !rect.isEmpty() && paint(index, rect) == white;
-    }
-};
-
-QPalette listPalette(QRgb window, QRgb base, QRgb text)
-{
-    QPalette palette(QColor::fromRgb(window), QColor::fromRgb(window));
-    palette.setColor(QPalette::Base, QColor::fromRgb(base));
-    for (const QPalette::ColorRole role :
-        {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
-        palette.setColor(role, QColor::fromRgb(text));
-    return palette;
-}
-
-// Pixels of `image` that stand out from `background` (a channel more than `by` away).
-int inkPixels(const QImage& image, const QColor& background, int by)
-{
-    int ink = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            ink += std::abs(pixel.red() - background.red()) > by
-                || std::abs(pixel.green() - background.green()) > by
-                || std::abs(pixel.blue() - background.blue()) > by;
-        }
-    }
-    return ink;
-}
 
 class TestFileList : public QObject
 {
@@ -424,18 +330,16 @@ private slots:
         SharedState& state = SharedState::instance();
         state.arrPendingItems.append(
             FileDirectory::fromUrl(QUrl::fromLocalFile(tree.path(QStringLiteral("top")))));
-        state.isAddingFiles = true;
-        bool done = false;
-        auto scan = ListBuilder::startScan(0, {}, [&done](qint64) { done = true; });
-        QTRY_VERIFY(done);
-        state.isAddingFiles = false;
-        FileListModel model;
-        model.reload();
+        ScanRun run;
+        QVERIFY(scanAndWait(0, &run));
+        ListFixture list;
+        list.view.expandAll();
 
         const QHash<QString, ItemRef> items = itemsByPath(tree);
-        const QModelIndex row = model.indexForTag(items.value(QStringLiteral("top/file.txt"))->tag);
+        const QModelIndex row
+            = list.model.indexForTag(items.value(QStringLiteral("top/file.txt"))->tag);
         const QModelIndex plain
-            = model.indexForTag(items.value(QStringLiteral("top/other.txt"))->tag);
+            = list.model.indexForTag(items.value(QStringLiteral("top/other.txt"))->tag);
         QVERIFY(plain.data(FileListModel::CannotEraseRole).toString().isEmpty());
         const QString expected = reason.isEmpty() ? QString()
             : reason == u"IDS_KQ_342"             ? localizedFormat(reason, QStringLiteral("2"))
@@ -445,29 +349,13 @@ private slots:
             row.data(Qt::ToolTipRole).toString().endsWith(u'\n' + expected), !reason.isEmpty());
 
         // Painted with the mark: the same row without the reason looks different.
-        outlinviewClass view;
-        view.setModel(&model);
-        tblcell_shredderFiles delegate;
-        delegate.install(&view);
-        view.resize(700, 400);
-        view.expandAll();
-        QStyleOptionViewItem option;
-        option.initFrom(&view);
-        option.widget = &view;
-        option.rect = QRect(0, 0, 600, 44);
-        const auto paint = [&] {
-            QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::white);
-            QPainter painter(&image);
-            delegate.paint(&painter, option, row);
-            return image;
-        };
-        const QImage shown = paint();
+        const QRect rect = list.option(row).rect;
+        const QImage shown = list.paint(row, rect);
         Filedata& record = *items.value(QStringLiteral("top/file.txt"))->data.file;
         const Filedata listed = record;
         record.links = 1;
         record.immutable = false;
-        QCOMPARE(paint() != shown, !reason.isEmpty());
+        QCOMPARE(list.paint(row, rect) != shown, !reason.isEmpty());
         record = listed;
 
         // Counted for the confirmation once checked, and only then.

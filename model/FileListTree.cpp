@@ -123,32 +123,9 @@ bool FileListTree::isFolder(const ItemDictionary& item)
     return item.data.file && item.data.file->isFolder;
 }
 
-bool FileListTree::isContainer(const ItemDictionary& item)
-{
-    // A record without attributes is walked like a folder: its (empty) children are looked at.
-    return !item.data.file || item.data.file->isFolder;
-}
-
 bool FileListTree::isPending()
 {
     return SharedState::instance().isAddingFiles;
-}
-
-Qt::CheckState FileListTree::checkState(const ItemDictionary& item) const
-{
-    const Figures below = isFolder(item) ? m_figures.value(&item) : Figures();
-    if (below.entriesBelow == 0)
-        return item.state ? Qt::Checked : Qt::Unchecked;
-    if (below.checkedBelow == below.entriesBelow)
-        return Qt::Checked;
-    return below.checkedBelow == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
-}
-
-double FileListTree::shownSize(const ItemDictionary& item) const
-{
-    if (!item.data.file)
-        return 0;
-    return item.data.file->isFolder ? m_figures.value(&item).sizeBelow : item.data.file->size;
 }
 
 Qt::CheckState FileListTree::stateAfterClick(Qt::CheckState shown)
@@ -187,62 +164,12 @@ void FileListTree::forgetFolders(const ItemDictionary& item)
             forgetFolders(*child);
     }
     m_locations.remove(&item);
-    m_figures.remove(&item);
-}
-
-FileListTree::Totals FileListTree::recountBelow(const ItemDictionary& item)
-{
-    Totals totals;
-    for (const ItemRef& child : item.arrpath) {
-        if (!child)
-            continue;
-        if (isContainer(*child)) {
-            if (child->data.isemptyFolder) {
-                ++totals.entries;
-                totals.checked += child->state;
-            }
-            const Totals below = recountBelow(*child);
-            totals.entries += below.entries;
-            totals.checked += below.checked;
-            totals.files += below.files;
-            totals.checkedFiles += below.checkedFiles;
-            totals.size += below.size;
-        } else {
-            ++totals.entries;
-            ++totals.files;
-            totals.checked += child->state;
-            totals.checkedFiles += child->state;
-            totals.size += child->data.file->size;
-        }
-    }
-    if (!item.arrpath.isEmpty())
-        m_figures.insert(&item, {totals.entries, totals.checked, totals.size});
-    return totals;
-}
-
-void FileListTree::recountAll()
-{
-    Counts counts;
-    m_figures.clear();
-    for (const ItemRef& item : std::as_const(m_topLevel)) {
-        if (!item)
-            continue;
-        if (isContainer(*item)) {
-            const Totals below = recountBelow(*item);
-            counts.filesCount += below.files;
-            counts.selectedFiles += below.checkedFiles;
-        } else {
-            ++counts.filesCount;
-            counts.selectedFiles += item->state;
-        }
-    }
-    m_counts = counts;
 }
 
 void FileListTree::publishCounts()
 {
-    SharedState::instance().totalSelectedFiles = m_counts.selectedFiles;
-    emit countsChanged(m_counts);
+    SharedState::instance().totalSelectedFiles = counts().selectedFiles;
+    emit countsChanged(counts());
 }
 
 void FileListTree::catchUp()

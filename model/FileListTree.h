@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FolderFigures.h"
 #include "ItemDictionary.h"
 
 #include <QHash>
@@ -13,9 +14,8 @@
 /// through here, and each is announced by a signal before and after, so an item model can
 /// follow (FileListModel). GUI thread only; needs no display.
 ///
-/// A folder's figures (files and empty folders below, how many are checked, the size of its
-/// files) are kept per folder and recomputed in one pass after every change, so showing a row
-/// never walks a subtree. While a scan runs, rows show none of them: a hand-over of 100,000
+/// A folder's figures (FolderFigures) are recomputed in one pass after every change. While a scan
+/// runs, rows show none of them: a hand-over of 100,000
 /// rows then costs the GUI thread no walk at all, and the one pass runs when the scan ends.
 /// Where a folder sits is noted when an index below it is made (noteFolder()), not by walking
 /// every new subtree.
@@ -28,13 +28,7 @@ class FileListTree : public QObject
     Q_OBJECT
 
 public:
-    struct Counts
-    {
-        /// Regular files in the whole tree; empty folders are not counted.
-        qint64 filesCount = 0;
-        /// Those of them that are checked.
-        qint64 selectedFiles = 0;
-    };
+    using Counts = FolderFigures::Counts;
     /// Where an item sits: its parent (null at the top level) and its row there; row -1: nowhere.
     struct Location
     {
@@ -68,10 +62,13 @@ public:
     static bool isFolder(const ItemDictionary& item);
     /// The box of `item`'s row: a folder with entries below shows how many of them are checked
     /// (all, none or some); any other row shows its own state.
-    Qt::CheckState checkState(const ItemDictionary& item) const;
+    Qt::CheckState checkState(const ItemDictionary& item) const
+    {
+        return m_figures.checkState(item);
+    }
     /// The size a row shows: a file's own, or the sum of the files below a folder, each once.
-    double shownSize(const ItemDictionary& item) const;
-    Counts counts() const { return m_counts; }
+    double shownSize(const ItemDictionary& item) const { return m_figures.shownSize(item); }
+    Counts counts() const { return m_figures.counts(); }
 
     /// The one rule for a click (or Space) on a box showing `shown`: a checked box asks for
     /// everything below to be unchecked, an empty or mixed one for everything to be checked.
@@ -121,32 +118,14 @@ signals:
     void countsChanged(FileListTree::Counts counts);
 
 private:
-    struct Figures
-    {
-        qint64 entriesBelow = 0;
-        qint64 checkedBelow = 0;
-        double sizeBelow = 0;
-    };
-    struct Totals
-    {
-        qint64 entries = 0;
-        qint64 checked = 0;
-        qint64 files = 0;
-        qint64 checkedFiles = 0;
-        double size = 0;
-    };
-
-    static bool isContainer(const ItemDictionary& item);
     static bool isPending();
     /// Folds the list in first if it changed behind the tree's back.
     void catchUp();
     void forgetFolders(const ItemDictionary& item);
-    Totals recountBelow(const ItemDictionary& item);
-    void recountAll();
+    void recountAll() { m_figures.recount(m_topLevel); }
     void publishCounts();
 
     QList<ItemRef> m_topLevel;
     mutable QHash<const ItemDictionary*, Location> m_locations;
-    QHash<const ItemDictionary*, Figures> m_figures;
-    Counts m_counts;
+    FolderFigures m_figures;
 };

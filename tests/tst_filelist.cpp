@@ -2,19 +2,14 @@
 #include "FileListFixture.h"
 #include "FileRevealer.h"
 #include "LanguageTable.h"
-#include "SharedState.h"
 #include "ShredPlan.h"
 #include "Strings.h"
-#include "TempTree.h"
 #include "UrlCatcher.h"
 
 #include <QDBusConnection>
-#include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QScopeGuard>
-#include <QSignalSpy>
-#include <QTest>
 #include <QToolTip>
 #include <fcntl.h>
 #include <linux/fs.h>

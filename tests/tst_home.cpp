@@ -1,35 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Alert.h"
 #include "AppDelegate.h"
-#include "DashedView.h"
 #include "HomeScreenDriver.h"
 #include "LanguageTable.h"
 #include "NotificationLog.h"
 #include "OpenPanel.h"
 #include "SYFlatButton.h"
-#include "SharedState.h"
 #include "Strings.h"
 #include "TempTree.h"
-#include "ViewController.h"
-#include "mainContainerVc.h"
 #include "mainWindowController.h"
-#include "shredderFilesvc.h"
 
-#include <QAbstractItemView>
-#include <QApplication>
 #include <QDialogButtonBox>
-#include <QDragEnterEvent>
 #include <QFile>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTreeView>
-#include <algorithm>
 #include <cmath>
 
 namespace {

@@ -1,23 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileDirectory.h"
 #include "FolderScanner.h"
-#include "ItemDictionary.h"
 #include "ListScan.h"
 #include "LoopImage.h"
 #include "NotificationLog.h"
 #include "PathText.h"
-#include "SharedState.h"
-#include "TempTree.h"
 #include "UnprivilegedChild.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QTest>
-#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 

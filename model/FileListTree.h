@@ -46,13 +46,11 @@ public:
     explicit FileListTree(QObject* parent = nullptr);
 
     const QList<ItemRef>& children(const ItemDictionary* parent) const;
-    /// Where the folder `folder` sits, as noted; row -1 when it was not.
+    /// Where the folder `folder` sits, as noted; row -1 when it was not: then no index below it
+    /// was made, and no view knows its rows.
     Location locationOfFolder(const ItemDictionary* folder) const;
     /// Notes where `folder` sits before anything below it is handed out by its location.
     void noteFolder(const ItemDictionary* folder, const Location& location) const;
-    /// The folders noted so far, with where they sit: the only ones below which a view can know
-    /// rows.
-    const QHash<const ItemDictionary*, Location>& notedFolders() const { return m_locations; }
     /// The first item with `tag` in list order (parent before children). Notes the folders on
     /// the way.
     Location locate(qint64 tag) const;

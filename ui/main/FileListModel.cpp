@@ -209,27 +209,18 @@ void FileListModel::emitChangedBelow(const QList<ItemRef>& items, const QModelIn
     if (items.isEmpty())
         return;
     emit dataChanged(index(0, 0, parent), index(int(items.size()) - 1, 0, parent));
+    // Views only know rows below folders an index was made for, which the tree noted: the end
+    // of a scan then need not walk 100,000 rows. In tree order, which views look up fastest.
     for (qsizetype row = 0; row < items.size(); ++row) {
         ItemDictionary* item = items.at(row).get();
-        if (item && !item->arrpath.isEmpty())
+        if (item && !item->arrpath.isEmpty() && m_tree->locationOfFolder(item).row >= 0)
             emitChangedBelow(item->arrpath, index(int(row), 0, parent));
     }
 }
 
 void FileListModel::everyRowChanged()
 {
-    // Views only know rows below folders an index was made for, and the tree noted those: no
-    // need to walk 100,000 rows to tell them.
-    const int rows = rowCount();
-    if (rows > 0)
-        emit dataChanged(index(0, 0), index(rows - 1, 0));
-    const auto folders = m_tree->notedFolders();
-    for (auto it = folders.cbegin(); it != folders.cend(); ++it) {
-        const QModelIndex folder = indexAt(it.value());
-        const int below = int(it.key()->arrpath.size());
-        if (folder.isValid() && below > 0)
-            emit dataChanged(index(0, 0, folder), index(below - 1, 0, folder));
-    }
+    emitChangedBelow(m_tree->children(nullptr), {});
 }
 
 void FileListModel::statesChanged(const FileListTree::Location& location, bool below)

@@ -14,15 +14,15 @@
 /// through here, and each is announced by a signal before and after, so an item model can
 /// follow (FileListModel). GUI thread only; needs no display.
 ///
-/// A folder's figures (FolderFigures) are recomputed in one pass after every change. While a scan
-/// runs, rows show none of them: a hand-over of 100,000
-/// rows then costs the GUI thread no walk at all, and the one pass runs when the scan ends.
-/// Where a folder sits is noted when an index below it is made (noteFolder()), not by walking
-/// every new subtree.
+/// A folder's figures (FolderFigures) are recomputed in one pass after every change. While a
+/// scan runs, rows show none of them: a hand-over of 100,000 rows then costs the GUI thread no
+/// walk at all, and the one pass runs when the scan ends. Where a folder sits is noted when an
+/// index below it is made (noteFolder()), not by walking every new subtree.
 ///
 /// The tree reads its own copy of the top-level list, taken by sync(), so an item it shows stays
 /// alive even if arrFileList is emptied before the next sync(). Its own operations change
-/// arrFileList and that copy together. Changes are refused while a scan runs (isAddingFiles).
+/// arrFileList and that copy together. Checking, select all and removal are refused while a scan
+/// runs (isAddingFiles).
 class FileListTree : public QObject
 {
     Q_OBJECT

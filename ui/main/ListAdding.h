@@ -20,7 +20,7 @@ public:
 
     /// Sets isAddingFiles and starts the scan of arrPendingItems.
     void start();
-    /// The next "tag" for a new item dictionary (the design's itemtag).
+    /// The next "tag" for a new item dictionary (itemtag).
     qint64 itemtag() const { return m_itemtag; }
 
 signals:

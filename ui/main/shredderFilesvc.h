@@ -89,7 +89,7 @@ private:
     ShredConfirmation* m_confirmation = nullptr;
     SelectionSummary* m_summary = nullptr;
     QPointer<Alert> m_alertAdd;
-    /// The design's sizemenu.
+    /// The sort menu (sizemenu).
     ListSortMenu* m_sortMenu = nullptr;
 
     qint64 m_filesCount = 0;

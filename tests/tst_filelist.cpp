@@ -1,26 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileListModel.h"
+#include "FileListFixture.h"
 #include "FileRevealer.h"
 #include "LanguageTable.h"
-#include "ListBuilder.h"
-#include "SharedState.h"
 #include "ShredPlan.h"
-#include "SizeText.h"
 #include "Strings.h"
-#include "TempTree.h"
 #include "UrlCatcher.h"
-#include "outlinviewClass.h"
-#include "tblcell_shredderFiles.h"
 
-#include <QAbstractItemModelTester>
 #include <QDBusConnection>
-#include <QDir>
 #include <QFile>
 #include <QHelpEvent>
-#include <QPainter>
 #include <QScopeGuard>
-#include <QSignalSpy>
-#include <QTest>
 #include <QToolTip>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -29,154 +18,11 @@
 
 namespace {
 
-using Tester = QAbstractItemModelTester;
 constexpr int off = Qt::Unchecked;
 constexpr int mixed = Qt::PartiallyChecked;
 constexpr int on = Qt::Checked;
 
-// Makes `entries` in `tree` ("top/sub/" a folder, "top/a" a file of one byte) and scans their
-// top-level names into arrFileList the way the list screen does.
-bool populate(TempTree& tree, const QStringList& entries)
-{
-    QStringList tops;
-    for (const QString& entry : entries) {
-        if (entry.endsWith(u'/'))
-            tree.makeDir(entry);
-        else
-            tree.writeFile(entry, "x");
-        if (!tops.contains(entry.section(u'/', 0, 0)))
-            tops.append(entry.section(u'/', 0, 0));
-    }
-    SharedState& state = SharedState::instance();
-    state.resetLists();
-    for (const QString& top : std::as_const(tops))
-        state.arrPendingItems.append(FileDirectory::fromUrl(QUrl::fromLocalFile(tree.path(top))));
-    state.isAddingFiles = true;
-    bool done = false;
-    auto handle = ListBuilder::startScan(0, {}, [&done](qint64) { done = true; });
-    if (!QTest::qWaitFor([&done] { return done; }, 10000))
-        return false;
-    state.isAddingFiles = false;
-    return state.arrFileList.size() == tops.size();
-}
-
-void collect(const QString& root, const QList<ItemRef>& items, QHash<QString, ItemRef>& into)
-{
-    for (const ItemRef& item : items) {
-        into.insert(QDir(root).relativeFilePath(QDir::cleanPath(item->url1.toLocalFile())), item);
-        collect(root, item->arrpath, into);
-    }
-}
-
-// Every item of arrFileList by its path relative to `tree`.
-QHash<QString, ItemRef> itemsByPath(const TempTree& tree)
-{
-    QHash<QString, ItemRef> items;
-    collect(tree.path(), SharedState::instance().arrFileList, items);
-    return items;
-}
-
-QStringList checkedPaths(const TempTree& tree)
-{
-    QStringList checked;
-    const QHash<QString, ItemRef> items = itemsByPath(tree);
-    for (auto it = items.cbegin(); it != items.cend(); ++it) {
-        if (it.value()->state)
-            checked.append(it.key());
-    }
-    checked.sort();
-    return checked;
-}
-
-QStringList childNames(const QModelIndex& parent)
-{
-    QStringList names;
-    for (int row = 0; row < parent.model()->rowCount(parent); ++row)
-        names.append(parent.model()->index(row, 0, parent).data().toString());
-    return names;
-}
-
 } // namespace
-
-/// `entries` scanned into the list and shown through the model (watched by the model tester),
-/// the real tree view and the row delegate.
-struct ListFixture
-{
-    TempTree tree;
-    bool ready;
-    FileListModel model;
-    outlinviewClass view;
-    tblcell_shredderFiles delegate;
-    Tester tester {&model, Tester::FailureReportingMode::QtTest};
-    QSignalSpy removed {&delegate, &tblcell_shredderFiles::removeRequested};
-    QSignalSpy revealed {&delegate, &tblcell_shredderFiles::revealRequested};
-
-    explicit ListFixture(const QStringList& entries)
-        : ready(populate(tree, entries))
-    {
-        view.setModel(&model);
-        delegate.install(&view);
-        view.resize(700, 400);
-        view.show();
-        ready = ready && QTest::qWaitForWindowExposed(&view);
-    }
-
-    QStyleOptionViewItem option(const QModelIndex& index)
-    {
-        QStyleOptionViewItem option;
-        option.initFrom(&view);
-        option.widget = &view;
-        option.rect = view.visualRect(index);
-        return option;
-    }
-
-    void click(const QPoint& point)
-    {
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, point);
-    }
-
-    // `rect` (viewport coordinates) of `index`'s row painted alone on `background`.
-    QImage paint(const QModelIndex& index, const QRect& rect, const QColor& background = Qt::white)
-    {
-        QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(background);
-        QPainter painter(&image);
-        delegate.paint(&painter, option(index), index);
-        return image.copy(rect);
-    }
-
-    bool blank(const QModelIndex& index, const QRect& rect)
-    {
-        QImage white(rect.size(), QImage::Format_ARGB32_Premultiplied);
-        white.fill(Qt::white);
-        return !rect.isEmpty() && paint(index, rect) == white;
-    }
-};
-
-QPalette listPalette(QRgb window, QRgb base, QRgb text)
-{
-    QPalette palette(QColor::fromRgb(window), QColor::fromRgb(window));
-    palette.setColor(QPalette::Base, QColor::fromRgb(base));
-    for (const QPalette::ColorRole role :
-        {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
-        palette.setColor(role, QColor::fromRgb(text));
-    return palette;
-}
-
-// Pixels of `image` that stand out from `background` (a channel more than `by` away).
-int inkPixels(const QImage& image, const QColor& background, int by)
-{
-    int ink = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            ink += std::abs(pixel.red() - background.red()) > by
-                || std::abs(pixel.green() - background.green()) > by
-                || std::abs(pixel.blue() - background.blue()) > by;
-        }
-    }
-    return ink;
-}
 
 class TestFileList : public QObject
 {
@@ -200,129 +46,6 @@ private slots:
 
     void cleanupTestCase() { SharedState::instance().resetLists(); }
 
-    // A row's box, size and the list's counts, from what is checked below it.
-    void rowsShowWhatLiesBelow_data()
-    {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("checked");
-        QTest::addColumn<QString>("probe");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<qint64>("files");
-        QTest::addColumn<qint64>("selected");
-
-        const QStringList tree = names({"top/a", "top/b", "top/sub/c", "f.txt"});
-        QTest::newRow("one file checked: folder mixed")
-            << tree << names({"top/a"}) << "top" << mixed << 4LL << 1LL;
-        QTest::newRow("all files checked: folder on")
-            << tree << names({"top/a", "top/b", "top/sub/c"}) << "top" << on << 4LL << 3LL;
-        QTest::newRow("folder's own state is neither shown nor counted")
-            << tree << names({"top"}) << "top" << off << 4LL << 0LL;
-        QTest::newRow("deep file checked: its folder on")
-            << tree << names({"top/sub/c", "f.txt"}) << "top/sub" << on << 4LL << 2LL;
-        QTest::newRow("deep file checked: top mixed")
-            << tree << names({"top/sub/c"}) << "top" << mixed << 4LL << 1LL;
-        QTest::newRow("top-level file") << tree << names({"f.txt"}) << "f.txt" << on << 4LL << 1LL;
-        const QStringList empties = names({"top/a", "top/e1/", "top/e2/"});
-        QTest::newRow("empty folders are entries, not files")
-            << empties << names({"top/a", "top/e1"}) << "top" << mixed << 1LL << 1LL;
-        QTest::newRow("empty folder shows its own state")
-            << empties << names({"top/e2"}) << "top/e2" << on << 1LL << 0LL;
-    }
-
-    void rowsShowWhatLiesBelow()
-    {
-        QFETCH(QStringList, entries);
-        QFETCH(QStringList, checked);
-        QFETCH(QString, probe);
-        QFETCH(int, state);
-        QFETCH(qint64, files);
-        QFETCH(qint64, selected);
-
-        TempTree tree;
-        QVERIFY(populate(tree, entries));
-        const QHash<QString, ItemRef> items = itemsByPath(tree);
-        for (const QString& path : checked)
-            items.value(path)->state = true;
-        SharedState::instance().totalSelectedFiles = -1;
-        FileListModel model;
-        QSignalSpy reported(&model, &FileListModel::countsChanged);
-        model.reload();
-
-        const QModelIndex row = model.indexForTag(items.value(probe)->tag);
-        QCOMPARE(row.data(Qt::CheckStateRole).toInt(), state);
-        QCOMPARE(model.counts().filesCount, files);
-        QCOMPARE(model.counts().selectedFiles, selected);
-        QCOMPARE(SharedState::instance().totalSelectedFiles.load(), selected);
-        QCOMPARE(reported.size(), 1);
-        // The size is that of the files below, each counted once; the scan already stored a
-        // folder's total in its record, which must not be added again.
-        double size = 0;
-        for (auto it = items.cbegin(); it != items.cend(); ++it) {
-            if ((it.key() == probe || it.key().startsWith(probe + u'/'))
-                && !it.value()->data.file->isFolder)
-                size += it.value()->data.file->size;
-        }
-        QCOMPARE(row.data(FileListModel::SizeTextRole).toString(), sizeText(size));
-    }
-
-    void toggle_data()
-    {
-        QTest::addColumn<QStringList>("checkedBefore");
-        QTest::addColumn<QString>("click");
-        QTest::addColumn<int>("stateAfterClick");
-        QTest::addColumn<QStringList>("checkedAfter");
-        QTest::addColumn<int>("rowAfter");
-
-        const QStringList none;
-        const QStringList all
-            = names({"top", "top/a", "top/b", "top/sub", "top/sub/c", "top/sub/e"});
-        QTest::newRow("folder box ends on: subtree checked") << none << "top" << on << all << on;
-        QTest::newRow("folder box ends off: subtree unchecked")
-            << all << "top" << off << none << off;
-        QTest::newRow("file flips whatever the box shows")
-            << none << "top/a" << off << names({"top/a"}) << on;
-        QTest::newRow("checked file flips off") << names({"top/a"}) << "top/a" << on << none << off;
-        QTest::newRow("empty folder toggles only itself")
-            << none << "top/sub/e" << on << names({"top/sub/e"}) << on;
-        QTest::newRow("sub-folder leaves ancestors' stored state")
-            << none << "top/sub" << on << names({"top/sub", "top/sub/c", "top/sub/e"}) << on;
-    }
-
-    void toggle()
-    {
-        QFETCH(QStringList, checkedBefore);
-        QFETCH(QString, click);
-        QFETCH(int, stateAfterClick);
-        QFETCH(QStringList, checkedAfter);
-        QFETCH(int, rowAfter);
-
-        TempTree tree;
-        QVERIFY(populate(tree, names({"top/a", "top/b", "top/sub/c", "top/sub/e/"})));
-        const QHash<QString, ItemRef> items = itemsByPath(tree);
-        for (const QString& path : checkedBefore)
-            items.value(path)->state = true;
-        FileListModel model;
-        Tester tester(&model, Tester::FailureReportingMode::QtTest);
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-        model.toggleByTag(items.value(click)->tag, Qt::CheckState(stateAfterClick));
-
-        checkedAfter.sort();
-        QCOMPARE(checkedPaths(tree), checkedAfter);
-        const QModelIndex clicked = model.indexForTag(items.value(click)->tag);
-        QCOMPARE(clicked.data(Qt::CheckStateRole).toInt(), rowAfter);
-        // The clicked row and every folder above it are repainted: their boxes may have changed.
-        QSet<qint64> repainted;
-        for (const QList<QVariant>& signal : std::as_const(changed)) {
-            const QModelIndex from = signal.at(0).toModelIndex();
-            for (int row = from.row(); row <= signal.at(1).toModelIndex().row(); ++row)
-                repainted.insert(from.siblingAtRow(row).data(FileListModel::TagRole).toLongLong());
-        }
-        for (QString path = click; !path.isEmpty();
-             path = path.left(qMax(0, path.lastIndexOf(u'/'))))
-            QVERIFY2(repainted.contains(items.value(path)->tag), qPrintable(path));
-    }
-
     // Hand-overs, checking, sorting and removal, with the model tester and a view watching.
     void modelThroughChanges()
     {
@@ -339,8 +62,15 @@ private slots:
         const QUrl goneUrl = QUrl::fromLocalFile(tree.path(QStringLiteral("gone/")));
         const ItemRef gone = makeTopLevelItem(FileDirectory::fromUrl(goneUrl), 50);
         SharedState::instance().arrFileList.append(gone);
+        // While the scan runs the rows are only appended; the scan's end counts them.
+        SharedState::instance().isAddingFiles = true;
+        QSignalSpy counted(&model, &FileListModel::countsChanged);
         model.reload();
         QCOMPARE(inserted.size(), 1);
+        QCOMPARE(counted.size(), 0);
+        SharedState::instance().isAddingFiles = false;
+        model.reload();
+        QCOMPARE(counted.size(), 1);
         QCOMPARE(reset.size(), 0);
         const QModelIndex goneRow = model.index(2, 0);
         QCOMPARE(goneRow.data().toString(), QStringLiteral("gone"));
@@ -352,8 +82,15 @@ private slots:
         model.setAllStates(true);
         QCOMPARE(model.counts().filesCount, qint64(4));
         QCOMPARE(model.counts().selectedFiles, qint64(4));
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.toggleByTag(items.value(QStringLiteral("one/sub"))->tag, Qt::Unchecked);
         QCOMPARE(model.counts().selectedFiles, qint64(2));
+        // The clicked row and the folder above it are repainted: both boxes changed.
+        QSet<qint64> repainted;
+        for (const QList<QVariant>& signal : std::as_const(changed))
+            repainted.insert(signal.at(0).toModelIndex().data(FileListModel::TagRole).toLongLong());
+        QVERIFY(repainted.contains(items.value(QStringLiteral("one/sub"))->tag));
+        QVERIFY(repainted.contains(items.value(QStringLiteral("one"))->tag));
 
         // Sorting moves whole rows: children keep their order, expanded rows stay expanded.
         const QModelIndex one = model.index(0, 0);
@@ -387,53 +124,6 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         QVERIFY(model.removeTopLevelByTag(50)); // the list is empty now
         QCOMPARE(model.rowCount(), 0);
-    }
-
-    void sort_data()
-    {
-        QTest::addColumn<QList<double>>("sizes");
-        QTest::addColumn<int>("order");
-        QTest::addColumn<QList<int>>("expected");
-
-        const QList<double> fractions {100.7, 100.2};
-        QTest::newRow("truncated equal keep their order")
-            << fractions << int(Qt::AscendingOrder) << QList<int> {0, 1};
-        QTest::newRow("99.9 below 100.1")
-            << QList<double> {100.1, 99.9} << int(Qt::AscendingOrder) << QList<int> {1, 0};
-        // A negative size marks an item whose record has no attributes: it sorts as 0.
-        QTest::newRow("no attributes sorts as zero, ascending")
-            << QList<double> {5, -1, 0} << int(Qt::AscendingOrder) << QList<int> {1, 2, 0};
-        QTest::newRow("stable among many equal, descending") << QList<double> {
-            1, 2, 1, 2, 1} << int(Qt::DescendingOrder) << QList<int> {1, 3, 0, 2, 4};
-    }
-
-    void sort()
-    {
-        QFETCH(QList<double>, sizes);
-        QFETCH(int, order);
-        QFETCH(QList<int>, expected);
-
-        TempTree tree;
-        QList<ItemRef>& list = SharedState::instance().arrFileList;
-        for (int i = 0; i < sizes.size(); ++i) {
-            const QString path = tree.writeFile(QStringLiteral("f%1").arg(i), "x");
-            list.append(makeTopLevelItem(FileDirectory::fromUrl(QUrl::fromLocalFile(path)), i));
-            if (sizes.at(i) < 0)
-                list.last()->data.file.reset();
-            else
-                list.last()->data.file->size = sizes.at(i);
-        }
-        FileListModel model;
-        model.sortTopLevel(Qt::SortOrder(order));
-
-        QList<int> shown;
-        QList<int> stored;
-        for (int row = 0; row < model.rowCount(); ++row) {
-            shown.append(int(model.index(row, 0).data(FileListModel::TagRole).toLongLong()));
-            stored.append(int(list.at(row)->tag));
-        }
-        QCOMPARE(shown, expected);
-        QCOMPARE(stored, expected);
     }
 
     // Real clicks on the boxes; while a scan runs the rows refuse every change.
@@ -635,18 +325,16 @@ private slots:
         SharedState& state = SharedState::instance();
         state.arrPendingItems.append(
             FileDirectory::fromUrl(QUrl::fromLocalFile(tree.path(QStringLiteral("top")))));
-        state.isAddingFiles = true;
-        bool done = false;
-        auto scan = ListBuilder::startScan(0, {}, [&done](qint64) { done = true; });
-        QTRY_VERIFY(done);
-        state.isAddingFiles = false;
-        FileListModel model;
-        model.reload();
+        ScanRun run;
+        QVERIFY(scanAndWait(0, &run));
+        ListFixture list;
+        list.view.expandAll();
 
         const QHash<QString, ItemRef> items = itemsByPath(tree);
-        const QModelIndex row = model.indexForTag(items.value(QStringLiteral("top/file.txt"))->tag);
+        const QModelIndex row
+            = list.model.indexForTag(items.value(QStringLiteral("top/file.txt"))->tag);
         const QModelIndex plain
-            = model.indexForTag(items.value(QStringLiteral("top/other.txt"))->tag);
+            = list.model.indexForTag(items.value(QStringLiteral("top/other.txt"))->tag);
         QVERIFY(plain.data(FileListModel::CannotEraseRole).toString().isEmpty());
         const QString expected = reason.isEmpty() ? QString()
             : reason == u"IDS_KQ_342"             ? localizedFormat(reason, QStringLiteral("2"))
@@ -656,29 +344,13 @@ private slots:
             row.data(Qt::ToolTipRole).toString().endsWith(u'\n' + expected), !reason.isEmpty());
 
         // Painted with the mark: the same row without the reason looks different.
-        outlinviewClass view;
-        view.setModel(&model);
-        tblcell_shredderFiles delegate;
-        delegate.install(&view);
-        view.resize(700, 400);
-        view.expandAll();
-        QStyleOptionViewItem option;
-        option.initFrom(&view);
-        option.widget = &view;
-        option.rect = QRect(0, 0, 600, 44);
-        const auto paint = [&] {
-            QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::white);
-            QPainter painter(&image);
-            delegate.paint(&painter, option, row);
-            return image;
-        };
-        const QImage shown = paint();
+        const QRect rect = list.option(row).rect;
+        const QImage shown = list.paint(row, rect);
         Filedata& record = *items.value(QStringLiteral("top/file.txt"))->data.file;
         const Filedata listed = record;
         record.links = 1;
         record.immutable = false;
-        QCOMPARE(paint() != shown, !reason.isEmpty());
+        QCOMPARE(list.paint(row, rect) != shown, !reason.isEmpty());
         record = listed;
 
         // Counted for the confirmation once checked, and only then.

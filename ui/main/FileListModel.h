@@ -1,25 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ItemDictionary.h"
+#include "FileListTree.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
 #include <QList>
 
-/// The list tree (SharedState::arrFileList) as a one-column item model for the files list view.
-/// Each index's internal pointer is the ItemDictionary of its parent (null at the top level), so
-/// only folders with children need a lookup entry: a scan's 100,000 rows are taken in without
-/// indexing each one on the GUI thread. GUI thread only.
-///
-/// A folder row shows what lies below it: the total size of its files and a check state derived
-/// from its files and empty folders. Those figures are cached per folder and recomputed in one
-/// pass over the tree after every change, so data() never walks a subtree: with 100,000 rows a
-/// per-row walk (and a whole-tree walk per click) would make painting and clicking visibly slow.
-///
-/// The model reads its own copy of the top-level list, taken by reload(), so an item it shows
-/// stays alive even if arrFileList is emptied before the next reload(). Its own operations change
-/// arrFileList and that copy together.
+/// The list tree (FileListTree over SharedState::arrFileList) as a one-column item model for the
+/// files list view. The tree makes every change and announces it; this model turns those
+/// announcements into the item model's signals and reads rows through the tree. Each index's
+/// internal pointer is the ItemDictionary of its parent (null at the top level), so only folders
+/// with children need a lookup entry. GUI thread only.
 class FileListModel : public QAbstractItemModel
 {
     Q_OBJECT
@@ -49,13 +41,7 @@ public:
         CannotEraseRole,
     };
 
-    struct Counts
-    {
-        /// Regular files in the whole tree; empty folders are not counted.
-        qint64 filesCount = 0;
-        /// Those of them that are checked.
-        qint64 selectedFiles = 0;
-    };
+    using Counts = FileListTree::Counts;
 
     explicit FileListModel(QObject* parent = nullptr);
 
@@ -70,95 +56,45 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    /// Brings the model up to date with arrFileList and recounts. Items appended since the last
-    /// call (the scan's hand-overs) are inserted without a reset, so expanded rows stay
-    /// expanded; an unchanged list only refreshes every row (for example when a scan ends);
-    /// anything else resets the model.
-    void reload();
-
-    /// The check box click: the file, record without file or empty folder with `tag` flips its
-    /// own state; a folder and everything below it become checked when `stateAfterClick` is
-    /// Qt::Checked and unchecked otherwise. Ancestors keep their stored state; their rows show
-    /// the state derived from below. Refused while a scan runs.
-    void toggleByTag(qint64 tag, Qt::CheckState stateAfterClick);
-    /// What a click (or Space) on `index`'s box asks for: a checked box unchecks everything
-    /// below it, an empty or mixed one checks everything. The one rule the cell and the screen
-    /// both use.
+    /// Brings the model up to date with arrFileList and recounts (FileListTree::sync()).
+    void reload() { m_tree->sync(); }
+    /// The check box click (FileListTree::toggle()).
+    void toggleByTag(qint64 tag, Qt::CheckState stateAfterClick)
+    {
+        m_tree->toggle(tag, stateAfterClick);
+    }
+    /// What a click (or Space) on `index`'s box asks for (FileListTree::stateAfterClick()).
     static Qt::CheckState stateAfterClick(const QModelIndex& index);
-    /// Sets `value` on every item of `items` and, through folders, on everything below.
-    static void setStateRecursively(const QList<ItemRef>& items, bool value);
-    /// Select all / deselect all. Refused while a scan runs.
-    void setAllStates(bool value);
-    /// Every file, unreadable record and empty folder of the list is checked (false for an
-    /// empty list): what Select All decides by.
-    bool everyRowChecked() const;
-    /// Takes the top-level item with `tag` out of the list (nothing on disk is touched). Returns
-    /// true when the list is empty afterwards, the caller then returns to the home screen.
-    /// Refused (false) while a scan runs.
-    bool removeTopLevelByTag(qint64 tag);
-    /// Stable sort of the top level by the records' sizes truncated to whole bytes; items
-    /// without a file sort as 0. Children keep their order, and expanded rows stay expanded.
-    void sortTopLevel(Qt::SortOrder order);
+    void setAllStates(bool value) { m_tree->setAllStates(value); }
+    bool everyRowChecked() const { return m_tree->everyRowChecked(); }
+    /// Returns true when the list is empty afterwards (FileListTree::removeTopLevel()).
+    bool removeTopLevelByTag(qint64 tag) { return m_tree->removeTopLevel(tag); }
+    /// Expanded rows stay expanded (FileListTree::sortTopLevel()).
+    void sortTopLevel(Qt::SortOrder order) { m_tree->sortTopLevel(order); }
 
-    ItemRef itemForTag(qint64 tag) const;
+    ItemRef itemForTag(qint64 tag) const { return m_tree->itemForTag(tag); }
     QModelIndex indexForTag(qint64 tag) const;
     /// The path to reveal for the row with `tag`: its record's URL; empty when there is none.
     QString revealPathForTag(qint64 tag) const;
-    Counts counts() const { return m_counts; }
+    Counts counts() const { return m_tree->counts(); }
+    const FileListTree& tree() const { return *m_tree; }
 
 signals:
     /// After every recount; totalSelectedFiles already holds `counts.selectedFiles`.
     void countsChanged(FileListModel::Counts counts);
 
 private:
-    /// Where a folder with children sits, and what lies below it.
-    struct Node
-    {
-        ItemDictionary* parent = nullptr;
-        int row = 0;
-        /// Files and empty folders below, and how many of them are checked.
-        qint64 entriesBelow = 0;
-        qint64 checkedBelow = 0;
-        /// Allocated bytes of the files below, each counted once.
-        double sizeBelow = 0;
-    };
-    struct Totals
-    {
-        qint64 entries = 0;
-        qint64 checked = 0;
-        qint64 files = 0;
-        qint64 checkedFiles = 0;
-        double size = 0;
-    };
-
-    /// Where an item sits: its parent (null at the top level) and its row there.
-    struct Location
-    {
-        ItemDictionary* parent = nullptr;
-        int row = -1;
-    };
-
     ItemDictionary* itemOf(const QModelIndex& index) const;
-    const QList<ItemRef>& childrenOf(const ItemDictionary* parent) const;
-    static bool isContainer(const ItemDictionary& item);
-    bool isPending() const;
-
-    /// Records every folder with children among `items` (children of `parent`) and below.
-    void indexFolders(const QList<ItemRef>& items, ItemDictionary* parent);
-    /// The first item with `tag` in list order (parent before children); row -1 when none.
-    /// A walk, not a table: only clicks ask, and each click recounts the whole tree anyway.
-    Location locateTag(qint64 tag) const;
-    /// The totals below `item`, written into the caches of `item` and every folder below it.
-    Totals recountBelow(const ItemDictionary& item);
-    /// Recomputes every cache and the counts over the whole tree, then reports the counts.
-    void recountAll();
-    void rebuildAll();
-    void publishCounts();
+    QModelIndex indexAt(const FileListTree::Location& location) const;
     /// Tells views that `items` (children of `parent`) and everything below them changed.
     void emitChangedBelow(const QList<ItemRef>& items, const QModelIndex& parent);
-    void emitChangedAncestors(const QModelIndex& index);
+    void everyRowChanged();
+    void statesChanged(const FileListTree::Location& location, bool below);
+    void aboutToBeReordered();
+    void reordered();
 
-    QList<ItemRef> m_topLevel;
-    QHash<const ItemDictionary*, Node> m_nodes;
-    Counts m_counts;
+    FileListTree* m_tree;
+    /// Top-level rows' items as they were before a reorder, for the persistent indexes.
+    QModelIndexList m_movingFrom;
+    QList<const ItemDictionary*> m_movingItems;
 };

@@ -60,12 +60,15 @@ void SelectionSummary::refresh(const FileListModel::Counts& counts)
     m_lines.filesFolderCount->setText(line);
     m_lines.selectedCount->setText(
         number + u'/' + QString::number(counts.filesCount) + u' ' + text("IDS_KQ_101"));
+    // Only checked files carry storage lines: with none checked, 100,000 rows need no walk.
+    m_storage = counts.selectedFiles > 0
+        ? ShredPlan::storageSummary(SharedState::instance().arrFileList)
+        : ShredPlan::StorageSummary();
     refreshStorageLines();
 }
 
 void SelectionSummary::refreshStorageLines()
 {
-    m_storage = ShredPlan::storageSummary(SharedState::instance().arrFileList);
     const qsizetype warned = m_storage.warned.size();
     m_lines.warningIcon->setVisible(warned > 0);
     m_lines.warning->setVisible(warned > 0);

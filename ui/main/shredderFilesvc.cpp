@@ -5,6 +5,8 @@
 #include "FileListModel.h"
 #include "FileRevealer.h"
 #include "LanguageTable.h"
+#include "ListAdding.h"
+#include "ListSortMenu.h"
 #include "NotificationCenter.h"
 #include "OpenPanel.h"
 #include "ScreenStyle.h"
@@ -18,7 +20,6 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 
 namespace {
@@ -26,16 +27,6 @@ namespace {
 QString text(const char* key)
 {
     return localizedText(QString::fromLatin1(key));
-}
-
-qint64 maxTag(const ItemRef& item)
-{
-    qint64 tag = item ? item->tag : 0;
-    if (item) {
-        for (const ItemRef& child : item->arrpath)
-            tag = std::max(tag, maxTag(child));
-    }
-    return tag;
 }
 
 QWidget* mainWindow()
@@ -54,9 +45,6 @@ shredderFilesvc::~shredderFilesvc()
     NotificationCenter::defaultCenter().removeObservers(this);
     // The delegate watches the view's viewport; it goes first, while the view is still whole.
     delete m_delegate;
-    // A scan still running for this screen stops; nothing more is appended for it.
-    if (m_scan)
-        m_scan->stop();
     delete m_confirmation;
     delete m_alertAdd.data();
 }
@@ -68,13 +56,18 @@ void shredderFilesvc::loadView()
     m_confirmation = new ShredConfirmation(this, m_ui->hiddenview, m_ui->hiddenview_Waiting);
     m_model = new FileListModel(this);
     m_delegate = new tblcell_shredderFiles(this);
+    m_adding = new ListAdding(this);
+    connect(m_adding, &ListAdding::handedOver, m_model, &FileListModel::reload);
+    connect(m_adding, &ListAdding::completed, this, &shredderFilesvc::completionOfAdding);
     m_ui->outlineview->setModel(m_model);
     m_delegate->install(m_ui->outlineview);
     m_ui->outlineview->setHeaderHidden(true);
     m_ui->outlineview->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_ui->outlineview->installEventFilter(this);
     m_ui->btnSelectmethod->installEventFilter(this);
-    m_sizemenu = new QMenu(this);
+    m_sortMenu = new ListSortMenu(this);
+    connect(m_sortMenu, &ListSortMenu::ascendingChosen, this, &shredderFilesvc::sort_Ascending);
+    connect(m_sortMenu, &ListSortMenu::descendingChosen, this, &shredderFilesvc::sort_Descending);
 
     connect(
         m_ui->btnAddmorefiles, &QAbstractButton::clicked, this, &shredderFilesvc::btnAddMoreFiles);
@@ -147,9 +140,6 @@ void shredderFilesvc::viewDidLoad()
     setTabOrder(m_ui->btnSelectmethod, m_ui->chkVerify);
     setTabOrder(m_ui->chkVerify, m_ui->btnShredStart);
 
-    // Tags stay unique in the tree even when items from an earlier list are still in it.
-    for (const ItemRef& item : SharedState::instance().arrFileList)
-        m_itemtag = std::max(m_itemtag, maxTag(item) + 1);
     startAdding();
 
     if (const std::optional<int> method = ShredSettings().storedMethod())
@@ -167,33 +157,20 @@ void shredderFilesvc::setControlsEnabled(bool enabled)
 
 void shredderFilesvc::startAdding()
 {
-    SharedState::instance().isAddingFiles = true;
     m_ui->hiddenview->show();
     m_ui->hiddenview_Waiting->show();
     m_ui->hiddenview->raise();
     setControlsEnabled(false);
-    const QPointer<shredderFilesvc> self(this);
-    m_scan = ListBuilder::startScan(
-        m_itemtag,
-        [self] {
-            if (self)
-                self->m_model->reload();
-        },
-        [self](qint64 nextTag) {
-            if (self)
-                self->completionOfAdding(nextTag);
-        });
+    m_adding->start();
 }
 
-void shredderFilesvc::completionOfAdding(qint64 nextTag)
+void shredderFilesvc::completionOfAdding()
 {
-    m_itemtag = nextTag;
-    SharedState::instance().isAddingFiles = false;
     m_ui->hiddenview->hide();
     m_ui->hiddenview_Waiting->hide();
     setControlsEnabled(true);
+    // The recount announces the new counts, and the labels follow.
     m_model->reload();
-    refreshSelectionLabels();
     sortFileList(m_sortOrder);
 }
 
@@ -258,36 +235,14 @@ void shredderFilesvc::alertend()
         m_ui->hiddenview->hide();
 }
 
-void shredderFilesvc::selectionWalk(const QList<ItemRef>& items)
-{
-    for (const ItemRef& item : items) {
-        if (!item)
-            continue;
-        const FileDirectory& record = item->data;
-        if (record.file && !record.file->isFolder) {
-            if (item->state) {
-                m_isAnyFileSelected = true;
-                m_isAnyItemSelected = true;
-                return;
-            }
-            continue;
-        }
-        if (record.isemptyFolder) {
-            if (item->state)
-                m_isAnyItemSelected = true;
-            continue;
-        }
-        selectionWalk(item->arrpath);
-    }
-}
-
 void shredderFilesvc::btnShredStart()
 {
     if (SharedState::instance().isAddingFiles)
         return;
-    m_isAnyItemSelected = false;
-    m_isAnyFileSelected = false;
-    selectionWalk(SharedState::instance().arrFileList);
+    const FileListTree::Selection selection
+        = FileListTree::selectionOf(SharedState::instance().arrFileList);
+    m_isAnyItemSelected = selection.anyItem;
+    m_isAnyFileSelected = selection.anyFile;
     if (!m_isAnyItemSelected)
         alertforEmptyselection();
     else if (m_isAnyFileSelected)
@@ -325,20 +280,7 @@ void shredderFilesvc::btnSort()
 {
     if (SharedState::instance().isAddingFiles)
         return;
-    m_sizemenu->clear();
-    QAction* ascending = new QAction(text("IDS_KQ_33"), m_sizemenu);
-    QAction* descending = new QAction(text("IDS_KQ_34"), m_sizemenu);
-    for (QAction* action : {ascending, descending})
-        action->setCheckable(true);
-    ascending->setChecked(m_sortOrder == Qt::AscendingOrder);
-    descending->setChecked(m_sortOrder == Qt::DescendingOrder);
-    connect(ascending, &QAction::triggered, this, &shredderFilesvc::sort_Ascending);
-    connect(descending, &QAction::triggered, this, &shredderFilesvc::sort_Descending);
-    m_sizemenu->addAction(ascending);
-    m_sizemenu->addSeparator();
-    m_sizemenu->addAction(descending);
-    // Under the button, as a drop-down menu opens on this desktop.
-    m_sizemenu->popup(m_ui->btnSort->mapToGlobal(QPoint(0, m_ui->btnSort->height())));
+    m_sortMenu->popUpUnder(m_ui->btnSort, m_sortOrder);
 }
 
 void shredderFilesvc::sort_Ascending()
@@ -360,21 +302,7 @@ void shredderFilesvc::sortFileList(Qt::SortOrder order)
 
 void shredderFilesvc::refreshAfterSort()
 {
-    // Every expanded top-level row is collapsed (the rows below it keep their own state), so the
-    // list shows the new order from the top; with nothing to collapse the whole list reloads.
-    QTreeView* view = m_ui->outlineview;
-    bool collapsed = false;
-    const int rows = m_model->rowCount();
-    for (int row = 0; row < rows; ++row) {
-        const QModelIndex index = m_model->index(row, 0);
-        if (view->isExpanded(index)) {
-            view->collapse(index);
-            collapsed = true;
-        }
-    }
-    // The rows already follow the model's sort; the view lays out and paints every row anew.
-    if (!collapsed)
-        view->doItemsLayout();
+    ListSortMenu::refreshAfterSort(m_ui->outlineview);
 }
 
 void shredderFilesvc::btnSelectmethod(int index)
@@ -404,23 +332,10 @@ void shredderFilesvc::btnSEarchWithSender(qint64 tag)
         FileRevealer::reveal(path);
 }
 
-void shredderFilesvc::toggleCurrentRow()
-{
-    const QModelIndex current = m_ui->outlineview->currentIndex();
-    if (!current.isValid() || SharedState::instance().isAddingFiles)
-        return;
-    m_model->toggleByTag(
-        current.data(FileListModel::TagRole).toLongLong(), FileListModel::stateAfterClick(current));
-}
-
 bool shredderFilesvc::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->outlineview && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
-            toggleCurrentRow();
-            return true;
-        }
         if (key->key() == Qt::Key_Delete) {
             const QModelIndex current = m_ui->outlineview->currentIndex();
             if (current.isValid() && current.data(FileListModel::IsMainParentRole).toBool())

@@ -4,7 +4,7 @@
 #include "Alert.h"
 #include "BaseViewController.h"
 #include "ItemDictionary.h"
-#include "ListBuilder.h"
+#include "ListSortMenu.h"
 #include "ShredConfirmation.h"
 #include "ShredPlan.h"
 
@@ -17,6 +17,7 @@ namespace Ui {
 class shredderFilesvc;
 }
 class FileListModel;
+class ListAdding;
 class SelectionSummary;
 class QMenu;
 class tblcell_shredderFiles;
@@ -58,7 +59,7 @@ public:
     QLabel* wordMismatchLine() const { return m_confirmation->wordMismatchLine(); }
     FileListModel* model() const { return m_model; }
     tblcell_shredderFiles* rowDelegate() const { return m_delegate; }
-    QMenu* sortMenu() const { return m_sizemenu; }
+    QMenu* sortMenu() const { return m_sortMenu->menu(); }
     /// The design's sort tag: 0 smallest first, 1 largest first.
     int sorttag() const { return m_sortOrder == Qt::AscendingOrder ? 0 : 1; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
@@ -71,26 +72,25 @@ protected:
 
 private:
     void startAdding();
-    void completionOfAdding(qint64 nextTag);
+    void completionOfAdding();
     void setControlsEnabled(bool enabled);
-    void selectionWalk(const QList<ItemRef>& items);
 
     void alertforADddata();
     void alertend();
     void alertforDelete();
     void alertforEmptyselection();
     void alertforfileselection();
-    void toggleCurrentRow();
 
     std::unique_ptr<Ui::shredderFilesvc> m_ui;
     FileListModel* m_model = nullptr;
     tblcell_shredderFiles* m_delegate = nullptr;
-    std::unique_ptr<ListBuilder::ScanHandle> m_scan;
+    ListAdding* m_adding = nullptr;
 
     ShredConfirmation* m_confirmation = nullptr;
     SelectionSummary* m_summary = nullptr;
     QPointer<Alert> m_alertAdd;
-    QMenu* m_sizemenu = nullptr;
+    /// The sort menu (sizemenu).
+    ListSortMenu* m_sortMenu = nullptr;
 
     qint64 m_filesCount = 0;
     /// A new list is largest first; each sort keeps its order for the adds after it.
@@ -99,5 +99,4 @@ private:
     QString m_selectall;
     bool m_isAnyItemSelected = false;
     bool m_isAnyFileSelected = false;
-    qint64 m_itemtag = 0;
 };

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FileRowLayout.h"
+#include "FileRowPainter.h"
 #include "TableRowViewResult.h"
 
-#include <QFileIconProvider>
-#include <QHash>
-#include <QIcon>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QRegion>
@@ -13,10 +12,11 @@
 class QAbstractItemView;
 class QTimer;
 
-/// Paints one row of the files list (a FileListModel row) the way a native list row looks: the
-/// check box, the type icon, the name over the full path, the size, and the row's buttons: remove
-/// (top-level rows only) and reveal (on the row under the pointer only). Everything is painted;
-/// there are no per-row widgets, so 100,000 rows cost no more than the visible ones.
+/// The row of the files list (a FileListModel row): painted by FileRowPainter, laid out by
+/// FileRowLayout, with the row's buttons: remove (top-level rows only) and reveal (on the row
+/// under the pointer only). This class follows the pointer, turns clicks on the parts into
+/// actions and animates the busy mark. Everything is painted; there are no per-row widgets, so
+/// 100,000 rows cost no more than the visible ones.
 ///
 /// While a scan runs (IsPendingRole) a row shows a spinning busy mark instead of its size, a
 /// disabled empty check box and no buttons, and ignores clicks.
@@ -52,7 +52,10 @@ public:
 
     /// The icon for a MIME type name, from the icon theme, else the platform's generic file or
     /// folder icon. Resolved once per name and kept.
-    QIcon iconForMimeType(const QString& mimeTypeName, bool isFolder) const;
+    QIcon iconForMimeType(const QString& mimeTypeName, bool isFolder) const
+    {
+        return m_painter.iconForMimeType(mimeTypeName, isFolder);
+    }
 
     /// The row under the pointer, as last seen on the installed view's viewport.
     QModelIndex hoveredIndex() const { return m_hovered; }
@@ -65,44 +68,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Part
-    {
-        None,
-        CheckBox,
-        Remove,
-        Reveal
-    };
-    struct Layout
-    {
-        QRect check;
-        QRect icon;
-        QRect title;
-        QRect path;
-        QRect size;
-        QRect reveal;
-        QRect remove;
-    };
+    using Part = FileRowLayout::Part;
 
-    Layout layoutFor(const QStyleOptionViewItem& option) const;
-    Part partAt(
-        const QStyleOptionViewItem& option, const QModelIndex& index, const QPoint& pos) const;
     QStyleOptionViewItem optionFor(const QModelIndex& index) const;
     void setHovered(const QModelIndex& index, const QPoint& pos);
     void updateRow(const QModelIndex& index);
     void toggleCheck(QAbstractItemModel* model, const QModelIndex& index);
-    void paintButton(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
-        const QIcon& icon, bool underPointer) const;
-    void paintSpinner(
-        QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect) const;
     void advanceSpinner();
 
+    FileRowPainter m_painter;
     QPointer<QAbstractItemView> m_view;
     QPersistentModelIndex m_hovered;
     QPoint m_pointer;
-    QIcon m_removeIcon;
-    QIcon m_revealIcon;
-    QFileIconProvider m_iconProvider;
-    mutable QHash<QString, QIcon> m_icons;
     // The busy mark turns while pending rows are painted; the timer stops on its own once a
     // tick finds none painted since the last one.
     QTimer* m_spinnerTimer = nullptr;

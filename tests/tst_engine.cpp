@@ -350,7 +350,7 @@ void TestEngine::unwritableOrUnreadableIsReportedAndKept()
     const QString mine = tree.writeFile(u"top/mine"_s, "mine");
     ::chmod(QFile::encodeName(tree.path()).constData(), 0755);
     for (const QString& p : {top, closed, mine})
-        ::chown(QFile::encodeName(p).constData(), 65534, 65534);
+        QCOMPARE(::chown(QFile::encodeName(p).constData(), 65534, 65534), 0);
     ::chmod(QFile::encodeName(locked).constData(), 0644);
     ::chmod(QFile::encodeName(closed).constData(), 0);
     const QString errFile = tree.writeFile(u"stderr.txt"_s, {});
@@ -358,7 +358,8 @@ void TestEngine::unwritableOrUnreadableIsReportedAndKept()
     // The child may unlink "locked" (its folder is the child's) but not write it: it must not
     // unlink it either. It cannot read "closed" at all, which the size walk also survives.
     const int result = runUnprivileged([&] {
-        std::freopen(QFile::encodeName(errFile).constData(), "w", stderr);
+        if (!std::freopen(QFile::encodeName(errFile).constData(), "w", stderr))
+            return 3;
         const QString size = ZPHFileFunctions::getFolderSize(top);
         fflush(stderr);
         if (size != u"15"_s) // "locked" and "mine"

@@ -49,8 +49,8 @@ bool onAnotherThread(const std::function<bool()>& fn)
     std::atomic<int> result {-1};
     std::unique_ptr<QThread> thread(QThread::create([&] { result = fn() ? 1 : 0; }));
     thread->start();
-    QTest::qWaitFor([&] { return result.load() >= 0; }, 30000);
-    return thread->wait(5000) && result.load() == 1;
+    const bool ended = QTest::qWaitFor([&] { return result.load() >= 0; }, 30000);
+    return ended && thread->wait(5000) && result.load() == 1;
 }
 
 bool handOver(const QString& socket, const QStringList& paths)
